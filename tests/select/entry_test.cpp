@@ -4,12 +4,7 @@
 
 #include <cstring>
 #include <set>
-#include <sstream>
-#include <stdexcept>
 #include <string>
-
-#include "util/option.h"
-#include "util/option_reader.h"
 
 namespace {
 
@@ -25,13 +20,6 @@ Parameter runnable() {
 }
 
 }  // namespace
-
-TEST(Entry, StartBannerEchoesTheCommandLine) {
-    char const* argv[] = {"psfpick", "-i", "a b", nullptr};
-    std::ostringstream out;
-    writeStartBanner(out, 3, argv);
-    EXPECT_EQ(out.str(), "\npsfpick -i a b \n\nsource code date: 2014/02/14\n\n");
-}
 
 TEST(Entry, CheckAcceptsBoundaryValues) {
     Parameter P = runnable();
@@ -89,32 +77,4 @@ TEST(Entry, NoticesAreDistinctSingleLines) {
     EXPECT_EQ(std::strchr(kOptionErrorNotice, '\n'), nullptr);
     EXPECT_EQ(seen.count(kOptionErrorNotice), 0u);
     EXPECT_STREQ(refusalNotice(RunCheck::kRunPossible), "");
-}
-
-TEST(Entry, ReportsWriteTheirStreams) {
-    util::CommandLineReader reader(0, nullptr);
-    util::OptionParser parser(&reader);
-    util::IntOption border("border", "0", "border size", 'b');
-    parser.addOption(&border);
-    std::string const table = "border           | b |                          0 | 0\n";
-    std::string const usage =
-        "    -b, --border <INT>                   [0]\n"
-        "        border size \n\n";
-
-    std::ostringstream out, err;
-    reportRefusal(out, err, parser, RunCheck::kBadBoxlen);
-    EXPECT_EQ(out.str(), table + "\n");
-    EXPECT_EQ(err.str(), std::string(refusalNotice(RunCheck::kBadBoxlen)) + "\n\n");
-
-    std::ostringstream out2, err2;
-    reportOptionError(out2, err2, parser,
-                      util::UException("Unknown short option 'q' encountered!"));
-    EXPECT_EQ(out2.str(), table + "\n" + usage);
-    EXPECT_EQ(err2.str(), "Caught exception : Unknown short option 'q' encountered!\n" +
-                              std::string(kOptionErrorNotice) + "\n\n");
-
-    std::ostringstream out3, err3;
-    reportRunFailure(out3, err3, std::runtime_error("cannot open file 'x' for reading"));
-    EXPECT_EQ(out3.str(), "\n");
-    EXPECT_EQ(err3.str(), "EXCEPTION: cannot open file 'x' for reading\n");
 }

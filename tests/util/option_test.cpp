@@ -64,31 +64,6 @@ TEST(Option, ScalarsParseDefaultsAndWriteThrough) {
     EXPECT_EQ(i, 3);
 }
 
-TEST(Option, BaseGettersAndTypeNames) {
-    IntOption i("a", "1", "", 0);
-    FloatOption f("b", "1", "", 0);
-    DoubleOption d("c", "1", "", 0);
-    BoolOption b("d", "1", "", 0);
-    StringOption s("e", "x", "", 0);
-    EXPECT_EQ(i.getTypeName(), "INT");
-    EXPECT_EQ(f.getTypeName(), "FLOAT");
-    EXPECT_EQ(d.getTypeName(), "DOUBLE");
-    EXPECT_EQ(b.getTypeName(), "FLAG");
-    EXPECT_EQ(s.getTypeName(), "STRING");
-    // Getters of another type fall back to the base values.
-    EXPECT_EQ(s.getInt(), 0);
-    EXPECT_EQ(i.getString(), "");
-    EXPECT_FALSE(i.getBool());
-    EXPECT_EQ(b.getFloat(), 0.0f);
-    EXPECT_TRUE(i.needsValue());
-    EXPECT_FALSE(b.needsValue());
-    // Unbound options keep the value themselves.
-    i.setValue("42");
-    EXPECT_EQ(i.getInt(), 42);
-    EXPECT_EQ(i.getName(), "a");
-    EXPECT_EQ(i.getDefault(), "1");
-}
-
 TEST(Option, StringOverloadsMatchTextOverloads) {
     int a = 0, b = 0;
     IntOption byText("border", "3", "border size", 'b', &a);
