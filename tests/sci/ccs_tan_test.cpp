@@ -28,7 +28,7 @@ constexpr double kNearPoleTolDeg = 1e-9;
 // holds from a few hundred pixels of 1e-3 degree on.
 constexpr double kPixelTol = 1e-6;
 
-// The spec-free yardstick: the gnomonic projection in standard coordinates
+// An independent yardstick: the gnomonic projection in standard coordinates
 // (xi east, eta north, degrees) about (ra0, dec0), from spherical trigonometry.
 Vec2 textbookSky(double ra0, double dec0, double xiDeg, double etaDeg) {
     double const a0 = ra0 * sci::kDegToRad, d0 = dec0 * sci::kDegToRad;
