@@ -41,9 +41,9 @@ struct TanWcs {
 };
 
 // Reads the projection of image imageName (used only in messages) through the two
-// lookups, in this order: CD1_1, CD2_2 (then CD1_2, CD2_1) or else CDELT1, CDELT2
-// (then PC1_1, PC1_2, PC2_1, PC2_2, else CROTA2); CRVAL1, CRVAL2, CRPIX1, CRPIX2;
-// CTYPE1, CTYPE2.
+// lookups, in this order: CD1_1, CD2_2 (CD2_2 only when CD1_1 is there; then
+// CD1_2, CD2_1) or else CDELT1, CDELT2, PC1_1, PC1_2, PC2_1, PC2_2, CROTA2; then
+// CRVAL1, CRVAL2, CRPIX1, CRPIX2; CTYPE1, CTYPE2.
 //
 // The linear transformation of the header, as the matrix C (degrees per pixel)
 // with sky-plane offset x = C (p - crpix):
@@ -52,17 +52,20 @@ struct TanWcs {
 //   else with CROTA2 = rho:    C = [CDELT1 cos rho, -CDELT2 sin rho;
 //                                   CDELT1 sin rho,  CDELT2 cos rho];
 //   else:                      C = diag(CDELT1, CDELT2).
-// C is handed to CCS_TAN as cdelt and pc with C(i, j) = cdelt_i * pc(i, j):
-// cdelt_i is the diagonal element C(i, i), or the off-diagonal one of row i when
-// C(i, i) is 0 (an image rotated by 90 degrees), and pc(i, j) = C(i, j) / cdelt_i
-// with the chosen element exactly 1. A header without off-diagonal terms thus gets
-// pc = identity and cdelt = (CD1_1, CD2_2) or (CDELT1, CDELT2), and the same
-// values serve both directions, so solve_inv inverts solve.
+// C is handed to CCS_TAN as cdelt and pc with C(i, j) = cdelt_i * pc(i, j). The
+// CDELT forms give cdelt = (CDELT1, CDELT2) and pc = PC, the rotation matrix
+// [cos, -(CDELT2/CDELT1) sin; (CDELT1/CDELT2) sin, cos] or the identity. A CD
+// matrix is split by rows: cdelt_i = C(i, i), or the off-diagonal element of row i
+// when C(i, i) is 0 (an image rotated by 90 degrees), and pc(i, j) = C(i, j) /
+// cdelt_i with the chosen element exactly 1. A header without off-diagonal terms
+// thus gets pc = identity (zeros +0) and cdelt = (CD1_1, CD2_2) or (CDELT1,
+// CDELT2), and the same values serve both directions, so solve_inv inverts solve.
 //
 // Throws FitsException "cannot find keyword '" + key + "'" (key with its blanks)
 // for a missing CDELT1/CDELT2 (when the CD pair is incomplete), CRVAL1, CRVAL2,
 // CRPIX1 or CRPIX2. A CTYPE1 or CTYPE2 that is present but does not end in
-// "-TAN" adds tanProjectionWarning(...) to warnings; the projection is TAN anyway.
+// "-TAN" (trailing blanks removed) adds tanProjectionWarning(...) to warnings;
+// the projection is TAN anyway.
 TanWcs readTanWcs(std::string const& imageName, NumberLookup const& number, TextLookup const& text);
 
 // "warning: image '" + imageName + "' has " + keyword + " '" + value +

@@ -30,9 +30,4 @@ TEST(FVector, HoldsValuesInOrderAndStartsAtZero) {
     EXPECT_EQ((sci::FVector<double, 2>()), (sci::FVector<double, 2>(0, 0)));
 }
 
-TEST(FVector, NanIsUnequalToItself) {
-    sci::FVector<double, 2> const v(NAN, 1);
-    EXPECT_NE(v, v);
-}
-
 }  // namespace
