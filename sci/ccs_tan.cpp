@@ -148,11 +148,16 @@ FVector<double, 2> CCS_TAN::solve_inv(FVector<double, 2> const& world) const {
     double const alpha = world(1) * kDegToRad;
     double const delta = world(2) * kDegToRad;
     double const dalpha = alpha - pole(1);
-    double const phi =
-        phi_p + std::atan2(-std::cos(delta) * std::sin(dalpha),
-                           std::sin(delta) * cos_dp - sin_dp * std::cos(delta) * std::cos(dalpha));
-    double const theta =
-        asinOfSum(std::sin(delta) * sin_dp + std::cos(delta) * cos_dp * std::cos(dalpha));
+    // (u, v, z) is the position as a unit vector in the native frame.
+    double const u = -std::cos(delta) * std::sin(dalpha);
+    double const v = std::sin(delta) * cos_dp - sin_dp * std::cos(delta) * std::cos(dalpha);
+    double const z = std::sin(delta) * sin_dp + std::cos(delta) * cos_dp * std::cos(dalpha);
+    double const phi = phi_p + std::atan2(u, v);
+    // theta = atan2(z, hypot(u, v)) rather than asin(z): near the reference
+    // point z is within rounding of 1, and asin would lose the small distance
+    // from it (about 1e-8 radian, a hundredth of a pixel at 1e-4 degrees per
+    // pixel), so that a pixel near the reference would not come back where it was.
+    double const theta = std::atan2(z, std::hypot(u, v));
     FVector<double, 2> const plane = x_nc(FVector<double, 2>(phi, theta));
     FVector<double, 2> d(plane(1) / cdelt(1), plane(2) / cdelt(2));
     gaussJordanSolve(pc, d);
