@@ -8,30 +8,30 @@ namespace sci {
 
 // Errors of the ASCII table reader.
 class IOException : public util::TextException {
-public:
+  public:
     using util::TextException::TextException;
 };
 
 // Errors of FITS header cards, headers and image reading.
 class FitsException : public util::TextException {
-public:
+  public:
     using util::TextException::TextException;
 };
 
 // Errors of memory-mapped array storage.
 class RangeException : public util::TextException {
-public:
+  public:
     using util::TextException::TextException;
 };
 
 // Errors of linear algebra (the inverse projection).
 class LinearAlgebraException : public util::TextException {
-public:
+  public:
     using util::TextException::TextException;
 };
 
 class SingularMatrixException : public LinearAlgebraException {
-public:
+  public:
     using LinearAlgebraException::LinearAlgebraException;
 };
 
