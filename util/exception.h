@@ -12,29 +12,29 @@ namespace util {
 // (util::UException, sci::FitsException, sci::IOException, ...) derive from it,
 // so that each keeps its own place in the hierarchy but stores text one way.
 class TextException : public std::exception {
-public:
+  public:
     explicit TextException(std::string message) : message_(std::move(message)) {}
     char const* what() const noexcept override { return message_.c_str(); }
 
-private:
+  private:
     std::string message_;
 };
 
 // Errors of options, the command-line reader and regions.
 class UException : public TextException {
-public:
+  public:
     using TextException::TextException;
 };
 
 // Errors of fixed-width number formatting (StringFactory).
 class StringException : public UException {
-public:
+  public:
     using UException::UException;
 };
 
 // Errors of date parsing and conversion (FitsDate, UTDate).
 class UTDateException : public UException {
-public:
+  public:
     using UException::UException;
 };
 

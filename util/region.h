@@ -9,7 +9,7 @@
 namespace util {
 
 class Region {
-public:
+  public:
     explicit Region(unsigned long N);  // N dimensions, every start and end 0
     Region(Region const& other) = default;
     Region& operator=(Region const& other) = default;
@@ -28,7 +28,7 @@ public:
 
     std::string toString() const;
 
-private:
+  private:
     void checkGet_(unsigned long d) const;
     void checkSet_(unsigned long d) const;
 

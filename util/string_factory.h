@@ -7,7 +7,7 @@
 namespace util {
 
 class StringFactory {
-public:
+  public:
     // value right-aligned in width characters, padded with blanks on the left;
     // throws StringException when its decimal text is longer than width.
     static std::string toString(int value, int width);

@@ -7,7 +7,7 @@
 namespace testsupport {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(TempDir const&) = delete;
@@ -19,7 +19,7 @@ public:
     // Writes text to file(name) and returns that path.
     std::string write(std::string const& name, std::string const& text) const;
 
-private:
+  private:
     std::string path_;
 };
 

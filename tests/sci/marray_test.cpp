@@ -1,0 +1,238 @@
+#include "sci/marray.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "sci/exceptions.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using sci::MArray;
+using sci::Range;
+
+// Fills a rank-2 array with v = 100*i + j so that a wrong base, stride or
+// storage order shows in the first failing value.
+void fillIndexed(MArray<float, 2>& a) {
+    for (int j = a.base(2); j <= a.last(2); ++j)
+        for (int i = a.base(1); i <= a.last(1); ++i) a(i, j) = static_cast<float>(100 * i + j);
+}
+
+TEST(MArray, FreshArrayIsIndexedFromOneInStorageOrder) {
+    MArray<int, 1> a(5);
+    EXPECT_EQ(a.base(), 1);
+    EXPECT_EQ(a.last(), 5);
+    EXPECT_EQ(a.size(), 5);
+    EXPECT_EQ(&a(1), a.firstElement());
+
+    MArray<float, 2> img(4, 3);
+    fillIndexed(img);
+    // The first index varies fastest in memory.
+    float const* p = img.firstElement();
+    EXPECT_EQ(p[0], 101.0f);
+    EXPECT_EQ(p[1], 201.0f);
+    EXPECT_EQ(p[4], 102.0f);
+    EXPECT_EQ(img.stride(2), 4);
+}
+
+TEST(MArray, StampFromRangesIsCentred) {
+    MArray<float, 2> stamp(Range(-2, 2), Range(-2, 2));
+    EXPECT_EQ(stamp.length(1), 5);
+    EXPECT_EQ(stamp.length(2), 5);
+    EXPECT_EQ(stamp.base(1), -2);
+    EXPECT_EQ(&stamp(-2, -2), stamp.firstElement());
+    EXPECT_EQ(&stamp(0, 0), stamp.firstElement() + 12);
+    EXPECT_EQ(stamp.shape().zeroOffset, 12);
+}
+
+TEST(MArray, ViewsShareStorageThatOutlivesTheFirstArray) {
+    MArray<float, 1> view;
+    {
+        MArray<float, 1> a(3);
+        a = 1.5f;
+        view.makeReference(a);
+        EXPECT_EQ(a.references(), 2);
+        a(2) = 7.0f;
+        MArray<float, 1> copyOfView(view);  // copy construction is one more view
+        EXPECT_EQ(view.references(), 3);
+        copyOfView(3) = 9.0f;
+    }
+    EXPECT_EQ(view.references(), 1);
+    EXPECT_EQ(view(1), 1.5f);
+    EXPECT_EQ(view(2), 7.0f);
+    EXPECT_EQ(view(3), 9.0f);
+}
+
+TEST(MArray, SubarrayOfTenByEightIsNonContiguousView) {
+    MArray<float, 2> parent(10, 8);
+    fillIndexed(parent);
+    MArray<float, 2> sub;
+    sub.subarray(parent, Range(3, 6), Range(2, 4));
+    EXPECT_EQ(sub.length(1), 4);
+    EXPECT_EQ(sub.length(2), 3);
+    EXPECT_EQ(sub.base(1), 1);
+    EXPECT_EQ(sub.base(2), 1);
+    EXPECT_FALSE(sub.isContiguous());
+    EXPECT_EQ(sub(1, 1), 302.0f);
+    EXPECT_EQ(sub(4, 3), 604.0f);
+
+    // Writes through the view change the parent, and only inside the view.
+    sub = -1.0f;
+    EXPECT_EQ(parent(3, 2), -1.0f);
+    EXPECT_EQ(parent(6, 4), -1.0f);
+    EXPECT_EQ(parent(2, 2), 202.0f);
+    EXPECT_EQ(parent(7, 4), 704.0f);
+    EXPECT_EQ(parent(3, 5), 305.0f);
+
+    // Storage order of the view, first index fastest.
+    std::vector<float> visited(sub.begin(), sub.end());
+    ASSERT_EQ(visited.size(), 12u);
+    EXPECT_EQ(visited.front(), -1.0f);
+
+    MArray<float, 2> full;
+    full.subarray(parent, Range(1, 10), Range(2, 3));
+    EXPECT_TRUE(full.isContiguous());  // whole rows are contiguous
+}
+
+TEST(MArray, RangesReBaseAndStride) {
+    MArray<int, 1> a(Range(-3, 12));
+    for (int i = -3; i <= 12; ++i) a(i) = 100 + i;
+
+    MArray<int, 1> whole;
+    whole.subarray(a, Range::all());
+    EXPECT_EQ(whole.base(), 1);
+    EXPECT_EQ(whole.length(), 16);
+    EXPECT_EQ(whole(1), 97);
+
+    MArray<int, 1> even;
+    even.subarray(a, Range(2, 9, 2));
+    EXPECT_EQ(even.length(), 4);
+    EXPECT_EQ(even(1), 102);
+    EXPECT_EQ(even(4), 108);
+    std::vector<int> visited(even.begin(), even.end());
+    EXPECT_EQ(visited, (std::vector<int>{102, 104, 106, 108}));
+
+    MArray<int, 1> backwards;
+    backwards.subarray(a, Range(5, 1, -2));
+    EXPECT_EQ(backwards.length(), 3);
+    EXPECT_EQ(backwards(1), 105);
+    EXPECT_EQ(backwards(3), 101);
+}
+
+TEST(MArray, CopyAllocatesOrEmptiesAndAssignmentCopiesElements) {
+    MArray<float, 2> src(Range(0, 2), Range(5, 6));
+    fillIndexed(src);
+
+    MArray<float, 2> dst;
+    dst.copy(src);
+    EXPECT_EQ(dst.base(1), 0);
+    EXPECT_EQ(dst.base(2), 5);
+    EXPECT_EQ(dst(2, 6), 206.0f);
+    dst(0, 5) = -7.0f;
+    EXPECT_EQ(src(0, 5), 5.0f);  // deep copy, not a view
+    EXPECT_EQ(dst.references(), 1);
+
+    // Assignment into existing storage keeps the destination's own bases.
+    MArray<float, 2> other(3, 2);
+    other = src;
+    EXPECT_EQ(other(1, 1), 5.0f);
+    EXPECT_EQ(other(3, 2), 206.0f);
+
+    // A non-contiguous view assigned into a contiguous array.
+    MArray<float, 2> big(10, 8);
+    fillIndexed(big);
+    MArray<float, 2> view;
+    view.subarray(big, Range(2, 4), Range(3, 4));
+    MArray<float, 2> dense(3, 2);
+    dense = view;
+    EXPECT_EQ(dense(1, 1), 203.0f);
+    EXPECT_EQ(dense(3, 2), 404.0f);
+
+    MArray<float, 2> empty;
+    dst.copy(empty);
+    EXPECT_FALSE(dst.hasStorage());
+    EXPECT_EQ(dst.size(), 0);
+}
+
+TEST(MArray, StreamOutputOfRankOne) {
+    MArray<float, 1> a(3);
+    a(1) = 1;
+    a(2) = 2;
+    a(3) = 3;
+    std::ostringstream os;
+    os << a;
+    EXPECT_EQ(os.str(), "MArray<float,1> ( 3 ) : (1,3) \n[ 1 2 3 ]");
+
+    MArray<int, 1> b(Range(-1, 0));
+    b(-1) = -4;
+    b(0) = 12;
+    std::ostringstream ob;
+    ob << b;
+    EXPECT_EQ(ob.str(), "MArray<int,1> ( 2 ) : (-1,0) \n[ -4 12 ]");
+
+    MArray<int, 1> empty(0);
+    std::ostringstream oe;
+    oe << empty;
+    EXPECT_EQ(oe.str(), "MArray<int,1> ( 0 ) : (1,0) \n[ ]");
+}
+
+TEST(MArray, MemoryMappedStorageUsesATemporaryFileThatIsRemoved) {
+    testsupport::TempDir dir;
+    char old[4096];
+    ASSERT_NE(getcwd(old, sizeof old), nullptr);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    {
+        sci::Shape<2> shape;
+        shape.base = {1, 1};
+        shape.length = {6, 5};
+        MArray<float, 2> mapped(&shape, true);
+        fillIndexed(mapped);
+        EXPECT_EQ(mapped(6, 5), 605.0f);
+        int files = 0;
+        for (auto const& entry : std::filesystem::directory_iterator(dir.path()))
+            files += entry.path().filename().string().rfind("sci.", 0) == 0 ? 1 : 0;
+        EXPECT_EQ(files, 1);
+    }
+    // The temporary file is gone with the block.
+    int leftover = 0;
+    for (auto const& entry : std::filesystem::directory_iterator(dir.path())) {
+        (void)entry;
+        ++leftover;
+    }
+    EXPECT_EQ(leftover, 0);
+
+    // A named file is kept and holds the elements.
+    std::string const named = dir.file("kept.map");
+    {
+        sci::Shape<1> shape;
+        shape.base = {1};
+        shape.length = {4};
+        MArray<int, 1> mapped(&shape, true, named.c_str());
+        for (int i = 1; i <= 4; ++i) mapped(i) = 10 * i;
+    }
+    std::string const bytes = testsupport::readFile(named);
+    ASSERT_EQ(bytes.size(), 4 * sizeof(int));
+    int values[4];
+    std::memcpy(values, bytes.data(), sizeof values);
+    EXPECT_EQ(values[3], 40);
+    ASSERT_EQ(chdir(old), 0);
+}
+
+TEST(MArray, MemoryMapFailureThrowsRangeException) {
+    sci::Shape<1> shape;
+    shape.base = {1};
+    shape.length = {4};
+    try {
+        MArray<int, 1> mapped(&shape, true, "/nonexistent-dir/x.map");
+        FAIL() << "no exception";
+    } catch (sci::RangeException const& e) {
+        EXPECT_STREQ(e.what(), "Cannot open memory map file.");
+    }
+}
+
+}  // namespace
