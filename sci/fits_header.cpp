@@ -40,6 +40,17 @@ std::string endMissing(std::string const& filename) {
     return "FITS file '" + filename + "' ends before the END card";
 }
 
+// True when a card of the (possibly partial) record starts with END.
+bool holdsEnd(std::string const& record) {
+    for (size_t index = 0; index + 3 <= record.size(); index += kCardLength)
+        if (record.compare(index, 3, kEndKeyword, 0, 3) == 0) {
+            std::string card = record.substr(index, kCardLength);
+            card.resize(kCardLength, ' ');
+            if (card.compare(0, kKeywordLength, kEndKeyword) == 0) return true;
+        }
+    return false;
+}
+
 // a * b for non-negative a, b; false on overflow of long.
 bool multiply(long a, long b, long& product) {
     return !__builtin_mul_overflow(a, b, &product);
@@ -84,12 +95,14 @@ void FitsHeader::readHeader(std::string const& filename, bool allJunk) {
     std::string record;
     for (;;) {
         if (dataOffset_ >= file.size()) throw FitsException(endMissing(filename));
-        // The last record of a file cut short is read as far as it goes and
-        // padded with blanks; only an END card inside it completes the header.
+        // The last record of a file cut short counts only when it holds the
+        // END card; it is then padded with blanks.
         long const available = std::min<long>(kRecordLength, file.size() - dataOffset_);
         if (!window.covers(dataOffset_, available)) window.map(file, dataOffset_, available);
         record.assign(reinterpret_cast<char const*>(window.at(dataOffset_)),
                       static_cast<size_t>(available));
+        if (available < kRecordLength && !holdsEnd(record))
+            throw FitsException(endMissing(filename));
         record.resize(kRecordLength, ' ');
         int const consumed = parseRecord(record, allJunk);
         if (consumed == 0) {

@@ -34,6 +34,7 @@ class FitsHeader {
     // A short printed summary: geometry and every card.
     virtual void describeSelf(std::ostream& out) const;
 
+    bool isQuiet() const { return quiet_; }
     int getBitpix() const { return bitpix_; }
     int getBytpix() const { return bytpix_; }
     int getNaxis() const { return naxis_; }

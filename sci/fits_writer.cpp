@@ -138,4 +138,13 @@ void writeFitsImage(std::string const& path, long nx, long ny, std::vector<doubl
     writeFitsFile(path, fitsHeaderBlock(cards) + fitsDataBlock(stored, bitpix));
 }
 
+void writeFitsImage(std::string const& path, MArray<float, 2> const& image, int bitpix,
+                    double bscale, double bzero, std::vector<std::string> const& extraCards) {
+    std::vector<double> pixels;
+    pixels.reserve(static_cast<size_t>(image.size()));
+    for (float const v : image) pixels.push_back(v);
+    writeFitsImage(path, image.length(1), image.length(2), pixels, bitpix, bscale, bzero,
+                   extraCards);
+}
+
 }  // namespace sci

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sci/marray.h"
+
 namespace sci {
 
 // name blank-padded to an 8-character keyword (a longer name is kept whole).
@@ -37,6 +39,11 @@ void writeFitsFile(std::string const& path, std::string const& bytes);
 // character card images) in the header.
 void writeFitsImage(std::string const& path, long nx, long ny, std::vector<double> const& pixels,
                     int bitpix, double bscale = 1.0, double bzero = 0.0,
+                    std::vector<std::string> const& extraCards = {});
+
+// The same for an array: element (x, y) at its bases is pixel (1, 1).
+void writeFitsImage(std::string const& path, MArray<float, 2> const& image, int bitpix,
+                    double bscale = 1.0, double bzero = 0.0,
                     std::vector<std::string> const& extraCards = {});
 
 }  // namespace sci
