@@ -8,11 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -542,5 +545,55 @@ TEST(FitsIn, MappingsAreReleasedOnEveryPath) {
     text[2879] = 'X';
     sci::writeFitsFile(path, text);
     EXPECT_NE("no exception", errorOf([&] { sci::FitsIn bad(path, true, false); }));
+    EXPECT_EQ(0, mappingsOf(path));
+}
+
+TEST(FitsIn, DamagedFilesGiveFitsExceptionsOnly) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("damaged.fits");
+    Cards extra;
+    for (int k = 0; k < 40; ++k) extra.push_back(floatCard("KEY" + std::to_string(k), k * 0.5));
+    extra.push_back(sci::FitsStringCard("DATE-OBS", "1990-12-22T13:49:00", true, "").writeCard());
+    extra.push_back(floatCard("BSCALE", 2.0));
+    Cards cards = sci::fitsImageCards(16, {30, 20});
+    cards.insert(cards.end(), extra.begin(), extra.end());
+    std::string const good =
+        sci::fitsHeaderBlock(cards) + sci::fitsDataBlock(positionImage(30, 20), 16);
+    std::mt19937 random(99);
+    char const alphabet[] = " =/'.-+0123456789ETFDNAXISBIP\0\xff";
+    int failures = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = good;
+        int const changes = std::uniform_int_distribution<int>(1, 6)(random);
+        for (int k = 0; k < changes; ++k) {
+            // Mostly in the header, where every byte has a meaning.
+            size_t const at = std::uniform_int_distribution<size_t>(0, 2 * 2880 - 1)(random);
+            bytes[at] =
+                alphabet[std::uniform_int_distribution<size_t>(0, sizeof alphabet - 2)(random)];
+        }
+        if (round % 4 == 0)
+            bytes.resize(std::uniform_int_distribution<size_t>(0, bytes.size())(random));
+        // A fresh file each round: truncating a just-written file waits for its writeback.
+        std::filesystem::remove(path);
+        sci::writeFitsFile(path, bytes);
+        try {
+            sci::FitsIn in(path, true, false);
+            if (in.getNaxis() == 2) {
+                util::Region r = in.getFullRegion();
+                r.setRange(1, 1, std::min(3, in.getNaxis(1)));
+                r.setRange(2, 1, std::min(3, in.getNaxis(2)));
+                in.setRegion(r);
+                sci::MArray<float, 2> stamp(r.getLength(1), r.getLength(2));
+                in >> stamp;
+                sci::MArray<float, 2> whole;
+                in.resetRegion();
+                in >> whole;
+            }
+        } catch (sci::FitsException const&) {
+            ++failures;
+        }
+    }
+    // Most damaged files are refused, and only ever with a FitsException.
+    EXPECT_GT(failures, 100);
     EXPECT_EQ(0, mappingsOf(path));
 }
