@@ -1,5 +1,7 @@
 #include "util/option.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -17,9 +19,12 @@ std::size_t slotCount(int n) {
 }
 
 // Number text as the program reads it everywhere: strtol base 10 and strtod
-// without error checks, so text that is not a number reads as 0.
+// without error checks, so text that is not a number reads as 0. A whole
+// number beyond the range of int is held at the nearest end of that range
+// (as strtol does for long) rather than wrapped: -n 4294967297 must not mean 1.
 int readInt(std::string const& text) {
-    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+    long const value = std::strtol(text.c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
 }
 double readDouble(std::string const& text) {
     return std::strtod(text.c_str(), nullptr);

@@ -62,6 +62,11 @@ TEST(Option, ScalarsParseDefaultsAndWriteThrough) {
     EXPECT_EQ(i, 0);
     io.setValue("3.7x");
     EXPECT_EQ(i, 3);
+    // Whole numbers beyond int are held at the ends of its range, not wrapped.
+    io.setValue("4294967297");
+    EXPECT_EQ(i, 2147483647);
+    io.setValue("-99999999999999999999");
+    EXPECT_EQ(i, -2147483647 - 1);
 }
 
 TEST(Option, StringOverloadsMatchTextOverloads) {
