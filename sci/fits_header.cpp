@@ -467,12 +467,17 @@ void FitsHeader::testRegion(util::Region const& region) const {
                             " is no subarray of " + getFullRegion().toString());
 }
 
-FitsCard const& FitsHeader::getValueCard(std::string const& keyword) const {
+FitsCard const* FitsHeader::findValueCard(std::string const& keyword) const {
     for (CardList const* list : {&mandatoryList_, &naxisList_, &extensionList_, &arrayList_,
                                  &otherList_, &userList_, &junkList_}) {
         for (auto const& card : *list)
-            if (card->getKeyword() == keyword) return *card;
+            if (card->getKeyword() == keyword) return card.get();
     }
+    return nullptr;
+}
+
+FitsCard const& FitsHeader::getValueCard(std::string const& keyword) const {
+    if (FitsCard const* card = findValueCard(keyword)) return *card;
     if (keyword == kCommentKeyword || keyword == kHistoryKeyword || keyword == kBlankKeyword)
         throw FitsException("use getComment or getHistory to read keyword '" + keyword + "'");
     throw FitsException("cannot find keyword '" + keyword + "'");

@@ -59,6 +59,8 @@ class FitsHeader {
     // The card of keyword (exactly 8 characters, blank padded), searched in the
     // mandatory, NAXIS, extension, array, other, user and junk lists in turn.
     FitsCard const& getValueCard(std::string const& keyword) const;
+    // The same search; null when no list holds the keyword.
+    FitsCard const* findValueCard(std::string const& keyword) const;
     std::string getString(std::string const& keyword) const;
     bool getBool(std::string const& keyword) const;
     long getInt(std::string const& keyword) const;

@@ -389,6 +389,8 @@ TEST(FitsHeader, KeywordQueries) {
     EXPECT_EQ(4.0, h.getFloat("NAXIS1  "));
     EXPECT_TRUE(h.getBool("SIMPLE  "));
     EXPECT_EQ("cannot find keyword 'CD2_2   '", errorOf([&] { h.getFloat("CD2_2   "); }));
+    EXPECT_EQ(nullptr, h.findValueCard("CD2_2   "));
+    EXPECT_EQ(&h.getValueCard("CD1_1   "), h.findValueCard("CD1_1   "));
     EXPECT_EQ("cannot find keyword 'CD1_1'", errorOf([&] { h.getFloat("CD1_1"); }));
     EXPECT_EQ("use getComment or getHistory to read keyword 'COMMENT '",
               errorOf([&] { h.getValueCard("COMMENT "); }));
