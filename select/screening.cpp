@@ -1,0 +1,194 @@
+#include "select/screening.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "select/isolation_order.h"
+
+namespace selection {
+
+namespace {
+
+// The neighbour search starts from this squared distance (pixels^2) and a
+// neighbour flux of 0: a row farther than sqrt(1e99) pixels is never a
+// neighbour (no two finite float positions are that far apart).
+constexpr double kNoNeighbourDistance2 = 1e99;
+
+// A variable object rejects a row within this squared distance (pixels^2).
+constexpr double kVariableRadius2 = 1.0;
+
+float element(sci::MArray<float, 1> const& a, int row0) {
+    return a(a.base() + row0);
+}
+
+}  // namespace
+
+ScreeningRules screeningRules(FluxLimits const& limits, int flagColumn, int flagLimit) {
+    return ScreeningRules{limits.lower, limits.upper, limits.neighbour, flagColumn > 0, flagLimit};
+}
+
+CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                                 sci::MArray<float, 1> const& flux, sci::MArray<int, 1> const& flag,
+                                 sci::MArray<float, 1> const& varX,
+                                 sci::MArray<float, 1> const& varY, ScreeningRules const& rules)
+    : rowCount_(catalogueRows(x)) {
+    int const n = rowCount_;
+    // Rows that take part, in row order (0-based rows).
+    std::vector<int> part;
+    std::vector<float> px(static_cast<size_t>(n)), py(static_cast<size_t>(n)),
+        pf(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r) {
+        if (!rowTakesPart(x, y, flux, r + 1)) continue;
+        px[r] = element(x, r);
+        py[r] = element(y, r);
+        pf[r] = element(flux, r);
+        part.push_back(r);
+    }
+
+    // Neighbours, one point per distinct position: rows at equal positions are
+    // at distance 0 from each other and at the same distance from any other
+    // row, so a position needs only its first two rows (the second one serves
+    // when the first is the row being screened).
+    std::vector<int> neighbour;
+    for (int r : part)
+        if (pf[r] >= rules.neighbourFlux) neighbour.push_back(r);
+    std::sort(neighbour.begin(), neighbour.end(), [&px, &py](int a, int b) {
+        if (px[a] != px[b]) return px[a] < px[b];
+        if (py[a] != py[b]) return py[a] < py[b];
+        return a < b;
+    });
+    std::vector<float> nx, ny;
+    std::vector<int> first, second;
+    for (size_t k = 0; k < neighbour.size(); ++k) {
+        int const r = neighbour[k];
+        if (k > 0) {
+            int const prev = neighbour[k - 1];
+            if (px[prev] == px[r] && py[prev] == py[r]) {
+                if (second.back() == PointTree::kNoTag) second.back() = r;
+                continue;
+            }
+        }
+        nx.push_back(px[r]);
+        ny.push_back(py[r]);
+        first.push_back(r);
+        second.push_back(PointTree::kNoTag);
+    }
+    PointTree const neighbours(nx, ny, first, second);
+
+    // The box-independent tests before the neighbour search.
+    std::vector<int> query;
+    for (int r : part) {
+        if (pf[r] < rules.lowerFlux || pf[r] > rules.upperFlux) continue;
+        if (rules.useFlags) {
+            if (r >= flag.size() || flag(flag.base() + r) > rules.flagLimit) continue;
+        }
+        query.push_back(r);
+    }
+    std::vector<char> nearVariable;
+    std::vector<float> qx, qy;
+    for (int r : query) {
+        qx.push_back(px[r]);
+        qy.push_back(py[r]);
+    }
+    findVariables_(qx, qy, nearVariable, varX, varY);
+
+    slotOfRow_.assign(static_cast<size_t>(n), -1);
+    for (size_t k = 0; k < query.size(); ++k) {
+        if (nearVariable[k]) continue;
+        int const r = query[k];
+        PointTree::Nearest const best = neighbours.nearest(px[r], py[r], r, kNoNeighbourDistance2);
+        float const bestFlux = best.tag == PointTree::kNoTag ? 0.0f : pf[best.tag];
+        if (!(bestFlux > 0.0f)) continue;
+        slotOfRow_[r] = static_cast<int>(candidateRow_.size());
+        candidateRow_.push_back(r);
+        candidateDist_.push_back(static_cast<float>(std::sqrt(best.d2)));
+        candidateFlux_.push_back(bestFlux);
+    }
+
+    std::vector<float> cx, cy;
+    std::vector<int> slot(candidateRow_.size());
+    std::iota(slot.begin(), slot.end(), 0);
+    for (int r : candidateRow_) {
+        cx.push_back(px[r]);
+        cy.push_back(py[r]);
+    }
+    candidates_ = PointTree(cx, cy, slot);
+}
+
+// nearVariable[k] = 1 when a variable object lies within one pixel of
+// (x[k], y[k]). Variable positions that are not finite never reject (their
+// distance is inf or NaN) and are left out of the tree.
+void CandidateScreen::findVariables_(std::vector<float> const& x, std::vector<float> const& y,
+                                     std::vector<char>& nearVariable,
+                                     sci::MArray<float, 1> const& varX,
+                                     sci::MArray<float, 1> const& varY) const {
+    nearVariable.assign(x.size(), 0);
+    std::vector<float> vx, vy;
+    long const nv = std::min(varX.size(), varY.size());
+    for (int v = 0; v < nv; ++v) {
+        float const a = element(varX, v);
+        float const b = element(varY, v);
+        if (!std::isfinite(a) || !std::isfinite(b)) continue;
+        vx.push_back(a);
+        vy.push_back(b);
+    }
+    if (vx.empty()) return;
+    PointTree const variables(vx, vy, std::vector<int>(vx.size(), 0));
+    for (size_t k = 0; k < x.size(); ++k)
+        nearVariable[k] = variables.anyWithin(x[k], y[k], kVariableRadius2) ? 1 : 0;
+}
+
+bool CandidateScreen::isCandidate(int row) const {
+    return row >= 1 && row <= rowCount_ && slotOfRow_[row - 1] >= 0;
+}
+
+float CandidateScreen::closestDist(int row) const {
+    return isCandidate(row) ? candidateDist_[slotOfRow_[row - 1]] : 0.0f;
+}
+
+float CandidateScreen::closestFlux(int row) const {
+    return isCandidate(row) ? candidateFlux_[slotOfRow_[row - 1]] : 0.0f;
+}
+
+SubfieldCandidates CandidateScreen::screenSubfield(PixelBox const& searchBox) const {
+    // The float comparison x < sx1 converts the integer bound to float.
+    float const x1 = static_cast<float>(searchBox.x1);
+    float const x2 = static_cast<float>(searchBox.x2);
+    float const y1 = static_cast<float>(searchBox.y1);
+    float const y2 = static_cast<float>(searchBox.y2);
+    std::vector<int> slot;
+    candidates_.tagsInBox(x1, x2, y1, y2, slot);
+    std::sort(slot.begin(), slot.end());
+
+    SubfieldCandidates result;
+    result.testCounter = static_cast<int>(slot.size());
+    std::vector<int> row;
+    std::vector<float> key;
+    row.reserve(slot.size());
+    key.reserve(slot.size());
+    for (int s : slot) {
+        row.push_back(candidateRow_[s]);
+        key.push_back(candidateDist_[s]);
+    }
+    std::vector<int> const visit = isolationVisitOrder(row, key, rowCount_, result.testCounter - 1);
+    for (int v : visit) {
+        int const s = slot[v];
+        result.row.push_back(candidateRow_[s] + 1);
+        result.closestDist.push_back(candidateDist_[s]);
+        result.closestFlux.push_back(candidateFlux_[s]);
+    }
+    return result;
+}
+
+void writeTestCounter(std::ostream& out, int testCounter, int number) {
+    out << "test_counter=" << testCounter << '\n';
+    if (testCounter < number) {
+        out << kNotEnoughStarsWarning << '\n';
+        out << "  test_counter=" << testCounter << '\n';
+        out << "  P.number=" << number << '\n';
+        out << '\n';
+    }
+}
+
+}  // namespace selection
