@@ -28,6 +28,7 @@ namespace sci {
 std::vector<int> exchangeSortGroupOrder(std::vector<int> const& member,
                                         std::vector<long> const& smallerAfter) {
     int const g = static_cast<int>(member.size());
+    if (g <= 1) return member;
     long total = 0;
     for (int t = 0; t < g; ++t) total += smallerAfter[t];
     // Nothing smaller: the group keeps its starting order.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <numeric>
 
 namespace selection {
 
@@ -22,46 +21,28 @@ struct StackEntry {
 
 PointTree::PointTree(std::vector<float> const& x, std::vector<float> const& y,
                      std::vector<int> const& tag, std::vector<int> const& second) {
-    int const n = static_cast<int>(x.size());
-    assert(y.size() == x.size() && tag.size() == x.size());
-    assert(second.empty() || second.size() == x.size());
+    size_t const n = x.size();
+    assert(y.size() == n && tag.size() == n);
+    assert(second.empty() || second.size() == n);
     if (n == 0) return;
-    std::vector<int> perm(static_cast<size_t>(n));
-    std::iota(perm.begin(), perm.end(), 0);
-    nodes_.reserve(static_cast<size_t>(2 * (n / kLeafSize) + 1));
-    build_(x, y, tag, perm, 0, n);
-
-    x_.resize(static_cast<size_t>(n));
-    y_.resize(static_cast<size_t>(n));
-    tag_.resize(static_cast<size_t>(n));
-    if (!second.empty()) second_.resize(static_cast<size_t>(n));
-    for (int k = 0; k < n; ++k) {
-        x_[k] = x[perm[k]];
-        y_[k] = y[perm[k]];
-        tag_[k] = tag[perm[k]];
-        if (!second.empty()) second_[k] = second[perm[k]];
-    }
+    points_.resize(n);
+    for (size_t k = 0; k < n; ++k)
+        points_[k] = Point{x[k], y[k], tag[k], second.empty() ? kNoTag : second[k]};
+    nodes_.reserve(2 * (n / kLeafSize) + 1);
+    build_(0, static_cast<int>(n));
 }
 
 // Splits at the median of the wider side of the bounding box.
-int PointTree::build_(std::vector<float> const& x, std::vector<float> const& y,
-                      std::vector<int> const& tag, std::vector<int>& perm, int begin, int end) {
-    Node node{x[perm[begin]],
-              x[perm[begin]],
-              y[perm[begin]],
-              y[perm[begin]],
-              tag[perm[begin]],
-              begin,
-              end,
-              -1,
-              -1};
+int PointTree::build_(int begin, int end) {
+    Point const& p0 = points_[begin];
+    Node node{p0.x, p0.x, p0.y, p0.y, p0.tag, begin, end, -1, -1};
     for (int k = begin + 1; k < end; ++k) {
-        int const p = perm[k];
-        node.minX = std::min(node.minX, x[p]);
-        node.maxX = std::max(node.maxX, x[p]);
-        node.minY = std::min(node.minY, y[p]);
-        node.maxY = std::max(node.maxY, y[p]);
-        node.minTag = std::min(node.minTag, tag[p]);
+        Point const& p = points_[k];
+        node.minX = std::min(node.minX, p.x);
+        node.maxX = std::max(node.maxX, p.x);
+        node.minY = std::min(node.minY, p.y);
+        node.maxY = std::max(node.maxY, p.y);
+        node.minTag = std::min(node.minTag, p.tag);
     }
     int const index = static_cast<int>(nodes_.size());
     nodes_.push_back(node);
@@ -69,12 +50,16 @@ int PointTree::build_(std::vector<float> const& x, std::vector<float> const& y,
 
     bool const splitX =
         static_cast<double>(node.maxX) - node.minX >= static_cast<double>(node.maxY) - node.minY;
-    std::vector<float> const& c = splitX ? x : y;
     int const mid = begin + (end - begin) / 2;
-    std::nth_element(perm.begin() + begin, perm.begin() + mid, perm.begin() + end,
-                     [&c](int a, int b) { return c[a] < c[b]; });
-    int const left = build_(x, y, tag, perm, begin, mid);
-    int const right = build_(x, y, tag, perm, mid, end);
+    auto const first = points_.begin();
+    if (splitX)
+        std::nth_element(first + begin, first + mid, first + end,
+                         [](Point const& a, Point const& b) { return a.x < b.x; });
+    else
+        std::nth_element(first + begin, first + mid, first + end,
+                         [](Point const& a, Point const& b) { return a.y < b.y; });
+    int const left = build_(begin, mid);
+    int const right = build_(mid, end);
     nodes_[index].left = left;
     nodes_[index].right = right;
     return index;
@@ -115,12 +100,13 @@ PointTree::Nearest PointTree::nearest(float qx, float qy, int exclude, double li
         if (loses(e.bound, node.minTag)) continue;
         if (node.left < 0) {
             for (int k = node.begin; k < node.end; ++k) {
-                int t = tag_[k];
+                Point const& p = points_[k];
+                int t = p.tag;
                 if (t == exclude) {
-                    t = second_.empty() ? kNoTag : second_[k];
+                    t = p.second;
                     if (t == kNoTag) continue;
                 }
-                double const d2 = squaredDistance(qx, qy, x_[k], y_[k]);
+                double const d2 = squaredDistance(qx, qy, p.x, p.y);
                 if (d2 < best.d2 || (d2 == best.d2 && best.tag != kNoTag && t < best.tag))
                     best = {d2, t};
             }
@@ -147,7 +133,7 @@ bool PointTree::anyWithin(float qx, float qy, double r2) const {
         Node const& node = nodes_[e.node];
         if (node.left < 0) {
             for (int k = node.begin; k < node.end; ++k)
-                if (squaredDistance(qx, qy, x_[k], y_[k]) <= r2) return true;
+                if (squaredDistance(qx, qy, points_[k].x, points_[k].y) <= r2) return true;
             continue;
         }
         assert(top + 2 <= kMaxStack);
@@ -168,9 +154,11 @@ void PointTree::tagsInBox(float x1, float x2, float y1, float y2, std::vector<in
         bool const inside =
             node.minX >= x1 && node.maxX <= x2 && node.minY >= y1 && node.maxY <= y2;
         if (inside || node.left < 0) {
-            for (int k = node.begin; k < node.end; ++k)
-                if (inside || (x_[k] >= x1 && x_[k] <= x2 && y_[k] >= y1 && y_[k] <= y2))
-                    out.push_back(tag_[k]);
+            for (int k = node.begin; k < node.end; ++k) {
+                Point const& p = points_[k];
+                if (inside || (p.x >= x1 && p.x <= x2 && p.y >= y1 && p.y <= y2))
+                    out.push_back(p.tag);
+            }
             continue;
         }
         assert(top + 2 <= kMaxStack);

@@ -47,7 +47,7 @@ class PointTree {
     PointTree(std::vector<float> const& x, std::vector<float> const& y, std::vector<int> const& tag,
               std::vector<int> const& second = {});
 
-    int size() const { return static_cast<int>(x_.size()); }
+    int size() const { return static_cast<int>(points_.size()); }
 
     // The point minimising (d2, tag) in lexicographic order among the points
     // with d2 < limit, where d2 = squaredDistance(qx, qy, point) and a point's
@@ -65,6 +65,11 @@ class PointTree {
   private:
     static constexpr int kLeafSize = 8;
 
+    struct Point {
+        float x, y;
+        int tag, second;
+    };
+
     struct Node {
         float minX, maxX, minY, maxY;
         int minTag;       // smallest first tag below this node
@@ -72,13 +77,11 @@ class PointTree {
         int left, right;  // children; -1 for a leaf
     };
 
-    int build_(std::vector<float> const& x, std::vector<float> const& y,
-               std::vector<int> const& tag, std::vector<int>& perm, int begin, int end);
+    int build_(int begin, int end);
     double lowerBound_(Node const& node, float qx, float qy) const;
 
-    std::vector<float> x_, y_;       // in tree order
-    std::vector<int> tag_, second_;  // in tree order
-    std::vector<Node> nodes_;        // root at index 0 when not empty
+    std::vector<Point> points_;  // in tree order
+    std::vector<Node> nodes_;    // root at index 0 when not empty
 };
 
 }  // namespace selection
