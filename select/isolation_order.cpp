@@ -22,6 +22,7 @@ std::vector<int> isolationVisitOrder(std::vector<int> const& row, std::vector<fl
                                      int rowCount, int maxVisits) {
     int const a = static_cast<int>(row.size());
     assert(key.size() == row.size());
+    assert(a == 0 || (row.front() >= 0 && row.back() < rowCount));
     std::vector<int> visit;
     if (maxVisits <= 0 || a == 0) return visit;
     visit.reserve(static_cast<size_t>(std::min(a, maxVisits)));

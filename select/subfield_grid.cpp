@@ -84,24 +84,31 @@ SubfieldGrid::SubfieldGrid(PixelBox const& field, int nx, int ny, int subfieldBo
     for (long long k = 0; k < untrimmed; ++k) err << "Error: subfield border too big!\n";
 }
 
+// lower = first + (k - 1) * step, upper = lower + step - 1 lowered to last.
+void SubfieldGrid::bounds_(long long first, long long last, long long step, int k, long long& lower,
+                           long long& upper) {
+    lower = first + (k - 1) * step;
+    upper = std::min(lower + step - 1, last);
+}
+
 PixelBox SubfieldGrid::untrimmed_(int i, int j) const {
     assert(i >= 1 && i <= nx_ && j >= 1 && j <= ny_);
     PixelBox box;
-    box.x1 = field_.x1 + (i - 1) * dx_;
-    box.y1 = field_.y1 + (j - 1) * dy_;
-    box.x2 = std::min(box.x1 + dx_ - 1, field_.x2);
-    box.y2 = std::min(box.y1 + dy_ - 1, field_.y2);
+    bounds_(field_.x1, field_.x2, dx_, i, box.x1, box.x2);
+    bounds_(field_.y1, field_.y2, dy_, j, box.y1, box.y2);
     return box;
 }
 
 bool SubfieldGrid::wideX_(int i) const {
-    PixelBox const box = untrimmed_(i, 1);
-    return box.x2 - box.x1 > kMinTrimmedSpan;
+    long long lower = 0, upper = 0;
+    bounds_(field_.x1, field_.x2, dx_, i, lower, upper);
+    return upper - lower > kMinTrimmedSpan;
 }
 
 bool SubfieldGrid::wideY_(int j) const {
-    PixelBox const box = untrimmed_(1, j);
-    return box.y2 - box.y1 > kMinTrimmedSpan;
+    long long lower = 0, upper = 0;
+    bounds_(field_.y1, field_.y2, dy_, j, lower, upper);
+    return upper - lower > kMinTrimmedSpan;
 }
 
 bool SubfieldGrid::trimmed(int i, int j) const {

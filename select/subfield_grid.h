@@ -54,6 +54,8 @@ class SubfieldGrid {
     PixelBox searchBox(int i, int j, int checkRadius) const;
 
   private:
+    static void bounds_(long long first, long long last, long long step, int k, long long& lower,
+                        long long& upper);
     PixelBox untrimmed_(int i, int j) const;
     bool wideX_(int i) const;  // upper x - lower x > 8 in column i
     bool wideY_(int j) const;  // upper y - lower y > 8 in row j

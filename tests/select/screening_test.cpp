@@ -276,6 +276,11 @@ TEST(CandidateScreen, FlagsCountOnlyWithAFlagColumn) {
     CandidateScreen const withoutFlags = screenWith(0);
     EXPECT_TRUE(withoutFlags.isCandidate(1));
     EXPECT_TRUE(withoutFlags.isCandidate(2));
+    // A flag column shorter than the catalogue: the rows without a flag fail
+    // the flag test instead of reading past the column.
+    c.flag = {2};
+    EXPECT_TRUE(screenWith(4).isCandidate(1));
+    EXPECT_FALSE(screenWith(4).isCandidate(2));
 }
 
 TEST(CandidateScreen, AllFluxesEqualPassTheFluxTest) {
@@ -301,6 +306,18 @@ TEST(CandidateScreen, NonFiniteRowsTakeNoPart) {
     EXPECT_FALSE(screen.isCandidate(2));
     EXPECT_FALSE(screen.isCandidate(3));
     EXPECT_EQ(screen.candidateCount(), 2);
+}
+
+TEST(CandidateScreen, RowsMissingFromAColumnTakeNoPart) {
+    // y and flux have 2 rows, x has 3: row 3 is neither candidate nor neighbour.
+    CandidateScreen const screen(fixture::toArray(std::vector<float>{10, 20, 11}),
+                                 fixture::toArray(std::vector<float>{10, 10}),
+                                 fixture::toArray(std::vector<float>{1, 1}), sci::MArray<int, 1>(),
+                                 sci::MArray<float, 1>(), sci::MArray<float, 1>(),
+                                 {-1e30f, 1e30f, -1e30f, false, 0});
+    EXPECT_EQ(screen.rowCount(), 3);
+    EXPECT_EQ(screen.closestDist(1), 10.0f);
+    EXPECT_FALSE(screen.isCandidate(3));
 }
 
 TEST(CandidateScreen, TestCounterReportAndWarningByteForByte) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -79,6 +82,9 @@ TEST(SubfieldGrid, BorderAndNoSubfields) {
     expectBox(field, {11, 90, 11, 70});
     SubfieldGrid const none(field, 0, 3, 5, err);
     EXPECT_EQ(none.nx(), 0);
+    EXPECT_EQ(none.ny(), 3);
+    SubfieldGrid const negative(PixelBox{1, 5, 1, 5}, 4, -2, 1, err);
+    EXPECT_EQ(negative.ny(), 0);
     EXPECT_EQ(err.str(), "");
 }
 
@@ -97,6 +103,43 @@ TEST(SubfieldGrid, HugeOptionValuesDoNotOverflow) {
     EXPECT_EQ(out.str(), "searching for " +
                              std::to_string(static_cast<long long>(INT_MIN) - 2LL * INT_MAX) +
                              " stars in [1:2,3:4]\n");
+}
+
+// The grid formulas again in double, exact here: every value stays far below
+// 2^53. Integer division truncates toward 0, as in the library.
+TEST(SubfieldGrid, ExtremeValuesFollowTheFormulasExactly) {
+    std::mt19937 rng(17);
+    int const extremes[] = {INT_MIN, INT_MIN + 1, -1000, -9,  -1,          0,
+                            1,       5,           9,     100, INT_MAX - 1, INT_MAX};
+    auto pick = [&]() { return extremes[rng() % 12]; };
+    for (int trial = 0; trial < 3000; ++trial) {
+        int const naxis1 = pick(), naxis2 = pick(), border = pick();
+        int const nx = 1 + static_cast<int>(rng() % 4), ny = 1 + static_cast<int>(rng() % 4);
+        int const sb = pick(), radius = pick();
+        std::ostringstream err;
+        PixelBox const field = selection::fieldBoxFromImage(naxis1, naxis2, border);
+        SubfieldGrid const grid(field, nx, ny, sb, err);
+        double const x1 = 1.0 + border, x2 = static_cast<double>(naxis1) - border;
+        double const y1 = 1.0 + border, y2 = static_cast<double>(naxis2) - border;
+        double const dx = std::trunc((x2 - x1 + 1) / nx), dy = std::trunc((y2 - y1 + 1) / ny);
+        for (int i = 1; i <= nx; ++i)
+            for (int j = 1; j <= ny; ++j) {
+                double lx = x1 + (i - 1) * dx, ly = y1 + (j - 1) * dy;
+                double ux = std::min(lx + dx - 1, x2), uy = std::min(ly + dy - 1, y2);
+                if (sb != 0 && ux - lx > 8 && uy - ly > 8) {
+                    lx += sb;
+                    ly += sb;
+                    ux -= sb;
+                    uy -= sb;
+                }
+                double const inset = static_cast<double>(sb) + radius;
+                PixelBox const box = grid.searchBox(i, j, radius);
+                ASSERT_EQ(static_cast<double>(box.x1), std::max(lx + inset, x1)) << trial;
+                ASSERT_EQ(static_cast<double>(box.x2), std::min(ux - inset + 1, x2)) << trial;
+                ASSERT_EQ(static_cast<double>(box.y1), std::max(ly + inset, y1)) << trial;
+                ASSERT_EQ(static_cast<double>(box.y2), std::min(uy - inset + 1, y2)) << trial;
+            }
+    }
 }
 
 TEST(SubfieldGrid, SearchingLine) {
