@@ -29,35 +29,24 @@ ScreeningRules screeningRules(FluxLimits const& limits, int flagColumn, int flag
     return ScreeningRules{limits.lower, limits.upper, limits.neighbour, flagColumn > 0, flagLimit};
 }
 
-CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
-                                 sci::MArray<float, 1> const& flux, sci::MArray<int, 1> const& flag,
-                                 sci::MArray<float, 1> const& varX,
-                                 sci::MArray<float, 1> const& varY, ScreeningRules const& rules)
-    : rowCount_(catalogueRows(x)) {
-    int const n = rowCount_;
-    // Rows that take part, in row order (0-based rows).
-    std::vector<int> part;
-    std::vector<float> px(static_cast<size_t>(n)), py(static_cast<size_t>(n)),
-        pf(static_cast<size_t>(n));
-    for (int r = 0; r < n; ++r) {
-        if (!rowTakesPart(x, y, flux, r + 1)) continue;
-        px[r] = element(x, r);
-        py[r] = element(y, r);
-        pf[r] = element(flux, r);
-        part.push_back(r);
-    }
+namespace {
 
-    // Neighbours, one point per distinct position: rows at equal positions are
-    // at distance 0 from each other and at the same distance from any other
-    // row, so a position needs only its first two rows (the second one serves
-    // when the first is the row being screened).
+// The neighbour tree: one point per distinct position of the rows that may be
+// neighbours (rows of part with flux >= neighbourFlux). Rows at one position
+// are at distance 0 from each other and at the same distance from any other
+// row, so a position needs only its first two rows: the first, and the second
+// for when the first is the row being screened. Positions compare equal as
+// floats (-0 equals +0: their differences to any position are equal too).
+PointTree neighbourTree(std::vector<int> const& part, std::vector<float> const& px,
+                        std::vector<float> const& py, std::vector<float> const& pf,
+                        float neighbourFlux) {
     struct Placed {
         float x, y;
         int row;
     };
     std::vector<Placed> neighbour;
     for (int r : part)
-        if (pf[r] >= rules.neighbourFlux) neighbour.push_back(Placed{px[r], py[r], r});
+        if (pf[r] >= neighbourFlux) neighbour.push_back(Placed{px[r], py[r], r});
     std::sort(neighbour.begin(), neighbour.end(), [](Placed const& a, Placed const& b) {
         if (a.x != b.x) return a.x < b.x;
         if (a.y != b.y) return a.y < b.y;
@@ -76,67 +65,12 @@ CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<flo
         first.push_back(p.row);
         second.push_back(PointTree::kNoTag);
     }
-    neighbour = std::vector<Placed>();
-    PointTree const neighbours(nx, ny, first, second);
-
-    // The box-independent tests before the neighbour search.
-    std::vector<int> query;
-    for (int r : part) {
-        if (pf[r] < rules.lowerFlux || pf[r] > rules.upperFlux) continue;
-        if (rules.useFlags) {
-            if (r >= flag.size() || flag(flag.base() + r) > rules.flagLimit) continue;
-        }
-        query.push_back(r);
-    }
-    std::vector<char> nearVariable;
-    std::vector<float> qx, qy;
-    for (int r : query) {
-        qx.push_back(px[r]);
-        qy.push_back(py[r]);
-    }
-    findVariables_(qx, qy, nearVariable, varX, varY);
-
-    // The neighbour searches, in an order that keeps nearby queries together
-    // (the results do not depend on it; the tree's memory is then walked
-    // with far fewer cache misses).
-    std::vector<int> searchOrder;
-    for (size_t k = 0; k < query.size(); ++k)
-        if (!nearVariable[k]) searchOrder.push_back(static_cast<int>(k));
-    std::vector<uint32_t> const key = spatialKeys_(qx, qy);
-    std::sort(searchOrder.begin(), searchOrder.end(),
-              [&key](int a, int b) { return key[a] < key[b] || (key[a] == key[b] && a < b); });
-    std::vector<PointTree::Nearest> found(query.size(), PointTree::Nearest{0.0, PointTree::kNoTag});
-    for (int k : searchOrder) {
-        int const r = query[k];
-        found[k] = neighbours.nearest(px[r], py[r], r, kNoNeighbourDistance2);
-    }
-
-    slotOfRow_.assign(static_cast<size_t>(n), -1);
-    for (size_t k = 0; k < query.size(); ++k) {
-        PointTree::Nearest const& best = found[k];
-        float const bestFlux = best.tag == PointTree::kNoTag ? 0.0f : pf[best.tag];
-        if (!(bestFlux > 0.0f)) continue;
-        int const r = query[k];
-        slotOfRow_[r] = static_cast<int>(candidateRow_.size());
-        candidateRow_.push_back(r);
-        candidateDist_.push_back(static_cast<float>(std::sqrt(best.d2)));
-        candidateFlux_.push_back(bestFlux);
-    }
-
-    std::vector<float> cx, cy;
-    std::vector<int> slot(candidateRow_.size());
-    std::iota(slot.begin(), slot.end(), 0);
-    for (int r : candidateRow_) {
-        cx.push_back(px[r]);
-        cy.push_back(py[r]);
-    }
-    candidates_ = PointTree(cx, cy, slot);
+    return PointTree(nx, ny, first, second);
 }
 
 // A Z-order (Morton) key of each position: x and y scaled to 16 bits over
 // their range, bits interleaved. Nearby positions mostly get nearby keys.
-std::vector<uint32_t> CandidateScreen::spatialKeys_(std::vector<float> const& x,
-                                                    std::vector<float> const& y) {
+std::vector<uint32_t> spatialKeys(std::vector<float> const& x, std::vector<float> const& y) {
     std::vector<uint32_t> key(x.size(), 0);
     if (x.empty()) return key;
     auto const [minX, maxX] = std::minmax_element(x.begin(), x.end());
@@ -158,6 +92,79 @@ std::vector<uint32_t> CandidateScreen::spatialKeys_(std::vector<float> const& x,
         key[k] = spread(ix) | (spread(iy) << 1);
     }
     return key;
+}
+
+}  // namespace
+
+CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                                 sci::MArray<float, 1> const& flux, sci::MArray<int, 1> const& flag,
+                                 sci::MArray<float, 1> const& varX,
+                                 sci::MArray<float, 1> const& varY, ScreeningRules const& rules)
+    : rowCount_(catalogueRows(x)) {
+    int const n = rowCount_;
+    // Rows that take part, in row order (0-based rows).
+    std::vector<int> part;
+    std::vector<float> px(static_cast<size_t>(n)), py(static_cast<size_t>(n)),
+        pf(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r) {
+        if (!rowTakesPart(x, y, flux, r + 1)) continue;
+        px[r] = element(x, r);
+        py[r] = element(y, r);
+        pf[r] = element(flux, r);
+        part.push_back(r);
+    }
+
+    // The box-independent tests before the neighbour search.
+    std::vector<int> query;
+    for (int r : part) {
+        if (pf[r] < rules.lowerFlux || pf[r] > rules.upperFlux) continue;
+        if (rules.useFlags) {
+            if (r >= flag.size() || flag(flag.base() + r) > rules.flagLimit) continue;
+        }
+        query.push_back(r);
+    }
+    std::vector<float> qx, qy;
+    for (int r : query) {
+        qx.push_back(px[r]);
+        qy.push_back(py[r]);
+    }
+    std::vector<char> nearVariable;
+    findVariables_(qx, qy, nearVariable, varX, varY);
+
+    // The neighbour searches, in an order that keeps nearby queries together
+    // (the results do not depend on it; the tree's memory is then walked
+    // with far fewer cache misses).
+    PointTree const neighbours = neighbourTree(part, px, py, pf, rules.neighbourFlux);
+    std::vector<int> searchOrder;
+    for (size_t k = 0; k < query.size(); ++k)
+        if (!nearVariable[k]) searchOrder.push_back(static_cast<int>(k));
+    std::vector<uint32_t> const key = spatialKeys(qx, qy);
+    std::sort(searchOrder.begin(), searchOrder.end(),
+              [&key](int a, int b) { return key[a] < key[b] || (key[a] == key[b] && a < b); });
+    std::vector<PointTree::Nearest> found(query.size(), PointTree::Nearest{0.0, PointTree::kNoTag});
+    for (int k : searchOrder) {
+        int const r = query[k];
+        found[k] = neighbours.nearest(px[r], py[r], r, kNoNeighbourDistance2);
+    }
+
+    // Candidates: a nearest neighbour with a flux above 0.
+    slotOfRow_.assign(static_cast<size_t>(n), -1);
+    std::vector<float> cx, cy;
+    for (size_t k = 0; k < query.size(); ++k) {
+        PointTree::Nearest const& best = found[k];
+        float const bestFlux = best.tag == PointTree::kNoTag ? 0.0f : pf[best.tag];
+        if (!(bestFlux > 0.0f)) continue;
+        int const r = query[k];
+        slotOfRow_[r] = static_cast<int>(candidateRow_.size());
+        candidateRow_.push_back(r);
+        candidateDist_.push_back(static_cast<float>(std::sqrt(best.d2)));
+        candidateFlux_.push_back(bestFlux);
+        cx.push_back(px[r]);
+        cy.push_back(py[r]);
+    }
+    std::vector<int> slot(candidateRow_.size());
+    std::iota(slot.begin(), slot.end(), 0);
+    candidates_ = PointTree(cx, cy, slot);
 }
 
 // nearVariable[k] = 1 when a variable object lies within one pixel of

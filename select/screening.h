@@ -5,7 +5,6 @@
 // in catalogue units, distances in pixels.
 #pragma once
 
-#include <cstdint>
 #include <ostream>
 #include <vector>
 
@@ -80,8 +79,6 @@ class CandidateScreen {
     SubfieldCandidates screenSubfield(PixelBox const& searchBox) const;
 
   private:
-    static std::vector<uint32_t> spatialKeys_(std::vector<float> const& x,
-                                              std::vector<float> const& y);
     void findVariables_(std::vector<float> const& x, std::vector<float> const& y,
                         std::vector<char>& nearVariable, sci::MArray<float, 1> const& varX,
                         sci::MArray<float, 1> const& varY) const;
