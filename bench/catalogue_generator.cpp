@@ -6,12 +6,12 @@
 
 namespace catgen {
 
-Catalogue generateCatalogue(CatalogueSpec const& spec) {
-    std::mt19937_64 rng(spec.seed);
+Catalogue generateCatalogue(CatalogueRecipe const& recipe) {
+    std::mt19937_64 rng(recipe.seed);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::normal_distribution<double> gauss(0.0, 1.0);
     Catalogue c;
-    int const n = std::max(spec.rows, 0);
+    int const n = std::max(recipe.rows, 0);
     c.id.reserve(static_cast<size_t>(n));
     c.x.reserve(static_cast<size_t>(n));
     c.y.reserve(static_cast<size_t>(n));
@@ -26,35 +26,37 @@ Catalogue generateCatalogue(CatalogueSpec const& spec) {
         double x = 0.0;
         double y = 0.0;
         double const kind = unit(rng);
-        if (k > 0 && kind < spec.duplicateFraction) {
+        if (k > 0 && kind < recipe.duplicateFraction) {
             size_t const m = static_cast<size_t>(unit(rng) * k) % static_cast<size_t>(k);
             x = c.x[m];
             y = c.y[m];
-        } else if (kind < spec.duplicateFraction + spec.outsideFraction) {
-            x = -50.0 + unit(rng) * (spec.width + 100.0);
-            y = unit(rng) < 0.5 ? -50.0 + 50.0 * unit(rng) : spec.height + 1.0 + 50.0 * unit(rng);
-        } else if (kind < spec.duplicateFraction + spec.outsideFraction + spec.clusteredFraction) {
+        } else if (kind < recipe.duplicateFraction + recipe.outsideFraction) {
+            x = -50.0 + unit(rng) * (recipe.width + 100.0);
+            y = unit(rng) < 0.5 ? -50.0 + 50.0 * unit(rng) : recipe.height + 1.0 + 50.0 * unit(rng);
+        } else if (kind <
+                   recipe.duplicateFraction + recipe.outsideFraction + recipe.clusteredFraction) {
             if (leftInCluster <= 0) {
-                cx = 1.0 + unit(rng) * (spec.width - 1.0);
-                cy = 1.0 + unit(rng) * (spec.height - 1.0);
-                leftInCluster = 1 + static_cast<int>(2.0 * spec.rowsPerCluster * unit(rng));
+                cx = 1.0 + unit(rng) * (recipe.width - 1.0);
+                cy = 1.0 + unit(rng) * (recipe.height - 1.0);
+                leftInCluster = 1 + static_cast<int>(2.0 * recipe.rowsPerCluster * unit(rng));
             }
             --leftInCluster;
-            x = cx + spec.clusterSigma * gauss(rng);
-            y = cy + spec.clusterSigma * gauss(rng);
+            x = cx + recipe.clusterSigma * gauss(rng);
+            y = cy + recipe.clusterSigma * gauss(rng);
         } else {
-            x = 1.0 + unit(rng) * (spec.width - 1.0);
-            y = 1.0 + unit(rng) * (spec.height - 1.0);
+            x = 1.0 + unit(rng) * (recipe.width - 1.0);
+            y = 1.0 + unit(rng) * (recipe.height - 1.0);
         }
         double const u = 1.0 - unit(rng);  // (0, 1]
         c.id.push_back(k + 1);
         c.x.push_back(static_cast<float>(x));
         c.y.push_back(static_cast<float>(y));
-        c.flux.push_back(static_cast<float>(spec.fluxMin * std::pow(u, -1.0 / spec.countSlope)));
+        c.flux.push_back(
+            static_cast<float>(recipe.fluxMin * std::pow(u, -1.0 / recipe.countSlope)));
         c.flag.push_back(unit(rng) < 0.1 ? static_cast<int>(1 + 4 * unit(rng)) : 0);
         c.stellarity.push_back(static_cast<float>(unit(rng)));
     }
-    for (int v = 0; v < spec.variables && n > 0; ++v) {
+    for (int v = 0; v < recipe.variables && n > 0; ++v) {
         size_t const m = static_cast<size_t>(unit(rng) * n) % static_cast<size_t>(n);
         c.varX.push_back(c.x[m] + static_cast<float>(0.5 * gauss(rng)));
         c.varY.push_back(c.y[m] + static_cast<float>(0.5 * gauss(rng)));

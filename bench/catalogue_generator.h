@@ -9,7 +9,7 @@
 
 namespace catgen {
 
-struct CatalogueSpec {
+struct CatalogueRecipe {
     int rows = 10000;
     int width = 4096;  // field size in pixels
     int height = 4096;
@@ -34,7 +34,7 @@ struct Catalogue {
 
 // Flux by inverse transform of the cumulative counts:
 //     F = fluxMin * u^(-1/countSlope),  u uniform in (0, 1].
-Catalogue generateCatalogue(CatalogueSpec const& spec);
+Catalogue generateCatalogue(CatalogueRecipe const& recipe);
 
 // Writes the catalogue as a whitespace-separated table with a "#" header
 // line: id x y flux flag stellarity (columns 1..6), floats with 9

@@ -84,12 +84,12 @@ struct SubfieldResult {
 };
 
 void runConfig(Config const& cfg, int literalMax) {
-    catgen::CatalogueSpec spec;
-    spec.rows = cfg.rows;
-    spec.width = kFieldSize;
-    spec.height = kFieldSize;
-    spec.seed = 1000u + static_cast<unsigned>(cfg.rows);
-    catgen::Catalogue const cat = catgen::generateCatalogue(spec);
+    catgen::CatalogueRecipe recipe;
+    recipe.rows = cfg.rows;
+    recipe.width = kFieldSize;
+    recipe.height = kFieldSize;
+    recipe.seed = 1000u + static_cast<unsigned>(cfg.rows);
+    catgen::Catalogue const cat = catgen::generateCatalogue(recipe);
     sci::MArray<float, 1> const x = toArray(cat.x), y = toArray(cat.y), flux = toArray(cat.flux);
     sci::MArray<int, 1> const flag = toArray(cat.flag);
     sci::MArray<float, 1> const varX = toArray(cat.varX), varY = toArray(cat.varY);
