@@ -37,11 +37,11 @@ test: test-deps
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-# Every bench/<name>.cpp builds to $(BUILD)/bench/<name>; all of them run in turn.
+# Every bench/<name>_bench.cpp builds to $(BUILD)/bench/<name>_bench; all of them run in turn.
 bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
-	@for source in bench/*.cpp; do \
+	@for source in bench/*_bench.cpp; do \
 	    program=$(BUILD)/bench/$$(basename $$source .cpp); \
 	    echo "== $$program"; \
 	    $$program || exit 1; \
