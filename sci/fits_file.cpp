@@ -1,0 +1,75 @@
+#include "sci/fits_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cassert>
+
+#include "sci/exceptions.h"
+
+namespace sci {
+
+ReadOnlyFile::ReadOnlyFile(std::string const& filename) : name_(filename) {
+    fd_ = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw FitsException("cannot open file '" + filename + "' for reading");
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) {
+        ::close(fd_);
+        throw FitsException("cannot open file '" + filename + "' for reading");
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(fd_);
+        if (S_ISDIR(status.st_mode))
+            throw FitsException("cannot read FITS file '" + filename + "': it is a directory");
+        throw FitsException("cannot read FITS file '" + filename + "': not a regular file");
+    }
+    size_ = static_cast<long>(status.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+long pageSize() {
+    static long const size = ::sysconf(_SC_PAGESIZE);
+    return size;
+}
+
+void FileWindow::map(ReadOnlyFile const& file, long offset, long length) {
+    release();
+    if (offset < 0 || length <= 0 || offset > file.size() || length > file.size() - offset)
+        throw FitsException("cannot map bytes " + std::to_string(offset) + " to " +
+                            std::to_string(offset + length) + " of FITS file '" + file.name() +
+                            "' (" + std::to_string(file.size()) + " bytes)");
+    long const start = offset - offset % pageSize();
+    size_t const bytes = static_cast<size_t>(length + (offset - start));
+    void* address = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, file.descriptor(),
+                           static_cast<off_t>(start));
+    if (address == MAP_FAILED)
+        throw FitsException("cannot map file '" + file.name() + "' for reading");
+    map_ = static_cast<unsigned char*>(address);
+    mapLength_ = bytes;
+    mapOffset_ = start;
+}
+
+void FileWindow::release() {
+    if (map_ != nullptr) ::munmap(map_, mapLength_);
+    map_ = nullptr;
+    mapLength_ = 0;
+    mapOffset_ = 0;
+}
+
+bool FileWindow::covers(long offset, long length) const {
+    return map_ != nullptr && offset >= mapOffset_ && length >= 0 &&
+           static_cast<unsigned long>(offset - mapOffset_) + static_cast<unsigned long>(length) <=
+               mapLength_;
+}
+
+unsigned char const* FileWindow::at(long offset) const {
+    assert(covers(offset, 0));
+    return map_ + (offset - mapOffset_);
+}
+
+}  // namespace sci

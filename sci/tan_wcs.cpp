@@ -1,0 +1,136 @@
+#include "sci/tan_wcs.h"
+
+#include <cstddef>
+
+#include "sci/exceptions.h"
+
+namespace sci {
+
+std::string tanProjectionWarning(std::string const& imageName, std::string const& keyword,
+                                 std::string const& value) {
+    return "warning: image '" + imageName + "' has " + keyword + " '" + value +
+           "', not a TAN projection; using TAN";
+}
+
+std::string missingKeywordMessage(std::string const& key) {
+    return "cannot find keyword '" + key + "'";
+}
+
+namespace {
+
+double required(NumberLookup const& number, std::string const& key) {
+    std::optional<double> const value = number(key);
+    if (!value) throw FitsException(missingKeywordMessage(key));
+    return *value;
+}
+
+// +0 for either zero, so that "no term" gives exactly the identity's +0 entries.
+double plusZero(double v) {
+    return v == 0.0 ? 0.0 : v;
+}
+
+// Splits the matrix C of degrees per pixel into cdelt and pc with
+// C(i, j) = cdelt_i * pc(i, j). Row i is scaled by C(i, i), or by its other element
+// when C(i, i) is 0; that element of pc is then exactly 1 and the rest of the row
+// is C(i, j) / cdelt_i. A row of zeros keeps cdelt_i = 0 with the identity row, as
+// a bare zero CDELT or CD would.
+void splitScale(FMatrix<double, 2, 2> const& c, FVector<double, 2>& cdelt,
+                FMatrix<double, 2, 2>& pc) {
+    for (std::size_t i = 1; i <= 2; ++i) {
+        std::size_t const other = 3 - i;
+        std::size_t const k = (c(i, i) == 0.0 && c(i, other) != 0.0) ? other : i;
+        double const s = c(i, k);
+        cdelt(i) = s;
+        for (std::size_t j = 1; j <= 2; ++j) {
+            if (s == 0.0)
+                pc(i, j) = (j == i) ? 1.0 : 0.0;
+            else if (j == k)
+                pc(i, j) = 1.0;
+            else
+                pc(i, j) = plusZero(c(i, j) / s);
+        }
+    }
+}
+
+bool endsWithTan(std::string const& value) {
+    static std::string const kSuffix = "-TAN";
+    return value.size() >= kSuffix.size() &&
+           value.compare(value.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+}
+
+// FITS string values may be padded with trailing blanks, which carry no meaning.
+std::string withoutTrailingBlanks(std::string value) {
+    std::size_t const end = value.find_last_not_of(' ');
+    value.erase(end == std::string::npos ? 0 : end + 1);
+    return value;
+}
+
+}  // namespace
+
+TanWcs readTanWcs(std::string const& imageName, NumberLookup const& number,
+                  TextLookup const& text) {
+    FVector<double, 2> cdelt;
+    FMatrix<double, 2, 2> pc;
+    LinearKeywords source;
+
+    std::optional<double> const cd11 = number("CD1_1   ");
+    std::optional<double> const cd22 = cd11 ? number("CD2_2   ") : std::nullopt;
+    if (cd11 && cd22) {
+        std::optional<double> const cd12 = number("CD1_2   ");
+        std::optional<double> const cd21 = number("CD2_1   ");
+        FMatrix<double, 2, 2> const c(*cd11, cd12.value_or(0.0), cd21.value_or(0.0), *cd22);
+        splitScale(c, cdelt, pc);
+        source = LinearKeywords::kCd;
+    } else {
+        double const cdelt1 = required(number, "CDELT1  ");
+        double const cdelt2 = required(number, "CDELT2  ");
+        cdelt = FVector<double, 2>(cdelt1, cdelt2);
+        std::optional<double> const pc11 = number("PC1_1   ");
+        std::optional<double> const pc12 = number("PC1_2   ");
+        std::optional<double> const pc21 = number("PC2_1   ");
+        std::optional<double> const pc22 = number("PC2_2   ");
+        std::optional<double> const crota2 = number("CROTA2  ");
+        if (pc11 || pc12 || pc21 || pc22) {
+            // C(i, j) = CDELTi * PCi_j is already the product pc and cdelt stand for.
+            pc = FMatrix<double, 2, 2>(pc11.value_or(1.0), plusZero(pc12.value_or(0.0)),
+                                       plusZero(pc21.value_or(0.0)), pc22.value_or(1.0));
+            source = LinearKeywords::kCdeltPc;
+        } else if (crota2) {
+            // C = [CDELT1 cos rho, -CDELT2 sin rho; CDELT1 sin rho, CDELT2 cos rho]
+            //   = diag(CDELT1, CDELT2) * [cos rho, -(CDELT2 / CDELT1) sin rho;
+            //                             (CDELT1 / CDELT2) sin rho, cos rho]
+            // with cos and sin exact at multiples of 90 degrees.
+            double const c = cosDegExact(*crota2);
+            double const s = sinDegExact(*crota2);
+            if (s == 0.0)
+                pc = FMatrix<double, 2, 2>(c, 0.0, 0.0, c);
+            else
+                pc = FMatrix<double, 2, 2>(c, -(cdelt2 / cdelt1) * s, (cdelt1 / cdelt2) * s, c);
+            source = LinearKeywords::kCdeltCrota2;
+        } else {
+            pc = FMatrix<double, 2, 2>::identity();
+            source = LinearKeywords::kCdelt;
+        }
+    }
+
+    double const crval1 = required(number, "CRVAL1  ");
+    double const crval2 = required(number, "CRVAL2  ");
+    double const crpix1 = required(number, "CRPIX1  ");
+    double const crpix2 = required(number, "CRPIX2  ");
+    FVector<double, 2> const crval(crval1, crval2);
+    FVector<double, 2> const crpix(crpix1, crpix2);
+
+    std::vector<std::string> warnings;
+    for (char const* keyword : {"CTYPE1", "CTYPE2"}) {
+        std::string const key = std::string(keyword) + "  ";
+        std::optional<std::string> const ctype = text(key);
+        if (!ctype) continue;
+        std::string const value = withoutTrailingBlanks(*ctype);
+        if (!endsWithTan(value))
+            warnings.push_back(tanProjectionWarning(imageName, keyword, value));
+    }
+
+    return TanWcs{CCS_TAN(crpix, pc, cdelt, crval), crval, crpix, cdelt, pc, source, warnings};
+}
+
+}  // namespace sci

@@ -1,0 +1,62 @@
+#include "select/parameter.h"
+
+#include "util/exception.h"
+
+namespace {
+
+// No short form.
+constexpr char kNoChar = 0;
+// Capacity of the nfields option: one count in x, one in y.
+constexpr int kNfieldsCount = 2;
+
+}  // namespace
+
+ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
+                                          std::ostream& err) {
+    using namespace util;
+    ParameterOptions options;
+    // Each option is owned by the list before it is registered, so a failed
+    // registration loses nothing.
+    auto add = [&](Option* opt) {
+        options.push_back(std::unique_ptr<Option>(opt));
+        parser.addOption(opt);
+    };
+    try {
+        add(new IntArrayOption("nfields", "1,1", "number of subfields in x and y", kNoChar,
+                               kNfieldsCount, P.nfields));
+        add(new StringOption("input", "", "input table", 'i', &P.input));
+        add(new StringOption("output", "selected.tbl", "output table", 'o', &P.output));
+        add(new StringOption("variables", "", "variables table", kNoChar, &P.variables));
+        add(new StringOption("image", "", "image", kNoChar, &P.image));
+        add(new DoubleOption("class_star", "0.90", "minimum class star value", 'c', &P.class_star));
+        add(new DoubleOption("neighbour_thresh", "0.00", "neighbour threshold", kNoChar,
+                             &P.neighbour_thresh));
+        add(new DoubleOption("min_thresh", "0.90", "minimum threshold", kNoChar, &P.min_thresh));
+        add(new DoubleOption("max_thresh", "0.99", "maximum threshold", kNoChar, &P.max_thresh));
+        add(new IntOption("number", "1", "number of stars to select", 'n', &P.number));
+        add(new IntOption("border", "0", "border size", 'b', &P.border));
+        add(new IntOption("subfield_border", "0", "subfield border size", kNoChar,
+                          &P.subfield_border));
+        add(new IntOption("id_column", "1", "column number with id", kNoChar, &P.id_column));
+        add(new IntOption("x_column", "2", "column number with x-position", 'x', &P.x_column));
+        add(new IntOption("flux_column", "6", "column number with fluxes", kNoChar,
+                          &P.flux_column));
+        add(new IntOption("flag_column", "0", "column number with flags", kNoChar, &P.flag_column));
+        add(new IntOption("flag_limit", "0", "maximum flag value", kNoChar, &P.flag_limit));
+        add(new IntOption("class_column", "0", "column number class_star", kNoChar,
+                          &P.class_column));
+        add(new IntOption("check radius", "0", "bad pixel check radius", 'r', &P.check_radius));
+        add(new IntOption("verbose", "0", "verbosity level", 'v', &P.verbose));
+        add(new IntOption("nchi_reject", "0", "reject stars with of high nchi", kNoChar,
+                          &P.nchi_reject));
+        add(new IntOption("fwhm_reject", "0", "reject stars with eliptical fwhm", kNoChar,
+                          &P.fwhm_reject));
+        add(new IntOption("boxlen", "12", "box length", kNoChar, &P.boxlen));
+        add(new BoolOption("mag", "false", "mag", 'm', &P.mag));
+        add(new BoolOption("fwhm_sort", "false", "sort according to FWHM", kNoChar, &P.fwhm_sort));
+        add(new BoolOption("nchi_sort", "false", "sort according to nchi", kNoChar, &P.nchi_sort));
+    } catch (UException const& e) {
+        err << "Parameter exception : " << e.what() << std::endl;
+    }
+    return options;
+}

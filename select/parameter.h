@@ -1,0 +1,55 @@
+// The run parameters of psfpick: one field per command-line option, and the
+// registration of the 26 options bound to those fields. Columns are numbered
+// from 1; widths, borders and radii are in pixels.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "util/option.h"
+#include "util/option_parser.h"
+
+// Every field starts at zero (texts empty); constructing the options writes
+// their defaults into the fields, and parsing writes the given values.
+struct Parameter {
+    int nfields[2] = {0, 0};      // subfields in x and in y
+    std::string input;            // catalogue table path
+    std::string output;           // output table path
+    std::string variables;        // table of variable objects; empty = none
+    std::string image;            // FITS image; empty = first file argument
+    double neighbour_thresh = 0;  // flux quantile of the faintest neighbour
+    double min_thresh = 0;        // lower flux quantile of candidates
+    double max_thresh = 0;        // upper flux quantile of candidates
+    double class_star = 0;        // minimum stellarity
+    int number = 0;               // stars per subfield; 0 = pass-through
+    int border = 0;               // pixels trimmed from each field edge
+    int subfield_border = 0;      // pixels trimmed from each subfield edge
+    int id_column = 0;            // id column; 0 = row number, < 0 = none
+    int x_column = 0;             // x column (y next); < 0: RA in column -x_column, DEC next
+    int flux_column = 0;          // flux (or magnitude) column
+    int flag_column = 0;          // flag column; 0 = none
+    int flag_limit = 0;           // largest accepted flag
+    int class_column = 0;         // stellarity column; 0 = none
+    int check_radius = 0;         // bad-pixel check radius; 0 = no check
+    int verbose = 0;              // verbosity level
+    int nchi_reject = 0;          // stars per subfield dropped for high nchi
+    int fwhm_reject = 0;          // stars per subfield dropped for their FWHM
+    int boxlen = 0;               // half side of the fitting stamp
+    bool mag = false;             // the flux column holds magnitudes
+    bool fwhm_sort = false;       // order each subfield's rows by FWHM
+    bool nchi_sort = false;       // order each subfield's rows by nchi
+};
+
+// The option objects bound to a Parameter record. The parser only keeps raw
+// pointers to them, so this list must live as long as the parser is used.
+using ParameterOptions = std::vector<std::unique_ptr<util::Option>>;
+
+// Creates the 26 options in their fixed order, each bound to its field of P
+// (which thereby receives its default), and registers them on parser. A
+// util::UException on the way is reported on err as
+// "Parameter exception : <what>" and ends the registration: the options after
+// the failing one are not created.
+ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
+                                          std::ostream& err);

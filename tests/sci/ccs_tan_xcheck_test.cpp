@@ -1,0 +1,344 @@
+// Cross-checks of the tangent-plane projection (readTanWcs + CCS_TAN) against
+// wcslib, an independent implementation of the FITS world-coordinate conventions.
+// Both sides read the same header keywords; wcslib parses them as FITS cards.
+#include <gtest/gtest.h>
+#include <wcslib/wcslib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sci/ccs_tan.h"
+#include "sci/tan_wcs.h"
+
+namespace {
+
+using Vec2 = sci::FVector<double, 2>;
+using Header = std::map<std::string, double>;  // keyword (unpadded) -> value
+
+// Required agreement with wcslib, on the sky and in pixels.
+constexpr double kSkyTolDeg = 1e-9;
+constexpr double kPixelTol = 1e-6;
+// Pixel -> sky takes the declination from asin(z), which for points near a
+// celestial pole has z near +-1. There a rounding error dz in z moves the angle by
+//   sqrt(rho^2 + 2 dz) - rho  (radians; rho = distance from the reference point or pole),
+// about 1.5e-8 radian at rho = 0 and dz / rho further out. dz is a few units of
+// 2^-53, as z is a sum of two rounded products of rounded sines and cosines
+// (4 units suffice on the points below; 8 leaves a margin).
+constexpr double kAsinRoundingError = 8.0 * 1.1102230246251565e-16;
+
+double asinLoss(double rho) {
+    return std::sqrt(rho * rho + 2.0 * kAsinRoundingError) - std::fabs(rho);
+}
+
+// Difference of two right ascensions (degrees) folded into [-180, 180).
+double raDifference(double a, double b) {
+    double d = std::fmod(a - b, 360.0);
+    if (d >= 180.0) d -= 360.0;
+    if (d < -180.0) d += 360.0;
+    return d;
+}
+
+std::string card(std::string const& keyword, std::string const& value) {
+    char text[81];
+    std::snprintf(text, sizeof text, "%-8s= %20s", keyword.c_str(), value.c_str());
+    std::string result = text;
+    result.resize(80, ' ');
+    return result;
+}
+
+std::string number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17G", v);
+    return text;
+}
+
+// wcslib's reading of a header that holds the given keywords and a TAN CTYPE pair.
+class WcslibTan {
+  public:
+    explicit WcslibTan(Header const& header) {
+        std::string cards = card("CTYPE1", "'RA---TAN'") + card("CTYPE2", "'DEC--TAN'");
+        for (auto const& [keyword, value] : header) cards += card(keyword, number(value));
+        int nreject = 0;
+        int const ncards = static_cast<int>(cards.size() / 80);
+        status_ = wcspih(cards.data(), ncards, WCSHDR_all, 0, &nreject, &nwcs_, &wcs_);
+        if (status_ == 0 && (nwcs_ < 1 || nreject != 0)) status_ = -1;
+        if (status_ == 0) status_ = wcsset(wcs_);
+    }
+    ~WcslibTan() { wcsvfree(&nwcs_, &wcs_); }
+    WcslibTan(WcslibTan const&) = delete;
+    WcslibTan& operator=(WcslibTan const&) = delete;
+
+    bool ok() const { return status_ == 0; }
+
+    // Pixel (FITS, first pixel 1) -> (ra, dec) degrees; nullopt where wcslib refuses.
+    std::optional<Vec2> pixelToSky(Vec2 const& pixel) const {
+        double pix[2] = {pixel(1), pixel(2)};
+        double img[2], phi, theta, world[2];
+        int stat = 0;
+        if (wcsp2s(wcs_, 1, 2, pix, img, &phi, &theta, world, &stat) != 0) return std::nullopt;
+        return Vec2(world[0], world[1]);
+    }
+    std::optional<Vec2> skyToPixel(Vec2 const& sky) const {
+        double world[2] = {sky(1), sky(2)};
+        double img[2], phi, theta, pix[2];
+        int stat = 0;
+        if (wcss2p(wcs_, 1, 2, world, &phi, &theta, img, pix, &stat) != 0) return std::nullopt;
+        return Vec2(pix[0], pix[1]);
+    }
+
+  private:
+    int status_ = -1;
+    int nwcs_ = 0;
+    wcsprm* wcs_ = nullptr;
+};
+
+sci::TanWcs ourTan(Header const& header) {
+    auto numbers = [&header](std::string const& key) -> std::optional<double> {
+        auto const it = header.find(key.substr(0, key.find_last_not_of(' ') + 1));
+        if (it == header.end()) return std::nullopt;
+        return it->second;
+    };
+    auto texts = [](std::string const& key) -> std::optional<std::string> {
+        if (key == "CTYPE1  ") return std::string("RA---TAN");
+        if (key == "CTYPE2  ") return std::string("DEC--TAN");
+        return std::nullopt;
+    };
+    return sci::readTanWcs("xcheck.fits", numbers, texts);
+}
+
+// The forms in which an image header can carry its linear transformation.
+enum class Form { kCd, kPc, kCrota2, kCdelt };
+
+// A header with reference (ra0, dec0) at pixel (crpix1, crpix2), pixel scale
+// `scale` degrees, the first axis flipped as on the sky, rotated by rho degrees
+// and, for CD and PC, skewed a little.
+Header makeHeader(Form form, double ra0, double dec0, double scale, double rho, double skew) {
+    Header h = {{"CRVAL1", ra0}, {"CRVAL2", dec0}, {"CRPIX1", 1024.5}, {"CRPIX2", 980.25}};
+    double const c = std::cos(rho * sci::kDegToRad);
+    double const s = std::sin(rho * sci::kDegToRad);
+    double const cdelt1 = -scale;
+    double const cdelt2 = scale * (1.0 + skew);
+    switch (form) {
+        case Form::kCd:
+            h["CD1_1"] = cdelt1 * c;
+            h["CD1_2"] = -cdelt2 * s + skew * scale;
+            h["CD2_1"] = cdelt1 * s;
+            h["CD2_2"] = cdelt2 * c;
+            break;
+        case Form::kPc:
+            h["CDELT1"] = cdelt1;
+            h["CDELT2"] = cdelt2;
+            h["PC1_1"] = c;
+            h["PC1_2"] = -s + skew;
+            h["PC2_1"] = s;
+            h["PC2_2"] = c;
+            break;
+        case Form::kCrota2:
+            h["CDELT1"] = cdelt1;
+            h["CDELT2"] = cdelt2;
+            h["CROTA2"] = rho;
+            break;
+        case Form::kCdelt:
+            h["CDELT1"] = cdelt1;
+            h["CDELT2"] = cdelt2;
+            break;
+    }
+    return h;
+}
+
+// Largest differences met, over all points of a test, for the report; "far" are
+// those of points that the asin loss above cannot reach.
+struct Largest {
+    double skyDeg = 0;  // pixel -> sky, difference to wcslib, degrees
+    double skyFarDeg = 0;
+    double pixel = 0;  // sky -> pixel, difference to wcslib, pixels
+    double pixelFar = 0;
+    double roundTripPixel = 0;  // pixel -> sky -> pixel, our projection both ways
+    double roundTripPixelFar = 0;
+    double roundTripSkyDeg = 0;  // sky -> pixel -> sky
+    double roundTripSkyFarDeg = 0;
+    long points = 0;
+    long pixelsOverTolerance = 0;  // sky -> pixel points more than kPixelTol from wcslib
+
+    void print(char const* what) const {
+        std::printf(
+            "[%s] %ld points (%ld over %g pixel), largest differences (all / far):\n"
+            "  to wcslib: sky %.3g / %.3g deg, pixel %.3g / %.3g\n"
+            "  round trips: pixel %.3g / %.3g, sky %.3g / %.3g deg\n",
+            what, points, pixelsOverTolerance, kPixelTol, skyDeg, skyFarDeg, pixel, pixelFar,
+            roundTripPixel, roundTripPixelFar, roundTripSkyDeg, roundTripSkyFarDeg);
+    }
+};
+
+// 1 / smallest singular value of the 2 x 2 matrix C = diag(cdelt) * pc (degrees per
+// pixel): the most pixels one degree in the projection plane can be.
+double pixelsPerDegree(sci::TanWcs const& tan) {
+    double const a = tan.cdelt(1) * tan.pc(1, 1), b = tan.cdelt(1) * tan.pc(1, 2);
+    double const c = tan.cdelt(2) * tan.pc(2, 1), d = tan.cdelt(2) * tan.pc(2, 2);
+    double const frob2 = a * a + b * b + c * c + d * d;
+    double const det = std::fabs(a * d - b * c);
+    double const smin2 = 0.5 * (frob2 - std::sqrt(std::fmax(0.0, frob2 * frob2 - 4 * det * det)));
+    return 1.0 / std::sqrt(smin2);
+}
+
+// Distance on the sky between two positions (degrees), from unit vectors.
+double separationDeg(Vec2 const& a, Vec2 const& b) {
+    double const ra1 = a(1) * sci::kDegToRad, de1 = a(2) * sci::kDegToRad;
+    double const ra2 = b(1) * sci::kDegToRad, de2 = b(2) * sci::kDegToRad;
+    double const dx = std::cos(de1) * std::cos(ra1) - std::cos(de2) * std::cos(ra2);
+    double const dy = std::cos(de1) * std::sin(ra1) - std::cos(de2) * std::sin(ra2);
+    double const dz = std::sin(de1) - std::sin(de2);
+    return 2.0 * std::asin(0.5 * std::sqrt(dx * dx + dy * dy + dz * dz)) * sci::kRadToDeg;
+}
+
+// Compares ours with wcslib at the given pixels, both directions and round trips.
+void crossCheck(Header const& header, std::vector<Vec2> const& pixels, Largest& largest) {
+    WcslibTan const theirs(header);
+    ASSERT_TRUE(theirs.ok());
+    sci::TanWcs const ours = ourTan(header);
+    ASSERT_TRUE(ours.warnings.empty());
+    double const perDegree = pixelsPerDegree(ours);
+
+    for (Vec2 const& pixel : pixels) {
+        std::optional<Vec2> const sky = theirs.pixelToSky(pixel);
+        ASSERT_TRUE(sky.has_value());
+        ++largest.points;
+
+        // Pixel -> sky. dec and ra modulo 360, the latter as a distance on the sky.
+        Vec2 const mine = ours.ccs.solve(pixel);
+        double const poleDistance = (90.0 - std::fabs((*sky)(2))) * sci::kDegToRad;
+        double const skyTol = kSkyTolDeg + asinLoss(poleDistance) * sci::kRadToDeg;
+        double const dDec = std::fabs(mine(2) - (*sky)(2));
+        double const dRa =
+            std::fabs(raDifference(mine(1), (*sky)(1))) * std::cos((*sky)(2) * sci::kDegToRad);
+        EXPECT_LE(dDec, skyTol) << "pixel " << pixel(1) << ", " << pixel(2);
+        EXPECT_LE(dRa, skyTol) << "pixel " << pixel(1) << ", " << pixel(2);
+        double const skyDiff = std::max(dDec, dRa);
+        largest.skyDeg = std::max(largest.skyDeg, skyDiff);
+        if (asinLoss(poleDistance) * sci::kRadToDeg < kSkyTolDeg)
+            largest.skyFarDeg = std::max(largest.skyFarDeg, skyDiff);
+
+        // Sky -> pixel, against wcslib and against the pixel we started from.
+        std::optional<Vec2> const back = theirs.skyToPixel(*sky);
+        ASSERT_TRUE(back.has_value());
+        Vec2 const minePixel = ours.ccs.solve_inv(*sky);
+        double const pixelTol = kPixelTol;
+        double const dPixel =
+            std::max(std::fabs(minePixel(1) - (*back)(1)), std::fabs(minePixel(2) - (*back)(2)));
+        EXPECT_LE(dPixel, pixelTol) << "sky " << (*sky)(1) << ", " << (*sky)(2);
+        double const dStart =
+            std::max(std::fabs(minePixel(1) - pixel(1)), std::fabs(minePixel(2) - pixel(2)));
+        EXPECT_LE(dStart, pixelTol) << "sky " << (*sky)(1) << ", " << (*sky)(2);
+        largest.pixel = std::max(largest.pixel, dPixel);
+        if (dPixel > kPixelTol) ++largest.pixelsOverTolerance;
+        largest.pixelFar = std::max(largest.pixelFar, dPixel);
+
+        // Round trips through our projection alone; they meet the asin loss near poles.
+        double const loss = asinLoss(poleDistance);
+        bool const lossless = loss * sci::kRadToDeg * perDegree < kPixelTol;
+        Vec2 const again = ours.ccs.solve_inv(mine);
+        double const dTrip =
+            std::max(std::fabs(again(1) - pixel(1)), std::fabs(again(2) - pixel(2)));
+        EXPECT_LE(dTrip, 2 * kPixelTol + loss * sci::kRadToDeg * perDegree)
+            << "pixel " << pixel(1) << ", " << pixel(2);
+        largest.roundTripPixel = std::max(largest.roundTripPixel, dTrip);
+        if (lossless) largest.roundTripPixelFar = std::max(largest.roundTripPixelFar, dTrip);
+
+        Vec2 const skyAgain = ours.ccs.solve(minePixel);
+        double const dSkyTrip = separationDeg(skyAgain, *sky);
+        EXPECT_LE(dSkyTrip, 2 * kSkyTolDeg + loss * sci::kRadToDeg)
+            << "sky " << (*sky)(1) << ", " << (*sky)(2);
+        largest.roundTripSkyDeg = std::max(largest.roundTripSkyDeg, dSkyTrip);
+        if (lossless) largest.roundTripSkyFarDeg = std::max(largest.roundTripSkyFarDeg, dSkyTrip);
+    }
+}
+
+// Pixels spread over a 2048 x 2048 image around the reference pixel, plus the
+// reference pixel itself and its near neighbourhood.
+std::vector<Vec2> imagePixels(std::mt19937_64& random, int n) {
+    std::uniform_real_distribution<double> coordinate(-1000.0, 3000.0);
+    std::vector<Vec2> pixels = {Vec2(1024.5, 980.25), Vec2(1024.5 + 1e-3, 980.25),
+                                Vec2(1025.5, 981.25), Vec2(1, 1), Vec2(2048, 2048)};
+    for (int i = 0; i < n; ++i) pixels.emplace_back(coordinate(random), coordinate(random));
+    return pixels;
+}
+
+char const* formName(Form form) {
+    switch (form) {
+        case Form::kCd:
+            return "CD";
+        case Form::kPc:
+            return "PC";
+        case Form::kCrota2:
+            return "CROTA2";
+        case Form::kCdelt:
+            return "CDELT";
+    }
+    return "";
+}
+
+TEST(CcsTanXcheck, RandomReferencesAndPixelsAgreeWithWcslib) {
+    std::mt19937_64 random(20240611);
+    std::uniform_real_distribution<double> ra(0.0, 360.0), dec(-89.0, 89.0), angle(-180.0, 180.0);
+    std::uniform_real_distribution<double> logScale(-4.5, -2.5), skew(-0.02, 0.02);
+    for (Form form : {Form::kCd, Form::kPc, Form::kCrota2, Form::kCdelt}) {
+        Largest largest;
+        for (int r = 0; r < 60; ++r) {
+            bool const rotated = form != Form::kCdelt;
+            bool const skewed = form == Form::kCd || form == Form::kPc;
+            Header const header =
+                makeHeader(form, ra(random), dec(random), std::pow(10.0, logScale(random)),
+                           rotated ? angle(random) : 0.0, skewed ? skew(random) : 0.0);
+            crossCheck(header, imagePixels(random, 100), largest);
+        }
+        largest.print(formName(form));
+    }
+}
+
+TEST(CcsTanXcheck, ReferencesAtPolesEquatorAndRaWrapAgreeWithWcslib) {
+    std::mt19937_64 random(7);
+    Largest largest;
+    for (double ra0 : {0.0, 1e-7, 0.5, 180.0, 359.5, 359.9999999}) {
+        for (double dec0 : {0.0, 89.9, -89.9, 90.0, -90.0, 45.0}) {
+            for (Form form : {Form::kCd, Form::kPc, Form::kCrota2, Form::kCdelt}) {
+                // Large pixels, so the image reaches across RA 0/360 and over the pole.
+                Header const header = makeHeader(form, ra0, dec0, 2e-3, 30.0, 0.0);
+                crossCheck(header, imagePixels(random, 40), largest);
+            }
+        }
+    }
+    largest.print("poles, equator, RA 0/360");
+}
+
+TEST(CcsTanXcheck, RotationsByMultiplesOf90DegreesAgreeWithWcslib) {
+    std::mt19937_64 random(90);
+    Largest largest;
+    for (double rho : {-270.0, -180.0, -90.0, 0.0, 90.0, 180.0, 270.0}) {
+        for (Form form : {Form::kCd, Form::kPc, Form::kCrota2}) {
+            Header const header = makeHeader(form, 210.0, -35.0, 1e-4, rho, 0.0);
+            crossCheck(header, imagePixels(random, 100), largest);
+        }
+    }
+    largest.print("rotations by 90");
+}
+
+// Wide fields: pixels of 0.01 degree put the image corners 20 degrees out.
+TEST(CcsTanXcheck, WideFieldsAgreeWithWcslib) {
+    std::mt19937_64 random(3);
+    Largest largest;
+    for (double dec0 : {-60.0, 0.0, 75.0}) {
+        for (Form form : {Form::kCd, Form::kPc, Form::kCrota2}) {
+            Header const header = makeHeader(form, 12.0, dec0, 1e-2, -20.0, 0.01);
+            crossCheck(header, imagePixels(random, 200), largest);
+        }
+    }
+    largest.print("wide fields");
+}
+
+}  // namespace

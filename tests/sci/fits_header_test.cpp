@@ -1,0 +1,442 @@
+// Tests of sci::FitsHeader: reading record by record, the mandatory and
+// NAXISn cards, END handling, the ten card lists, keyword queries, regions and
+// files that are cut short or hold impossible sizes. Files are written card
+// by card with the raw FITS writer.
+#include "sci/fits_header.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sci/exceptions.h"
+#include "sci/fits_writer.h"
+#include "tests/support/temp_dir.h"
+#include "util/string_factory.h"
+
+namespace {
+
+using Cards = std::vector<std::string>;
+
+std::string intCard(std::string const& key, long value) {
+    return sci::FitsIntCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+std::string floatCard(std::string const& key, double value) {
+    return sci::FitsFloatCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+std::string stringCard(std::string const& key, std::string const& value) {
+    return sci::FitsStringCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+
+Cards imageCards(int bitpix, std::vector<long> const& naxes, Cards const& extra = {}) {
+    Cards cards = sci::fitsImageCards(bitpix, naxes);
+    cards.insert(cards.end(), extra.begin(), extra.end());
+    return cards;
+}
+
+// Writes the header block of cards (with END) followed by data.
+std::string writeHeader(testsupport::TempDir const& dir, Cards const& cards,
+                        std::string const& data = "", std::string const& name = "h.fits") {
+    std::string const path = dir.file(name);
+    sci::writeFitsFile(path, sci::fitsHeaderBlock(cards) + data);
+    return path;
+}
+
+std::string headerError(std::string const& path, long offset = 0) {
+    try {
+        sci::FitsHeader header(path, offset, true, false);
+    } catch (sci::FitsException const& e) {
+        return e.what();
+    }
+    return "no exception";
+}
+
+template <class F>
+std::string errorOf(F f) {
+    try {
+        f();
+    } catch (std::exception const& e) {
+        return e.what();
+    }
+    return "no exception";
+}
+
+}  // namespace
+
+TEST(FitsHeader, ReadsGeometryOfAnImage) {
+    testsupport::TempDir dir;
+    std::string const path = writeHeader(dir, imageCards(-32, {100, 50}));
+    sci::FitsHeader const header(path, false, false);
+    EXPECT_EQ(-32, header.getBitpix());
+    EXPECT_EQ(4, header.getBytpix());
+    EXPECT_EQ(2, header.getNaxis());
+    EXPECT_EQ(100, header.getNaxis(1));
+    EXPECT_EQ(50, header.getNaxis(2));
+    EXPECT_EQ(2880, header.getDataOffset());
+    EXPECT_EQ(20000, header.getDataLength());
+    EXPECT_EQ("[1:100,1:50]", header.getFullRegion().toString());
+    EXPECT_EQ(1.0, header.getBscale());
+    EXPECT_EQ(0.0, header.getBzero());
+    EXPECT_EQ(3u, header.mandatoryCards().size());
+    EXPECT_EQ(2u, header.naxisCards().size());
+    EXPECT_EQ("Request for unset NAXIS parameter", errorOf([&] { header.getNaxis(3); }));
+    EXPECT_EQ("Request for unset NAXIS parameter", errorOf([&] { header.getNaxis(0); }));
+}
+
+TEST(FitsHeader, MandatoryCardErrors) {
+    testsupport::TempDir dir;
+    auto withFirst = [&](Cards cards) { return headerError(writeHeader(dir, cards)); };
+    std::string const simpleF = sci::FitsBoolCard("SIMPLE  ", false, true, "").writeCard();
+    EXPECT_EQ("FITS file not SIMPLE (SIMPLE not true)",
+              withFirst({simpleF, intCard("BITPIX", 8), intCard("NAXIS", 0)}));
+    EXPECT_EQ("FITS file not SIMPLE", withFirst({intCard("BITPIX", 8), intCard("NAXIS", 0)}));
+    EXPECT_EQ("FITS file not SIMPLE", withFirst({"", intCard("BITPIX", 8), intCard("NAXIS", 0)}));
+
+    Cards cards = imageCards(8, {});
+    cards[1] = intCard("BITPIX", 24);
+    EXPECT_EQ("FITS file has invalid BITPIX (not 8, 16, 32, -32 , -64)", withFirst(cards));
+    cards[1] = intCard("BITPIX", 4294967304L);  // 8 modulo 2^32
+    EXPECT_EQ("FITS file has invalid BITPIX (not 8, 16, 32, -32 , -64)", withFirst(cards));
+    cards[1] = intCard("BZERO", 0);
+    EXPECT_EQ("FITS file has no BITPIX", withFirst(cards));
+
+    cards = imageCards(8, {});
+    cards[2] = intCard("NAXIS", 1000);
+    EXPECT_EQ("FITS file has invalid NAXIS ( < 0 or > 999)", withFirst(cards));
+    cards[2] = intCard("NAXIS", -1);
+    EXPECT_EQ("FITS file has invalid NAXIS ( < 0 or > 999)", withFirst(cards));
+    cards[2] = intCard("NAXIS1", 1);
+    EXPECT_EQ("FITS file has no NAXIS", withFirst(cards));
+
+    // Errors in the three mandatory cards are not absorbed.
+    cards = imageCards(8, {});
+    cards[0] = sci::fitsRawCard("SIMPLE  = T");
+    EXPECT_EQ("value must use fixed format", withFirst(cards));
+}
+
+TEST(FitsHeader, NaxisZeroHasNoData) {
+    testsupport::TempDir dir;
+    sci::FitsHeader const header(writeHeader(dir, imageCards(16, {})), true, false);
+    EXPECT_EQ(0, header.getNaxis());
+    EXPECT_EQ(0, header.getDataLength());
+    EXPECT_EQ("Request for unset NAXIS parameter", errorOf([&] { header.getNaxis(1); }));
+    EXPECT_EQ(0u, header.getFullRegion().dimensions());
+}
+
+TEST(FitsHeader, NaxisCardErrors) {
+    testsupport::TempDir dir;
+    auto error = [&](Cards const& cards) { return headerError(writeHeader(dir, cards)); };
+    Cards cards = imageCards(8, {10, 20});
+    std::swap(cards[3], cards[4]);
+    EXPECT_EQ("invalid NAXIS list (NAXIS keys missordered)", error(cards));
+
+    EXPECT_EQ("invalid or insane NAXIS setting (NAXIS negative or 0)",
+              error(imageCards(8, {10, 0})));
+    EXPECT_EQ("invalid or insane NAXIS setting (NAXIS negative or 0)",
+              error(imageCards(8, {-5, 10})));
+
+    cards = imageCards(8, {10, 20});
+    cards[4] = floatCard("CRVAL1", 1.0);
+    EXPECT_EQ("invalid NAXIS setting (NAXIS key missing)", error(cards));
+    cards[4] = "";  // a blank card where NAXIS2 belongs
+    EXPECT_EQ("invalid NAXIS setting (NAXIS key missing)", error(cards));
+    // The header ends before NAXIS2.
+    EXPECT_EQ("invalid NAXIS setting (NAXIS key missing)",
+              error({cards[0], cards[1], cards[2], cards[3]}));
+}
+
+TEST(FitsHeader, HugeAxesRaiseInsteadOfWrapping) {
+    testsupport::TempDir dir;
+    std::string path = writeHeader(dir, imageCards(8, {4294967297L, 2}));  // 1 modulo 2^32
+    EXPECT_EQ(
+        "invalid or insane NAXIS setting (NAXIS1 above 2147483647) in FITS file '" + path + "'",
+        headerError(path));
+
+    Cards cards = imageCards(8, {1});
+    cards[3] = sci::fitsRawCard("NAXIS1  = 99999999999999999999");  // beyond long, fixed format
+    path = writeHeader(dir, cards);
+    EXPECT_EQ(
+        "invalid or insane NAXIS setting (NAXIS1 above 2147483647) in FITS file '" + path + "'",
+        headerError(path));
+
+    // Each axis fits an int, the product does not fit 64 bits.
+    path = writeHeader(dir, imageCards(-64, {2147483647L, 2147483647L, 2147483647L}));
+    EXPECT_EQ("data segment of FITS file '" + path + "' is too large", headerError(path));
+
+    // Large but representable: only the header is read, nothing is mapped.
+    sci::FitsHeader const big(writeHeader(dir, imageCards(-64, {2147483647L, 1000000L})), true,
+                              false);
+    EXPECT_EQ(2147483647L * 1000000L * 8, big.getDataLength());
+}
+
+TEST(FitsHeader, NaxisCardsSpanTwoRecords) {
+    testsupport::TempDir dir;
+    std::vector<long> axes(40, 1);
+    axes[0] = 3;
+    axes[33] = 2;  // NAXIS34: the first card of the second record
+    axes[39] = 5;
+    std::string const path = writeHeader(dir, imageCards(16, axes, {floatCard("CRVAL1", 7.5)}));
+    sci::FitsHeader const header(path, false, false);
+    EXPECT_EQ(40, header.getNaxis());
+    ASSERT_EQ(40u, header.naxisCards().size());
+    EXPECT_EQ(3, header.getNaxis(1));
+    EXPECT_EQ(2, header.getNaxis(34));
+    EXPECT_EQ(5, header.getNaxis(40));
+    EXPECT_EQ(3 * 2 * 5 * 2, header.getDataLength());
+    EXPECT_EQ(2 * 2880, header.getDataOffset());
+    EXPECT_EQ(7.5, header.getFloat("CRVAL1  "));
+}
+
+TEST(FitsHeader, EndRecordMustBeBlankAfterEnd) {
+    testsupport::TempDir dir;
+    Cards const cards = imageCards(8, {4}, {intCard("EXPTIME", 5)});
+    // END is card 5 of the record (byte 400); NUL bytes follow it.
+    std::string header;
+    for (auto const& card : cards) header += card;
+    header += sci::fitsRawCard("END");
+    header.append(2880 - header.size(), '\0');
+    std::string const path = dir.file("nul.fits");
+    sci::writeFitsFile(path, header + std::string(2880, '\0'));
+    EXPECT_EQ("Header corrupted after END\nEND: " + util::StringFactory::toString(400, 4) +
+                  ", non blank: 2879",
+              headerError(path));
+
+    // A card after END.
+    std::string text = sci::fitsHeaderBlock(cards);
+    text.replace(6 * 80, 80, sci::fitsRawCard("LATE    = 1"));
+    sci::writeFitsFile(path, text);
+    EXPECT_EQ("Header corrupted after END\nEND:  400, non blank:  490", headerError(path));
+
+    // END in the second record, blanks after it.
+    Cards many = imageCards(8, {4});
+    for (int i = 0; i < 40; ++i) many.push_back(intCard("KEY" + std::to_string(i), i));
+    sci::FitsHeader const two(writeHeader(dir, many), true, false);
+    EXPECT_EQ(2 * 2880, two.getDataOffset());
+    EXPECT_EQ(39, two.getInt("KEY39   "));
+}
+
+TEST(FitsHeader, FilesThatEndTooEarlyOrAreNoFiles) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("cut.fits");
+    std::string const full = sci::fitsHeaderBlock(imageCards(8, {4}, Cards(40, intCard("K", 1))));
+    std::string const endMissing = "FITS file '" + path + "' ends before the END card";
+    for (size_t cut : {size_t(0), size_t(100), size_t(2880), size_t(2880 + 400)}) {
+        sci::writeFitsFile(path, full.substr(0, cut));
+        EXPECT_EQ(endMissing, headerError(path)) << cut;
+    }
+    // A header whose last record stops right after END (no blank padding) is complete.
+    std::string const unpadded = sci::fitsHeaderBlock(imageCards(8, {4})).substr(0, 5 * 80);
+    sci::writeFitsFile(path, unpadded);
+    EXPECT_EQ(2880, sci::FitsHeader(path, true, false).getDataOffset());
+
+    EXPECT_EQ("cannot read FITS file '" + dir.path() + "': it is a directory",
+              headerError(dir.path()));
+    EXPECT_EQ("cannot open file '" + dir.file("missing.fits") + "' for reading",
+              headerError(dir.file("missing.fits")));
+    EXPECT_EQ("cannot read FITS file '/dev/null': not a regular file", headerError("/dev/null"));
+}
+
+TEST(FitsHeader, HeaderOffsets) {
+    testsupport::TempDir dir;
+    std::string const path = writeHeader(dir, imageCards(8, {4}), std::string(2880, '\0'));
+    EXPECT_EQ("no further extensions", headerError(path, 2 * 2880));
+    EXPECT_EQ("no further extensions", headerError(path, 1L << 62));
+    EXPECT_EQ("invalid header offset -2880 in FITS file '" + path + "'", headerError(path, -2880));
+    // The primary header read as if it were an extension.
+    std::string const twice = dir.file("twice.fits");
+    sci::writeFitsFile(
+        twice, sci::fitsHeaderBlock(imageCards(8, {})) + sci::fitsHeaderBlock(imageCards(8, {})));
+    EXPECT_EQ("FITS extension does not start with XTENSION", headerError(twice, 2880));
+    Cards extension = {stringCard("XTENSION", "IMAGE"),
+                       intCard("BITPIX", 16),
+                       intCard("NAXIS", 1),
+                       intCard("NAXIS1", 3),
+                       intCard("PCOUNT", 0),
+                       intCard("GCOUNT", 1)};
+    sci::writeFitsFile(twice,
+                       sci::fitsHeaderBlock(imageCards(8, {})) + sci::fitsHeaderBlock(extension));
+    sci::FitsHeader const image(twice, 2880, true, false);
+    EXPECT_EQ(16, image.getBitpix());
+    EXPECT_EQ(6, image.getDataLength());
+    EXPECT_EQ("IMAGE", image.getString("XTENSION"));
+}
+
+TEST(FitsHeader, LaterCardsReplaceEarlierOnes) {
+    testsupport::TempDir dir;
+    std::string const simpleAgain = sci::FitsBoolCard("SIMPLE  ", true, true, "").writeCard();
+    std::string const path = writeHeader(
+        dir, imageCards(8, {4},
+                        {floatCard("CRVAL1", 1.5), floatCard("CRVAL1", 2.5), simpleAgain,
+                         sci::fitsRawCard("CRPIX1  = 'x'"), floatCard("CRPIX1", 3.0)}));
+    testing::internal::CaptureStderr();
+    sci::FitsHeader const header(path, false, false);
+    std::string const warnings = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(
+        simpleAgain +
+            "\nmandatory keywords may only be (re)set via constructor\nAdding to junk list\n" +
+            sci::fitsRawCard("CRPIX1  = 'x'") +
+            "\nvalue of 'CRPIX1  ' is no valid floating point number\nAdding to junk list\n",
+        warnings);
+    EXPECT_EQ(2.5, header.getFloat("CRVAL1  "));
+    EXPECT_EQ(3.0, header.getFloat("CRPIX1  "));
+    ASSERT_EQ(2u, header.arrayCards().size());
+    // The SIMPLE card stays junk; the rejected CRPIX1 was replaced by the later one.
+    ASSERT_EQ(1u, header.junkCards().size());
+    EXPECT_EQ("SIMPLE  ", header.junkCards().front()->getKeyword());
+
+    testing::internal::CaptureStderr();
+    sci::FitsHeader const quiet(path, true, false);
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+}
+
+TEST(FitsHeader, EpochBecomesEquinox) {
+    testsupport::TempDir dir;
+    std::string const epoch = floatCard("EPOCH", 1950.0);
+    testing::internal::CaptureStderr();
+    sci::FitsHeader const alone(writeHeader(dir, imageCards(8, {4}, {epoch})), false, false);
+    EXPECT_EQ("EPOCH is deprecated, renaming to EQUINOX when writing\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ(1950.0, alone.getFloat("EQUINOX "));
+    EXPECT_EQ("taken from deprecated EPOCH keyword", alone.getValueCard("EQUINOX ").getComment());
+    EXPECT_TRUE(alone.isFixed("EQUINOX "));
+
+    testing::internal::CaptureStderr();
+    sci::FitsHeader const after(
+        writeHeader(dir, imageCards(8, {4}, {floatCard("EQUINOX", 2000.0), epoch})), false, false);
+    EXPECT_EQ("EPOCH is deprecated, discarding card when writing\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ(2000.0, after.getFloat("EQUINOX "));
+    EXPECT_EQ(1950.0, after.getFloat("EPOCH   "));
+
+    sci::FitsHeader const before(
+        writeHeader(dir, imageCards(8, {4}, {epoch, intCard("EQUINOX", 2000)})), true, false);
+    EXPECT_EQ(2000.0, before.getFloat("EQUINOX "));
+    EXPECT_EQ(2u, before.otherCards().size());
+
+    testing::internal::CaptureStderr();
+    sci::FitsHeader const blocked(
+        writeHeader(
+            dir, imageCards(8, {4}, {sci::FitsBoolCard("BLOCKED ", true, true, "").writeCard()})),
+        false, false);
+    EXPECT_EQ("BLOCKED is deprecated, discarding card when writing\n",
+              testing::internal::GetCapturedStderr());
+}
+
+TEST(FitsHeader, CardsGoToTheirLists) {
+    testsupport::TempDir dir;
+    std::string const path = writeHeader(
+        dir, imageCards(16, {4, 2},
+                        {intCard("PCOUNT", 6), intCard("GCOUNT", 2),
+                         sci::FitsBoolCard("EXTEND  ", true, true, "").writeCard(),
+                         stringCard("ORIGIN", "here"), stringCard("DATE", "2014-01-09"),
+                         sci::fitsRawCard("COMMENT   one"), sci::fitsRawCard("HISTORY   two"),
+                         sci::fitsRawCard("          three"), floatCard("BSCALE", 0.5),
+                         floatCard("BZERO", 32768.0), floatCard("GAINEFF", 0.97),
+                         sci::fitsRawCard("HIERARCH A = 1"), sci::fitsRawCard("EXTEND  = F")}));
+    sci::FitsHeader const h(path, true, false);
+    EXPECT_EQ(3u, h.extensionCards().size());
+    EXPECT_EQ("EXTEND  ", h.extensionCards().front()->getKeyword());  // EXTEND goes first
+    EXPECT_EQ("GCOUNT  ", h.extensionCards().back()->getKeyword());
+    EXPECT_TRUE(h.getExtend());  // the free-format EXTEND = F was refused
+    EXPECT_EQ(2u, h.otherCards().size());
+    EXPECT_EQ("DATE    ", h.otherCards().front()->getKeyword());  // dates go first
+    EXPECT_EQ(1u, h.commentCards().size());
+    EXPECT_EQ(1u, h.historyCards().size());
+    EXPECT_EQ(1u, h.blankCards().size());
+    EXPECT_EQ(2u, h.arrayCards().size());
+    EXPECT_EQ(0.5, h.getBscale());
+    EXPECT_EQ(32768.0, h.getBzero());
+    ASSERT_EQ(1u, h.userCards().size());
+    EXPECT_EQ(0.97, h.getFloat("GAINEFF "));
+    EXPECT_EQ(2u, h.junkCards().size());
+    // (4 * 2 + 6) elements * 2 bytes * 2 groups.
+    EXPECT_EQ((4 * 2 + 6) * 2 * 2, h.getDataLength());
+
+    sci::FitsHeader const junk(path, true, true);
+    EXPECT_EQ(0u, junk.userCards().size());
+    EXPECT_EQ(13u, junk.junkCards().size());
+    EXPECT_EQ(1.0, junk.getBscale());
+    EXPECT_EQ("value of 'GAINEFF ' is no valid floating point number",
+              errorOf([&] { junk.getFloat("GAINEFF "); }));
+}
+
+TEST(FitsHeader, OutOfRangeCountsAreRefused) {
+    testsupport::TempDir dir;
+    testing::internal::CaptureStderr();
+    sci::FitsHeader const h(
+        writeHeader(dir, imageCards(8, {4}, {intCard("GCOUNT", -1), intCard("PCOUNT", 1L << 40)})),
+        false, false);
+    EXPECT_EQ(intCard("GCOUNT", -1) +
+                  "\nvalue of 'GCOUNT  ' is out of range\nAdding to junk list\n" +
+                  intCard("PCOUNT", 1L << 40) +
+                  "\nvalue of 'PCOUNT  ' is out of range\nAdding to junk list\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ(1, h.getGcount());
+    EXPECT_EQ(0, h.getPcount());
+    EXPECT_EQ(4, h.getDataLength());
+}
+
+TEST(FitsHeader, KeywordQueries) {
+    testsupport::TempDir dir;
+    sci::FitsHeader const h(
+        writeHeader(dir, imageCards(8, {4},
+                                    {floatCard("CD1_1", 1e-4), stringCard("CTYPE1", "RA---TAN"),
+                                     sci::fitsRawCard("COMMENT   text")})),
+        true, false);
+    EXPECT_EQ(1e-4, h.getFloat("CD1_1   "));
+    EXPECT_EQ("RA---TAN", h.getString("CTYPE1  "));
+    EXPECT_EQ(4, h.getInt("NAXIS1  "));
+    EXPECT_EQ(4.0, h.getFloat("NAXIS1  "));
+    EXPECT_TRUE(h.getBool("SIMPLE  "));
+    EXPECT_EQ("cannot find keyword 'CD2_2   '", errorOf([&] { h.getFloat("CD2_2   "); }));
+    EXPECT_EQ(nullptr, h.findValueCard("CD2_2   "));
+    EXPECT_EQ(&h.getValueCard("CD1_1   "), h.findValueCard("CD1_1   "));
+    EXPECT_EQ("cannot find keyword 'CD1_1'", errorOf([&] { h.getFloat("CD1_1"); }));
+    EXPECT_EQ("use getComment or getHistory to read keyword 'COMMENT '",
+              errorOf([&] { h.getValueCard("COMMENT "); }));
+    EXPECT_EQ("use getComment or getHistory to read keyword '        '",
+              errorOf([&] { h.getValueCard("        "); }));
+    EXPECT_EQ("value of 'CTYPE1  ' is no valid floating point number",
+              errorOf([&] { h.getFloat("CTYPE1  "); }));
+}
+
+TEST(FitsHeader, RegionTest) {
+    testsupport::TempDir dir;
+    sci::FitsHeader const h(writeHeader(dir, imageCards(8, {100, 50})), true, false);
+    auto message = [&h](util::Region const& r) { return errorOf([&] { h.testRegion(r); }); };
+    util::Region r = h.getFullRegion();
+    EXPECT_EQ("no exception", message(r));
+    r.setRange(1, 10, 101);
+    EXPECT_EQ("request for illegal region:\n[10:101,1:50] is no subarray of [1:100,1:50]",
+              message(r));
+    r.setRange(1, 0, 5);
+    EXPECT_EQ("request for illegal region:\n[0:5,1:50] is no subarray of [1:100,1:50]", message(r));
+    r.setRange(1, 12, 10);
+    EXPECT_EQ("request for illegal region:\n[12:10,1:50] is no subarray of [1:100,1:50]",
+              message(r));
+    util::Region three(3);
+    EXPECT_EQ("request for illegal region:\n[0:0,0:0,0:0] is no subarray of [1:100,1:50]",
+              message(three));
+}
+
+TEST(FitsHeader, CardInsertion) {
+    testsupport::TempDir dir;
+    sci::FitsHeader h(writeHeader(dir, imageCards(8, {4})), true, false);
+    EXPECT_EQ("mandatory keywords may only be (re)set via constructor", errorOf([&] {
+                  h.addValueCard(std::make_unique<sci::FitsIntCard>("NAXIS2  ", 5, true, ""));
+              }));
+    EXPECT_EQ("commentary card, try addCommentCard()", errorOf([&] {
+                  h.addValueCard(std::make_unique<sci::FitsCommentCard>("HISTORY ", "x"));
+              }));
+    EXPECT_EQ("no commentary card, try addValueCard()", errorOf([&] {
+                  h.addCommentCard(std::make_unique<sci::FitsIntCard>("EXPTIME ", 5, true, ""));
+              }));
+    EXPECT_EQ("no commentary card, try addValueCard()", errorOf([&] {
+                  h.addCommentCard(std::make_unique<sci::FitsJunkCard>("JUNK    ", "x"));
+              }));
+    h.addJunkCard(sci::fitsRawCard("GAIN    = 'bad"));
+    EXPECT_EQ("= 'bad", h.getValueCard("GAIN    ").getComment().substr(0, 6));
+    h.addValueCard(std::make_unique<sci::FitsFloatCard>("GAIN    ", 2.5, false, ""));
+    EXPECT_EQ(0u, h.junkCards().size());
+    EXPECT_EQ(2.5, h.getFloat("GAIN    "));
+}

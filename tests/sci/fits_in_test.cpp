@@ -1,0 +1,599 @@
+// Tests of sci::FitsIn: pixel conversion for every BITPIX with and without
+// BSCALE/BZERO, whole and region reads into arrays, tiling, and files that are
+// cut short or claim impossible sizes. Pixel values describe their position
+// (v = 100*x + y, plus 10000*z on a third axis) so that a transposed, shifted
+// or mis-based read shows in the first wrong value. Expected values are the
+// conversions written out in the tests (float of v, or float of v*s + z in double).
+#include "sci/fits_in.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sci/exceptions.h"
+#include "sci/fits_writer.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using Cards = std::vector<std::string>;
+
+std::string floatCard(std::string const& key, double value) {
+    return sci::FitsFloatCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+std::string intCard(std::string const& key, long value) {
+    return sci::FitsIntCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+
+// A primary image of the given axes holding the stored element values.
+void writeStored(std::string const& path, int bitpix, std::vector<long> const& axes,
+                 std::vector<double> const& stored, Cards const& extra = {}, bool pad = true) {
+    Cards cards = sci::fitsImageCards(bitpix, axes);
+    cards.insert(cards.end(), extra.begin(), extra.end());
+    sci::writeFitsFile(path, sci::fitsHeaderBlock(cards) + sci::fitsDataBlock(stored, bitpix, pad));
+}
+
+double positionValue(long x, long y) {
+    return 100.0 * x + y;
+}
+
+// nx by ny pixels v = 100*x + y in file order.
+std::vector<double> positionImage(long nx, long ny) {
+    std::vector<double> v;
+    for (long y = 1; y <= ny; ++y)
+        for (long x = 1; x <= nx; ++x) v.push_back(positionValue(x, y));
+    return v;
+}
+
+template <class F>
+std::string errorOf(F f) {
+    try {
+        f();
+    } catch (std::exception const& e) {
+        return e.what();
+    }
+    return "no exception";
+}
+
+// Mappings of path in this process (lines of /proc/self/maps naming it).
+int mappingsOf(std::string const& path) {
+    std::ifstream maps("/proc/self/maps");
+    int count = 0;
+    for (std::string line; std::getline(maps, line);)
+        if (line.size() >= path.size() &&
+            line.compare(line.size() - path.size(), path.size(), path) == 0)
+            ++count;
+    return count;
+}
+
+uint32_t bitsOf(float f) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+}  // namespace
+
+TEST(FitsIn, ReadsWholeImageIntoEmptyArray) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("img.fits");
+    writeStored(path, 16, {100, 50}, positionImage(100, 50));
+    sci::FitsIn in(path, true, false);
+    sci::MArray<float, 2> a;
+    in >> a;
+    ASSERT_EQ(100, a.length(1));
+    ASSERT_EQ(50, a.length(2));
+    EXPECT_EQ(1, a.base(1));
+    EXPECT_EQ(1, a.base(2));
+    EXPECT_EQ(101.0f, a(1, 1));
+    EXPECT_EQ(201.0f, a(2, 1));
+    for (int y = 1; y <= 50; ++y)
+        for (int x = 1; x <= 100; ++x) ASSERT_EQ(positionValue(x, y), a(x, y)) << x << "," << y;
+
+    // An array of the image's size is filled in place.
+    sci::MArray<float, 2> b(100, 50);
+    sci::FitsIn again(path, true, false);
+    again >> b;
+    EXPECT_EQ(10050.0f, b(100, 50));
+    EXPECT_FALSE(again.hasRegion());
+}
+
+TEST(FitsIn, EveryBitpixWithoutScaling) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("types.fits");
+    struct Case {
+        int bitpix;
+        std::vector<double> stored;
+    };
+    std::vector<Case> const cases = {
+        {8, {0, 1, 127, 128, 255, 42}},
+        {16, {-32768, -1, 0, 1, 32767, 12345}},
+        {32, {-2147483648.0, -1, 0, 16777217, 2147483647, 123456789}},  // 2^24+1 rounds
+        {-32, {-0.0, 1.5, -3.25e-38, 3.4e38, 1e-45, 0.1}},
+        {-64, {0.1, -1e300, 1e300, 1e-310, 123456.789, -2.5}},  // out of float range: inf
+    };
+    for (Case const& c : cases) {
+        writeStored(path, c.bitpix, {3, 2}, c.stored);
+        sci::FitsIn in(path, true, false);
+        sci::MArray<float, 2> a;
+        in >> a;
+        auto it = a.begin();
+        for (double const v : c.stored) {
+            float const expected = static_cast<float>(v);
+            EXPECT_EQ(bitsOf(expected), bitsOf(*it)) << "BITPIX " << c.bitpix << " value " << v;
+            ++it;
+        }
+    }
+}
+
+TEST(FitsIn, FloatBitPatternsPassUnchanged) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("nan.fits");
+    // quiet NaN, negative NaN with payload, signalling NaN, smallest denormal, -0, -inf
+    std::vector<uint32_t> const patterns = {0x7fc00000u, 0xffc00001u, 0x7f800001u,
+                                            0x00000001u, 0x80000000u, 0xff800000u};
+    std::string data;
+    for (uint32_t const p : patterns)
+        for (int shift = 24; shift >= 0; shift -= 8) data.push_back(static_cast<char>(p >> shift));
+    sci::writeFitsFile(path, sci::fitsHeaderBlock(sci::fitsImageCards(-32, {3, 2})) + data);
+    sci::FitsIn in(path, true, false);
+    sci::MArray<float, 2> a;
+    in >> a;
+    auto it = a.begin();
+    for (uint32_t const p : patterns) {
+        EXPECT_EQ(p, bitsOf(*it));
+        ++it;
+    }
+}
+
+TEST(FitsIn, ScaledValuesInDoublePrecision) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("scaled.fits");
+    struct Case {
+        int bitpix;
+        double bscale;
+        double bzero;
+        std::vector<double> stored;
+    };
+    double const nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<Case> const cases = {
+        {16, 1.0, 32768.0, {-32768, 32767, -1, 0, 1, 100}},  // unsigned 16-bit
+        {16, 0.0541, 0.0, {-32768, 32767, -1, 0, 1, 12345}},
+        {8, 2.0, -1.0, {0, 255, 1, 2, 3, 128}},
+        {32, 1.0, 2147483648.0, {-2147483648.0, 2147483647, 0, -1, 1, 7}},
+        {32, 1e-3, 5.0, {123456789, -5, 0, 1, 2, 3}},
+        {-32, 2.0, 1.0, {1.5, nan, -0.0, 3.0e38, 0.1, -2.0}},  // 3e38*2 overflows to inf
+        {-64, 0.5, 100.0, {0.1, 1e300, -1e-300, 3.0, 5.0, nan}},
+    };
+    for (Case const& c : cases) {
+        writeStored(path, c.bitpix, {3, 2}, c.stored,
+                    {floatCard("BSCALE", c.bscale), floatCard("BZERO", c.bzero)});
+        sci::FitsIn in(path, true, false);
+        EXPECT_EQ(c.bscale, in.getBscale());
+        EXPECT_EQ(c.bzero, in.getBzero());
+        std::unique_ptr<float[]> data = in.getDataArray(0.0f);
+        for (size_t k = 0; k < c.stored.size(); ++k) {
+            // The stored element as the file holds it (floats rounded to float first).
+            double const v = c.bitpix == -32 ? static_cast<float>(c.stored[k]) : c.stored[k];
+            float const expected = static_cast<float>(v * c.bscale + c.bzero);
+            EXPECT_EQ(bitsOf(expected), bitsOf(data[k]))
+                << "BITPIX " << c.bitpix << " element " << k << " got " << data[k];
+        }
+    }
+    // The spelled-out example: -32768 reads as 0 and 32767 as 65535.
+    writeStored(path, 16, {2, 1}, {-32768, 32767}, {floatCard("BZERO", 32768.0)});
+    sci::FitsIn in(path, true, false);
+    std::unique_ptr<float[]> data = in.getDataArray(0.0f);
+    EXPECT_EQ(0.0f, data[0]);
+    EXPECT_EQ(65535.0f, data[1]);
+}
+
+TEST(FitsIn, RegionIntoStampIndexedAroundCentre) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("big.fits");
+    writeStored(path, 16, {100, 100}, positionImage(100, 100));
+    sci::FitsIn in(path, true, false);
+    util::Region region = in.getFullRegion();
+    region.setRange(1, 10, 12);
+    region.setRange(2, 20, 22);
+    in.setRegion(region);
+    sci::MArray<float, 2> stamp(sci::Range(-1, 1), sci::Range(-1, 1));
+    in >> stamp;
+    EXPECT_EQ(positionValue(10, 20), stamp(-1, -1));
+    EXPECT_EQ(positionValue(12, 20), stamp(1, -1));
+    EXPECT_EQ(positionValue(10, 22), stamp(-1, 1));
+    for (int v = -1; v <= 1; ++v)
+        for (int u = -1; u <= 1; ++u) EXPECT_EQ(positionValue(11 + u, 21 + v), stamp(u, v));
+}
+
+TEST(FitsIn, RegionsAtTheImageEdges) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("edges.fits");
+    long const nx = 37;  // no multiple of anything
+    long const ny = 23;
+    for (int bitpix : {16, -32, -64}) {
+        writeStored(path, bitpix, {nx, ny}, positionImage(nx, ny));
+        for (auto [cx, cy] : {std::pair{2, 2}, std::pair{36, 22}, std::pair{2, 22},
+                              std::pair{36, 2}, std::pair{19, 12}}) {
+            sci::FitsIn in(path, true, false);
+            util::Region region = in.getFullRegion();
+            region.setRange(1, cx - 1, cx + 1);
+            region.setRange(2, cy - 1, cy + 1);
+            in.setRegion(region);
+            sci::MArray<float, 2> stamp(sci::Range(-1, 1), sci::Range(-1, 1));
+            in >> stamp;
+            for (int v = -1; v <= 1; ++v)
+                for (int u = -1; u <= 1; ++u)
+                    ASSERT_EQ(positionValue(cx + u, cy + v), stamp(u, v))
+                        << bitpix << " " << cx << "," << cy;
+        }
+        // Whole rows and columns at the borders, read into new arrays.
+        sci::FitsIn in(path, true, false);
+        util::Region strip = in.getFullRegion();
+        strip.setRange(2, ny - 1, ny);
+        in.setRegion(strip);
+        sci::MArray<float, 2> rows = sci::getFitsMArray(in);
+        ASSERT_EQ(nx, rows.length(1));
+        ASSERT_EQ(2, rows.length(2));
+        EXPECT_EQ(positionValue(1, ny - 1), rows(1, 1));
+        EXPECT_EQ(positionValue(nx, ny), rows(nx, 2));
+        strip = in.getFullRegion();
+        strip.setRange(1, nx - 1, nx);
+        in.setRegion(strip);
+        sci::MArray<float, 2> columns = sci::getFitsMArray(in);
+        ASSERT_EQ(2, columns.length(1));
+        ASSERT_EQ(ny, columns.length(2));
+        EXPECT_EQ(positionValue(nx - 1, 1), columns(1, 1));
+        EXPECT_EQ(positionValue(nx, ny), columns(2, ny));
+    }
+    sci::FitsIn in(path, true, false);
+    util::Region beyond = in.getFullRegion();
+    beyond.setRange(1, 35, 38);
+    EXPECT_EQ("request for illegal region:\n[35:38,1:23] is no subarray of [1:37,1:23]",
+              errorOf([&] { in.setRegion(beyond); }));
+    EXPECT_FALSE(in.hasRegion());
+}
+
+TEST(FitsIn, RegionMapsOnlyItsPages) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("wide.fits");
+    long const n = 1000;
+    std::vector<double> pixels(static_cast<size_t>(n * n), 1.0);
+    writeStored(path, -32, {n, n}, pixels);
+    sci::FitsIn in(path, true, false);
+    util::Region region = in.getFullRegion();
+    region.setRange(1, 500, 504);
+    region.setRange(2, 700, 704);
+    in.setRegion(region);
+    sci::MArray<float, 2> stamp = sci::getFitsMArray(in);
+    EXPECT_EQ(1.0f, stamp(3, 3));
+    // Four image rows of 4000 bytes plus one stamp row, and less than one page
+    // before the first byte.
+    long const span = (4 * n + 5) * 4;
+    EXPECT_GE(static_cast<long>(in.getMapLength()), span);
+    EXPECT_LT(static_cast<long>(in.getMapLength()), span + sci::pageSize());
+    EXPECT_EQ(0, in.getMapOffset() % sci::pageSize());
+    EXPECT_EQ(1, mappingsOf(path));
+    in.resetRegion();
+    EXPECT_EQ(0, mappingsOf(path));
+}
+
+TEST(FitsIn, ThreeAxesAndOneAxis) {
+    testsupport::TempDir dir;
+    std::string const cube = dir.file("cube.fits");
+    std::vector<double> values;
+    for (int z = 1; z <= 3; ++z)
+        for (int y = 1; y <= 4; ++y)
+            for (int x = 1; x <= 5; ++x) values.push_back(10000.0 * z + positionValue(x, y));
+    writeStored(cube, -32, {5, 4, 3}, values);
+    sci::FitsIn in(cube, true, false);
+    sci::MArray<float, 2> empty;
+    EXPECT_EQ("NAXIS or slice does not match MArray dimensions", errorOf([&] { in >> empty; }));
+    util::Region plane = in.getFullRegion();
+    plane.setRange(3, 2, 2);
+    in.setRegion(plane);
+    in >> empty;
+    ASSERT_EQ(5, empty.length(1));
+    ASSERT_EQ(4, empty.length(2));
+    EXPECT_EQ(20000.0f + positionValue(3, 4), empty(3, 4));
+
+    // An existing array without region: the first plane, then the region moves
+    // on to the next plane.
+    sci::FitsIn tiles(cube, true, false);
+    sci::MArray<float, 2> a(5, 4);
+    for (int z = 1; z <= 4; ++z) {
+        tiles >> a;
+        int const expectPlane = (z - 1) % 3 + 1;
+        EXPECT_EQ(10000.0f * expectPlane + positionValue(5, 4), a(5, 4)) << z;
+        EXPECT_EQ(10000.0f * expectPlane + positionValue(1, 1), a(1, 1)) << z;
+    }
+
+    std::string const line = dir.file("line.fits");
+    writeStored(line, 16, {10}, positionImage(10, 1));
+    sci::FitsIn one(line, true, false);
+    sci::MArray<float, 2> b(10, 1);
+    EXPECT_EQ("MArray cannot be filled with FITS file", errorOf([&] { one >> b; }));
+    sci::MArray<float, 2> c;
+    EXPECT_EQ("NAXIS or slice does not match MArray dimensions", errorOf([&] { one >> c; }));
+}
+
+TEST(FitsIn, TilesOfTheArraySize) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("tiles.fits");
+    writeStored(path, 32, {6, 4}, positionImage(6, 4));
+    sci::FitsIn in(path, true, false);
+    sci::MArray<float, 2> a(4, 2);
+    struct Tile {
+        char const* regionAfter;
+        int x0, y0, nx, ny;  // pixel of a(1,1) and the filled block
+    };
+    std::vector<Tile> const tiles = {{"[5:6,1:2]", 1, 1, 4, 2},
+                                     {"[1:4,3:4]", 5, 1, 2, 2},
+                                     {"[5:6,3:4]", 1, 3, 4, 2},
+                                     {"[1:4,1:2]", 5, 3, 2, 2},
+                                     {"[5:6,1:2]", 1, 1, 4, 2}};
+    for (Tile const& t : tiles) {
+        in >> a;
+        EXPECT_EQ(t.regionAfter, in.getRegion().toString());
+        for (int y = 1; y <= 2; ++y)
+            for (int x = 1; x <= 4; ++x) {
+                float const expected =
+                    x <= t.nx && y <= t.ny ? positionValue(t.x0 + x - 1, t.y0 + y - 1) : 0.0f;
+                EXPECT_EQ(expected, a(x, y)) << t.regionAfter << " " << x << "," << y;
+            }
+    }
+
+    // An array larger than the image keeps rows aligned and the rest zero.
+    sci::FitsIn whole(path, true, false);
+    sci::MArray<float, 2> large(8, 5);
+    large = -1.0f;
+    whole >> large;
+    for (int y = 1; y <= 5; ++y)
+        for (int x = 1; x <= 8; ++x)
+            EXPECT_EQ(x <= 6 && y <= 4 ? positionValue(x, y) : 0.0, large(x, y)) << x << "," << y;
+
+    // A region that cannot fit the array is refused.
+    sci::FitsIn small(path, true, false);
+    small.setRegion(small.getFullRegion());
+    sci::MArray<float, 2> tiny(2, 2);
+    EXPECT_EQ("region [1:6,1:4] of FITS file '" + path + "' does not fit into the array",
+              errorOf([&] { small >> tiny; }));
+}
+
+TEST(FitsIn, ReaderStateAndMessages) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("state.fits");
+    writeStored(path, 16, {4, 3}, positionImage(4, 3));
+    sci::FitsIn in(path, true, false);
+    EXPECT_EQ(0, in.getRegionLength());
+    EXPECT_EQ("request for unset region", errorOf([&] { in.checkRegion(1); }));
+    EXPECT_EQ("request for unset region", errorOf([&] { in.getRegion(); }));
+    sci::MArray<float, 2> a(4, 3);
+    auto it = a.begin();
+    EXPECT_EQ("no region set", errorOf([&] { in.readRegionArray(it, a.end()); }));
+    util::Region r = in.getFullRegion();
+    r.setRange(1, 2, 3);
+    in.setRegion(r);
+    EXPECT_EQ("request for invalid region parameter", errorOf([&] { in.checkRegion(0); }));
+    EXPECT_EQ("request for invalid region parameter", errorOf([&] { in.checkRegion(3); }));
+    EXPECT_EQ(6, in.getRegionLength());
+    EXPECT_EQ(2, in.getRegionLength(1));
+    EXPECT_EQ(2, in.getRegionStart(1));
+    EXPECT_EQ(3, in.getRegionEnd(1));
+    // begin() maps the region and addresses the data start relative to it.
+    unsigned char const* data = in.begin();
+    EXPECT_TRUE(in.isMapped());
+    EXPECT_EQ(positionValue(2, 1), data[2] * 256 + data[3]);  // big-endian pixel (2, 1)
+
+    std::string const empty = dir.file("empty.fits");
+    sci::writeFitsFile(empty, sci::fitsHeaderBlock(sci::fitsImageCards(16, {})));
+    sci::FitsIn none(empty, true, false);
+    EXPECT_EQ("No data segment associated with header (NAXIS = 0).",
+              errorOf([&] { none.openData(); }));
+    EXPECT_EQ("No extension present", errorOf([&] { none.getNextExtension(); }));
+}
+
+TEST(FitsIn, Extensions) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("ext.fits");
+    Cards primary = sci::fitsImageCards(16, {});
+    primary.push_back(sci::FitsBoolCard("EXTEND  ", true, true, "").writeCard());
+    auto extension = [](char const* type, int bitpix, long n1) {
+        return Cards{sci::FitsStringCard("XTENSION", type, true, "").writeCard(),
+                     intCard("BITPIX", bitpix),
+                     intCard("NAXIS", 2),
+                     intCard("NAXIS1", n1),
+                     intCard("NAXIS2", 2),
+                     intCard("PCOUNT", 0),
+                     intCard("GCOUNT", 1)};
+    };
+    sci::writeFitsFile(path, sci::fitsHeaderBlock(primary) +
+                                 sci::fitsHeaderBlock(extension("IMAGE", -32, 3)) +
+                                 sci::fitsDataBlock(positionImage(3, 2), -32) +
+                                 sci::fitsHeaderBlock(extension("BINTABLE", 8, 4)) +
+                                 sci::fitsDataBlock(std::vector<double>(8, 0.0), 8));
+    sci::FitsIn in(path, true, false);
+    std::unique_ptr<sci::FitsIn> image = in.getNextExtension();
+    sci::MArray<float, 2> a;
+    *image >> a;
+    EXPECT_EQ(positionValue(3, 2), a(3, 2));
+    // The image extension has no EXTEND card of its own.
+    EXPECT_EQ("No extension present", errorOf([&] { image->getNextExtension(); }));
+    auto table = std::make_unique<sci::FitsIn>(path, 3 * 2880L, true, false);
+    EXPECT_EQ("BINTABLE extension not supported until now.", errorOf([&] { table->openData(); }));
+}
+
+TEST(FitsIn, FilesCutShort) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("cut.fits");
+    std::string const header = sci::fitsHeaderBlock(sci::fitsImageCards(16, {10, 10}));
+    std::string const data = sci::fitsDataBlock(positionImage(10, 10), 16, false);  // 200 bytes
+    std::string const segmentMessage =
+        "data segment of FITS file '" + path + "' extends beyond the end of the file";
+
+    // Right after the header: the header reads, the data does not.
+    sci::writeFitsFile(path, header);
+    {
+        sci::FitsIn in(path, true, false);
+        EXPECT_EQ(10, in.getNaxis(2));
+        sci::MArray<float, 2> a;
+        EXPECT_EQ(segmentMessage, errorOf([&] { in >> a; }));
+        EXPECT_FALSE(a.hasStorage());
+        EXPECT_FALSE(in.isMapped());
+    }
+    // Inside the data: rows 1-5 are there, rows 6-10 are not.
+    sci::writeFitsFile(path, header + data.substr(0, 100));
+    {
+        sci::FitsIn in(path, true, false);
+        util::Region r = in.getFullRegion();
+        r.setRange(2, 4, 5);
+        in.setRegion(r);
+        sci::MArray<float, 2> rows = sci::getFitsMArray(in);
+        EXPECT_EQ(positionValue(10, 5), rows(10, 2));
+        r.setRange(2, 5, 6);
+        in.setRegion(r);
+        EXPECT_EQ(
+            "region [1:10,5:6] of FITS file '" + path + "' extends beyond the end of the file",
+            errorOf([&] { sci::getFitsMArray(in); }));
+        in.resetRegion();
+        EXPECT_EQ(segmentMessage, errorOf([&] { in.getDataArray(0.0f); }));
+        sci::MArray<float, 2> a(10, 10);
+        EXPECT_EQ(segmentMessage, errorOf([&] { in >> a; }));
+    }
+    // Complete but not padded to a whole record: readable.
+    sci::writeFitsFile(path, header + data);
+    {
+        sci::FitsIn in(path, true, false);
+        sci::MArray<float, 2> a;
+        in >> a;
+        EXPECT_EQ(positionValue(10, 10), a(10, 10));
+    }
+    EXPECT_EQ(0, mappingsOf(path));
+}
+
+TEST(FitsIn, HugeAxesInASmallFile) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("huge.fits");
+    writeStored(path, 8, {2000000000L, 1000}, std::vector<double>(100, 7.0));
+    sci::FitsIn in(path, true, false);
+    EXPECT_EQ(2000000000L * 1000, in.getDataLength());
+    sci::MArray<float, 2> a;
+    EXPECT_EQ("data segment of FITS file '" + path + "' extends beyond the end of the file",
+              errorOf([&] { in >> a; }));
+    util::Region r = in.getFullRegion();
+    r.setRange(1, 1, 5);
+    r.setRange(2, 1, 5);
+    in.setRegion(r);
+    sci::MArray<float, 2> stamp(5, 5);
+    EXPECT_EQ("region [1:5,1:5] of FITS file '" + path + "' extends beyond the end of the file",
+              errorOf([&] { in >> stamp; }));
+    // The first row is in the file.
+    r.setRange(2, 1, 1);
+    in.setRegion(r);
+    sci::MArray<float, 2> row(5, 1);
+    in >> row;
+    EXPECT_EQ(7.0f, row(5, 1));
+}
+
+TEST(FitsIn, GroupCountsAndParameters) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("groups.fits");
+    // PCOUNT 3: three more elements than the image; reading stops at the array's end.
+    std::vector<double> values = positionImage(4, 2);
+    values.insert(values.end(), {1, 2, 3});
+    writeStored(path, 16, {4, 2}, values, {intCard("PCOUNT", 3)});
+    {
+        sci::FitsIn in(path, true, false);
+        EXPECT_EQ(11, in.getDataElements());
+        sci::MArray<float, 2> a(4, 2);
+        in >> a;
+        EXPECT_EQ(positionValue(4, 2), a(4, 2));
+        sci::MArray<float, 2> b;
+        in >> b;
+        EXPECT_EQ(positionValue(4, 2), b(4, 2));
+    }
+    writeStored(path, 16, {4, 2}, {}, {intCard("GCOUNT", 0)});
+    sci::FitsIn in(path, true, false);
+    EXPECT_EQ(0, in.getDataLength());
+    sci::MArray<float, 2> a;
+    EXPECT_EQ("data segment of FITS file '" + path + "' is shorter than its image",
+              errorOf([&] { in >> a; }));
+}
+
+TEST(FitsIn, MappingsAreReleasedOnEveryPath) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("maps.fits");
+    writeStored(path, -32, {20, 20}, positionImage(20, 20));
+    {
+        sci::FitsIn in(path, true, false);
+        sci::MArray<float, 2> a;
+        in >> a;
+        EXPECT_EQ(1, mappingsOf(path));
+    }
+    EXPECT_EQ(0, mappingsOf(path));
+    // A header that fails after END leaves nothing mapped either.
+    std::string text = sci::fitsHeaderBlock(sci::fitsImageCards(8, {}));
+    text[2879] = 'X';
+    sci::writeFitsFile(path, text);
+    EXPECT_NE("no exception", errorOf([&] { sci::FitsIn bad(path, true, false); }));
+    EXPECT_EQ(0, mappingsOf(path));
+}
+
+TEST(FitsIn, DamagedFilesGiveFitsExceptionsOnly) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("damaged.fits");
+    Cards extra;
+    for (int k = 0; k < 40; ++k) extra.push_back(floatCard("KEY" + std::to_string(k), k * 0.5));
+    extra.push_back(sci::FitsStringCard("DATE-OBS", "1990-12-22T13:49:00", true, "").writeCard());
+    extra.push_back(floatCard("BSCALE", 2.0));
+    Cards cards = sci::fitsImageCards(16, {30, 20});
+    cards.insert(cards.end(), extra.begin(), extra.end());
+    std::string const good =
+        sci::fitsHeaderBlock(cards) + sci::fitsDataBlock(positionImage(30, 20), 16);
+    std::mt19937 random(99);
+    char const alphabet[] = " =/'.-+0123456789ETFDNAXISBIP\0\xff";
+    int failures = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = good;
+        int const changes = std::uniform_int_distribution<int>(1, 6)(random);
+        for (int k = 0; k < changes; ++k) {
+            // Mostly in the header, where every byte has a meaning.
+            size_t const at = std::uniform_int_distribution<size_t>(0, 2 * 2880 - 1)(random);
+            bytes[at] =
+                alphabet[std::uniform_int_distribution<size_t>(0, sizeof alphabet - 2)(random)];
+        }
+        if (round % 4 == 0)
+            bytes.resize(std::uniform_int_distribution<size_t>(0, bytes.size())(random));
+        // A fresh file each round: truncating a just-written file waits for its writeback.
+        std::filesystem::remove(path);
+        sci::writeFitsFile(path, bytes);
+        try {
+            sci::FitsIn in(path, true, false);
+            if (in.getNaxis() == 2) {
+                util::Region r = in.getFullRegion();
+                r.setRange(1, 1, std::min(3, in.getNaxis(1)));
+                r.setRange(2, 1, std::min(3, in.getNaxis(2)));
+                in.setRegion(r);
+                sci::MArray<float, 2> stamp(r.getLength(1), r.getLength(2));
+                in >> stamp;
+                sci::MArray<float, 2> whole;
+                in.resetRegion();
+                in >> whole;
+            }
+        } catch (sci::FitsException const&) {
+            ++failures;
+        }
+    }
+    // Most damaged files are refused, and only ever with a FitsException.
+    EXPECT_GT(failures, 100);
+    EXPECT_EQ(0, mappingsOf(path));
+}

@@ -1,0 +1,440 @@
+// Cross-checks of the FITS reader against cfitsio, an independent FITS
+// library: files written by cfitsio (every BITPIX, with and without
+// BSCALE/BZERO, unsigned types through BZERO, NaNs, odd sizes, headers of
+// several records, long strings and comments) and the real sky images of the
+// shared data directory are read by both. Pixels must agree bit for bit (two
+// NaNs count as equal) and every keyword value must agree exactly; the
+// largest differences found are printed.
+#include <fitsio.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <limits>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sci/fits_in.h"
+#include "sci/fits_writer.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// Owns an open cfitsio file; every call checks the status.
+class CFits {
+  public:
+    CFits(std::string const& path, bool create) {
+        if (create)
+            fits_create_file(&file_, ("!" + path).c_str(), &status_);
+        else
+            fits_open_file(&file_, path.c_str(), READONLY, &status_);
+        check("open " + path);
+    }
+    ~CFits() {
+        int ignored = 0;
+        if (file_ != nullptr) fits_close_file(file_, &ignored);
+    }
+    CFits(CFits const&) = delete;
+    CFits& operator=(CFits const&) = delete;
+
+    fitsfile* get() { return file_; }
+    int& status() { return status_; }
+    void check(std::string const& what) {
+        if (status_ != 0) {
+            char text[FLEN_STATUS];
+            fits_get_errstatus(status_, text);
+            ADD_FAILURE() << "cfitsio: " << what << ": " << text;
+            status_ = 0;
+        }
+    }
+
+  private:
+    fitsfile* file_ = nullptr;
+    int status_ = 0;
+};
+
+uint32_t bitsOf(float f) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+// The same result: identical bits, or NaN on both sides.
+bool sameFloat(float a, float b) {
+    return bitsOf(a) == bitsOf(b) || (std::isnan(a) && std::isnan(b));
+}
+
+// Largest differences between our floats and cfitsio's, over all checks.
+struct Differences {
+    long pixels = 0;
+    long mismatches = 0;
+    double maxAbsFloat = 0.0;   // ours vs cfitsio read as float
+    double maxRelDouble = 0.0;  // ours vs cfitsio read as double, relative
+    long keywords = 0;
+    ~Differences() {
+        std::cout << "[fits xcheck] " << pixels << " pixels, " << mismatches
+                  << " differ from cfitsio (float); max |ours - cfitsio float| = " << maxAbsFloat
+                  << "; max relative |ours - cfitsio double| = " << maxRelDouble << "; " << keywords
+                  << " keyword values compared" << std::endl;
+    }
+};
+Differences& differences() {
+    static Differences d;
+    return d;
+}
+
+void comparePixels(std::vector<float> const& ours, std::vector<float> const& theirs,
+                   std::vector<double> const& theirsDouble, std::string const& what) {
+    ASSERT_EQ(theirs.size(), ours.size()) << what;
+    long shown = 0;
+    for (size_t k = 0; k < ours.size(); ++k) {
+        ++differences().pixels;
+        if (!sameFloat(ours[k], theirs[k])) {
+            ++differences().mismatches;
+            if (shown++ < 5)
+                ADD_FAILURE() << what << " element " << k << ": ours " << ours[k] << " cfitsio "
+                              << theirs[k];
+        }
+        if (std::isfinite(ours[k]) && std::isfinite(theirs[k]))
+            differences().maxAbsFloat =
+                std::fmax(differences().maxAbsFloat, std::fabs(double(ours[k]) - theirs[k]));
+        // Relative rounding of our float against cfitsio's double, over the
+        // range of normal floats (below it the float loses all precision).
+        double const d = theirsDouble[k];
+        if (std::isfinite(ours[k]) && std::fabs(d) >= std::numeric_limits<float>::min() &&
+            std::fabs(d) <= std::numeric_limits<float>::max())
+            differences().maxRelDouble =
+                std::fmax(differences().maxRelDouble, std::fabs(ours[k] - d) / std::fabs(d));
+    }
+}
+
+// Every pixel of the primary image, read by cfitsio and by sci::FitsIn.
+void compareImage(std::string const& path) {
+    CFits c(path, false);
+    int bitpix = 0;
+    int naxis = 0;
+    long naxes[3] = {0, 0, 0};
+    fits_get_img_param(c.get(), 3, &bitpix, &naxis, naxes, &c.status());
+    c.check("image parameters");
+    sci::FitsIn in(path, true, false);
+    ASSERT_EQ(bitpix, in.getBitpix()) << path;
+    ASSERT_EQ(naxis, in.getNaxis()) << path;
+    long n = 1;
+    for (int d = 0; d < naxis; ++d) {
+        ASSERT_EQ(naxes[d], in.getNaxis(d + 1)) << path;
+        n *= naxes[d];
+    }
+    std::vector<float> theirs(static_cast<size_t>(n));
+    std::vector<double> theirsDouble(static_cast<size_t>(n));
+    long first[3] = {1, 1, 1};
+    int anynul = 0;
+    fits_read_pix(c.get(), TFLOAT, first, n, nullptr, theirs.data(), &anynul, &c.status());
+    fits_read_pix(c.get(), TDOUBLE, first, n, nullptr, theirsDouble.data(), &anynul, &c.status());
+    c.check("read " + path);
+    std::unique_ptr<float[]> data = in.getDataArray(0.0f);
+    comparePixels(std::vector<float>(data.get(), data.get() + n), theirs, theirsDouble, path);
+
+    if (naxis != 2) return;
+    // Stamps at the corners, the centre and random places, through regions.
+    std::mt19937 random(17);
+    std::vector<std::pair<long, long>> centres = {{3, 3},
+                                                  {naxes[0] - 2, 3},
+                                                  {3, naxes[1] - 2},
+                                                  {naxes[0] - 2, naxes[1] - 2},
+                                                  {naxes[0] / 2, naxes[1] / 2}};
+    for (int k = 0; k < 20; ++k)
+        centres.emplace_back(std::uniform_int_distribution<long>(3, naxes[0] - 2)(random),
+                             std::uniform_int_distribution<long>(3, naxes[1] - 2)(random));
+    long const r = 2;
+    for (auto [cx, cy] : centres) {
+        if (cx - r < 1 || cy - r < 1 || cx + r > naxes[0] || cy + r > naxes[1]) continue;
+        util::Region region = in.getFullRegion();
+        region.setRange(1, static_cast<int>(cx - r), static_cast<int>(cx + r));
+        region.setRange(2, static_cast<int>(cy - r), static_cast<int>(cy + r));
+        in.setRegion(region);
+        sci::MArray<float, 2> stamp(sci::Range(-r, r), sci::Range(-r, r));
+        in >> stamp;
+        long lo[2] = {cx - r, cy - r};
+        long hi[2] = {cx + r, cy + r};
+        long step[2] = {1, 1};
+        std::vector<float> sub(25);
+        std::vector<double> subDouble(25);
+        fits_read_subset(c.get(), TFLOAT, lo, hi, step, nullptr, sub.data(), &anynul, &c.status());
+        fits_read_subset(c.get(), TDOUBLE, lo, hi, step, nullptr, subDouble.data(), &anynul,
+                         &c.status());
+        c.check("subset");
+        std::vector<float> ours(stamp.begin(), stamp.end());
+        comparePixels(ours, sub, subDouble, path + " stamp " + region.toString());
+    }
+}
+
+std::string trimmed(std::string const& text) {
+    size_t const first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A string value as read: doubled quotes stand for one.
+std::string unquoted(std::string const& value) {
+    std::string out;
+    for (size_t k = 0; k < value.size(); ++k) {
+        out += value[k];
+        if (value[k] == '\'' && k + 1 < value.size() && value[k + 1] == '\'') ++k;
+    }
+    return out;
+}
+
+// Every keyword with a value that cfitsio finds once in the primary header
+// has the same value (and comment) in ours; COMMENT and HISTORY cards with
+// text are all kept.
+void compareKeywords(std::string const& path) {
+    CFits c(path, false);
+    sci::FitsHeader const header(path, true, false);
+    int nkeys = 0;
+    fits_get_hdrspace(c.get(), &nkeys, nullptr, &c.status());
+    std::vector<std::string> records;
+    std::map<std::string, int> seen;
+    for (int i = 1; i <= nkeys; ++i) {
+        char card[FLEN_CARD] = "";
+        fits_read_record(c.get(), i, card, &c.status());
+        records.emplace_back(card);
+        ++seen[sci::fitsKeyword(std::string(card).substr(0, 8))];
+    }
+    c.check("records of " + path);
+    size_t comments = 0;
+    size_t histories = 0;
+    for (std::string const& record : records) {
+        std::string const keyword = sci::fitsKeyword(record.substr(0, 8));
+        std::string const text = record.size() > 8 ? record.substr(8) : "";
+        if (keyword == "COMMENT " || keyword == "HISTORY ") {
+            if (trimmed(text).empty()) continue;  // cards that carry nothing are dropped
+            ++(keyword == "COMMENT " ? comments : histories);
+            continue;
+        }
+        if (trimmed(keyword).empty() || text.compare(0, 2, "= ") != 0 || seen[keyword] != 1)
+            continue;
+        char value[FLEN_VALUE] = "";
+        char comment[FLEN_COMMENT] = "";
+        int status = 0;
+        std::string cardText = record;
+        fits_parse_value(cardText.data(), value, comment, &status);
+        char type = 0;
+        if (status != 0 || value[0] == '\0' || fits_get_keytype(value, &type, &status) != 0)
+            continue;
+        std::string const name = trimmed(keyword);
+        sci::FitsCard const& card = header.getValueCard(keyword);
+        if (card.isJunk()) {
+            // Only a date that the date rules refuse (before 1970, say) may
+            // differ: the card is kept as junk.
+            EXPECT_EQ("DATE", keyword.substr(0, 4)) << path << ": " << record;
+            EXPECT_THROW(sci::FitsHeader::parseCard(record), sci::FitsException) << record;
+            continue;
+        }
+        ++differences().keywords;
+        switch (type) {
+            case 'C': {
+                char theirs[FLEN_VALUE] = "";
+                fits_read_key(c.get(), TSTRING, name.c_str(), theirs, nullptr, &c.status());
+                std::string ours = unquoted(card.getString());
+                if (ours == " ") ours = "";  // a string of blanks
+                EXPECT_EQ(std::string(theirs), ours) << path << ": " << record;
+                break;
+            }
+            case 'L': {
+                int theirs = 0;
+                fits_read_key(c.get(), TLOGICAL, name.c_str(), &theirs, nullptr, &c.status());
+                EXPECT_EQ(theirs != 0, card.getBool()) << path << ": " << record;
+                break;
+            }
+            case 'I': {
+                LONGLONG theirs = 0;
+                fits_read_key(c.get(), TLONGLONG, name.c_str(), &theirs, nullptr, &c.status());
+                EXPECT_EQ(theirs, card.getInt()) << path << ": " << record;
+                break;
+            }
+            case 'F': {
+                double theirs = 0;
+                fits_read_key(c.get(), TDOUBLE, name.c_str(), &theirs, nullptr, &c.status());
+                EXPECT_EQ(theirs, card.getFloat()) << path << ": " << record;
+                break;
+            }
+            default:
+                continue;
+        }
+        c.check(path + ": " + record);
+        EXPECT_EQ(trimmed(comment), trimmed(card.getComment())) << path << ": " << record;
+    }
+    EXPECT_EQ(comments, header.commentCards().size()) << path;
+    EXPECT_EQ(histories, header.historyCards().size()) << path;
+}
+
+struct Written {
+    int bitpix;       // BITPIX in the file
+    int cfitsioType;  // image type given to cfitsio (USHORT_IMG etc. set BZERO themselves)
+    double bscale;    // written as keywords unless 1 and 0
+    double bzero;
+    long nx;
+    long ny;
+};
+
+// Raw element values of the type, spread over its range with its extremes.
+std::vector<double> rawValues(int bitpix, long n, std::mt19937& random) {
+    std::vector<double> v(static_cast<size_t>(n));
+    double lo = 0;
+    double hi = 0;
+    switch (bitpix) {
+        case 8:
+            lo = 0, hi = 255;
+            break;
+        case 16:
+            lo = -32768, hi = 32767;
+            break;
+        case 32:
+            lo = -2147483648.0, hi = 2147483647.0;
+            break;
+        default:
+            lo = -1e6, hi = 1e6;
+    }
+    for (long k = 0; k < n; ++k) {
+        double x = std::uniform_real_distribution<double>(lo, hi)(random);
+        if (bitpix > 0) x = std::floor(x);
+        v[static_cast<size_t>(k)] = x;
+    }
+    if (n >= 2) {
+        v[0] = lo;
+        v[1] = hi;
+    }
+    if (bitpix < 0 && n >= 8) {
+        double const nan = std::numeric_limits<double>::quiet_NaN();
+        v[2] = nan;
+        v[3] = -0.0;
+        v[4] = std::numeric_limits<double>::infinity();
+        v[5] = bitpix == -32 ? 1e-40 : 1e-310;  // denormal
+        v[6] = 3.5e38;                          // beyond float for -64
+        v[7] = nan;
+    }
+    return v;
+}
+
+}  // namespace
+
+TEST(FitsInXcheck, FilesWrittenByCfitsio) {
+    testsupport::TempDir dir;
+    std::vector<Written> const cases = {
+        {8, BYTE_IMG, 1.0, 0.0, 37, 23},
+        {8, SBYTE_IMG, 1.0, -128.0, 37, 23},
+        {8, BYTE_IMG, 0.25, 10.0, 1, 1},
+        {16, SHORT_IMG, 1.0, 0.0, 129, 7},
+        {16, USHORT_IMG, 1.0, 32768.0, 37, 23},
+        {16, SHORT_IMG, 0.0541, 0.0, 3000, 2},
+        {16, SHORT_IMG, 0.0457777642, 1500.0, 61, 59},
+        {32, LONG_IMG, 1.0, 0.0, 37, 23},
+        {32, ULONG_IMG, 1.0, 2147483648.0, 37, 23},
+        {32, LONG_IMG, 1e-3, -7.5, 129, 7},
+        {-32, FLOAT_IMG, 1.0, 0.0, 37, 23},
+        {-32, FLOAT_IMG, 2.0, 1.0, 129, 7},
+        {-64, DOUBLE_IMG, 1.0, 0.0, 37, 23},
+        {-64, DOUBLE_IMG, 0.5, 100.0, 3000, 2},
+    };
+    std::mt19937 random(4711);
+    int index = 0;
+    for (Written const& w : cases) {
+        std::string const path = dir.file("c" + std::to_string(index++) + ".fits");
+        {
+            CFits c(path, true);
+            long naxes[2] = {w.nx, w.ny};
+            fits_create_img(c.get(), w.cfitsioType, 2, naxes, &c.status());
+            bool const typeScales = w.cfitsioType == SBYTE_IMG || w.cfitsioType == USHORT_IMG ||
+                                    w.cfitsioType == ULONG_IMG;
+            if (!typeScales && (w.bscale != 1.0 || w.bzero != 0.0)) {
+                double s = w.bscale;
+                double z = w.bzero;
+                fits_write_key(c.get(), TDOUBLE, "BSCALE", &s, "scale", &c.status());
+                fits_write_key(c.get(), TDOUBLE, "BZERO", &z, "zero", &c.status());
+            }
+            // Headers of several records, long strings, quotes, logicals, comments.
+            for (int k = 0; k < 50; ++k) {
+                std::string const key = "KEY" + std::to_string(k);
+                double value = std::ldexp(std::uniform_real_distribution<double>(-1, 1)(random),
+                                          std::uniform_int_distribution<int>(-200, 200)(random));
+                fits_write_key_dbl(c.get(), key.c_str(), value, -15, "a double", &c.status());
+            }
+            long count = 1234567890123L;
+            fits_write_key(c.get(), TLONG, "BIGCOUNT", &count, "long integer", &c.status());
+            int flag = 1;
+            fits_write_key(c.get(), TLOGICAL, "FLAGGED", &flag, "logical", &c.status());
+            std::string const longText(68, 'L');
+            fits_write_key(c.get(), TSTRING, "LONGSTR", const_cast<char*>(longText.c_str()),
+                           nullptr, &c.status());
+            fits_write_key(c.get(), TSTRING, "OBSERVER", const_cast<char*>("O'Hara"), "quoted",
+                           &c.status());
+            fits_write_key(c.get(), TSTRING, "DATE-OBS", const_cast<char*>("1990-12-22T13:49:00"),
+                           "date", &c.status());
+            fits_write_comment(c.get(),
+                               "a comment that is long enough to be split over more than one card "
+                               "by cfitsio, we hope",
+                               &c.status());
+            fits_write_history(c.get(), "written by the cross-check", &c.status());
+            c.check("header of " + path);
+            // Raw element values: scaling switched off while writing.
+            fits_set_bscale(c.get(), 1.0, 0.0, &c.status());
+            std::vector<double> raw = rawValues(w.bitpix, w.nx * w.ny, random);
+            if (w.cfitsioType == SBYTE_IMG || w.cfitsioType == USHORT_IMG ||
+                w.cfitsioType == ULONG_IMG) {
+                // These types give their physical range; write physical values.
+                for (double& v : raw) v = v * w.bscale + w.bzero;
+                fits_set_bscale(c.get(), w.bscale, w.bzero, &c.status());
+            }
+            long first[2] = {1, 1};
+            fits_write_pix(c.get(), TDOUBLE, first, w.nx * w.ny, raw.data(), &c.status());
+            c.check("data of " + path);
+        }
+        SCOPED_TRACE("BITPIX " + std::to_string(w.bitpix) + " type " +
+                     std::to_string(w.cfitsioType));
+        sci::FitsIn in(path, true, false);
+        EXPECT_EQ(w.bscale, in.getBscale());
+        EXPECT_EQ(w.bzero, in.getBzero());
+        compareImage(path);
+        compareKeywords(path);
+    }
+}
+
+TEST(FitsInXcheck, FilesWrittenByOurWriterReadByCfitsio) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("ours.fits");
+    sci::MArray<float, 2> image(41, 17);
+    for (int y = 1; y <= 17; ++y)
+        for (int x = 1; x <= 41; ++x) image(x, y) = static_cast<float>(100 * x + y);
+    for (int bitpix : {16, 32, -32, -64}) {
+        sci::writeFitsImage(path, image, bitpix, bitpix == 16 ? 0.5 : 1.0,
+                            bitpix == 16 ? 100.0 : 0.0,
+                            {sci::FitsStringCard("OBJECT  ", "M51", true, "target").writeCard()});
+        compareImage(path);
+        compareKeywords(path);
+        sci::FitsIn in(path, true, false);
+        sci::MArray<float, 2> back;
+        in >> back;
+        EXPECT_EQ(4117.0f, back(41, 17));
+    }
+}
+
+TEST(FitsInXcheck, RealImages) {
+    std::string const root = PSFPICK_SHARED_DATA_DIR;
+    if (!std::filesystem::is_directory(root)) GTEST_SKIP() << "no shared data at " << root;
+    int files = 0;
+    for (auto const& entry : std::filesystem::recursive_directory_iterator(root)) {
+        std::string const path = entry.path().string();
+        if (!entry.is_regular_file() || entry.path().extension() != ".fits") continue;
+        SCOPED_TRACE(path);
+        compareImage(path);
+        compareKeywords(path);
+        ++files;
+    }
+    EXPECT_GE(files, 4);
+    std::cout << "[fits xcheck] " << files << " real images compared" << std::endl;
+}

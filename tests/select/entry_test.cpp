@@ -1,0 +1,80 @@
+#include "select/entry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace {
+
+// A record that passes the check: the defaults with an input table.
+Parameter runnable() {
+    Parameter P;
+    P.input = "cat.txt";
+    P.nfields[0] = P.nfields[1] = 1;
+    P.number = 1;
+    P.x_column = 2;
+    P.boxlen = 12;
+    return P;
+}
+
+}  // namespace
+
+TEST(Entry, CheckAcceptsBoundaryValues) {
+    Parameter P = runnable();
+    EXPECT_EQ(checkRun(P, 0), RunCheck::kRunPossible);
+    P.x_column = -4;  // sky coordinates from columns 4 and 5
+    P.number = 0;     // pass-through
+    P.boxlen = 1;
+    P.border = P.subfield_border = 0;
+    EXPECT_EQ(checkRun(P, 0), RunCheck::kRunPossible);
+    P.check_radius = 2;
+    EXPECT_EQ(checkRun(P, 1), RunCheck::kRunPossible);
+}
+
+TEST(Entry, CheckRefusesEachReason) {
+    struct Case {
+        void (*spoil)(Parameter&);
+        std::size_t files;
+        RunCheck expected;
+    };
+    Case const cases[] = {
+        {[](Parameter& P) { P.input.clear(); }, 1, RunCheck::kNoInput},
+        {[](Parameter& P) { P.nfields[0] = 0; }, 1, RunCheck::kBadNfields},
+        {[](Parameter& P) { P.nfields[1] = -1; }, 1, RunCheck::kBadNfields},
+        {[](Parameter& P) { P.number = -1; }, 1, RunCheck::kNegativeNumber},
+        {[](Parameter& P) { P.border = -1; }, 1, RunCheck::kNegativeBorder},
+        {[](Parameter& P) { P.subfield_border = -1; }, 1, RunCheck::kNegativeSubfieldBorder},
+        {[](Parameter& P) { P.x_column = 0; }, 1, RunCheck::kZeroXColumn},
+        {[](Parameter& P) { P.check_radius = -1; }, 1, RunCheck::kNegativeCheckRadius},
+        {[](Parameter& P) { P.check_radius = 1; }, 0, RunCheck::kCheckWithoutFiles},
+        {[](Parameter& P) { P.boxlen = 0; }, 1, RunCheck::kBadBoxlen},
+    };
+    for (Case const& c : cases) {
+        Parameter P = runnable();
+        c.spoil(P);
+        EXPECT_EQ(checkRun(P, c.files), c.expected) << refusalNotice(c.expected);
+    }
+    // With several faults the missing input is named first.
+    Parameter P = runnable();
+    P.input.clear();
+    P.boxlen = 0;
+    EXPECT_EQ(checkRun(P, 0), RunCheck::kNoInput);
+}
+
+TEST(Entry, NoticesAreDistinctSingleLines) {
+    std::set<std::string> seen;
+    for (RunCheck c :
+         {RunCheck::kNoInput, RunCheck::kBadNfields, RunCheck::kNegativeNumber,
+          RunCheck::kNegativeBorder, RunCheck::kNegativeSubfieldBorder, RunCheck::kZeroXColumn,
+          RunCheck::kNegativeCheckRadius, RunCheck::kCheckWithoutFiles, RunCheck::kBadBoxlen}) {
+        std::string const notice = refusalNotice(c);
+        EXPECT_FALSE(notice.empty());
+        EXPECT_EQ(notice.find('\n'), std::string::npos) << notice;
+        EXPECT_TRUE(seen.insert(notice).second) << notice;
+    }
+    EXPECT_EQ(std::strchr(kOptionErrorNotice, '\n'), nullptr);
+    EXPECT_EQ(seen.count(kOptionErrorNotice), 0u);
+    EXPECT_STREQ(refusalNotice(RunCheck::kRunPossible), "");
+}

@@ -1,0 +1,191 @@
+#include "util/option.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "util/exception.h"
+#include "util/region.h"
+
+using namespace util;
+
+namespace {
+
+// The message of the UException thrown by call, or "" when none is thrown.
+template <class Call>
+std::string messageOf(Call call) {
+    try {
+        call();
+    } catch (UException const& e) {
+        return e.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(Option, ScalarsParseDefaultsAndWriteThrough) {
+    int i = -1;
+    float f = -1;
+    double d = -1;
+    std::string s = "unset";
+    IntOption io("number", "12", "usage", 'n', &i);
+    FloatOption fo("scale", "0.25", "usage", 's', &f);
+    DoubleOption dop("thresh", "0.90", "usage", 't', &d);
+    StringOption so("output", "selected.tbl", "usage", 'o', &s);
+    // The defaults reach the bound variables at construction.
+    EXPECT_EQ(i, 12);
+    EXPECT_EQ(f, 0.25f);
+    EXPECT_EQ(d, 0.9);
+    EXPECT_EQ(s, "selected.tbl");
+    EXPECT_EQ(io.toString(), "12");
+    EXPECT_EQ(fo.toString(), "0.25");
+    EXPECT_EQ(dop.toString(), "0.9");
+    EXPECT_EQ(so.toString(), "selected.tbl");
+
+    io.setValue("-5");
+    dop.setValue("-.5");
+    so.setValue("a b");
+    EXPECT_EQ(i, -5);
+    EXPECT_EQ(io.getInt(), -5);
+    EXPECT_EQ(d, -0.5);
+    EXPECT_EQ(dop.getDouble(), -0.5);
+    EXPECT_EQ(s, "a b");
+    EXPECT_EQ(so.getString(), "a b");
+
+    // A later change of the bound variable shows in getters and listings.
+    i = 77;
+    EXPECT_EQ(io.getInt(), 77);
+    EXPECT_EQ(io.toString(), "77");
+    // Text that is not a number reads as 0, or as its leading numeric part.
+    io.setValue("abc");
+    EXPECT_EQ(i, 0);
+    io.setValue("3.7x");
+    EXPECT_EQ(i, 3);
+    // Whole numbers beyond int are held at the ends of its range, not wrapped.
+    io.setValue("4294967297");
+    EXPECT_EQ(i, 2147483647);
+    io.setValue("-99999999999999999999");
+    EXPECT_EQ(i, -2147483647 - 1);
+}
+
+TEST(Option, StringOverloadsMatchTextOverloads) {
+    int a = 0, b = 0;
+    IntOption byText("border", "3", "border size", 'b', &a);
+    IntOption byString(std::string("border"), std::string("3"), std::string("border size"), 'b',
+                       &b);
+    EXPECT_EQ(a, 3);
+    EXPECT_EQ(b, 3);
+    EXPECT_EQ(byString.getUsage(), "border size");
+    EXPECT_EQ(byString.getCmdLineChar(), 'b');
+
+    int n[2] = {0, 0};
+    IntArrayOption arr(std::string("nfields"), std::string("4,5"), std::string("grid"), 'f', 2, n);
+    EXPECT_EQ(n[0], 4);
+    EXPECT_EQ(n[1], 5);
+}
+
+TEST(BoolOption, FalseWordsToggleAndEverythingElse) {
+    bool flag = true;
+    BoolOption b("mag", "false", "mag", 'm', &flag);
+    EXPECT_FALSE(flag);
+    EXPECT_EQ(b.toString(), "FALSE");
+    for (char const* word : {"FALSE", "false", "NO", "no", "F", "f", "N", "n", "0"}) {
+        b.setValue("TRUE");
+        b.setValue(word);
+        EXPECT_FALSE(flag) << word;
+    }
+    for (char const* word : {"", "TRUE", "yes", "Off", "nope", "00"}) {
+        b.setValue("false");
+        b.setValue(word);
+        EXPECT_TRUE(flag) << "'" << word << "'";
+    }
+    b.setValue("false");
+    b.setValue("toggle");
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(b.toString(), "TRUE");
+    b.setValue("toggle");
+    EXPECT_FALSE(flag);
+
+    BoolOption emptyDefault("on", "", "", 0);
+    EXPECT_TRUE(emptyDefault.getBool());
+}
+
+TEST(ArrayOption, PartialFillKeepsLaterElements) {
+    int n[3] = {-1, -1, -1};
+    IntArrayOption io("grid", "1,1", "", 0, 3, n);
+    // Only the given elements reach the bound slots; the third is untouched.
+    EXPECT_EQ(n[0], 1);
+    EXPECT_EQ(n[1], 1);
+    EXPECT_EQ(n[2], -1);
+    io.setValue("5");
+    EXPECT_EQ(n[0], 5);
+    EXPECT_EQ(n[1], 1);
+    EXPECT_EQ(io.toString(), "5,1,-1");
+    EXPECT_EQ(io.getIntArray(), n);
+
+    DoubleArrayOption dopt("scales", "0.5,2.5", "", 0, 2);
+    dopt.setValue(",-1e3");  // an empty element reads as 0
+    EXPECT_EQ(dopt.getDoubleArray()[0], 0.0);
+    EXPECT_EQ(dopt.getDoubleArray()[1], -1000.0);
+    EXPECT_EQ(dopt.toString(), "0,-1000");
+
+    float f[2] = {0, 0};
+    FloatArrayOption fo("f", "0.25", "", 0, 2, f);
+    EXPECT_EQ(fo.toString(), "0.25,0");
+    EXPECT_EQ(fo.getFloatArray(), f);
+
+    StringArrayOption so("names", "a b,c", "", 0, 3);
+    EXPECT_EQ(so.getStringArray()[0], "a b");
+    EXPECT_EQ(so.getStringArray()[1], "c");
+    EXPECT_EQ(so.toString(), "a b,c,");
+    EXPECT_EQ(io.getTypeName(), "INTARRAY");
+    EXPECT_EQ(fo.getTypeName(), "FLOATARRAY");
+    EXPECT_EQ(dopt.getTypeName(), "DOUBLEARRAY");
+    EXPECT_EQ(so.getTypeName(), "STRINGARRAY");
+}
+
+TEST(ArrayOption, TooManyElementsThrowAfterStoringTheFirst) {
+    int n[2] = {0, 0};
+    IntArrayOption io("nfields", "1,1", "", 0, 2, n);
+    io.setValue("1,2");
+    EXPECT_EQ(messageOf([&] { io.setValue("7,8,9"); }),
+              "Too many elements in IntArrayOption nfields!");
+    EXPECT_EQ(n[0], 7);
+    EXPECT_EQ(n[1], 8);
+
+    FloatArrayOption fo("fa", "", "", 0, 1);
+    DoubleArrayOption dopt("da", "", "", 0, 1);
+    StringArrayOption so("sa", "", "", 0, 1);
+    RegionArrayOption ro("ra", "", "", 0, 1);
+    EXPECT_EQ(messageOf([&] { fo.setValue("1,2"); }), "Too many elements in FloatArrayOption fa!");
+    EXPECT_EQ(messageOf([&] { dopt.setValue("1,2"); }),
+              "Too many elements in DoubleArrayOption da!");
+    EXPECT_EQ(messageOf([&] { so.setValue("1,2"); }), "Too many elements in StringArrayOption sa!");
+    EXPECT_EQ(messageOf([&] { ro.setValue("1:2,3:4"); }),
+              "Too many elements in RegionArrayOption ra!");
+
+    // A default with too many elements fails the construction itself.
+    EXPECT_EQ(messageOf([] { IntArrayOption bad("bad", "1,2,3", "", 0, 2); }),
+              "Too many elements in IntArrayOption bad!");
+}
+
+TEST(RegionArrayOption, PairsOrderedPerDimension) {
+    Region bound(2);
+    RegionArrayOption ro("section", "1:2048,4096:1", "", 's', 2, &bound);
+    EXPECT_EQ(bound.getStart(1), 1);
+    EXPECT_EQ(bound.getEnd(1), 2048);
+    EXPECT_EQ(bound.getStart(2), 1);  // the smaller number becomes the start
+    EXPECT_EQ(bound.getEnd(2), 4096);
+    EXPECT_EQ(ro.toString(), "1:2048,1:4096");
+    EXPECT_EQ(ro.getRegionArray(), &bound);
+    EXPECT_EQ(ro.getTypeName(), "REGIONARRAY");
+
+    ro.setValue("-5:3");  // the second dimension keeps its range
+    EXPECT_EQ(ro.toString(), "-5:3,1:4096");
+    ro.setValue("7");  // a missing end reads as 0
+    EXPECT_EQ(ro.toString(), "0:7,1:4096");
+
+    RegionArrayOption unbound("r", "3:4", "", 0, 1);
+    EXPECT_EQ(unbound.getRegionArray()->getLength(), 2);
+}

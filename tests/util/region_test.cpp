@@ -1,0 +1,90 @@
+#include "util/region.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "util/exception.h"
+
+using util::Region;
+
+namespace {
+
+std::string const kGetMessage = "request for region parameter of illegal dimension";
+std::string const kSetMessage = "request to set region parameter of illegal dimension";
+
+template <class Call>
+std::string messageOf(Call call) {
+    try {
+        call();
+    } catch (util::UException const& e) {
+        return e.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(Region, NewRegionIsAllZero) {
+    Region r(2);
+    EXPECT_EQ(r.dimensions(), 2u);
+    EXPECT_EQ(r.toString(), "[0:0,0:0]");
+    EXPECT_EQ(r.getLength(1), 1);
+    EXPECT_EQ(r.getLength(), 1);
+    EXPECT_EQ(Region(0).getLength(), 1);
+    EXPECT_EQ(Region(0).toString(), "[]");
+}
+
+TEST(Region, RangesAreKeptAsSet) {
+    // Self-describing ranges: dimension d runs from 100*d + 1 to 100*d + 2*d.
+    Region r(3);
+    for (unsigned long d = 1; d <= 3; ++d)
+        r.setRange(d, static_cast<int>(100 * d + 1), static_cast<int>(100 * d + 2 * d));
+    EXPECT_EQ(r.toString(), "[101:102,201:204,301:306]");
+    EXPECT_EQ(r.getStart(2), 201);
+    EXPECT_EQ(r.getEnd(3), 306);
+    EXPECT_EQ(r.getLength(), 2 * 4 * 6);
+
+    r.setRange(1, 10, 3);  // start above end: the length uses the distance
+    EXPECT_EQ(r.getStart(1), 10);
+    EXPECT_EQ(r.getEnd(1), 3);
+    EXPECT_EQ(r.getLength(1), 8);
+
+    r.setRange(2, INT_MIN, INT_MAX);  // the distance does not fit an int
+    EXPECT_EQ(r.getLength(2), 4294967296L);
+
+    Region one(1);
+    one.setRange(1, 1, 2048);
+    EXPECT_EQ(one.toString(), "[1:2048]");
+}
+
+TEST(Region, IllegalDimensionsThrow) {
+    Region r(2);
+    EXPECT_EQ(messageOf([&] { r.getStart(0); }), kGetMessage);
+    EXPECT_EQ(messageOf([&] { r.getEnd(3); }), kGetMessage);
+    EXPECT_EQ(messageOf([&] { r.getLength(0); }), kGetMessage);
+    EXPECT_EQ(messageOf([&] { r.setRange(0, 1, 2); }), kSetMessage);
+    EXPECT_EQ(messageOf([&] { r.setRange(3, 1, 2); }), kSetMessage);
+}
+
+TEST(Region, CopiesAreIndependent) {
+    Region a(2);
+    a.setRange(1, 1, 10);
+    a.setRange(2, 1, 20);
+    Region b(a);
+    b.setRange(1, 5, 6);
+    EXPECT_EQ(a.toString(), "[1:10,1:20]");
+    EXPECT_EQ(b.toString(), "[5:6,1:20]");
+
+    Region c(2);
+    c.setRegion(a);
+    EXPECT_EQ(c.toString(), "[1:10,1:20]");
+    a.setRange(2, 7, 7);
+    EXPECT_EQ(c.getEnd(2), 20);
+
+    // A different dimension count throws and changes nothing.
+    Region three(3);
+    EXPECT_EQ(messageOf([&] { c.setRegion(three); }), kSetMessage);
+    EXPECT_EQ(c.toString(), "[1:10,1:20]");
+}

@@ -1,0 +1,38 @@
+#include "util/string_factory.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "util/exception.h"
+
+using util::StringFactory;
+
+TEST(StringFactory, PadsOnTheLeftToTheWidth) {
+    EXPECT_EQ(StringFactory::toString(7, 4), "   7");
+    EXPECT_EQ(StringFactory::toString(-12, 4), " -12");
+    EXPECT_EQ(StringFactory::toString(1234, 4), "1234");  // exactly the width: no padding
+    EXPECT_EQ(StringFactory::toString(0, 1), "0");
+    EXPECT_EQ(StringFactory::toString(INT_MIN, 11), "-2147483648");
+}
+
+TEST(StringFactory, TooWideValueThrows) {
+    // Each case: value, width, the decimal text named by the message.
+    struct Case {
+        int value;
+        int width;
+        char const* text;
+    };
+    for (Case const c :
+         {Case{12345, 4, "12345"}, Case{-1, 1, "-1"}, Case{5, 0, "5"}, Case{5, -3, "5"}}) {
+        std::string message;
+        try {
+            StringFactory::toString(c.value, c.width);
+        } catch (util::StringException const& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message, std::string("StringFactory: ") + c.text +
+                               " is too wide\ncannot create string with preset width.");
+    }
+}
