@@ -374,7 +374,7 @@ TEST(AscFile, NulBytesAreOrdinaryText) {
     EXPECT_EQ(values(table.readIntColumn(2, 1, 1)), (std::vector<int>{3}));
 }
 
-// --- randomized comparison with the literal reader ----------------------------------
+// --- comparison with the literal reader: real catalogues, random tables -------------------
 
 // Field texts that probe the conversions: decimals of every shape, extremes
 // of the float, double, int and long ranges, strtod-only forms and junk.
@@ -549,6 +549,23 @@ void expectSameRequest(AscFile& fast, LiteralTable& literal, int col, int first,
             ADD_FAILURE() << request << ": element " << i + 1 << " is " << got[i]
                           << ", the literal reader gives " << expected[i];
             return;
+        }
+    }
+}
+
+// The four source catalogues shipped with the sky images: every column as float and int.
+TEST(AscFile, ShippedCataloguesMatchTheLiteralReader) {
+    constexpr int kColumns = 11;
+    for (char const* image : {"gc2massk", "horsehead", "m51", "m67"}) {
+        std::string const name =
+            std::string(PSFPICK_SHARED_DATA_DIR) + "/" + image + "/" + image + ".cat";
+        AscFile fast(name, 0, "#");
+        LiteralTable literal(name, 0, "#");
+        ASSERT_GT(literal.rows(), 0) << name;
+        EXPECT_EQ(fast.rows(), literal.rows()) << name;
+        for (int col = 1; col <= kColumns; ++col) {
+            expectSameRequest<float>(fast, literal, col, 1, -1, name);
+            expectSameRequest<int>(fast, literal, col, 1, -1, name);
         }
     }
 }
