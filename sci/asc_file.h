@@ -39,6 +39,13 @@ namespace sci {
 // clamped to INT_MIN..INT_MAX (strtol itself clamps to LONG_MIN..LONG_MAX).
 // Text that is not a number reads 0; trailing junk is ignored. Both assume the
 // C locale and the default rounding mode, which the program never changes.
+// NUL bytes are ordinary text; a number ends at one, as strtod reads the field.
+//
+// Each request reads the file once through a small buffer (plus one pass to
+// count the rows at the first request); memory beyond the result is that
+// buffer, grown only for a line longer than it. A failing read throws "Cannot
+// read file '<name>'!"; more than INT_MAX rows throw "Too many rows in file
+// '<name>'!".
 //
 // The reader keeps a row counter (the next data row a read returns, 1 after
 // opening): a request whose first row lies behind it starts again at row 1, so
