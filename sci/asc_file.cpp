@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <charconv>
@@ -548,21 +549,23 @@ MArray<T, 1> AscFile::readSingleCol_(int col, int first, int count, Convert conv
     // Position on row first: start again at row 1 when it lies behind.
     if (rowCounter_ > first) rewind_();
     RowScanner scan(fd_, offset_, filename_, delimiter_ == 0, comment_);
+    T* const out = result.firstElement();
     char const* begin;
     char const* end;
     while (rowCounter_ < first) {
         if (!scan.next(begin, end)) {
             rewind_();
+            std::fill(out, out + n, T(0));
             return result;
         }
         ++rowCounter_;
     }
 
-    T* out = result.firstElement();
     for (long i = 0; i < n; ++i) {
         if (!scan.next(begin, end)) {
-            // The end of the file: the unread elements stay 0.
+            // The end of the file: the unread elements read 0.
             rewind_();
+            std::fill(out + i, out + n, T(0));
             return result;
         }
         char const* fieldBegin;
