@@ -32,7 +32,7 @@ constexpr int kCovSrtDone = 0;
 
 // Status codes of gaussj.
 constexpr int kGaussjDone = 0;       // a holds the inverse, b the solution
-constexpr int kGaussjSingular = -1;  // a zero (or no comparable, i.e. NaN-only) pivot
+constexpr int kGaussjSingular = -1;  // pivot 0.0, only NaN left to pivot on, or a column used twice
 
 // Solves a x = b for the n x n block a(1..n, 1..n) by Gauss-Jordan elimination
 // with full pivoting. On success a holds the inverse and b the solution; on

@@ -69,6 +69,7 @@ double moffatFwhm(double beta, double scale);
 // in (pi/4, 3pi/4)) is exchanged with the other axis (scales and their errors
 // swapped, angle - pi/2); an angle >= 3pi/4 becomes angle - pi. The first axis
 // is then the one nearest to the x direction, angle in [-pi/4, pi/4].
+// scale1, scale2: 1/pixel (a3, a4); angle: radian (a7); error1, error2: their errors.
 void moffatNormalizeAxes(double& scale1, double& scale2, double& angle, double& error1,
                          double& error2);
 
