@@ -97,19 +97,18 @@ int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& s
         int const ix = nearestPixel(s.select_x(i));
         int const iy = nearestPixel(s.select_y(i));
         sci::MArray<float, 2> image, error;
-        int status = kMoffatOk;
         float nchi = 0, xscale = 0, yscale = 0, beta = 0;
+        // A stamp that is not wholly inside the image counts as a failed fit.
+        bool ok = false;
         if (stamps.read(ix, iy, P.boxlen, image, error)) {
             float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
             float xcen = s.select_x(i), ycen = s.select_y(i);
             float amplitude = 0, angle = 0;
-            status = fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                             ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose);
-        } else {
-            // A stamp that is not wholly inside the image is a failed fit.
-            status = kMoffatCentreOutside;
+            ok = fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
+                         ycen, amplitude, xscale, yscale, angle, beta, nchi,
+                         verbose) == kMoffatOk;
         }
-        if (status == kMoffatOk) {
+        if (ok) {
             ++fitted;
             // FWHM = 2 sqrt(2^(1/beta) - 1) / scale, in double from the fitted floats.
             xfwhm(i) = static_cast<float>(moffatFwhm(beta, xscale));
@@ -122,7 +121,12 @@ int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& s
     }
     if (verbose > 4) out << "...end of moffat fits\n";
     if (verbose > 2) out << "\n";
+    return rejectStars(s, xfwhm, yfwhm, taken, P, out);
+}
 
+int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<float, 1>& yfwhm,
+                int taken, Parameter const& P, std::ostream& out) {
+    int const verbose = P.verbose;
     if (P.nchi_reject > 0) {
         if (verbose > 3) out << "P.nchi_reject=" << P.nchi_reject << "\n  taken_in=" << taken << "\n";
         taken = std::max(taken - P.nchi_reject, 1);

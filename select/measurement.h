@@ -54,3 +54,14 @@ void readStamp(sci::FitsIn& in, int ix, int iy, int r, sci::MArray<float, 2>& st
 // successful fits.
 int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& stamps,
                  std::ostream& out, int& fitted);
+
+// The rejection part of measureStars, on stars 1..taken whose select_nchi,
+// select_fwhm and widths xfwhm, yfwhm (pixels, -1 for a failed fit) are known:
+//   by nchi (nchi_reject > 0): the stars with the lowest nchi are kept, in
+//     ascending nchi;
+//   by width (fwhm_reject > 0): fwhm_reject / 2 stars by ellipticity
+//     |1 - xfwhm / yfwhm|, then the rest by size sqrt(xfwhm^2 + yfwhm^2);
+// every step keeps at least one star and sorts with the exchange sort's order
+// among equal keys. Returns the number of stars left.
+int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<float, 1>& yfwhm,
+                int taken, Parameter const& P, std::ostream& out);

@@ -1,5 +1,6 @@
 #include "select/selection.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "select/selected_rows.h"
 #include "select/selected_stars.h"
 #include "select/subfield_grid.h"
+#include "util/exception.h"
 
 namespace {
 
@@ -44,6 +46,18 @@ void writeTooFewTaken(std::ostream& out, int taken, int number) {
     out << "\n"
         << selection::kNotEnoughStarsWarning << "\n  taken=" << taken
         << "\n  P.number=" << number << "\n\n";
+}
+
+// More subfields than the field has pixels along an axis leaves every subfield
+// empty, and a huge count would keep the run busy for ever with nothing to do.
+void checkGridFits(selection::PixelBox const& field, Parameter const& P) {
+    long long const width = std::max(field.x2 - field.x1 + 1, 1LL);
+    long long const height = std::max(field.y2 - field.y1 + 1, 1LL);
+    if (P.nfields[0] > width || P.nfields[1] > height)
+        throw util::UException("nfields " + std::to_string(P.nfields[0]) + "," +
+                               std::to_string(P.nfields[1]) +
+                               " asks for more subfields than the field has pixels (" +
+                               std::to_string(width) + " x " + std::to_string(height) + ")");
 }
 
 }  // namespace
@@ -81,6 +95,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
         naxis2 = in.getInt("NAXIS2  ");
         field = selection::fieldBoxFromImage(naxis1, naxis2, P.border);
     }
+    checkGridFits(field, P);
     selection::SubfieldGrid const grid(field, P.nfields[0], P.nfields[1], P.subfield_border, err);
 
     selection::CandidateScreen const screen(
