@@ -2,35 +2,41 @@
 // narrowed to float and widened again must keep the float's value.
 #include <gtest/gtest.h>
 
-#include "sci/fvector.h"
+// External linkage on purpose: the fault showed with these as ordinary
+// functions, not with internal ones.
+namespace float_rounding_test {
 
-namespace {
+// Two doubles made from two floats, as a position vector is built from the
+// float columns of the catalogue.
+struct Pair {
+    double v[2];
+    Pair(float a, float b) : v{static_cast<double>(a), static_cast<double>(b)} {}
+};
 
-struct Position {
+struct Row {
     int id;
     double x, y;
 };
 
-__attribute__((noinline)) double firstOf(sci::FVector<double, 2> const& v) {
+__attribute__((noinline)) double firstOf(Pair const& p) {
     asm volatile("" ::: "memory");
-    return v(1);
+    return p.v[0];
 }
 
-// Narrows both coordinates to float, builds a double vector from them and
-// uses the float again: the pattern in which GCC 12's SLP vectorizer lost the
-// rounding.
-__attribute__((noinline)) void narrowed(Position const& p, double& widened, double& passed) {
-    float const x = static_cast<float>(p.x), y = static_cast<float>(p.y);
-    passed = firstOf(sci::FVector<double, 2>(x, y));
-    widened = static_cast<double>(x);
+// Narrows both coordinates to float, builds a Pair from them and uses the
+// float again: the pattern in which GCC 12's SLP vectorizer lost the rounding.
+__attribute__((noinline)) void narrowed(Row const& row, double& widened, double& passed) {
+    float const x = static_cast<float>(row.x), y = static_cast<float>(row.y);
+    passed = firstOf(Pair(x, y));
+    widened = x;
 }
 
 TEST(FloatRounding, NarrowedPairKeepsTheFloatValues) {
-    Position const p{1, 20.3, 25.6};
+    Row const row{1, 20.3, 25.6};
     double widened = 0, passed = 0;
-    narrowed(p, widened, passed);
+    narrowed(row, widened, passed);
     EXPECT_EQ(widened, static_cast<double>(20.3f));
     EXPECT_EQ(passed, static_cast<double>(20.3f));
 }
 
-}  // namespace
+}  // namespace float_rounding_test
