@@ -33,7 +33,7 @@ test-deps:
 	fi
 
 test: test-deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
@@ -47,8 +47,21 @@ bench:
 	    $$program || exit 1; \
 	done
 
-demo: build
-	./$(BUILD)/apps/psfpick -i data/demo.cat -o $(BUILD)/demo.tbl
+# The demo: standard stars on the M51 CCD image shipped in data/m51, three per
+# quarter of the field, with the bad-pixel check over image and error image.
+DEMO_OUT := $(BUILD)/demo
+DEMO_ARGS := -i data/m51/m51.cat -o $(DEMO_OUT)/m51.tbl \
+    --flag_column 7 --flag_limit 3 --class_column 8 -c 0.8 \
+    --min_thresh 0.5 --max_thresh 0.99 --nfields 2,2 -n 3 -r 2 -v 1 \
+    data/m51/m51.fits data/m51/e.m51.fits
+
+demo:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target psfpick
+	mkdir -p $(DEMO_OUT)
+	./$(BUILD)/apps/psfpick $(DEMO_ARGS) | tee $(DEMO_OUT)/m51.log
+	@awk -f tools/summarize-run.awk $(DEMO_OUT)/m51.log
+	@echo "table of selected stars: $(DEMO_OUT)/m51.tbl"
 
 clean:
 	rm -rf $(BUILD)

@@ -4,8 +4,7 @@
 
 #include "select/measurement.h"
 
-BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1,
-                             long naxis2)
+BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2)
     : r_(r), naxis1_(naxis1), naxis2_(naxis2) {
     if (r_ == 0) return;
     for (std::string const& name : files)

@@ -11,7 +11,7 @@
 #include "sci/fits_in.h"
 
 class BadPixelCheck {
-public:
+  public:
     // files: every FITS file to search, each opened once here (its header is
     // read now, its pixels per candidate); r: the check radius (0 = no check);
     // naxis1, naxis2: the size of the image, which bounds the candidates.
@@ -24,7 +24,7 @@ public:
     // file is read, also after one has refused the candidate.
     bool passes(float x, float y);
 
-private:
+  private:
     int r_;
     long naxis1_, naxis2_;
     std::vector<std::unique_ptr<sci::FitsIn>> files_;

@@ -109,8 +109,8 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
             err << "Error: no x/y information or CCS given!\n";
         } else {
             sci::TanWcs const& w = projection();
-            out << w.crval(1) << " " << w.crval(2) << " " << w.crpix(1) << " " << w.crpix(2)
-                << " " << w.cdelt(1) << " " << w.cdelt(2) << "\n";
+            out << w.crval(1) << " " << w.crval(2) << " " << w.crpix(1) << " " << w.crpix(2) << " "
+                << w.cdelt(1) << " " << w.cdelt(2) << "\n";
             skyToPixels(w.ccs, c.RA, c.DEC, c.x, c.y, c.N);
         }
     } else {

@@ -17,12 +17,12 @@ struct Catalogue {
     int N = 0;  // data rows of the input table
     sci::MArray<float, 1> x, y;
     sci::MArray<float, 1> RA, DEC;
-    sci::MArray<float, 1> flux;        // from magnitudes when P.mag is set
-    sci::MArray<int, 1> id;            // only when id_column > 0
-    sci::MArray<int, 1> flag;          // only when flag_column > 0
-    sci::MArray<float, 1> classStar;   // only when class_column > 0
-    int Nv = 0;                        // variable objects
-    sci::MArray<float, 1> vx, vy;      // their pixel positions
+    sci::MArray<float, 1> flux;       // from magnitudes when P.mag is set
+    sci::MArray<int, 1> id;           // only when id_column > 0
+    sci::MArray<int, 1> flag;         // only when flag_column > 0
+    sci::MArray<float, 1> classStar;  // only when class_column > 0
+    int Nv = 0;                       // variable objects
+    sci::MArray<float, 1> vx, vy;     // their pixel positions
 };
 
 // The image's projection, read from its header; the header's warnings (a

@@ -105,8 +105,7 @@ int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& s
             float xcen = s.select_x(i), ycen = s.select_y(i);
             float amplitude = 0, angle = 0;
             ok = fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                         ycen, amplitude, xscale, yscale, angle, beta, nchi,
-                         verbose) == kMoffatOk;
+                         ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose) == kMoffatOk;
         }
         if (ok) {
             ++fitted;
@@ -128,7 +127,8 @@ int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<floa
                 int taken, Parameter const& P, std::ostream& out) {
     int const verbose = P.verbose;
     if (P.nchi_reject > 0) {
-        if (verbose > 3) out << "P.nchi_reject=" << P.nchi_reject << "\n  taken_in=" << taken << "\n";
+        if (verbose > 3)
+            out << "P.nchi_reject=" << P.nchi_reject << "\n  taken_in=" << taken << "\n";
         taken = std::max(taken - P.nchi_reject, 1);
         sort8(s.select_nchi, xfwhm, yfwhm, s.select_fwhm, s.select_closest_dist,
               s.select_closest_flux, s.select_x, s.select_y);
@@ -140,7 +140,8 @@ int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<floa
     if (verbose > 4) s.writeLengths(out);
 
     if (P.fwhm_reject > 0) {
-        if (verbose > 3) out << "P.fwhm_reject=" << P.fwhm_reject << "\n  taken_in=" << taken << "\n";
+        if (verbose > 3)
+            out << "P.fwhm_reject=" << P.fwhm_reject << "\n  taken_in=" << taken << "\n";
         int const k1 = P.fwhm_reject / 2;
         int const k2 = P.fwhm_reject - k1;
         if (k1 > 0) {
@@ -153,9 +154,8 @@ int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<floa
             taken = std::max(taken - k1, 1);
             sort9(r, xfwhm, yfwhm, s.select_fwhm, s.select_nchi, s.select_closest_dist,
                   s.select_closest_flux, s.select_x, s.select_y);
-            for (auto* a : {&xfwhm, &yfwhm, &s.select_fwhm, &s.select_nchi,
-                            &s.select_closest_dist, &s.select_closest_flux, &s.select_x,
-                            &s.select_y})
+            for (auto* a : {&xfwhm, &yfwhm, &s.select_fwhm, &s.select_nchi, &s.select_closest_dist,
+                            &s.select_closest_flux, &s.select_x, &s.select_y})
                 keepFirst(*a, taken);
             if (verbose > 4) s.writeLengths(out);
         }
@@ -167,8 +167,8 @@ int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<floa
                 size(i) = static_cast<float>(std::sqrt(a * a + b * b));
             }
             taken = std::max(taken - k2, 1);
-            sort7(size, s.select_fwhm, s.select_nchi, s.select_closest_dist,
-                  s.select_closest_flux, s.select_x, s.select_y);
+            sort7(size, s.select_fwhm, s.select_nchi, s.select_closest_dist, s.select_closest_flux,
+                  s.select_x, s.select_y);
             for (auto* a : {&s.select_fwhm, &s.select_nchi, &s.select_closest_dist,
                             &s.select_closest_flux, &s.select_x, &s.select_y})
                 keepFirst(*a, taken);

@@ -23,7 +23,7 @@ std::string errorImageName(std::string const& image);
 // Throws sci::FitsException when either cannot be read, and, naming both
 // files, when their NAXIS1/NAXIS2 differ.
 class StampReader {
-public:
+  public:
     StampReader(std::string const& image, std::string const& errorImage);
 
     // The stamps of (2 boxlen + 1)^2 pixels around pixel (ix, iy), indexed
@@ -32,7 +32,7 @@ public:
     bool read(int ix, int iy, int boxlen, sci::MArray<float, 2>& image,
               sci::MArray<float, 2>& error);
 
-private:
+  private:
     std::unique_ptr<sci::FitsIn> image_;
     std::unique_ptr<sci::FitsIn> error_;
     int naxis1_ = 0;

@@ -12,12 +12,12 @@
 // Finds the first catalogue row (1-based) at exactly a pixel position, in
 // constant time. Rows whose position is not finite are never found.
 class PositionIndex {
-public:
+  public:
     PositionIndex(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y);
     // The first row k with x(k) == x and y(k) == y (float equality), or 0.
     int find(float x, float y) const;
 
-private:
+  private:
     static unsigned long long key_(float x, float y);
     std::unordered_map<unsigned long long, int> first_;
 };

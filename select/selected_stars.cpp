@@ -15,8 +15,8 @@ SelectedStars::SelectedStars(int number)
       select_id(number) {}
 
 void SelectedStars::writeLengths(std::ostream& os) const {
-    os << "len = " << select_id.last() << " " << select_RA.last() << " " << select_DEC.last()
-       << " " << select_x.last() << " " << select_y.last() << " " << select_flux.last() << " "
+    os << "len = " << select_id.last() << " " << select_RA.last() << " " << select_DEC.last() << " "
+       << select_x.last() << " " << select_y.last() << " " << select_flux.last() << " "
        << select_closest_dist.last() << " " << select_closest_flux.last() << " "
        << select_flag.last() << " " << select_class.last() << " " << select_nchi.last() << " "
        << select_fwhm.last() << "\n";

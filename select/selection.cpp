@@ -44,8 +44,8 @@ void writeWholeCatalogue(Catalogue const& cat, Parameter const& P, std::ostream&
 
 void writeTooFewTaken(std::ostream& out, int taken, int number) {
     out << "\n"
-        << selection::kNotEnoughStarsWarning << "\n  taken=" << taken
-        << "\n  P.number=" << number << "\n\n";
+        << selection::kNotEnoughStarsWarning << "\n  taken=" << taken << "\n  P.number=" << number
+        << "\n\n";
 }
 
 // More subfields than the field has pixels along an axis leaves every subfield
@@ -121,8 +121,8 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
             for (size_t k = 0; k < found.row.size() && taken < P.number; ++k) {
                 int const row = found.row[k];
                 bool const clean = badPixels.passes(cat.x(row), cat.y(row));
-                bool const stellar = P.class_column <= 0 ||
-                                     P.class_star <= static_cast<double>(cat.classStar(row));
+                bool const stellar =
+                    P.class_column <= 0 || P.class_star <= static_cast<double>(cat.classStar(row));
                 if (!clean || !stellar) continue;
                 ++taken;
                 s.select_x(taken) = cat.x(row);

@@ -20,10 +20,10 @@ using testsupport::TempDir;
 
 namespace {
 
-constexpr int kSize = 120;          // image of kSize x kSize pixels
-constexpr double kFwhm = 3.0;       // of every star, pixels
-constexpr double kBeta = 2.9;       // Moffat index of every star
-constexpr double kNoiseSigma = 1.0; // Gaussian noise, also the error image
+constexpr int kSize = 120;           // image of kSize x kSize pixels
+constexpr double kFwhm = 3.0;        // of every star, pixels
+constexpr double kBeta = 2.9;        // Moffat index of every star
+constexpr double kNoiseSigma = 1.0;  // Gaussian noise, also the error image
 // World coordinates of the field: CD matrix without rotation.
 constexpr double kCrval1 = 150.0, kCrval2 = 30.0, kCrpix = 60.0, kScale = 1e-4;
 
@@ -36,23 +36,23 @@ struct Star {
 
 // Ten stars over 2 x 2 subfields of 60 pixels (see the expectations below).
 std::vector<Star> const kStars = {
-    {1, 20.3, 25.6, 20000, 0, 0.95},  {2, 45.1, 40.2, 18000, 0, 0.95},
-    {3, 85.4, 20.7, 22000, 0, 0.95},  {4, 100.2, 45.5, 21000, 0, 0.20},
-    {5, 25.5, 85.5, 19000, 0, 0.95},  {6, 40.5, 100.5, 17000, 0, 0.95},
+    {1, 20.3, 25.6, 20000, 0, 0.95},   {2, 45.1, 40.2, 18000, 0, 0.95},
+    {3, 85.4, 20.7, 22000, 0, 0.95},   {4, 100.2, 45.5, 21000, 0, 0.20},
+    {5, 25.5, 85.5, 19000, 0, 0.95},   {6, 40.5, 100.5, 17000, 0, 0.95},
     {7, 110.2, 115.3, 16000, 0, 0.95}, {8, 90.6, 80.4, 15000, 4, 0.95},
-    {9, 95.3, 95.8, 23000, 0, 0.95},  {10, 50.0, 48.0, 500, 0, 0.95},
+    {9, 95.3, 95.8, 23000, 0, 0.95},   {10, 50.0, 48.0, 500, 0, 0.95},
 };
 
 // Deterministic Gaussian noise: a 64-bit LCG and the Box-Muller transform.
 class Noise {
-public:
+  public:
     double next() {
         double const u1 = (static_cast<double>(step_() >> 11) + 1.0) / 9007199254740993.0;
         double const u2 = static_cast<double>(step_() >> 11) / 9007199254740992.0;
         return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
     }
 
-private:
+  private:
     uint64_t step_() { return state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL; }
     uint64_t state_ = 20141402;
 };
@@ -63,9 +63,9 @@ std::vector<std::string> wcsCards() {
         std::snprintf(text, sizeof text, "%-8s= %20.12G", key, v);
         return std::string(text);
     };
-    return {"CTYPE1  = 'RA---TAN'", "CTYPE2  = 'DEC--TAN'", card("CRVAL1", kCrval1),
+    return {"CTYPE1  = 'RA---TAN'",  "CTYPE2  = 'DEC--TAN'", card("CRVAL1", kCrval1),
             card("CRVAL2", kCrval2), card("CRPIX1", kCrpix), card("CRPIX2", kCrpix),
-            card("CD1_1", -kScale), card("CD2_2", kScale)};
+            card("CD1_1", -kScale),  card("CD2_2", kScale)};
 }
 
 // Writes <dir>/field/img.fits, <dir>/field/e.img.fits and <dir>/cat.txt.
@@ -104,10 +104,9 @@ void writeField(TempDir const& dir, double sky = 0.0, int errorRows = kSize) {
 // The table row of a star as the program writes it, the sky position from
 // the projection of the header above.
 std::string tableRow(Star const& s) {
-    sci::CCS_TAN const tan(sci::FVector<double, 2>(kCrpix, kCrpix),
-                           sci::FMatrix<double, 2, 2>::identity(),
-                           sci::FVector<double, 2>(-kScale, kScale),
-                           sci::FVector<double, 2>(kCrval1, kCrval2));
+    sci::CCS_TAN const tan(
+        sci::FVector<double, 2>(kCrpix, kCrpix), sci::FMatrix<double, 2, 2>::identity(),
+        sci::FVector<double, 2>(-kScale, kScale), sci::FVector<double, 2>(kCrval1, kCrval2));
     float const x = static_cast<float>(s.x), y = static_cast<float>(s.y);
     sci::FVector<double, 2> const sky = tan.solve(sci::FVector<double, 2>(x, y));
     char text[200];
@@ -123,9 +122,24 @@ std::string const kNotEnough =
     "\nwarning: not enough stars-> lower min_thresh or increase max_thresh!!!\n";
 
 std::vector<std::string> selectionArgs() {
-    return {"-i",           "cat.txt", "-o",           "out.tbl",  "--nfields",  "2,2",
-            "-n",           "1",       "--min_thresh", "0.25",     "--max_thresh", "1.1",
-            "--flag_column", "7",      "--class_column", "8",      "-c",         "0.5"};
+    return {"-i",
+            "cat.txt",
+            "-o",
+            "out.tbl",
+            "--nfields",
+            "2,2",
+            "-n",
+            "1",
+            "--min_thresh",
+            "0.25",
+            "--max_thresh",
+            "1.1",
+            "--flag_column",
+            "7",
+            "--class_column",
+            "8",
+            "-c",
+            "0.5"};
 }
 
 RunResult run(std::vector<std::string> args, TempDir const& dir) {
@@ -153,8 +167,9 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     // (2,2): H fails the flag limit; G is more isolated than I but its stamp
     //        leaves the image: a failed fit, no row.
     EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[0]) + tableRow(kStars[5]));
-    EXPECT_EQ(r.out, echo(args) + "test_counter=2\n" + "test_counter=2\n" + kNotEnough +
-                         "  taken=0\n  P.number=1\n\n" + "test_counter=2\n" + "test_counter=2\n");
+    // Subfields in the order (1,1), (1,2), (2,1), (2,2).
+    EXPECT_EQ(r.out, echo(args) + "test_counter=2\n" + "test_counter=2\n" + "test_counter=2\n" +
+                         kNotEnough + "  taken=0\n  P.number=1\n\n" + "test_counter=2\n");
 }
 
 TEST(PsfpickRun, VerboseRunShowsFitsNearTheTrueWidth) {
@@ -167,7 +182,7 @@ TEST(PsfpickRun, VerboseRunShowsFitsNearTheTrueWidth) {
     EXPECT_NE(r.out.find("flux range of valid std stars:        15000...23000\n"
                          "flux of brightest possible neighbour: 500\n\n"),
               std::string::npos);
-    EXPECT_NE(r.out.find("searching for 1 stars in [1:60,1:60]\n"), std::string::npos);
+    EXPECT_NE(r.out.find("searching for 1 stars in [1:61,1:61]\n"), std::string::npos);
     EXPECT_NE(r.out.find("searching for 1 stars in [61:120,61:120]\n"), std::string::npos);
     // Every fitted row of the console echo ends with nchi and FWHM.
     int rows = 0;
@@ -248,10 +263,22 @@ TEST(PsfpickRun, ErrorImageOfAnotherSizeStopsTheRun) {
 TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
     TempDir dir;
     dir.write("cat.txt", "# x y flux flag\n12.5 7 100 3\n# comment\n1e3 -2 2.5 0\n");
-    std::vector<std::string> const args = {"-i",          "cat.txt", "-o",           "out.tbl",
-                                           "-n",          "0",       "--id_column",  "0",
-                                           "-x",          "1",       "--flux_column", "3",
-                                           "--flag_column", "4",     "-v",           "1"};
+    std::vector<std::string> const args = {"-i",
+                                           "cat.txt",
+                                           "-o",
+                                           "out.tbl",
+                                           "-n",
+                                           "0",
+                                           "--id_column",
+                                           "0",
+                                           "-x",
+                                           "1",
+                                           "--flux_column",
+                                           "3",
+                                           "--flag_column",
+                                           "4",
+                                           "-v",
+                                           "1"};
     RunResult const r = run(args, dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(dir.file("out.tbl")),
@@ -261,13 +288,16 @@ TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
               "       3\n"
               "       2    1000.00000000    -2.00000000      0.00000000     0.00000000    "
               "2.50000000       0\n");
-    EXPECT_EQ(r.out, echo(args) +
-                         "       1       12.5          7               0              0           "
-                         "1e+02               0                0          3           -1          "
-                         " 0            0\n"
-                         "       2      1e+03         -2               0              0           "
-                         " 2.5               0                0          0           -1          "
-                         " 0            0\n");
+    // The echo in default notation: %g with 3, 8, 2, 3 and 4 significant digits.
+    auto echoRow = [](int n, double x, double y, double flux, int flag) {
+        char text[240];
+        std::snprintf(text, sizeof text,
+                      "%8d    %7.3g    %7.3g  %14.8g  %13.8g  %12.2g  %14.3g  %15.3g  %9d  %11.4g  "
+                      "%11.4g  %11.4g\n",
+                      n, x, y, 0.0, 0.0, flux, 0.0, 0.0, flag, -1.0, 0.0, 0.0);
+        return std::string(text);
+    };
+    EXPECT_EQ(r.out, echo(args) + echoRow(1, 12.5, 7, 100, 3) + echoRow(2, 1000, -2, 2.5, 0));
 }
 
 }  // namespace

@@ -39,7 +39,8 @@ struct Fixture {
     // The tags (select_x - 100) of the stars left, in order.
     std::vector<int> tags() const {
         std::vector<int> t;
-        for (int i = 1; i <= s.select_x.last(); ++i) t.push_back(static_cast<int>(s.select_x(i)) - 100);
+        for (int i = 1; i <= s.select_x.last(); ++i)
+            t.push_back(static_cast<int>(s.select_x(i)) - 100);
         return t;
     }
 };
@@ -154,10 +155,10 @@ TEST(StampReader, StampsInsideTheImageOnlyAndSizesMustMatch) {
         StampReader bad(dir.file("b.fits"), dir.file("e.b.fits"));
         FAIL() << "no exception";
     } catch (sci::FitsException const& x) {
-        EXPECT_STREQ(x.what(), ("error image '" + dir.file("e.b.fits") +
-                                "' has 30 x 19 pixels, but image '" + dir.file("b.fits") +
-                                "' has 30 x 20")
-                                   .c_str());
+        EXPECT_STREQ(x.what(),
+                     ("error image '" + dir.file("e.b.fits") + "' has 30 x 19 pixels, but image '" +
+                      dir.file("b.fits") + "' has 30 x 20")
+                         .c_str());
     }
 }
 

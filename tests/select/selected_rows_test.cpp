@@ -4,8 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <iomanip>
+#include <limits>
 #include <sstream>
 
 namespace {
