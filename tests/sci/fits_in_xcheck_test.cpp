@@ -426,7 +426,7 @@ TEST(FitsInXcheck, FilesWrittenByOurWriterReadByCfitsio) {
 TEST(FitsInXcheck, RealImages) {
     // The images shipped in data/, and the other real ones where they exist.
     std::vector<std::string> paths;
-    for (std::string const root :
+    for (std::string const& root :
          {std::string(PSFPICK_SOURCE_DIR) + "/data", std::string(PSFPICK_SHARED_DATA_DIR)}) {
         if (!std::filesystem::is_directory(root)) continue;
         for (auto const& entry : std::filesystem::recursive_directory_iterator(root))
