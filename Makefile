@@ -1,5 +1,6 @@
 # Drives the CMake build: `make demo` runs the selection on the shipped data,
-# `make test` builds and runs the whole test suite.
+# `make test` builds and runs the whole test suite, `make bench` builds and
+# runs every benchmark program of bench/.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
@@ -7,7 +8,7 @@ CMAKE_FLAGS ?=
 # Debian packages the tests need (cross-checks against independent libraries).
 TEST_PACKAGES := libcfitsio-dev wcslib-dev pkg-config
 
-.PHONY: all build demo test test-deps clean
+.PHONY: all build demo test test-deps bench clean
 
 all: build
 
@@ -35,6 +36,16 @@ test: test-deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Every bench/<name>_bench.cpp builds to $(BUILD)/bench/<name>_bench; all of them run in turn.
+bench:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
+	@for source in bench/*_bench.cpp; do \
+	    program=$(BUILD)/bench/$$(basename $$source .cpp); \
+	    echo "== $$program"; \
+	    $$program || exit 1; \
+	done
 
 demo: build
 	./$(BUILD)/apps/psfpick -i data/demo.cat -o $(BUILD)/demo.tbl

@@ -3,45 +3,9 @@
 #include <algorithm>
 #include <numeric>
 
+#include "sci/fenwick.h"
+
 namespace sci {
-
-namespace {
-
-// Binary indexed tree over 0-based slots holding counts.
-class Fenwick {
-  public:
-    explicit Fenwick(int n) : tree_(static_cast<size_t>(n) + 1, 0) {}
-
-    void add(int slot, int delta) {
-        for (int i = slot + 1; i < static_cast<int>(tree_.size()); i += i & -i) tree_[i] += delta;
-    }
-    // Sum of the counts of slots 0..slot (0 for slot < 0).
-    int prefix(int slot) const {
-        int s = 0;
-        for (int i = slot + 1; i > 0; i -= i & -i) s += tree_[i];
-        return s;
-    }
-    // The slot at which the prefix sum first exceeds k (k 0-based); the
-    // counts must be 0 or 1.
-    int kth(int k) const {
-        int pos = 0;
-        int step = 1;
-        while (step * 2 < static_cast<int>(tree_.size())) step *= 2;
-        for (; step > 0; step /= 2) {
-            int const next = pos + step;
-            if (next < static_cast<int>(tree_.size()) && tree_[next] <= k) {
-                pos = next;
-                k -= tree_[next];
-            }
-        }
-        return pos;  // the 1-based position pos + 1, as a 0-based slot
-    }
-
-  private:
-    std::vector<int> tree_;
-};
-
-}  // namespace
 
 // How the exchange sort orders a group of equal keys.
 //
@@ -56,11 +20,44 @@ class Fenwick {
 // walk passes its starting position, and each q met while the queue is not
 // empty moves the front member to the back (all queued members lie before q).
 // Between two arrivals the queue only rotates, by the number of smaller-keyed
-// positions in between, counted with a Fenwick tree. The queue is kept as a
-// circular sequence with a head index: a rotation moves the head, an arrival is
-// an insertion just before the head. The insertions are replayed offline in
+// positions in between (smallerAfter). The queue is kept as a circular
+// sequence with a head index: a rotation moves the head, an arrival is an
+// insertion just before the head. The insertions are replayed offline in
 // reverse (the member inserted at index ins[t] takes the ins[t]-th free slot).
-// Cost O(g log g) for a group of g members, O(n log n) in all.
+// Cost O(g log g) for a group of g members.
+std::vector<int> exchangeSortGroupOrder(std::vector<int> const& member,
+                                        std::vector<long> const& smallerAfter) {
+    int const g = static_cast<int>(member.size());
+    if (g <= 1) return member;
+    long total = 0;
+    for (int t = 0; t < g; ++t) total += smallerAfter[t];
+    // Nothing smaller: the group keeps its starting order.
+    if (total == 0) return member;
+
+    std::vector<int> insertAt(static_cast<size_t>(g), 0);
+    long head = 0;
+    for (int t = 1; t < g; ++t) {
+        head = (head + smallerAfter[t - 1]) % t;
+        insertAt[t] = static_cast<int>(head);
+        head = head + 1;
+    }
+    head = (head + smallerAfter[g - 1]) % g;
+
+    Fenwick free(g);
+    for (int s = 0; s < g; ++s) free.add(s, 1);
+    std::vector<int> sequence(static_cast<size_t>(g), 0);
+    for (int t = g - 1; t >= 0; --t) {
+        int const slot = free.kth(insertAt[t]);
+        sequence[slot] = member[t];
+        free.add(slot, -1);
+    }
+    std::vector<int> order(static_cast<size_t>(g));
+    for (int k = 0; k < g; ++k) order[k] = sequence[(head + k) % g];
+    return order;
+}
+
+// The groups in ascending key order; the smaller-keyed starting positions
+// between members are counted with a Fenwick tree. O(n log n) in all.
 std::vector<int> exchangeSortOrder(std::vector<float> const& key) {
     int const n = static_cast<int>(key.size());
     std::vector<int> byKey(static_cast<size_t>(n));
@@ -70,40 +67,19 @@ std::vector<int> exchangeSortOrder(std::vector<float> const& key) {
     std::vector<int> order(static_cast<size_t>(n));
     Fenwick smaller(n);  // marks the starting positions of already placed (smaller) keys
     int placed = 0;
-    std::vector<int> insertAt;
-    std::vector<int> sequence;
+    std::vector<int> member;
+    std::vector<long> smallerAfter;
     for (int start = 0; start < n;) {
         int end = start + 1;
         while (end < n && !(key[byKey[start]] < key[byKey[end]])) ++end;
         int const g = end - start;
-        int const* member = &byKey[start];  // starting positions, increasing
-
-        if (placed == 0) {
-            // Nothing smaller: the group keeps its starting order.
-            std::copy(member, member + g, order.begin() + start);
-        } else {
-            insertAt.assign(static_cast<size_t>(g), 0);
-            long head = 0;
-            for (int t = 1; t < g; ++t) {
-                long const rotations =
-                    smaller.prefix(member[t] - 1) - smaller.prefix(member[t - 1]);
-                head = (head + rotations) % t;
-                insertAt[t] = static_cast<int>(head);
-                head = head + 1;
-            }
-            long const tail = placed - smaller.prefix(member[g - 1]);
-            head = (head + tail) % g;
-
-            Fenwick free(g);
-            for (int s = 0; s < g; ++s) free.add(s, 1);
-            sequence.assign(static_cast<size_t>(g), 0);
-            for (int t = g - 1; t >= 0; --t) {
-                int const slot = free.kth(insertAt[t]);
-                sequence[slot] = member[t];
-                free.add(slot, -1);
-            }
-            for (int k = 0; k < g; ++k) order[start + k] = sequence[(head + k) % g];
-        }
+        member.assign(byKey.begin() + start, byKey.begin() + end);  // increasing
+        smallerAfter.assign(static_cast<size_t>(g), 0);
+        for (int t = 0; t + 1 < g; ++t)
+            smallerAfter[t] = smaller.prefix(member[t + 1] - 1) - smaller.prefix(member[t]);
+        smallerAfter[g - 1] = placed - smaller.prefix(member[g - 1]);
+        std::vector<int> const groupOrder = exchangeSortGroupOrder(member, smallerAfter);
+        std::copy(groupOrder.begin(), groupOrder.end(), order.begin() + start);
         for (int k = start; k < end; ++k) smaller.add(byKey[k], 1);
         placed += g;
         start = end;

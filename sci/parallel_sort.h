@@ -19,6 +19,16 @@ namespace sci {
 // k. The keys must not contain NaN. Cost O(n log n) (see the .cpp file).
 std::vector<int> exchangeSortOrder(std::vector<float> const& key);
 
+// How the exchange sort orders one group of equal keys, from starting
+// positions alone (the group ends in a block of consecutive positions; this is
+// the order inside the block). member: the group's 0-based starting positions,
+// strictly increasing; smallerAfter[t]: how many elements with a smaller key
+// start after member[t] and before member[t + 1] (for the last member: after
+// it, up to the end). Larger keys need not be counted. Returns the members in
+// the order they end, first position first. Cost O(g log g) for g members.
+std::vector<int> exchangeSortGroupOrder(std::vector<int> const& member,
+                                        std::vector<long> const& smallerAfter);
+
 // The same permutation by running the exchange sort itself, O(n^2); valid for
 // any keys, NaN included (a comparison with NaN is false, so such an element
 // is never moved by that comparison).

@@ -1,0 +1,130 @@
+// marquardt: Levenberg-Marquardt least-squares fitter for a model z(x, y) of
+// two independent variables with ma parameters, any of which can be held
+// fixed; gaussj: Gauss-Jordan elimination with full pivoting for its normal
+// equations. Parameters, mask, errors and matrices are indexed from 1
+// (matrices: first index = row); the data arrays keep the caller's index range.
+// Units are those of the model.
+#pragma once
+
+#include "sci/marray.h"
+
+// Status codes of marquardt::funcs (the model).
+constexpr int kModelOk = 0;       // value and derivatives stored
+constexpr int kModelFailed = -1;  // the model cannot be evaluated at these parameters
+
+// Status codes of marquardt::calc.
+constexpr int kCalcDone = 0;               // the damping left (1e-15, 1e15) within max_iterations
+constexpr int kCalcIterationCap = 1;       // iter > max_iterations; results are still valid
+constexpr int kCalcCovarianceFailed = -1;  // final covariance step failed; a and sa set to 0
+
+// Status codes of marquardt::mrqmin.
+constexpr int kStepDone = 0;               // step accepted or rejected, or covariance step done
+constexpr int kStepFirstModelFailed = -1;  // funcs failed on the start parameters
+constexpr int kStepSingular = -2;          // gaussj found the damped normal equations singular
+constexpr int kStepTrialModelFailed = -3;  // funcs failed on the trial parameters
+
+// Status codes of marquardt::mrqcof.
+constexpr int kCoefDone = 0;
+constexpr int kCoefModelFailed = -1;  // funcs returned a failure for some data point
+
+// Status code of marquardt::cov_srt.
+constexpr int kCovSrtDone = 0;
+
+// Status codes of gaussj.
+constexpr int kGaussjDone = 0;       // a holds the inverse, b the solution
+constexpr int kGaussjSingular = -1;  // pivot 0.0, only NaN left to pivot on, or a column used twice
+
+// Solves a x = b for the n x n block a(1..n, 1..n) by Gauss-Jordan elimination
+// with full pivoting. On success a holds the inverse and b the solution; on
+// failure both are left partly reduced. The pivot is the element of greatest
+// magnitude among unused rows and columns, the last such one in row-then-column
+// order. n = 0 does nothing. Writes no message, throws nothing.
+// a: rows and columns 1..n; b: 1..n.
+int gaussj(sci::MArray<double, 2>& a, int n, sci::MArray<double, 1>& b);
+
+// The fitter. chi-square = sum over data points i with sig(i) > 0 of
+//     ((z(i) - model(x(i), y(i); a)) / sig(i))^2,
+// minimised over the free parameters by damped Gauss-Newton steps
+//     (alpha + alamda * diag(alpha)) da = grad,
+// alpha = sum d(model)/da(k) d(model)/da(l) / sig^2 (curvature),
+// grad = sum (z - model) d(model)/da(k) / sig^2.
+// Free parameters are packed into rows/columns 1..mfit of the matrices.
+// One object serves one fit: construct, optionally set max_iterations and
+// verbose, call calc, read a, sa, iterations, nchi (chisq, rms, dof).
+class marquardt {
+  public:
+    // Deep copies of all six arrays (an array without storage stays without
+    // storage). x, y, sig must cover z's index range; ia must cover 1..ma where
+    // ma is the last index of a.
+    marquardt(sci::MArray<double, 1> const& x, sci::MArray<double, 1> const& y,
+              sci::MArray<double, 1> const& z, sci::MArray<double, 1> const& sig,
+              sci::MArray<double, 1> const& a, sci::MArray<int, 1> const& ia);
+    virtual ~marquardt() = default;
+
+    marquardt(marquardt const&) = delete;
+    marquardt& operator=(marquardt const&) = delete;
+
+    // The model at (x, y) for parameters a(1..ma): its value in yfit and its
+    // partial derivatives d(model)/d(a(l)) in dyda(1..ma). Returns kModelOk or
+    // kModelFailed.
+    virtual int funcs(double x, double y, sci::MArray<double, 1> const& a, double& yfit,
+                      sci::MArray<double, 1>& dyda) = 0;
+
+    // A complete fit from the current a: damped steps until alamda leaves
+    // (1e-15, 1e15) or the cap is passed, then the covariance step, the errors
+    // sa, rms, dof and nchi. Returns kCalcDone, kCalcIterationCap or
+    // kCalcCovarianceFailed.
+    int calc();
+
+    // One damped step (alamda < 0 starts a new fit), or with alamda = 0 the
+    // covariance step. Returns kStepDone, kStepFirstModelFailed, kStepSingular
+    // or kStepTrialModelFailed.
+    int mrqmin();
+
+    // chi-square (into the member chisq), packed curvature matrix and packed
+    // gradient at the parameters p(1..ma). Returns kCoefDone or kCoefModelFailed.
+    int mrqcof(sci::MArray<double, 1> const& p, sci::MArray<double, 2>& curvature,
+               sci::MArray<double, 1>& gradient);
+
+    // Expands a matrix whose free-parameter block is packed into rows/columns
+    // 1..mfit to the full 1..ma layout, zero rows and columns for fixed
+    // parameters. Returns kCovSrtDone.
+    int cov_srt(sci::MArray<double, 2>& m);
+
+    // Diagnostic lines on standard output: column titles "a( i)", then the
+    // parameters, their errors and the mask, each in 15-character cells.
+    void print_title() const;
+    void print_a() const;
+    void print_sa() const;
+    void print_ia() const;
+
+    // Members in this order; public so that the caller reads the results.
+    int ilo;    // first index of the data arrays (from z)
+    int ihi;    // last index of the data arrays
+    int nz;     // length of z
+    int ndata;  // number of data points with sig(i) > 0.0
+    int ma;     // number of parameters: the last index of a
+    sci::MArray<double, 1> x;
+    sci::MArray<double, 1> y;
+    sci::MArray<double, 1> z;
+    sci::MArray<double, 1> sig;
+    int mfit;                      // number of free parameters, set by the first step
+    double ochisq;                 // chi-square of the accepted parameters
+    sci::MArray<double, 2> alpha;  // curvature of the accepted parameters, 1..ma x 1..ma
+    sci::MArray<double, 2> covar;  // damped normal equations; covariance after calc
+    sci::MArray<double, 1> atry;   // trial parameters, 1..ma
+    sci::MArray<double, 1> grad;   // gradient of the accepted parameters (packed)
+    sci::MArray<double, 1> da;     // step / right-hand side (packed)
+    int dof;                       // ndata minus the sum of the mask, after calc
+    int max_iterations;            // iteration cap of calc
+    int verbose;                   // > 0: calc reports failures on standard error
+    int iterations;                // damped steps made by the last calc
+    double damping_factor;         // alamda is divided or multiplied by this
+    double chisq;                  // chi-square of the last evaluated parameters
+    double alamda;                 // damping; < 0: the next step starts a fit; 0: covariance
+    double rms;                    // sqrt(chisq / ndata) after calc
+    double nchi;                   // sqrt(chisq / dof) after calc
+    sci::MArray<double, 1> a;      // start values, then fitted values, 1..ma
+    sci::MArray<int, 1> ia;        // non-zero: fitted; 0: held at the start value
+    sci::MArray<double, 1> sa;     // standard errors after calc, 1..ma
+};

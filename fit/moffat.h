@@ -1,0 +1,80 @@
+// Elliptical Moffat profile on a tilted background plane, fitted to a square
+// image stamp with the Levenberg-Marquardt fitter (Class_moffat_fit, fmoffat).
+// Stamps are sci::MArray<float,2> indexed around the star (index (0,0) is the
+// pixel nearest to it; first index along image x, second along y; first index
+// fastest in memory). Positions and widths in pixels, angles in radian,
+// values in image units.
+#pragma once
+
+#include "fit/marquardt.h"
+#include "sci/marray.h"
+
+// Status codes of fmoffat; the checks after the fit run in this order and the
+// first that applies sets the status.
+constexpr int kMoffatOk = 0;                   // fit accepted
+constexpr int kMoffatFewPixels = -2;           // fewer than 10 data points in the circle
+constexpr int kMoffatWidthOutOfRange = -3;     // xfwhm or yfwhm not in [fwhm_min, fwhm_max]
+constexpr int kMoffatBetaOutOfRange = -4;      // a8 not in [beta_min, beta_max]
+constexpr int kMoffatCentreOutside = -5;       // a5 not in [i1, i2] or a6 not in [j1, j2]
+constexpr int kMoffatAmplitudeUncertain = -6;  // error of a2 > |a2| at a usable centre pixel
+
+// The value of surface, ax or ay that asks fmoffat to fit that parameter
+// (exact literal; any other value holds the parameter at the given value).
+constexpr float kMoffatFitThis = 12345.0f;
+
+// The model, parameters a(1..10) (see fmoffat for their meaning):
+//     dx = x - a5, dy = y - a6,
+//     u = dx cos a7 + dy sin a7,  v = dy cos a7 - dx sin a7,
+//     X = 1 + (a3 u)^2 + (a4 v)^2,
+//     model(x, y) = a1 + a9 x + a10 y + a2 X^(-a8),
+// with analytic derivatives; where log10(X) (1 + a8) > 100 the profile term
+// is dropped (negligible), below -100 the power would overflow and funcs
+// reports kModelFailed.
+class Class_moffat_fit : public marquardt {
+  public:
+    using marquardt::marquardt;
+
+    // x, y: stamp indices (pixels); a: parameters 1..10; dyda: 1..10.
+    int funcs(double x, double y, sci::MArray<double, 1> const& a, double& yfit,
+              sci::MArray<double, 1>& dyda) override;
+};
+
+// Fits the elliptical Moffat profile to the stamp image, weighted by the
+// per-pixel standard errors in error (same index ranges). A pixel takes part
+// when its value is finite and not 0.0, its error finite and > 0.0, and it lies
+// within the circle (i - xcen)^2 + (j - ycen)^2 <= (r + 1) r, r = half the
+// first dimension's index span.
+// Parameters (a1..a10): background at index (0,0) (surface), amplitude, inverse
+// widths along the two axes (1/pixel; xscale, yscale), centre (stamp indices;
+// xcen, ycen), position angle of the first axis from x toward y (radian, in
+// [-pi/4, pi/4]; angle), beta, background slopes along x and y (ax, ay).
+// surface, ax, ay: kMoffatFitThis = fit, any other value = held at it.
+// beta_min = beta_max holds beta at that value. xcen, ycen: in: star position
+// in image pixels (first pixel = 1, stamp index 0 = the nearest pixel); they are
+// reduced to stamp coordinates at entry. Arguments surface, ax, ay, xcen..beta
+// receive the fit only when the status is kMoffatOk; nchi (sqrt(chisq/dof)) is
+// always written. verbose > 2: one table row on standard output; > 3: also
+// the fitter's parameter dumps. Returns one of the kMoffat status codes.
+int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
+            float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
+            float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
+            float& beta, float& nchi, int verbose);
+
+// Full width at half maximum (pixels) of a Moffat profile with index beta and
+// inverse width scale (1/pixel): 2 sqrt(2^(1/beta) - 1) / scale.
+double moffatFwhm(double beta, double scale);
+
+// Brings a fitted shape into its reported form: both inverse widths positive;
+// the angle (radian) reduced to [0, pi); an axis closer to y than to x (angle
+// in (pi/4, 3pi/4)) is exchanged with the other axis (scales and their errors
+// swapped, angle - pi/2); an angle >= 3pi/4 becomes angle - pi. The first axis
+// is then the one nearest to the x direction, angle in [-pi/4, pi/4].
+// scale1, scale2: 1/pixel (a3, a4); angle: radian (a7); error1, error2: their errors.
+void moffatNormalizeAxes(double& scale1, double& scale2, double& angle, double& error1,
+                         double& error2);
+
+// The stamp index of the pixel that holds the fitted centre c (a stamp
+// coordinate in first..last): c truncated toward zero after subtracting 1 from
+// a negative c, then kept within first..last (so a centre exactly on the first,
+// negative, index stays on it instead of pointing one pixel outside).
+int moffatCentrePixel(double c, int first, int last);

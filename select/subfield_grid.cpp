@@ -1,0 +1,147 @@
+#include "select/subfield_grid.h"
+
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <cmath>
+
+#include "select/flux_limits.h"
+
+namespace selection {
+
+namespace {
+
+// A subfield is trimmed only when upper - lower exceeds this in x and in y.
+constexpr long long kMinTrimmedSpan = 8;
+
+PixelBox movedInwards(PixelBox box, long long border) {
+    if (border != 0) {
+        box.x1 += border;
+        box.x2 -= border;
+        box.y1 += border;
+        box.y2 -= border;
+    }
+    return box;
+}
+
+// trunc(v + 0.5) toward 0, saturated to the int range.
+long long roundedBound(float v) {
+    double const t = std::trunc(static_cast<double>(v) + 0.5);
+    if (t <= static_cast<double>(INT_MIN)) return INT_MIN;
+    if (t >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return static_cast<long long>(t);
+}
+
+}  // namespace
+
+PixelBox fieldBoxFromImage(long long naxis1, long long naxis2, long long border) {
+    return movedInwards(PixelBox{1, naxis1, 1, naxis2}, border);
+}
+
+PixelBox fieldBoxFromCatalogue(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                               sci::MArray<float, 1> const& flux, long long border) {
+    bool any = false;
+    float minX = 0, maxX = 0, minY = 0, maxY = 0;
+    int const n = catalogueRows(x);
+    for (int row = 1; row <= n; ++row) {
+        if (!rowTakesPart(x, y, flux, row)) continue;
+        float const a = x(x.base() + row - 1);
+        float const b = y(y.base() + row - 1);
+        if (!any) {
+            minX = maxX = a;
+            minY = maxY = b;
+            any = true;
+        }
+        minX = std::min(minX, a);
+        maxX = std::max(maxX, a);
+        minY = std::min(minY, b);
+        maxY = std::max(maxY, b);
+    }
+    if (!any) return movedInwards(PixelBox{1, 0, 1, 0}, border);
+    return movedInwards(
+        PixelBox{roundedBound(minX), roundedBound(maxX), roundedBound(minY), roundedBound(maxY)},
+        border);
+}
+
+SubfieldGrid::SubfieldGrid(PixelBox const& field, int nx, int ny, int subfieldBorder,
+                           std::ostream& err)
+    : field_(field),
+      nx_(std::max(nx, 0)),
+      ny_(std::max(ny, 0)),
+      subfieldBorder_(subfieldBorder),
+      dx_(nx_ > 0 ? (field.x2 - field.x1 + 1) / nx_ : 0),
+      dy_(ny_ > 0 ? (field.y2 - field.y1 + 1) / ny_ : 0) {
+    if (subfieldBorder_ == 0) return;
+    // The trimming test splits into a condition on i and one on j, so the
+    // untrimmed subfields are counted without visiting every (i, j).
+    long long wideX = 0;
+    long long wideY = 0;
+    for (int i = 1; i <= nx_; ++i)
+        if (wideX_(i)) ++wideX;
+    for (int j = 1; j <= ny_; ++j)
+        if (wideY_(j)) ++wideY;
+    long long const untrimmed = static_cast<long long>(nx_) * ny_ - wideX * wideY;
+    for (long long k = 0; k < untrimmed; ++k) err << "Error: subfield border too big!\n";
+}
+
+// lower = first + (k - 1) * step, upper = lower + step - 1 lowered to last.
+void SubfieldGrid::bounds_(long long first, long long last, long long step, int k, long long& lower,
+                           long long& upper) {
+    lower = first + (k - 1) * step;
+    upper = std::min(lower + step - 1, last);
+}
+
+PixelBox SubfieldGrid::untrimmed_(int i, int j) const {
+    assert(i >= 1 && i <= nx_ && j >= 1 && j <= ny_);
+    PixelBox box;
+    bounds_(field_.x1, field_.x2, dx_, i, box.x1, box.x2);
+    bounds_(field_.y1, field_.y2, dy_, j, box.y1, box.y2);
+    return box;
+}
+
+bool SubfieldGrid::wideX_(int i) const {
+    long long lower = 0, upper = 0;
+    bounds_(field_.x1, field_.x2, dx_, i, lower, upper);
+    return upper - lower > kMinTrimmedSpan;
+}
+
+bool SubfieldGrid::wideY_(int j) const {
+    long long lower = 0, upper = 0;
+    bounds_(field_.y1, field_.y2, dy_, j, lower, upper);
+    return upper - lower > kMinTrimmedSpan;
+}
+
+bool SubfieldGrid::trimmed(int i, int j) const {
+    return subfieldBorder_ != 0 && wideX_(i) && wideY_(j);
+}
+
+PixelBox SubfieldGrid::subfield(int i, int j) const {
+    PixelBox box = untrimmed_(i, j);
+    if (trimmed(i, j)) {
+        box.x1 += subfieldBorder_;
+        box.y1 += subfieldBorder_;
+        box.x2 -= subfieldBorder_;
+        box.y2 -= subfieldBorder_;
+    }
+    return box;
+}
+
+PixelBox SubfieldGrid::searchBox(int i, int j, int checkRadius) const {
+    PixelBox const sub = subfield(i, j);
+    long long const inset = subfieldBorder_ + checkRadius;
+    PixelBox box;
+    box.x1 = std::max(sub.x1 + inset, field_.x1);
+    box.x2 = std::min(sub.x2 - inset + 1, field_.x2);
+    box.y1 = std::max(sub.y1 + inset, field_.y1);
+    box.y2 = std::min(sub.y2 - inset + 1, field_.y2);
+    return box;
+}
+
+void writeSearching(std::ostream& out, int number, int nchiReject, int fwhmReject,
+                    PixelBox const& searchBox) {
+    long long const count = static_cast<long long>(number) - nchiReject - fwhmReject;
+    out << "searching for " << count << " stars in [" << searchBox.x1 << ":" << searchBox.x2 << ","
+        << searchBox.y1 << ":" << searchBox.y2 << "]\n";
+}
+
+}  // namespace selection

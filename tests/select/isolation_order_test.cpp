@@ -1,0 +1,87 @@
+#include "select/isolation_order.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "sci/parallel_sort.h"
+
+namespace {
+
+// The literal reference: the exchange sort of all rows (key 0 for rows not
+// listed), then the listed rows read from the last position down.
+std::vector<int> literalVisit(std::vector<int> const& row, std::vector<float> const& key,
+                              int rowCount, int maxVisits) {
+    std::vector<float> all(static_cast<size_t>(rowCount), 0.0f);
+    std::vector<int> slotOf(static_cast<size_t>(rowCount), -1);
+    for (size_t s = 0; s < row.size(); ++s) {
+        all[row[s]] = key[s];
+        slotOf[row[s]] = static_cast<int>(s);
+    }
+    std::vector<int> const order = sci::exchangeSortOrderLiteral(all);
+    std::vector<int> visit;
+    for (int p = rowCount - 1; p >= 0 && static_cast<int>(visit.size()) < maxVisits; --p)
+        if (slotOf[order[p]] >= 0) visit.push_back(slotOf[order[p]]);
+    return visit;
+}
+
+TEST(IsolationVisitOrder, EqualsTheLiteralSortOfAllRowsOnRandomSparseKeys) {
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 4000; ++trial) {
+        int const rowCount = 1 + static_cast<int>(rng() % 60);
+        int const distinct = 1 + static_cast<int>(rng() % 4);
+        std::vector<int> row;
+        std::vector<float> key;
+        int const density = 1 + static_cast<int>(rng() % 4);
+        for (int r = 0; r < rowCount; ++r) {
+            if (rng() % density != 0) continue;
+            row.push_back(r);
+            // Key 0 (accepted at distance 0) sometimes, else a few values.
+            key.push_back(rng() % 6 == 0 ? 0.0f : static_cast<float>(1 + rng() % distinct));
+        }
+        int const maxVisits = static_cast<int>(rng() % (row.size() + 2));
+        ASSERT_EQ(selection::isolationVisitOrder(row, key, rowCount, maxVisits),
+                  literalVisit(row, key, rowCount, maxVisits))
+            << "trial " << trial;
+    }
+}
+
+TEST(IsolationVisitOrder, LongGroupsOfEqualKeysAmongManyUnlistedRows) {
+    std::mt19937 rng(3);
+    for (int trial = 0; trial < 30; ++trial) {
+        int const rowCount = 600 + static_cast<int>(rng() % 600);
+        std::vector<int> row;
+        std::vector<float> key;
+        for (int r = 0; r < rowCount; ++r) {
+            if (rng() % 3 != 0) continue;
+            row.push_back(r);
+            key.push_back(rng() % 4 == 0 ? 2.5f : static_cast<float>(rng() % 3));
+        }
+        int const all = static_cast<int>(row.size());
+        ASSERT_EQ(selection::isolationVisitOrder(row, key, rowCount, all),
+                  literalVisit(row, key, rowCount, all))
+            << "trial " << trial;
+    }
+}
+
+TEST(IsolationVisitOrder, SmallCasesByHand) {
+    // Rows 0 and 1 of 3 share key 2, the unlisted row 2 has key 0: the
+    // exchange sort leaves rows 2, 1, 0 (row 0 ends last), so row 0 is
+    // visited first although it starts first.
+    std::vector<int> const row = {0, 1};
+    std::vector<float> const key = {2.0f, 2.0f};
+    EXPECT_EQ(selection::isolationVisitOrder(row, key, 3, 5), (std::vector<int>{0, 1}));
+    EXPECT_EQ(literalVisit(row, key, 3, 5), (std::vector<int>{0, 1}));
+    // Without a smaller key between them they keep their starting order.
+    EXPECT_EQ(selection::isolationVisitOrder(row, key, 2, 5), (std::vector<int>{1, 0}));
+    // At most maxVisits; none for 0 or for an empty list.
+    EXPECT_EQ(selection::isolationVisitOrder(row, key, 3, 1), (std::vector<int>{0}));
+    EXPECT_TRUE(selection::isolationVisitOrder(row, key, 3, 0).empty());
+    EXPECT_TRUE(selection::isolationVisitOrder({}, {}, 4, 3).empty());
+    // Key-0 rows come last, from the last row down.
+    EXPECT_EQ(selection::isolationVisitOrder({0, 1, 2}, {0.0f, 1.0f, 0.0f}, 3, 3),
+              (std::vector<int>{1, 2, 0}));
+}
+
+}  // namespace
