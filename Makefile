@@ -1,14 +1,23 @@
 # Drives the CMake build: `make demo` runs the selection on the shipped data,
 # `make test` builds and runs the whole test suite, `make bench` builds and
-# runs every benchmark program of bench/.
+# runs every benchmark program of bench/, `make bench-e2e` times whole runs
+# on mock fields.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-# Debian packages the tests need (cross-checks against independent libraries).
-TEST_PACKAGES := libcfitsio-dev wcslib-dev pkg-config
+# Debian packages: the tests' cross-checks against independent libraries
+# (cfitsio, wcslib), libpng for the PNG views of the tools, and GNU parallel
+# for tools/psfpick-batch.
+TEST_PACKAGES := libcfitsio-dev wcslib-dev pkg-config libpng-dev parallel
 
-.PHONY: all build demo test test-deps bench clean
+# The demo: psfpick on the M51 image, then a ds9 region file and a PNG view
+# of the selection, all in DEMO_DIR.
+DEMO_DIR ?= $(BUILD)/demo
+DEMO_NFIELDS := 5,5
+DEMO_TABLE := $(DEMO_DIR)/m51.tbl
+
+.PHONY: all build demo test deps test-deps bench bench-e2e clean
 
 all: build
 
@@ -16,8 +25,8 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Installs missing test packages when run as root; otherwise only reports them.
-test-deps:
+# Installs missing packages when run as root; otherwise only reports them.
+deps:
 	@missing=""; for p in $(TEST_PACKAGES); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
@@ -28,11 +37,13 @@ test-deps:
 	        apt-get install -y --no-install-recommends $$missing || \
 	        { apt-get update && apt-get install -y --no-install-recommends $$missing; }; \
 	    else \
-	        echo "missing test packages:$$missing (run 'make test' as root to install them)"; \
+	        echo "missing packages:$$missing (run 'make deps' as root to install them)"; \
 	    fi; \
 	fi
 
-test: test-deps
+test-deps: deps
+
+test: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -47,8 +58,18 @@ bench:
 	    $$program || exit 1; \
 	done
 
-demo: build
-	./$(BUILD)/apps/psfpick -i data/demo.cat -o $(BUILD)/demo.tbl
+# psfpick runs in data/m51 so that it finds the error image e.m51.fits there.
+demo: deps build
+	mkdir -p $(DEMO_DIR)
+	cd data/m51 && $(abspath $(BUILD))/apps/psfpick -i m51.cat -o $(abspath $(DEMO_TABLE)) \
+	    --nfields $(DEMO_NFIELDS) -n 2 --flag_column 7 --flag_limit 3 m51.fits
+	./$(BUILD)/tools/psfpick-regions -o $(DEMO_DIR)/m51.reg $(DEMO_TABLE)
+	./$(BUILD)/tools/psfpick-stamps --nfields $(DEMO_NFIELDS) -o $(DEMO_DIR)/m51.png \
+	    $(DEMO_TABLE) data/m51/m51.fits
+
+# End-to-end benchmark of psfpick on mock fields (see bench/e2e.sh).
+bench-e2e: build
+	bench/e2e.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
