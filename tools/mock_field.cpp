@@ -30,7 +30,7 @@ enum Stream : uint64_t { kSourceStream = 1, kNoiseStream = 2, kBadStream = 3, kM
 
 // A star's box reaches to where its profile falls to this fraction of the
 // background noise (or of its peak on a noiseless field), at most kMaxRadius.
-constexpr double kRenderFloorNoise = 0.01;
+constexpr double kRenderFloorNoise = 0.02;
 constexpr double kRenderFloorPeak = 1e-5;
 constexpr int kMaxRadius = 256;
 // Tries to place a pair's companion inside the image before clamping it.

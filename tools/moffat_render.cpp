@@ -19,7 +19,7 @@ constexpr double kGl3Edge = 5.0 / 18.0;
 
 // Radii in units of the wider fwhm inside which the finer quadratures apply.
 constexpr double kFineRadius = 1.5;
-constexpr double kCoarseRadius = 4.0;
+constexpr double kCoarseRadius = 2.5;
 // A star's box reaches at least this many fwhm of its wider axis.
 constexpr double kMinRadiusFwhm = 2.0;
 

@@ -47,7 +47,7 @@ int renderRadius(MoffatShape const& shape, double peak, double floor, int maxRad
 // buffer within the box of half side radius around the nearest pixel; pixels
 // outside the image are skipped. With kIntegrated each pixel gets its mean
 // over the pixel area by Gauss-Legendre quadrature: 3 x 3 nodes within 1.5
-// fwhm of the centre, 2 x 2 within 4 fwhm, the centre value beyond.
+// fwhm of the centre, 2 x 2 within 2.5 fwhm, the centre value beyond.
 // Returns the sum added to the buffer.
 double addMoffatStar(std::vector<float>& image, long nx, long ny, double xc, double yc, double flux,
                      MoffatShape const& shape, int radius, Sampling sampling);

@@ -20,9 +20,11 @@ constexpr double kDegToRad = kPi / 180.0;
 constexpr long kSide = 161;  // image side for one star, pixels
 constexpr double kFlux = 1.0e6;
 
-// Float accumulation over ~25,000 pixels and the truncation of the wings
-// beyond the box (below 1e-5 of the flux with the radius used here).
-constexpr double kFluxTolerance = 2e-5;
+// Beyond 2.5 FWHM pixels take the centre value, which lies below the mean of
+// the convex wings: about 1e-4 of the flux in all. The truncation beyond the
+// box is below 1e-5 of the flux with the radius used here.
+constexpr double kFluxTolerance = 2e-4;
+constexpr double kTruncationTolerance = 1e-5;
 // The quadrature (3 x 3 and 2 x 2 Gauss-Legendre) against a 40 x 40 midpoint
 // sum: well below the 1e-3 of the peak that matters for a fit.
 constexpr double kPixelMeanTolerance = 1e-3;
@@ -70,7 +72,7 @@ TEST(MoffatRender, ConservesFluxAndCentroid) {
     // radius 80 around the centre: 1 - (1 + r^2/alpha2^2)^(1 - beta) of it.
     double const inner =
         tools::moffatEnclosed(tools::moffatAlpha(sh.fwhm1, sh.beta), sh.beta, 79.0);
-    EXPECT_GT(inner, 1.0 - kFluxTolerance);
+    EXPECT_GT(inner, 1.0 - kTruncationTolerance);
     EXPECT_CLOSE(sum / kFlux, 1.0, kFluxTolerance);
     // The profile is symmetric about its centre.
     EXPECT_NEAR(sx / sum, s.xc, 1e-3);
