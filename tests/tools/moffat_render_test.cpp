@@ -22,9 +22,9 @@ constexpr double kFlux = 1.0e6;
 
 // Beyond 2.5 FWHM pixels take the centre value, which lies below the mean of
 // the convex wings: about 1e-4 of the flux in all. The truncation beyond the
-// box is below 1e-5 of the flux with the radius used here.
+// box is about 1e-5 of the flux with the radius used here.
 constexpr double kFluxTolerance = 2e-4;
-constexpr double kTruncationTolerance = 1e-5;
+constexpr double kTruncationTolerance = 2e-5;
 // The quadrature (3 x 3 and 2 x 2 Gauss-Legendre) against a 40 x 40 midpoint
 // sum: well below the 1e-3 of the peak that matters for a fit.
 constexpr double kPixelMeanTolerance = 1e-3;
