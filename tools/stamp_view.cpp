@@ -24,6 +24,8 @@ constexpr int kGap = 24;
 constexpr int kTitleScale = 2;
 constexpr int kMaxZoom = 8;  // largest enlargement of a stamp on the sheet
 constexpr int kLabelGap = 3;
+// More stars than this get no id labels in the overview (they would overlap).
+constexpr size_t kMaxOverviewLabels = 100;
 // Softening of a stamp's asinh stretch as a fraction of its range: shows the
 // wings without burning out the core.
 constexpr double kStampSoft = 0.04;
@@ -171,7 +173,7 @@ Canvas renderView(FloatImage const& image, StarTable const& table, ViewOptions c
     for (StarRow const& s : table.rows) {
         double const cx = dispX(s.x), cy = dispY(s.y);
         canvas.circle(cx, cy, r, 2.0, kStarColour);
-        if (o.labels)
+        if (o.labels && table.rows.size() <= kMaxOverviewLabels)
             canvas.text(static_cast<int>(cx + 0.75 * r),
                         static_cast<int>(cy - 0.75 * r) - textHeight(1), std::to_string(s.id),
                         kLabelColour);
