@@ -169,8 +169,15 @@ Canvas renderView(FloatImage const& image, StarTable const& table, ViewOptions c
                 static_cast<int>(std::lround(dispY(static_cast<double>(yb.first)))) - 1,
                 kGridColour);
 
+    // Stars further than one image size off the image are not drawn (their
+    // display coordinates would not fit an int).
+    auto drawable = [&](StarRow const& s) {
+        double const nx = static_cast<double>(image.nx), ny = static_cast<double>(image.ny);
+        return s.x > -nx && s.x < 2 * nx && s.y > -ny && s.y < 2 * ny;
+    };
     double const r = std::max(5.0, o.circleRadius * scale);
     for (StarRow const& s : table.rows) {
+        if (!drawable(s)) continue;
         double const cx = dispX(s.x), cy = dispY(s.y);
         canvas.circle(cx, cy, r, 2.0, kStarColour);
         if (o.labels && table.rows.size() <= kMaxOverviewLabels)
@@ -183,6 +190,7 @@ Canvas renderView(FloatImage const& image, StarTable const& table, ViewOptions c
     int const sx0 = ox + W + kGap;
     for (size_t k = 0; k < shown; ++k) {
         StarRow const& s = table.rows[k];
+        if (!drawable(s)) continue;
         int const col = static_cast<int>(k) % cols, row = static_cast<int>(k) / cols;
         int const px = sx0 + col * cellW, py = top + row * cellH;
         long const ix = std::lround(s.x), iy = std::lround(s.y);

@@ -87,10 +87,10 @@ int main(int argc, char** argv) {
     parser.addIntList("nfields", 0, "NX,NY", "subfield grid of the psfpick run", &m.nfields, 2, 1,
                       1000);
     parser.addInt("border", 'b', "PIX", "border of the psfpick run", &m.border, 0, 1000000);
-    parser.addInt("boxlen", 0, "PIX", "stamp half side (psfpick's boxlen)", &m.boxlen, 1, 200);
+    parser.addInt("boxlen", 0, "PIX", "stamp half side (psfpick's boxlen)", &m.boxlen, 1, 50);
     parser.addInt("max-size", 0, "PIX", "longest side of the field overview", &m.maxSide, 64, 8192);
     parser.addInt("max-stamps", 0, "N", "stamps on the contact sheet at most", &m.maxStamps, 0,
-                  10000);
+                  2000);
     parser.addDoubleList("percentiles", 0, "LOW,HIGH", "display limits, percentiles of the pixels",
                          &m.percentiles, 2, 0, 100);
     parser.addDouble("radius", 'r', "PIX", "circle radius in image pixels", &m.radius, 0.1, 10000);

@@ -1,6 +1,7 @@
 #include "tools/star_table.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -25,7 +26,7 @@ double field(std::string const& text, std::string const& where) {
     char* end = nullptr;
     errno = 0;
     double const v = std::strtod(begin, &end);
-    if (end == begin || *end != '\0' || errno == ERANGE)
+    if (end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(v))
         throw ToolError(where + ": '" + text + "' is not a number");
     return v;
 }

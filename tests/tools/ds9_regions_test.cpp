@@ -76,6 +76,8 @@ TEST(StarTable, RejectsShortRowsAndNonNumbersNamingTheLine) {
         "table '" + dir.file("s.tbl") + "' line 5: expected at least 6 columns, found 4");
     EXPECT_EQ(readError(dir.write("n.tbl", kWithoutIds + "1 2 x 4 5\n"), tools::IdColumn::kAuto),
               "table '" + dir.file("n.tbl") + "' line 5: 'x' is not a number");
+    EXPECT_EQ(readError(dir.write("f.tbl", kWithoutIds + "1 2 nan 4 5\n"), tools::IdColumn::kAuto),
+              "table '" + dir.file("f.tbl") + "' line 5: 'nan' is not a number");
     EXPECT_EQ(readError(dir.file("none.tbl"), tools::IdColumn::kAuto),
               "cannot open file '" + dir.file("none.tbl") + "' for reading");
 }

@@ -112,20 +112,23 @@ TEST(StampsProgram, DrawsAMockSelectionAsADecodablePng) {
     ASSERT_EQ(runProgram(kMock, {"-o", "f.fits", "--size", "300,200", "-n", "50", "-q"}, dir.path())
                   .status,
               0);
-    dir.write("sel.tbl",
-              "#     id          x          y              RA             DEC          flux\n#\n"
-              "       1    50.00000000    60.00000000    202.47000000     47.20000000   1000.0\n"
-              "       2   250.00000000   150.00000000    202.45000000     47.22000000   2000.0\n"
-              "       3     2.00000000   199.00000000    202.45000000     47.22000000   2000.0\n");
+    dir.write(
+        "sel.tbl",
+        "#     id          x          y              RA             DEC          flux\n#\n"
+        "       1    50.00000000    60.00000000    202.47000000     47.20000000   1000.0\n"
+        "       2   250.00000000   150.00000000    202.45000000     47.22000000   2000.0\n"
+        "       3     2.00000000   199.00000000    202.45000000     47.22000000   2000.0\n"
+        "       4     1e30           -1e30           202.45000000     47.22000000   2000.0\n");
     testsupport::RunResult const r =
         runProgram(kStamps, {"--nfields", "3,2", "sel.tbl", "f.fits"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     tools::PngPicture const p = tools::readPng(dir.file("sel.png"));
-    // The overview of 300 x 200 pixels is enlarged 3 times (900 x 600).
+    // The overview of 300 x 200 pixels is enlarged 3 times (900 x 600); the
+    // star far off the image is listed but not drawn.
     EXPECT_GT(p.width, 900);
     EXPECT_GT(p.height, 600);
     EXPECT_EQ(r.out, "wrote sel.png (" + std::to_string(p.width) + " x " +
-                         std::to_string(p.height) + " pixels, 3 stars)\n");
+                         std::to_string(p.height) + " pixels, 4 stars)\n");
 }
 
 TEST(StampsProgram, ReportsMissingFilesAndBadUsage) {
