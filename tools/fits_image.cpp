@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "sci/fits_card.h"
@@ -26,6 +27,14 @@ std::string padded(std::string const& keyword) {
 FloatImage readFitsImage(std::string const& path) {
     sci::FitsIn in(path, true, false);
     if (in.getNaxis() != 2) throw ToolError("image '" + path + "' is not two-dimensional");
+    // Checked before the buffer is allocated, so a damaged header cannot ask
+    // for more memory than the file could fill.
+    std::error_code ec;
+    auto const bytes = std::filesystem::file_size(path, ec);
+    if (ec || static_cast<unsigned long long>(in.getDataOffset()) +
+                      static_cast<unsigned long long>(in.getDataLength()) >
+                  bytes)
+        throw ToolError("image '" + path + "' is shorter than its header says");
     FloatImage image;
     image.nx = in.getNaxis(1);
     image.ny = in.getNaxis(2);

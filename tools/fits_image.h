@@ -18,8 +18,10 @@ struct FloatImage {
 
 // Reads the primary image of path (BITPIX 8, 16, 32, -32 or -64, scaled by
 // BSCALE/BZERO). Throws ToolError "image '<path>' is not two-dimensional" for
-// NAXIS other than 2; the reader's own errors (missing file, damaged header)
-// pass through as sci::FitsException naming the file.
+// NAXIS other than 2 and "image '<path>' is shorter than its header says"
+// for a truncated file (before any pixel buffer is allocated); the reader's
+// own errors (missing file, damaged header) pass through as
+// sci::FitsException naming the file.
 FloatImage readFitsImage(std::string const& path);
 
 // The header cards of path that describe its sky coordinates (CTYPEi, CRVALi,

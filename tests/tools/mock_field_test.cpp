@@ -209,6 +209,35 @@ TEST(MockField, ErrorImageNameAndExtensions) {
     EXPECT_EQ(tools::replaceExtension("a.b.fits", ".tbl"), "a.b.tbl");
 }
 
+std::string readImageError(std::string const& path) {
+    try {
+        tools::readFitsImage(path);
+    } catch (std::exception const& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// A header that promises 100000 x 100000 pixels over a few records is refused
+// before anything is allocated, and so is a file cut short.
+TEST(FitsImage, RefusesTruncatedFilesBeforeAllocating) {
+    TempDir dir;
+    std::vector<float> const pixels(20 * 10, 1.0f);
+    tools::writeFloatFits(dir.file("ok.fits"), 20, 10, pixels.data(), {});
+    std::string bytes = readFile(dir.file("ok.fits"));
+    std::string const promise = "NAXIS1  =               100000";
+    bytes.replace(bytes.find("NAXIS1  ="), promise.size(), promise);
+    std::string const naxis2 = "NAXIS2  =               100000";
+    bytes.replace(bytes.find("NAXIS2  ="), naxis2.size(), naxis2);
+    std::string const big = dir.write("big.fits", bytes);
+    EXPECT_EQ(readImageError(big), "image '" + big + "' is shorter than its header says");
+    std::string const cut =
+        dir.write("cut.fits", readFile(dir.file("ok.fits")).substr(0, 2880 + 100));
+    EXPECT_EQ(readImageError(cut), "image '" + cut + "' is shorter than its header says");
+    tools::FloatImage const ok = tools::readFitsImage(dir.file("ok.fits"));
+    EXPECT_EQ(ok.pixels, pixels);
+}
+
 TEST(MockProgram, WritesImageErrorImageCatalogueAndTruth) {
     TempDir dir;
     testsupport::RunResult const r = runProgram(
