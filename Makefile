@@ -11,12 +11,6 @@ CMAKE_FLAGS ?=
 # for tools/psfpick-batch.
 TEST_PACKAGES := libcfitsio-dev wcslib-dev pkg-config libpng-dev parallel
 
-# The demo: psfpick on the M51 image, then a ds9 region file and a PNG view
-# of the selection, all in DEMO_DIR.
-DEMO_DIR ?= $(BUILD)/demo
-DEMO_NFIELDS := 5,5
-DEMO_TABLE := $(DEMO_DIR)/m51.tbl
-
 .PHONY: all build demo test deps test-deps bench bench-e2e clean
 
 all: build
@@ -44,7 +38,7 @@ deps:
 test-deps: deps
 
 test: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
@@ -58,14 +52,27 @@ bench:
 	    $$program || exit 1; \
 	done
 
-# psfpick runs in data/m51 so that it finds the error image e.m51.fits there.
-demo: deps build
-	mkdir -p $(DEMO_DIR)
-	cd data/m51 && $(abspath $(BUILD))/apps/psfpick -i m51.cat -o $(abspath $(DEMO_TABLE)) \
-	    --nfields $(DEMO_NFIELDS) -n 2 --flag_column 7 --flag_limit 3 m51.fits
-	./$(BUILD)/tools/psfpick-regions -o $(DEMO_DIR)/m51.reg $(DEMO_TABLE)
-	./$(BUILD)/tools/psfpick-stamps --nfields $(DEMO_NFIELDS) -o $(DEMO_DIR)/m51.png \
-	    $(DEMO_TABLE) data/m51/m51.fits
+# The demo: standard stars on the M51 CCD image shipped in data/m51, three per
+# quarter of the field, with the bad-pixel check over image and error image;
+# then a ds9 region file and a PNG view of the selection (DEMO_OUT/m51.reg,
+# DEMO_OUT/m51.png).
+DEMO_OUT := $(BUILD)/demo
+DEMO_NFIELDS := 2,2
+DEMO_ARGS := -i data/m51/m51.cat -o $(DEMO_OUT)/m51.tbl \
+    --flag_column 7 --flag_limit 3 --class_column 8 -c 0.8 \
+    --min_thresh 0.5 --max_thresh 0.99 --nfields $(DEMO_NFIELDS) -n 3 -r 2 -v 1 \
+    data/m51/m51.fits data/m51/e.m51.fits
+
+demo: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target psfpick psfpick-regions psfpick-stamps
+	mkdir -p $(DEMO_OUT)
+	./$(BUILD)/apps/psfpick $(DEMO_ARGS) | tee $(DEMO_OUT)/m51.log
+	@awk -f tools/summarize-run.awk $(DEMO_OUT)/m51.log
+	@echo "table of selected stars: $(DEMO_OUT)/m51.tbl"
+	./$(BUILD)/tools/psfpick-regions -o $(DEMO_OUT)/m51.reg $(DEMO_OUT)/m51.tbl
+	./$(BUILD)/tools/psfpick-stamps --nfields $(DEMO_NFIELDS) -o $(DEMO_OUT)/m51.png \
+	    $(DEMO_OUT)/m51.tbl data/m51/m51.fits
 
 # End-to-end benchmark of psfpick on mock fields (see bench/e2e.sh).
 bench-e2e: build

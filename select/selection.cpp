@@ -1,12 +1,153 @@
 #include "select/selection.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iostream>
+#include <memory>
 
 #include "sci/exceptions.h"
+#include "sci/fits_in.h"
+#include "select/bad_pixels.h"
+#include "select/catalogue.h"
+#include "select/flux_limits.h"
+#include "select/measurement.h"
+#include "select/output_table.h"
+#include "select/screening.h"
+#include "select/selected_rows.h"
+#include "select/selected_stars.h"
+#include "select/subfield_grid.h"
+#include "util/exception.h"
 
-void runSelection(Parameter const& P, std::list<std::string> const& /*files*/) {
+namespace {
+
+constexpr float kNoValue = -1.0f;  // class_star shown for a catalogue without that column
+constexpr int kNoFlag = -1;
+
+// The pass-through mode: every catalogue row once, no selection.
+void writeWholeCatalogue(Catalogue const& cat, Parameter const& P, std::ostream& table,
+                         std::ostream& out) {
+    for (int k = 1; k <= cat.N; ++k) {
+        out.flush();
+        StarRow row;
+        if (P.id_column > 0) row.id = cat.id(k);
+        row.x = cat.x(k);
+        row.y = cat.y(k);
+        row.ra = cat.RA(k);
+        row.dec = cat.DEC(k);
+        row.flux = cat.flux(k);
+        row.flag = P.flag_column > 0 ? cat.flag(k) : kNoFlag;
+        row.classStar = P.class_column > 0 ? cat.classStar(k) : kNoValue;
+        writePassThroughRow(table, row, k, P.id_column, P.flag_column);
+        if (P.verbose > 0) writePassThroughEcho(out, row, k, P.id_column);
+    }
+}
+
+void writeTooFewTaken(std::ostream& out, int taken, int number) {
+    out << "\n"
+        << selection::kNotEnoughStarsWarning << "\n  taken=" << taken << "\n  P.number=" << number
+        << "\n\n";
+}
+
+// More subfields than the field has pixels along an axis leaves every subfield
+// empty, and a huge count would keep the run busy for ever with nothing to do.
+void checkGridFits(selection::PixelBox const& field, Parameter const& P) {
+    long long const width = std::max(field.x2 - field.x1 + 1, 1LL);
+    long long const height = std::max(field.y2 - field.y1 + 1, 1LL);
+    if (P.nfields[0] > width || P.nfields[1] > height)
+        throw util::UException("nfields " + std::to_string(P.nfields[0]) + "," +
+                               std::to_string(P.nfields[1]) +
+                               " asks for more subfields than the field has pixels (" +
+                               std::to_string(width) + " x " + std::to_string(height) + ")");
+}
+
+}  // namespace
+
+void runSelection(Parameter const& P, std::list<std::string> const& files) {
+    std::ostream& out = std::cout;
+    std::ostream& err = std::cerr;
+
     // The table is created before anything is read, so a run that stops early
-    // still leaves it behind.
+    // still leaves it behind with the rows written so far.
     std::ofstream table(P.output, std::ios::out | std::ios::trunc);
     if (!table) throw sci::IOException("cannot open file '" + P.output + "' for writing");
+    writeTableHeader(table, P.id_column, P.flag_column, P.number);
+
+    std::string const image = !P.image.empty() ? P.image : files.empty() ? "" : files.front();
+    Catalogue const cat = readCatalogue(P, image, out, err);
+    std::vector<float> const sortedFlux =
+        selection::sortedParticipatingFlux(cat.x, cat.y, cat.flux);
+    if (P.number == 0) {
+        writeWholeCatalogue(cat, P, table, out);
+        return;
+    }
+
+    selection::FluxLimits const limits =
+        selection::computeFluxLimits(sortedFlux, P.min_thresh, P.max_thresh, P.neighbour_thresh);
+    if (P.verbose > 0) selection::writeFluxLimits(out, limits);
+
+    long naxis1 = 0, naxis2 = 0;
+    selection::PixelBox field{};
+    if (image.empty()) {
+        field = selection::fieldBoxFromCatalogue(cat.x, cat.y, cat.flux, P.border);
+    } else {
+        sci::FitsIn const in(image, false, false);
+        naxis1 = in.getInt("NAXIS1  ");
+        naxis2 = in.getInt("NAXIS2  ");
+        field = selection::fieldBoxFromImage(naxis1, naxis2, P.border);
+    }
+    checkGridFits(field, P);
+    selection::SubfieldGrid const grid(field, P.nfields[0], P.nfields[1], P.subfield_border, err);
+
+    selection::CandidateScreen const screen(
+        cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
+        selection::screeningRules(limits, P.flag_column, P.flag_limit));
+    BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2);
+    PositionIndex const index(cat.x, cat.y);
+    std::unique_ptr<StampReader> stamps;  // opened at the first measurement
+    int measured = 0;
+    int fitted = 0;
+
+    for (int i = 1; i <= grid.nx(); ++i) {
+        for (int j = 1; j <= grid.ny(); ++j) {
+            SelectedStars s(P.number);
+            selection::PixelBox const box = grid.searchBox(i, j, P.check_radius);
+            if (P.verbose > 0)
+                selection::writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
+            selection::SubfieldCandidates const found = screen.screenSubfield(box);
+            selection::writeTestCounter(out, found.testCounter, P.number);
+
+            // The most isolated candidates that pass the bad-pixel and stellarity tests.
+            int taken = 0;
+            for (size_t k = 0; k < found.row.size() && taken < P.number; ++k) {
+                int const row = found.row[k];
+                bool const clean = badPixels.passes(cat.x(row), cat.y(row));
+                bool const stellar =
+                    P.class_column <= 0 || P.class_star <= static_cast<double>(cat.classStar(row));
+                if (!clean || !stellar) continue;
+                ++taken;
+                s.select_x(taken) = cat.x(row);
+                s.select_y(taken) = cat.y(row);
+                s.select_closest_dist(taken) = found.closestDist[k];
+                s.select_closest_flux(taken) = found.closestFlux[k];
+            }
+            if (taken < P.number) writeTooFewTaken(out, taken, P.number);
+            for (auto* a : {&s.select_x, &s.select_y, &s.select_RA, &s.select_DEC, &s.select_flux,
+                            &s.select_closest_dist, &s.select_closest_flux, &s.select_class,
+                            &s.select_nchi, &s.select_fwhm})
+                keepFirst(*a, taken);
+            keepFirst(s.select_flag, taken);
+            keepFirst(s.select_id, taken);
+
+            if (taken >= 1 && !image.empty()) {
+                if (!stamps) stamps = std::make_unique<StampReader>(image, errorImageName(image));
+                measured += taken;
+                taken = measureStars(s, taken, P, *stamps, out, fitted);
+            }
+            if (P.verbose > 2) out << "end measuring:\n";
+            writeSubfieldRows(s, taken, cat, index, P, table, out);
+        }
+    }
+    if (measured > 0 && fitted == 0)
+        err << "warning: every profile fit failed; check that the image is sky-subtracted, that "
+               "its error image matches it, and that boxlen is large enough for the stars\n";
 }

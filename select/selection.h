@@ -8,8 +8,10 @@
 #include "select/parameter.h"
 
 // Runs the selection with the checked parameters P; files are the FITS file
-// arguments in command-line order. Creates (truncates) the output table
-// P.output first. For now the run ends there: reading the catalogue, the
-// selection and the table rows come on top of this. Failures are thrown; a table that cannot be
-// created throws sci::IOException "cannot open file '<output>' for writing".
+// arguments in command-line order. Progress goes to standard output, errors
+// and warnings to standard error. The output table P.output is created
+// (truncated) first, so a run that stops early leaves the rows of the finished
+// subfields in it. Failures are thrown: sci::IOException for a table that
+// cannot be read or written ("cannot open file '<output>' for writing"),
+// sci::FitsException for an unreadable image.
 void runSelection(Parameter const& P, std::list<std::string> const& files);

@@ -1,0 +1,31 @@
+// The bad-pixel test of candidates: a pixel whose value is exactly 0.0 marks a
+// defect, and a candidate with such a pixel near its centre in any of the FITS
+// file arguments is refused. Positions: FITS pixels, first pixel = 1.
+#pragma once
+
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sci/fits_in.h"
+
+class BadPixelCheck {
+  public:
+    // files: every FITS file to search, each opened once here (its header is
+    // read now, its pixels per candidate); r: the check radius (0 = no check);
+    // naxis1, naxis2: the size of the image, which bounds the candidates.
+    BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2);
+
+    // True when the candidate at (x, y) passes: r = 0; or, with ix = trunc(x + 0.5)
+    // and iy = trunc(y + 0.5), r < ix <= naxis1 - r and r < iy <= naxis2 - r, and
+    // no file holds a pixel of value 0.0 at an offset (u, v) from (ix, iy) with
+    // u^2 + v^2 <= r (r - 1). Bad pixels in the outer ring are tolerated. Every
+    // file is read, also after one has refused the candidate.
+    bool passes(float x, float y);
+
+  private:
+    int r_;
+    long naxis1_, naxis2_;
+    std::vector<std::unique_ptr<sci::FitsIn>> files_;
+};

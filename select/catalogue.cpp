@@ -1,0 +1,132 @@
+#include "select/catalogue.h"
+
+#include <cmath>
+#include <memory>
+
+#include "sci/asc_file.h"
+#include "sci/exceptions.h"
+#include "sci/fits_header.h"
+
+namespace {
+
+constexpr char kCommentMarker[] = "#";
+constexpr char kWhiteSpace = 0;  // fields separated by white space
+
+// A CD element whose value cannot be read counts as absent, so that the CDELT
+// keywords are used instead; any other keyword that is present must be valid.
+bool isCdElement(std::string const& key) {
+    return key.size() >= 3 && key[0] == 'C' && key[1] == 'D' && key[2] >= '0' && key[2] <= '9';
+}
+
+// Pixel -> sky for every row (positions narrowed to float).
+void pixelsToSky(sci::CCS_TAN const& ccs, Catalogue& c) {
+    for (int k = 1; k <= c.N; ++k) {
+        sci::FVector<double, 2> const sky = ccs.solve(sci::FVector<double, 2>(c.x(k), c.y(k)));
+        c.RA(k) = static_cast<float>(sky(1));
+        c.DEC(k) = static_cast<float>(sky(2));
+    }
+}
+
+// Sky -> pixel for n positions.
+void skyToPixels(sci::CCS_TAN const& ccs, sci::MArray<float, 1> const& ra,
+                 sci::MArray<float, 1> const& dec, sci::MArray<float, 1>& x,
+                 sci::MArray<float, 1>& y, int n) {
+    for (int k = 1; k <= n; ++k) {
+        sci::FVector<double, 2> const p = ccs.solve_inv(sci::FVector<double, 2>(ra(k), dec(k)));
+        x(k) = static_cast<float>(p(1));
+        y(k) = static_cast<float>(p(2));
+    }
+}
+
+sci::MArray<float, 1> zeros(int n) {
+    sci::MArray<float, 1> a(n);
+    a = 0.0f;
+    return a;
+}
+
+}  // namespace
+
+sci::TanWcs readImageWcs(std::string const& image, std::ostream& err) {
+    sci::FitsHeader const header(image, false, false);
+    sci::NumberLookup const number = [&header](std::string const& key) -> std::optional<double> {
+        if (isCdElement(key)) {
+            try {
+                return header.getFloat(key);
+            } catch (std::exception const&) {
+                return std::nullopt;
+            }
+        }
+        if (header.findValueCard(key) == nullptr) return std::nullopt;
+        return header.getFloat(key);
+    };
+    sci::TextLookup const text = [&header](std::string const& key) -> std::optional<std::string> {
+        if (header.findValueCard(key) == nullptr) return std::nullopt;
+        return header.getString(key);
+    };
+    sci::TanWcs wcs = sci::readTanWcs(image, number, text);
+    for (std::string const& warning : wcs.warnings) err << warning << "\n";
+    return wcs;
+}
+
+Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostream& out,
+                        std::ostream& err) {
+    Catalogue c;
+    bool const skyInput = P.x_column < 0;
+    int const raColumn = -P.x_column;  // sky input: RA here, DEC in the next column
+    std::optional<sci::TanWcs> wcs;
+    auto projection = [&]() -> sci::TanWcs const& {
+        if (!wcs) wcs = readImageWcs(image, err);
+        return *wcs;
+    };
+
+    if (!P.variables.empty()) {
+        sci::AscFile table(P.variables, kWhiteSpace, kCommentMarker);
+        if (skyInput) {
+            sci::MArray<float, 1> const ra = table.readFloatColumn(raColumn, 1, -1);
+            sci::MArray<float, 1> const dec = table.readFloatColumn(raColumn + 1, 1, -1);
+            c.Nv = ra.length();
+            c.vx.makeReference(zeros(c.Nv));
+            c.vy.makeReference(zeros(c.Nv));
+            if (image.empty())
+                err << "error: no x/y information or WCS given!\n";
+            else
+                skyToPixels(projection().ccs, ra, dec, c.vx, c.vy, c.Nv);
+        } else {
+            c.vx.makeReference(table.readFloatColumn(P.x_column, 1, -1));
+            c.vy.makeReference(table.readFloatColumn(P.x_column + 1, 1, -1));
+            c.Nv = c.vx.length();
+        }
+    }
+
+    sci::AscFile table(P.input, kWhiteSpace, kCommentMarker);
+    if (skyInput) {
+        c.RA.makeReference(table.readFloatColumn(raColumn, 1, -1));
+        c.DEC.makeReference(table.readFloatColumn(raColumn + 1, 1, -1));
+        c.N = c.RA.length();
+        c.x.makeReference(zeros(c.N));
+        c.y.makeReference(zeros(c.N));
+        if (image.empty()) {
+            err << "Error: no x/y information or CCS given!\n";
+        } else {
+            sci::TanWcs const& w = projection();
+            out << w.crval(1) << " " << w.crval(2) << " " << w.crpix(1) << " " << w.crpix(2) << " "
+                << w.cdelt(1) << " " << w.cdelt(2) << "\n";
+            skyToPixels(w.ccs, c.RA, c.DEC, c.x, c.y, c.N);
+        }
+    } else {
+        c.x.makeReference(table.readFloatColumn(P.x_column, 1, -1));
+        c.y.makeReference(table.readFloatColumn(P.x_column + 1, 1, -1));
+        c.N = c.x.length();
+        c.RA.makeReference(zeros(c.N));
+        c.DEC.makeReference(zeros(c.N));
+        if (!image.empty()) pixelsToSky(projection().ccs, c);
+    }
+    if (P.id_column > 0) c.id.makeReference(table.readIntColumn(P.id_column, 1, -1));
+    if (P.flag_column > 0) c.flag.makeReference(table.readIntColumn(P.flag_column, 1, -1));
+    if (P.class_column > 0) c.classStar.makeReference(table.readFloatColumn(P.class_column, 1, -1));
+    c.flux.makeReference(table.readFloatColumn(P.flux_column, 1, -1));
+    if (P.mag)
+        for (int k = 1; k <= c.N; ++k)
+            c.flux(k) = static_cast<float>(std::pow(10.0, -0.4 * static_cast<double>(c.flux(k))));
+    return c;
+}

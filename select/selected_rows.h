@@ -1,0 +1,30 @@
+// The rows of one subfield's surviving stars: completed from the catalogue,
+// ordered by FWHM or nchi on request, appended to the output table and echoed.
+#pragma once
+
+#include <ostream>
+#include <unordered_map>
+
+#include "select/catalogue.h"
+#include "select/parameter.h"
+#include "select/selected_stars.h"
+
+// Finds the first catalogue row (1-based) at exactly a pixel position, in
+// constant time. Rows whose position is not finite are never found.
+class PositionIndex {
+  public:
+    PositionIndex(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y);
+    // The first row k with x(k) == x and y(k) == y (float equality), or 0.
+    int find(float x, float y) const;
+
+  private:
+    static unsigned long long key_(float x, float y);
+    std::unordered_map<unsigned long long, int> first_;
+};
+
+// Completes stars 1..n of s from the catalogue (RA, DEC, flux, class, flag, id
+// of the first row at the same position), orders them when P asks, and writes
+// a row for each star with nchi > 0 and FWHM > 0 to file, echoed on out when
+// P.verbose > 0. Leaves out in fixed notation.
+void writeSubfieldRows(SelectedStars& s, int n, Catalogue const& cat, PositionIndex const& index,
+                       Parameter const& P, std::ostream& file, std::ostream& out);

@@ -1,0 +1,303 @@
+// End-to-end selection runs of the built psfpick on a synthetic field that
+// the test writes: image, error image and catalogue with known stars.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sci/ccs_tan.h"
+#include "sci/fits_writer.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+using testsupport::readFile;
+using testsupport::RunResult;
+using testsupport::TempDir;
+
+namespace {
+
+constexpr int kSize = 120;           // image of kSize x kSize pixels
+constexpr double kFwhm = 3.0;        // of every star, pixels
+constexpr double kBeta = 2.9;        // Moffat index of every star
+constexpr double kNoiseSigma = 1.0;  // Gaussian noise, also the error image
+// World coordinates of the field: CD matrix without rotation.
+constexpr double kCrval1 = 150.0, kCrval2 = 30.0, kCrpix = 60.0, kScale = 1e-4;
+
+struct Star {
+    int id;
+    double x, y, flux;
+    int flag;
+    double classStar;
+};
+
+// Ten stars over 2 x 2 subfields of 60 pixels (see the expectations below).
+std::vector<Star> const kStars = {
+    {1, 20.3, 25.6, 20000, 0, 0.95},   {2, 45.1, 40.2, 18000, 0, 0.95},
+    {3, 85.4, 20.7, 22000, 0, 0.95},   {4, 100.2, 45.5, 21000, 0, 0.20},
+    {5, 25.5, 85.5, 19000, 0, 0.95},   {6, 40.5, 100.5, 17000, 0, 0.95},
+    {7, 110.2, 115.3, 16000, 0, 0.95}, {8, 90.6, 80.4, 15000, 4, 0.95},
+    {9, 95.3, 95.8, 23000, 0, 0.95},   {10, 50.0, 48.0, 500, 0, 0.95},
+};
+
+// Deterministic Gaussian noise: a 64-bit LCG and the Box-Muller transform.
+class Noise {
+  public:
+    double next() {
+        double const u1 = (static_cast<double>(step_() >> 11) + 1.0) / 9007199254740993.0;
+        double const u2 = static_cast<double>(step_() >> 11) / 9007199254740992.0;
+        return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
+    }
+
+  private:
+    uint64_t step_() { return state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL; }
+    uint64_t state_ = 20141402;
+};
+
+std::vector<std::string> wcsCards() {
+    auto card = [](char const* key, double v) {
+        char text[81];
+        std::snprintf(text, sizeof text, "%-8s= %20.12G", key, v);
+        return std::string(text);
+    };
+    return {"CTYPE1  = 'RA---TAN'",  "CTYPE2  = 'DEC--TAN'", card("CRVAL1", kCrval1),
+            card("CRVAL2", kCrval2), card("CRPIX1", kCrpix), card("CRPIX2", kCrpix),
+            card("CD1_1", -kScale),  card("CD2_2", kScale)};
+}
+
+// Writes <dir>/field/img.fits, <dir>/field/e.img.fits and <dir>/cat.txt.
+// sky is added to every pixel of the image (0 for a sky-subtracted image).
+void writeField(TempDir const& dir, double sky = 0.0, int errorRows = kSize) {
+    std::filesystem::create_directory(dir.file("field"));
+    // Moffat profile I(r) = A (1 + (r/alpha)^2)^-beta, FWHM = 2 alpha sqrt(2^(1/beta) - 1),
+    // total flux = A pi alpha^2 / (beta - 1).
+    double const alpha = kFwhm / (2.0 * std::sqrt(std::pow(2.0, 1.0 / kBeta) - 1.0));
+    sci::MArray<float, 2> image(kSize, kSize), error(kSize, errorRows);
+    Noise noise;
+    for (int j = 1; j <= kSize; ++j)
+        for (int i = 1; i <= kSize; ++i) {
+            double v = sky + kNoiseSigma * noise.next();
+            for (Star const& s : kStars) {
+                double const r2 = ((i - s.x) * (i - s.x) + (j - s.y) * (j - s.y)) / (alpha * alpha);
+                double const amplitude = s.flux * (kBeta - 1.0) / (M_PI * alpha * alpha);
+                v += amplitude * std::pow(1.0 + r2, -kBeta);
+            }
+            image(i, j) = static_cast<float>(v);
+        }
+    error = static_cast<float>(kNoiseSigma);
+    sci::writeFitsImage(dir.file("field/img.fits"), image, -32, 1.0, 0.0, wcsCards());
+    sci::writeFitsImage(dir.file("field/e.img.fits"), error, -32, 1.0, 0.0, wcsCards());
+
+    std::string text = "# id x y RA DEC flux flags class_star\n";
+    for (Star const& s : kStars) {
+        char row[160];
+        std::snprintf(row, sizeof row, "%d %.1f %.1f 0 0 %.1f %d %.2f\n", s.id, s.x, s.y, s.flux,
+                      s.flag, s.classStar);
+        text += row;
+    }
+    dir.write("cat.txt", text);
+}
+
+// The table row of a star as the program writes it, the sky position from
+// the projection of the header above.
+std::string tableRow(Star const& s) {
+    sci::CCS_TAN const tan(
+        sci::FVector<double, 2>(kCrpix, kCrpix), sci::FMatrix<double, 2, 2>::identity(),
+        sci::FVector<double, 2>(-kScale, kScale), sci::FVector<double, 2>(kCrval1, kCrval2));
+    float const x = static_cast<float>(s.x), y = static_cast<float>(s.y);
+    sci::FVector<double, 2> const sky = tan.solve(sci::FVector<double, 2>(x, y));
+    char text[200];
+    std::snprintf(text, sizeof text, "%8d    %7.8f    %7.8f  %14.8f  %14.8f  %12.8f\n", s.id, x, y,
+                  static_cast<float>(sky(1)), static_cast<float>(sky(2)),
+                  static_cast<float>(s.flux));
+    return text;
+}
+
+std::string const kHeader =
+    "#     id          x          y              RA             DEC          flux\n#\n";
+std::string const kNotEnough =
+    "\nwarning: not enough stars-> lower min_thresh or increase max_thresh!!!\n";
+
+std::vector<std::string> selectionArgs() {
+    return {"-i",
+            "cat.txt",
+            "-o",
+            "out.tbl",
+            "--nfields",
+            "2,2",
+            "-n",
+            "1",
+            "--min_thresh",
+            "0.25",
+            "--max_thresh",
+            "1.1",
+            "--flag_column",
+            "7",
+            "--class_column",
+            "8",
+            "-c",
+            "0.5"};
+}
+
+RunResult run(std::vector<std::string> args, TempDir const& dir) {
+    return testsupport::runProgram(PSFPICK_EXE, args, dir.path());
+}
+
+std::string echo(std::vector<std::string> const& args) {
+    std::string text = "\n" + std::string(PSFPICK_EXE) + " ";
+    for (auto const& a : args) text += a + " ";
+    return text + "\n\nsource code date: 2014/02/14\n\n";
+}
+
+TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
+    TempDir dir;
+    writeField(dir);
+    std::vector<std::string> args = selectionArgs();
+    args.push_back("field/img.fits");  // error image: field/e.img.fits
+    RunResult const r = run(args, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    // (1,1): A is more isolated than B (whose neighbour is the faint J): A.
+    // (2,1): C and D are each other's neighbours; the tie puts D first, and
+    //        D fails the stellarity test; only one of two accepted rows is visited.
+    // (1,2): E and F tie the same way: F.
+    // (2,2): H fails the flag limit; G is more isolated than I but its stamp
+    //        leaves the image: a failed fit, no row.
+    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[0]) + tableRow(kStars[5]));
+    // Subfields in the order (1,1), (1,2), (2,1), (2,2).
+    EXPECT_EQ(r.out, echo(args) + "test_counter=2\n" + "test_counter=2\n" + "test_counter=2\n" +
+                         kNotEnough + "  taken=0\n  P.number=1\n\n" + "test_counter=2\n");
+}
+
+TEST(PsfpickRun, VerboseRunShowsFitsNearTheTrueWidth) {
+    TempDir dir;
+    writeField(dir);
+    std::vector<std::string> args = selectionArgs();
+    for (char const* a : {"-v", "3", "field/img.fits"}) args.push_back(a);
+    RunResult const r = run(args, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("flux range of valid std stars:        15000...23000\n"
+                         "flux of brightest possible neighbour: 500\n\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("searching for 1 stars in [1:61,1:61]\n"), std::string::npos);
+    EXPECT_NE(r.out.find("searching for 1 stars in [61:120,61:120]\n"), std::string::npos);
+    // Every fitted row of the console echo ends with nchi and FWHM.
+    int rows = 0;
+    for (size_t at = r.out.find("\n       1 "); at != std::string::npos;
+         at = r.out.find("\n       6 ", at + 1)) {
+        size_t const end = r.out.find('\n', at + 1);
+        std::string const line = r.out.substr(at + 1, end - at - 1);
+        double const fwhm = std::stod(line.substr(line.rfind(' ') + 1));
+        EXPECT_NEAR(fwhm, kFwhm, 0.05 * kFwhm) << line;  // noise of S/N ~ 1000 peaks
+        ++rows;
+    }
+    EXPECT_EQ(rows, 2);
+    EXPECT_NE(r.out.find("end measuring:\n"), std::string::npos);
+}
+
+TEST(PsfpickRun, BadPixelsNearTheCentreRefuseACandidate) {
+    TempDir dir;
+    writeField(dir);
+    // A mask file of ones, with 0 (bad) at offset (1, 1) from star A's pixel
+    // (20, 26): within r (r - 1) = 2 of the centre for r = 2.
+    sci::MArray<float, 2> mask(kSize, kSize);
+    mask = 1.0f;
+    mask(21, 27) = 0.0f;
+    sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
+    std::vector<std::string> args = selectionArgs();
+    for (char const* a : {"-r", "2", "field/img.fits", "mask.fits"}) args.push_back(a);
+    RunResult const refused = run(args, dir);
+    ASSERT_EQ(refused.status, 0) << refused.err;
+    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[5]));
+
+    // At offset (2, 1), u^2 + v^2 = 5 > 2: tolerated.
+    mask(21, 27) = 1.0f;
+    mask(22, 27) = 0.0f;
+    sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
+    RunResult const tolerated = run(args, dir);
+    ASSERT_EQ(tolerated.status, 0) << tolerated.err;
+    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[0]) + tableRow(kStars[5]));
+}
+
+TEST(PsfpickRun, SingleSurvivorWithRejectionAndSorting) {
+    TempDir dir;
+    writeField(dir);
+    std::vector<std::string> args = selectionArgs();
+    for (char const* a : {"--nchi_reject", "1", "--fwhm_reject", "2", "--fwhm_sort", "--nchi_sort",
+                          "field/img.fits"})
+        args.push_back(a);
+    RunResult const r = run(args, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[0]) + tableRow(kStars[5]));
+}
+
+TEST(PsfpickRun, ImageWithItsSkyLeftInFailsEveryFitWithAWarning) {
+    TempDir dir;
+    writeField(dir, 5000.0);
+    std::vector<std::string> args = selectionArgs();
+    args.push_back("field/img.fits");
+    RunResult const r = run(args, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader);
+    EXPECT_EQ(r.err,
+              "warning: every profile fit failed; check that the image is sky-subtracted, that "
+              "its error image matches it, and that boxlen is large enough for the stars\n");
+}
+
+TEST(PsfpickRun, ErrorImageOfAnotherSizeStopsTheRun) {
+    TempDir dir;
+    writeField(dir, 0.0, kSize - 1);
+    std::vector<std::string> args = selectionArgs();
+    args.push_back("field/img.fits");
+    RunResult const r = run(args, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "EXCEPTION: error image 'field/e.img.fits' has 120 x 119 pixels, but image "
+              "'field/img.fits' has 120 x 120\n");
+    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader);  // nothing written before the failure
+}
+
+TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
+    TempDir dir;
+    dir.write("cat.txt", "# x y flux flag\n12.5 7 100 3\n# comment\n1e3 -2 2.5 0\n");
+    std::vector<std::string> const args = {"-i",
+                                           "cat.txt",
+                                           "-o",
+                                           "out.tbl",
+                                           "-n",
+                                           "0",
+                                           "--id_column",
+                                           "0",
+                                           "-x",
+                                           "1",
+                                           "--flux_column",
+                                           "3",
+                                           "--flag_column",
+                                           "4",
+                                           "-v",
+                                           "1"};
+    RunResult const r = run(args, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir.file("out.tbl")),
+              "#     id          x          y              RA             DEC          flux       "
+              "flag\n#\n"
+              "       1    12.50000000    7.00000000      0.00000000     0.00000000  100.00000000"
+              "       3\n"
+              "       2    1000.00000000    -2.00000000      0.00000000     0.00000000    "
+              "2.50000000       0\n");
+    // The echo in default notation: %g with 3, 8, 2, 3 and 4 significant digits.
+    auto echoRow = [](int n, double x, double y, double flux, int flag) {
+        char text[240];
+        std::snprintf(text, sizeof text,
+                      "%8d    %7.3g    %7.3g  %14.8g  %13.8g  %12.2g  %14.3g  %15.3g  %9d  %11.4g  "
+                      "%11.4g  %11.4g\n",
+                      n, x, y, 0.0, 0.0, flux, 0.0, 0.0, flag, -1.0, 0.0, 0.0);
+        return std::string(text);
+    };
+    EXPECT_EQ(r.out, echo(args) + echoRow(1, 12.5, 7, 100, 3) + echoRow(2, 1000, -2, 2.5, 0));
+}
+
+}  // namespace
