@@ -56,12 +56,17 @@ TEST(Batch, RunsPsfpickOnEveryImageAndFailsWhenOneFails) {
     if (!haveParallel()) GTEST_SKIP() << "GNU parallel is not installed";
     TempDir dir;
     makeMock(dir, "good.fits");
+    makeMock(dir, "broken.fits");
+    std::filesystem::remove(dir.file("broken.cat"));  // psfpick cannot read its catalogue
     RunResult const r =
-        batch({"--psfpick", PSFPICK_EXE, "good.fits", "lost.fits", "--", "-n", "2"}, dir.path());
+        batch({"--psfpick", PSFPICK_EXE, "good.fits", "broken.fits", "lost.fits", "--", "-n", "2"},
+              dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out.substr(r.out.find("lost.fits:")),
-              "lost.fits: failed, exit status 1 (log: " + dir.file("lost.log") +
-                  ")\npsfpick-batch: 2 images, 1 failed\n");
+    EXPECT_EQ(r.out.substr(r.out.find("broken.fits:")),
+              "broken.fits: failed, exit status 1 (log: " + dir.file("broken.log") +
+                  ")\nlost.fits: failed, exit status 1 (log: " + dir.file("lost.log") +
+                  ")\npsfpick-batch: 3 images, 2 failed\n");
+    EXPECT_NE(readFile(dir.file("broken.log")).find("EXCEPTION: "), std::string::npos);
     // The good image's summary line counts the rows of its table.
     std::string const table = readFile(dir.file("good.tbl"));
     long rows = 0;
