@@ -194,12 +194,12 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 void writePng(std::string const& path, Canvas const& canvas) {
     FilePtr file(std::fopen(path.c_str(), "wb"));
-    if (!file) throw ToolError("cannot open file '" + path + "' for writing");
+    if (!file) throw cannotOpenForWriting(path);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
         png_destroy_write_struct(&png, &info);
-        throw ToolError("cannot write file '" + path + "'");
+        throw cannotWrite(path);
     }
     std::vector<png_bytep> rows(static_cast<size_t>(canvas.height()));
     for (int y = 0; y < canvas.height(); ++y)
@@ -210,7 +210,7 @@ void writePng(std::string const& path, Canvas const& canvas) {
     // between here and the calls below.
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        throw ToolError("cannot write file '" + path + "'");
+        throw cannotWrite(path);
     }
     png_init_io(png, file.get());
     png_set_IHDR(png, info, static_cast<png_uint_32>(canvas.width()),
@@ -220,13 +220,12 @@ void writePng(std::string const& path, Canvas const& canvas) {
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get()))
-        throw ToolError("cannot write file '" + path + "'");
+    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) throw cannotWrite(path);
 }
 
 PngPicture readPng(std::string const& path) {
     FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw ToolError("cannot open file '" + path + "' for reading");
+    if (!file) throw cannotOpenForReading(path);
     unsigned char signature[8] = {};
     if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
         png_sig_cmp(signature, 0, sizeof signature) != 0)
@@ -235,7 +234,7 @@ PngPicture readPng(std::string const& path) {
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
         png_destroy_read_struct(&png, &info, nullptr);
-        throw ToolError("cannot read file '" + path + "'");
+        throw cannotRead(path);
     }
     PngPicture picture;
     std::vector<png_bytep> rows;

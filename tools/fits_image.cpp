@@ -66,7 +66,7 @@ void writeFloatFits(std::string const& path, long nx, long ny, float const* pixe
     std::vector<std::string> cards = sci::fitsImageCards(-32, {nx, ny});
     cards.insert(cards.end(), extraCards.begin(), extraCards.end());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw ToolError("cannot open file '" + path + "' for writing");
+    if (!out) throw cannotOpenForWriting(path);
     std::string const header = sci::fitsHeaderBlock(cards);
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
     size_t const total = static_cast<size_t>(nx) * static_cast<size_t>(ny);
@@ -91,7 +91,7 @@ void writeFloatFits(std::string const& path, long nx, long ny, float const* pixe
         out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
     }
     out.close();
-    if (!out) throw ToolError("cannot write file '" + path + "'");
+    if (!out) throw cannotWrite(path);
 }
 
 }  // namespace tools

@@ -346,7 +346,7 @@ namespace {
 class TextFile {
   public:
     explicit TextFile(std::string const& path) : path_(path), file_(std::fopen(path.c_str(), "w")) {
-        if (!file_) throw ToolError("cannot open file '" + path + "' for writing");
+        if (!file_) throw cannotOpenForWriting(path);
     }
     ~TextFile() {
         if (file_) std::fclose(file_);
@@ -358,7 +358,7 @@ class TextFile {
         bool const failed = std::ferror(file_) != 0;
         int const rc = std::fclose(file_);
         file_ = nullptr;
-        if (failed || rc != 0) throw ToolError("cannot write file '" + path_ + "'");
+        if (failed || rc != 0) throw cannotWrite(path_);
     }
 
   private:

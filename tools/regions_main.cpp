@@ -71,10 +71,10 @@ int run(tools::ArgParser& parser, RegionCommand& m, int argc, char** argv) {
     }
     std::string const output = m.output.empty() ? tools::replaceExtension(path, ".reg") : m.output;
     std::ofstream out(output);
-    if (!out) throw tools::ToolError("cannot open file '" + output + "' for writing");
+    if (!out) throw tools::cannotOpenForWriting(output);
     tools::writeRegions(out, table, style);
     out.close();
-    if (!out) throw tools::ToolError("cannot write file '" + output + "'");
+    if (!out) throw tools::cannotWrite(output);
     return tools::kExitOk;
 }
 

@@ -35,7 +35,7 @@ double field(std::string const& text, std::string const& where) {
 
 StarTable readStarTable(std::string const& path, IdColumn ids) {
     std::ifstream in(path);
-    if (!in) throw ToolError("cannot open file '" + path + "' for reading");
+    if (!in) throw cannotOpenForReading(path);
     StarTable table;
     table.hasIds = ids == IdColumn::kPresent;
     bool headerSeen = false;

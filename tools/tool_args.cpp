@@ -53,6 +53,19 @@ std::string wrapped(std::string const& text, std::string const& indent) {
 
 }  // namespace
 
+ToolError cannotOpenForReading(std::string const& path) {
+    return ToolError("cannot open file '" + path + "' for reading");
+}
+ToolError cannotOpenForWriting(std::string const& path) {
+    return ToolError("cannot open file '" + path + "' for writing");
+}
+ToolError cannotRead(std::string const& path) {
+    return ToolError("cannot read file '" + path + "'");
+}
+ToolError cannotWrite(std::string const& path) {
+    return ToolError("cannot write file '" + path + "'");
+}
+
 double parseDouble(std::string const& text, std::string const& what) {
     char const* begin = text.c_str();
     char* end = nullptr;

@@ -30,6 +30,14 @@ class ToolError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The file errors of the tools, each message built here only:
+// "cannot open file '<path>' for reading" / "... for writing" and
+// "cannot read file '<path>'" / "cannot write file '<path>'".
+ToolError cannotOpenForReading(std::string const& path);
+ToolError cannotOpenForWriting(std::string const& path);
+ToolError cannotRead(std::string const& path);
+ToolError cannotWrite(std::string const& path);
+
 class ArgParser {
   public:
     // program: name shown in messages; synopsis: one line after "usage: ";
