@@ -26,6 +26,15 @@ using testsupport::TempDir;
 
 std::string const kMock = std::string(PSFPICK_TOOLS_DIR) + "/psfpick-mock";
 constexpr double kPi = 3.141592653589793;
+// A few roundings of double arithmetic.
+constexpr double kRounding = 1e-15;
+// The catalogue prints 4 decimals of a pixel (0.4" pixels: 4e-6 deg at most
+// between the printed and the exact position) and 8 of a degree.
+constexpr double kCatalogueDegrees = 1e-7;
+// Arcseconds: the tangent plane's distortion one pixel from the centre.
+constexpr double kScaleArcsec = 1e-6;
+// Standard errors of a sample mean or deviation that no correct noise crosses.
+constexpr double kSigmas = 5.0;
 
 tools::MockConfig smallConfig() {
     tools::MockConfig c;
@@ -67,9 +76,8 @@ TEST(MockField, NoiseOfAnEmptyFieldMatchesTheErrorImage) {
         ASSERT_CLOSE(f.error[k], sigma, 1e-6);
     }
     double const n = static_cast<double>(f.image.size());
-    // Five standard errors of the mean and of the sample deviation.
-    EXPECT_NEAR(sum / n, 0.0, 5 * sigma / std::sqrt(n));
-    EXPECT_NEAR(std::sqrt(sum2 / n), sigma, 5 * sigma / std::sqrt(2 * n));
+    EXPECT_NEAR(sum / n, 0.0, kSigmas * sigma / std::sqrt(n));
+    EXPECT_NEAR(std::sqrt(sum2 / n), sigma, kSigmas * sigma / std::sqrt(2 * n));
 }
 
 TEST(MockField, BadColumnsRowsAndPixelsAreZeroInBothImages) {
@@ -139,13 +147,13 @@ TEST(MockField, PsfVariesLinearlyAcrossTheField) {
     c.angleSlope = {10.0, 0.0};
     double const xc = 0.5 * (c.nx + 1), yc = 0.5 * (c.ny + 1);
     tools::MoffatShape const centre = tools::mockShapeAt(c, xc, yc);
-    EXPECT_CLOSE(centre.fwhm1, c.fwhm, 1e-15);
-    EXPECT_CLOSE(centre.fwhm2, c.fwhm * (1 - c.ellipticity), 1e-15);
+    EXPECT_CLOSE(centre.fwhm1, c.fwhm, kRounding);
+    EXPECT_CLOSE(centre.fwhm2, c.fwhm * (1 - c.ellipticity), kRounding);
     tools::MoffatShape const right = tools::mockShapeAt(c, xc + c.nx, yc);
-    EXPECT_CLOSE(right.fwhm1, c.fwhm + 2.0, 1e-15);
-    EXPECT_CLOSE(right.angle, (c.angle + 10.0) * kPi / 180, 1e-15);
+    EXPECT_CLOSE(right.fwhm1, c.fwhm + 2.0, kRounding);
+    EXPECT_CLOSE(right.angle, (c.angle + 10.0) * kPi / 180, kRounding);
     tools::MoffatShape const top = tools::mockShapeAt(c, xc, yc + c.ny);
-    EXPECT_CLOSE(top.fwhm1, c.fwhm - 1.0, 1e-15);
+    EXPECT_CLOSE(top.fwhm1, c.fwhm - 1.0, kRounding);
     c.fwhmSlope = {-20.0, 0.0};  // would reach a negative width
     EXPECT_THROW(tools::makeMockField(c), std::exception);
 }
@@ -188,15 +196,15 @@ TEST(MockField, CatalogueSkyPositionsFollowTheWrittenHeader) {
             ASSERT_TRUE(in) << line;
             sci::FVector<double, 2> const sky = wcs.ccs.solve(sci::FVector<double, 2>(x, y));
             // The catalogue prints 4 decimals of a pixel and 8 of a degree.
-            EXPECT_NEAR(sky(1), ra, 1e-7);
-            EXPECT_NEAR(sky(2), dec, 1e-7);
+            EXPECT_NEAR(sky(1), ra, kCatalogueDegrees);
+            EXPECT_NEAR(sky(2), dec, kCatalogueDegrees);
             ++rows;
         }
         EXPECT_EQ(rows, c.sources);
         // North is up: a pixel step in +y raises DEC by the scale (rotation 20).
         sci::FVector<double, 2> const a = wcs.ccs.solve(sci::FVector<double, 2>(100.0, 75.0));
         sci::FVector<double, 2> const b = wcs.ccs.solve(sci::FVector<double, 2>(100.0, 76.0));
-        EXPECT_NEAR((b(2) - a(2)) * 3600, c.pixelScale * std::cos(20 * kPi / 180), 1e-6);
+        EXPECT_NEAR((b(2) - a(2)) * 3600, c.pixelScale * std::cos(20 * kPi / 180), kScaleArcsec);
     }
 }
 

@@ -34,6 +34,17 @@ constexpr double kHalfMaxTolerance = 1e-6;
 // a small part of a percent (the fit stops on its chi-square change criterion).
 constexpr double kFitFwhmTolerance = 2e-3;
 constexpr double kFitAngleToleranceDeg = 0.2;
+// The first moments of ~25,000 float pixels; the truncated wings are
+// symmetric about the centre.
+constexpr double kCentroidTolerance = 1e-3;
+// One float rounding.
+constexpr double kFloatStorage = 1e-7;
+// The fitted centre of a noiseless star, pixels.
+constexpr double kFitCentreTolerance = 1e-3;
+// Degrees through radians and two fmod calls.
+constexpr double kAngleRounding = 1e-12;
+// A float buffer summed against the double sum of what was added to it.
+constexpr double kFloatSum = 1e-6;
 
 struct Star {
     std::vector<float> image;
@@ -75,8 +86,8 @@ TEST(MoffatRender, ConservesFluxAndCentroid) {
     EXPECT_GT(inner, 1.0 - kTruncationTolerance);
     EXPECT_CLOSE(sum / kFlux, 1.0, kFluxTolerance);
     // The profile is symmetric about its centre.
-    EXPECT_NEAR(sx / sum, s.xc, 1e-3);
-    EXPECT_NEAR(sy / sum, s.yc, 1e-3);
+    EXPECT_NEAR(sx / sum, s.xc, kCentroidTolerance);
+    EXPECT_NEAR(sy / sum, s.yc, kCentroidTolerance);
 }
 
 TEST(MoffatRender, PixelMeansMatchABruteForceIntegral) {
@@ -117,7 +128,7 @@ TEST(MoffatRender, CentreSampledWidthsAtHalfMaximumAreTheTruth) {
     EXPECT_NEAR(crossing(0, 1), 3.5, kHalfMaxTolerance);
     // The rendered centre pixel of a star centred on a pixel is the peak.
     Star const s = render(sh, 81.0, 81.0, tools::Sampling::kCentre);
-    EXPECT_CLOSE(s.image[static_cast<size_t>(80 * kSide + 80)], peak, 1e-7);
+    EXPECT_CLOSE(s.image[static_cast<size_t>(80 * kSide + 80)], peak, kFloatStorage);
 }
 
 // The psfpick fit (beta held at 2.9, background 0) on a centre-sampled star
@@ -145,8 +156,8 @@ TEST(MoffatRender, PsfpickFitRecoversTheRenderedShape) {
         EXPECT_CLOSE(k / xscale, f1, kFitFwhmTolerance) << "angle " << angle;
         EXPECT_CLOSE(k / yscale, f2, kFitFwhmTolerance) << "angle " << angle;
         EXPECT_NEAR(fitAngle / kDegToRad, a, kFitAngleToleranceDeg) << "angle " << angle;
-        EXPECT_NEAR(xcen, 0.2, 1e-3);
-        EXPECT_NEAR(ycen, -0.3, 1e-3);
+        EXPECT_NEAR(xcen, 0.2, kFitCentreTolerance);
+        EXPECT_NEAR(ycen, -0.3, kFitCentreTolerance);
     }
 }
 
@@ -155,13 +166,13 @@ TEST(MoffatRender, AxesFoldIntoThePsfpickConvention) {
     tools::psfAxes(shape(5, 3, 100), f1, f2, a);  // nearer to y: axes swap
     EXPECT_EQ(f1, 3.0);
     EXPECT_EQ(f2, 5.0);
-    EXPECT_NEAR(a, 10.0, 1e-12);
+    EXPECT_NEAR(a, 10.0, kAngleRounding);
     tools::psfAxes(shape(5, 3, 170), f1, f2, a);  // same axis, folded
     EXPECT_EQ(f1, 5.0);
-    EXPECT_NEAR(a, -10.0, 1e-12);
+    EXPECT_NEAR(a, -10.0, kAngleRounding);
     tools::psfAxes(shape(5, 3, -30), f1, f2, a);
     EXPECT_EQ(f1, 5.0);
-    EXPECT_NEAR(a, -30.0, 1e-12);
+    EXPECT_NEAR(a, -30.0, kAngleRounding);
 }
 
 TEST(MoffatRender, RadiusReachesTheFloorWithinItsLimits) {
@@ -182,7 +193,7 @@ TEST(MoffatRender, StarAtTheEdgeStaysInsideTheBuffer) {
                                               tools::Sampling::kIntegrated);
     double sum = 0;
     for (float v : image) sum += v;
-    EXPECT_CLOSE(sum, added, 1e-6);
+    EXPECT_CLOSE(sum, added, kFloatSum);
     EXPECT_GT(added, 10.0);
     EXPECT_LT(added, 50.0);
 }
