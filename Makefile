@@ -1,14 +1,17 @@
 # Drives the CMake build: `make demo` runs the selection on the shipped data,
 # `make test` builds and runs the whole test suite, `make bench` builds and
-# runs every benchmark program of bench/.
+# runs every benchmark program of bench/, `make bench-e2e` times whole runs
+# on mock fields.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-# Debian packages the tests need (cross-checks against independent libraries).
-TEST_PACKAGES := libcfitsio-dev wcslib-dev pkg-config
+# Debian packages: the tests' cross-checks against independent libraries
+# (cfitsio, wcslib), libpng for the PNG views of the tools, and GNU parallel
+# for tools/psfpick-batch.
+TEST_PACKAGES := libcfitsio-dev wcslib-dev pkg-config libpng-dev parallel
 
-.PHONY: all build demo test test-deps bench clean
+.PHONY: all build demo test deps test-deps bench bench-e2e clean
 
 all: build
 
@@ -16,8 +19,8 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Installs missing test packages when run as root; otherwise only reports them.
-test-deps:
+# Installs missing packages when run as root; otherwise only reports them.
+deps:
 	@missing=""; for p in $(TEST_PACKAGES); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
@@ -28,11 +31,13 @@ test-deps:
 	        apt-get install -y --no-install-recommends $$missing || \
 	        { apt-get update && apt-get install -y --no-install-recommends $$missing; }; \
 	    else \
-	        echo "missing test packages:$$missing (run 'make test' as root to install them)"; \
+	        echo "missing packages:$$missing (run 'make deps' as root to install them)"; \
 	    fi; \
 	fi
 
-test: test-deps
+test-deps: deps
+
+test: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -48,20 +53,30 @@ bench:
 	done
 
 # The demo: standard stars on the M51 CCD image shipped in data/m51, three per
-# quarter of the field, with the bad-pixel check over image and error image.
+# quarter of the field, with the bad-pixel check over image and error image;
+# then a ds9 region file and a PNG view of the selection (DEMO_OUT/m51.reg,
+# DEMO_OUT/m51.png).
 DEMO_OUT := $(BUILD)/demo
+DEMO_NFIELDS := 2,2
 DEMO_ARGS := -i data/m51/m51.cat -o $(DEMO_OUT)/m51.tbl \
     --flag_column 7 --flag_limit 3 --class_column 8 -c 0.8 \
-    --min_thresh 0.5 --max_thresh 0.99 --nfields 2,2 -n 3 -r 2 -v 1 \
+    --min_thresh 0.5 --max_thresh 0.99 --nfields $(DEMO_NFIELDS) -n 3 -r 2 -v 1 \
     data/m51/m51.fits data/m51/e.m51.fits
 
-demo:
+demo: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_TESTS=OFF $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target psfpick
+	cmake --build $(BUILD) -j $(JOBS) --target psfpick psfpick-regions psfpick-stamps
 	mkdir -p $(DEMO_OUT)
 	./$(BUILD)/apps/psfpick $(DEMO_ARGS) | tee $(DEMO_OUT)/m51.log
 	@awk -f tools/summarize-run.awk $(DEMO_OUT)/m51.log
 	@echo "table of selected stars: $(DEMO_OUT)/m51.tbl"
+	./$(BUILD)/tools/psfpick-regions -o $(DEMO_OUT)/m51.reg $(DEMO_OUT)/m51.tbl
+	./$(BUILD)/tools/psfpick-stamps --nfields $(DEMO_NFIELDS) -o $(DEMO_OUT)/m51.png \
+	    $(DEMO_OUT)/m51.tbl data/m51/m51.fits
+
+# End-to-end benchmark of psfpick on mock fields (see bench/e2e.sh).
+bench-e2e: build
+	bench/e2e.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,153 @@
+// The PNG view: canvas drawing, PNG round trips through libpng, the subfield
+// grid as psfpick cuts the field, the stretch, and psfpick-stamps.
+#include "tools/stamp_view.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+#include "tools/mock_field.h"
+
+namespace {
+
+using testsupport::runProgram;
+using testsupport::TempDir;
+
+std::string const kStamps = std::string(PSFPICK_TOOLS_DIR) + "/psfpick-stamps";
+std::string const kMock = std::string(PSFPICK_TOOLS_DIR) + "/psfpick-mock";
+
+std::string pngError(std::string const& path) {
+    try {
+        tools::readPng(path);
+    } catch (std::exception const& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(Canvas, PngRoundTripKeepsEveryByte) {
+    TempDir dir;
+    // Self-describing colours: r = x, g = y, b = x + y (mod 256).
+    tools::Canvas c(37, 23, {});
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x)
+            c.set(x, y,
+                  {static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>(x + y)});
+    tools::writePng(dir.file("c.png"), c);
+    tools::PngPicture const p = tools::readPng(dir.file("c.png"));
+    EXPECT_EQ(p.width, 37);
+    EXPECT_EQ(p.height, 23);
+    EXPECT_EQ(p.rgb, c.bytes());
+}
+
+TEST(Canvas, DrawingStaysInsideAndHitsThePixelsAsked) {
+    tools::Canvas c(20, 10, {});
+    tools::Rgb const w{255, 255, 255};
+    c.line(-100, 5, 100, 5, w);  // clipped, not a crash
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(c.at(x, 5).r, 255) << x;
+    EXPECT_EQ(c.at(3, 4).r, 0);
+    c.circle(10, 5, 3, 1, w);
+    EXPECT_EQ(c.at(13, 2).r, 0);  // distance sqrt(18) = 4.2: outside the ring
+    EXPECT_EQ(c.at(10, 2).r, 255);
+    c.fillRect(-5, -5, 1, 1, w);
+    EXPECT_EQ(c.at(1, 1).g, 255);
+    EXPECT_EQ(c.at(2, 2).g, 0);
+    tools::Canvas t(40, 10, {});
+    t.text(0, 0, "1", w);  // the 1 glyph: its top row lights column 2
+    EXPECT_EQ(t.at(2, 0).r, 255);
+    EXPECT_EQ(t.at(0, 0).r, 0);
+    EXPECT_EQ(tools::textWidth("ab"), 11);
+    EXPECT_EQ(tools::textHeight(2), 14);
+}
+
+TEST(Canvas, ReadingRejectsMissingAndDamagedFiles) {
+    TempDir dir;
+    EXPECT_EQ(pngError(dir.file("none.png")),
+              "cannot open file '" + dir.file("none.png") + "' for reading");
+    EXPECT_EQ(pngError(dir.write("text.png", "not a picture at all")),
+              "file '" + dir.file("text.png") + "' is not a PNG");
+    tools::Canvas c(30, 30, {1, 2, 3});
+    tools::writePng(dir.file("whole.png"), c);
+    std::string const bytes = testsupport::readFile(dir.file("whole.png"));
+    EXPECT_EQ(pngError(dir.write("cut.png", bytes.substr(0, bytes.size() / 2))),
+              "file '" + dir.file("cut.png") + "' is not a valid PNG");
+}
+
+// psfpick's grid: 100 pixels in 3 parts are 1..33, 34..66, 67..99.
+TEST(StampView, SubfieldBoundsFollowPsfpicksGrid) {
+    using B = std::vector<std::pair<long, long>>;
+    EXPECT_EQ(tools::subfieldBounds(100, 0, 3), (B{{1, 33}, {34, 66}, {67, 99}}));
+    EXPECT_EQ(tools::subfieldBounds(100, 0, 1), (B{{1, 100}}));
+    EXPECT_EQ(tools::subfieldBounds(100, 10, 2), (B{{11, 50}, {51, 90}}));
+    EXPECT_TRUE(tools::subfieldBounds(10, 6, 2).empty());
+}
+
+TEST(StampView, OverviewShrinksLargeAndEnlargesSmallImages) {
+    int f = 0, u = 0;
+    tools::overviewFactors(8192, 4096, 1024, f, u);
+    EXPECT_EQ(f, 8);
+    EXPECT_EQ(u, 1);
+    tools::overviewFactors(1000, 1025, 1024, f, u);
+    EXPECT_EQ(f, 2);
+    tools::overviewFactors(256, 100, 1024, f, u);
+    EXPECT_EQ(f, 1);
+    EXPECT_EQ(u, 3);
+}
+
+TEST(StampView, StretchSpansThePercentiles) {
+    std::vector<float> v;
+    for (int i = 1; i <= 1000; ++i) v.push_back(static_cast<float>(i));
+    v.push_back(0.0f);  // bad pixels do not count
+    tools::Stretch const s = tools::percentileStretch(v, 1.0, 99.0, 100000);
+    EXPECT_EQ(s.lo, 11.0);
+    EXPECT_EQ(s.hi, 990.0);
+    EXPECT_EQ(s.grey(s.lo), 0);
+    EXPECT_EQ(s.grey(s.hi), 255);
+    EXPECT_EQ(s.grey(1e9), 255);
+    EXPECT_GT(s.grey(500), s.grey(400));
+}
+
+TEST(StampsProgram, DrawsAMockSelectionAsADecodablePng) {
+    TempDir dir;
+    ASSERT_EQ(runProgram(kMock, {"-o", "f.fits", "--size", "300,200", "-n", "50", "-q"}, dir.path())
+                  .status,
+              0);
+    dir.write(
+        "sel.tbl",
+        "#     id          x          y              RA             DEC          flux\n#\n"
+        "       1    50.00000000    60.00000000    202.47000000     47.20000000   1000.0\n"
+        "       2   250.00000000   150.00000000    202.45000000     47.22000000   2000.0\n"
+        "       3     2.00000000   199.00000000    202.45000000     47.22000000   2000.0\n"
+        "       4     1e30           -1e30           202.45000000     47.22000000   2000.0\n");
+    testsupport::RunResult const r =
+        runProgram(kStamps, {"--nfields", "3,2", "sel.tbl", "f.fits"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    tools::PngPicture const p = tools::readPng(dir.file("sel.png"));
+    // The overview of 300 x 200 pixels is enlarged 3 times (900 x 600); the
+    // star far off the image is listed but not drawn.
+    EXPECT_GT(p.width, 900);
+    EXPECT_GT(p.height, 600);
+    EXPECT_EQ(r.out, "wrote sel.png (" + std::to_string(p.width) + " x " +
+                         std::to_string(p.height) + " pixels, 4 stars)\n");
+}
+
+TEST(StampsProgram, ReportsMissingFilesAndBadUsage) {
+    TempDir dir;
+    dir.write("sel.tbl", "#     x          y              RA             DEC          flux\n#\n");
+    testsupport::RunResult const missing =
+        runProgram(kStamps, {"sel.tbl", "none.fits"}, dir.path());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "psfpick-stamps: error: cannot open file 'none.fits' for reading\n");
+    for (std::vector<std::string> const& args : {std::vector<std::string>{"sel.tbl"},
+                                                 {"--nfields", "0,2", "sel.tbl", "x.fits"},
+                                                 {"--percentiles", "90,10", "sel.tbl", "x.fits"},
+                                                 {"--boxlen", "0", "sel.tbl", "x.fits"}}) {
+        testsupport::RunResult const r = runProgram(kStamps, args, dir.path());
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("\n\nusage: psfpick-stamps [options] TABLE IMAGE\n"),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "tools/fits_image.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "sci/fits_card.h"
+#include "sci/fits_in.h"
+#include "sci/fits_writer.h"
+#include "tools/tool_args.h"
+
+namespace tools {
+
+namespace {
+
+constexpr long kRecordBytes = 2880;       // FITS logical record
+constexpr size_t kBlockPixels = 1 << 20;  // pixels converted per write
+
+std::string padded(std::string const& keyword) {
+    return sci::fitsKeyword(keyword);
+}
+
+}  // namespace
+
+FloatImage readFitsImage(std::string const& path) {
+    sci::FitsIn in(path, true, false);
+    if (in.getNaxis() != 2) throw ToolError("image '" + path + "' is not two-dimensional");
+    // Checked before the buffer is allocated, so a damaged header cannot ask
+    // for more memory than the file could fill.
+    std::error_code ec;
+    auto const bytes = std::filesystem::file_size(path, ec);
+    if (ec || static_cast<unsigned long long>(in.getDataOffset()) +
+                      static_cast<unsigned long long>(in.getDataLength()) >
+                  bytes)
+        throw ToolError("image '" + path + "' is shorter than its header says");
+    FloatImage image;
+    image.nx = in.getNaxis(1);
+    image.ny = in.getNaxis(2);
+    image.pixels.assign(static_cast<size_t>(image.nx) * static_cast<size_t>(image.ny), 0.0f);
+    float* it = image.pixels.data();
+    float* const end = it + image.pixels.size();
+    if (!image.pixels.empty()) in.readDataArray(it, end);
+    if (it != end) throw ToolError("image '" + path + "' holds fewer pixels than NAXIS1 x NAXIS2");
+    return image;
+}
+
+std::vector<std::string> readWcsCards(std::string const& path) {
+    sci::FitsHeader header(path, true, false);
+    std::vector<std::string> keys;
+    for (char const* base : {"CTYPE", "CRVAL", "CRPIX", "CDELT"})
+        for (int i = 1; i <= 2; ++i) keys.push_back(base + std::to_string(i));
+    for (char const* k : {"CD1_1", "CD1_2", "CD2_1", "CD2_2", "PC1_1", "PC1_2", "PC2_1", "PC2_2",
+                          "CROTA2", "EQUINOX", "RADESYS", "RADECSYS"})
+        keys.push_back(k);
+    std::vector<std::string> cards;
+    for (std::string const& k : keys)
+        if (sci::FitsCard const* card = header.findValueCard(padded(k)))
+            cards.push_back(card->writeCard());
+    return cards;
+}
+
+void writeFloatFits(std::string const& path, long nx, long ny, float const* pixels,
+                    std::vector<std::string> const& extraCards) {
+    std::vector<std::string> cards = sci::fitsImageCards(-32, {nx, ny});
+    cards.insert(cards.end(), extraCards.begin(), extraCards.end());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw cannotOpenForWriting(path);
+    std::string const header = sci::fitsHeaderBlock(cards);
+    out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    size_t const total = static_cast<size_t>(nx) * static_cast<size_t>(ny);
+    std::vector<unsigned char> block;
+    for (size_t first = 0; first < total; first += kBlockPixels) {
+        size_t const count = std::min(kBlockPixels, total - first);
+        block.resize(count * 4);
+        for (size_t k = 0; k < count; ++k) {
+            uint32_t bits = 0;
+            std::memcpy(&bits, pixels + first + k, sizeof bits);
+            block[4 * k] = static_cast<unsigned char>(bits >> 24);
+            block[4 * k + 1] = static_cast<unsigned char>(bits >> 16);
+            block[4 * k + 2] = static_cast<unsigned char>(bits >> 8);
+            block[4 * k + 3] = static_cast<unsigned char>(bits);
+        }
+        out.write(reinterpret_cast<char const*>(block.data()),
+                  static_cast<std::streamsize>(block.size()));
+    }
+    long const rest = static_cast<long>((total * 4) % kRecordBytes);
+    if (rest != 0) {
+        std::string const zeros(static_cast<size_t>(kRecordBytes - rest), '\0');
+        out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+    }
+    out.close();
+    if (!out) throw cannotWrite(path);
+}
+
+}  // namespace tools
