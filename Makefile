@@ -6,12 +6,15 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-# Debian packages: the tests' cross-checks against independent libraries
-# (cfitsio, wcslib), libpng for the PNG views of the tools, and GNU parallel
-# for tools/psfpick-batch.
-TEST_PACKAGES := libcfitsio-dev wcslib-dev pkg-config libpng-dev parallel
+SHELL := /bin/bash
 
-.PHONY: all build demo test deps test-deps bench bench-e2e clean
+# Debian packages: libpng for the PNG views of the tools (demo and tests); the
+# tests' cross-checks against independent libraries (cfitsio, wcslib), and GNU
+# parallel for tools/psfpick-batch.
+DEMO_PACKAGES := libpng-dev
+TEST_PACKAGES := $(DEMO_PACKAGES) libcfitsio-dev wcslib-dev pkg-config parallel
+
+.PHONY: all build demo test deps demo-deps test-deps bench bench-e2e clean
 
 all: build
 
@@ -19,9 +22,10 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Installs missing packages when run as root; otherwise only reports them.
-deps:
-	@missing=""; for p in $(TEST_PACKAGES); do \
+# install-missing <packages>: installs the missing ones when run as root,
+# otherwise only reports them.
+define install-missing
+	@missing=""; for p in $(1); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -34,6 +38,13 @@ deps:
 	        echo "missing packages:$$missing (run 'make deps' as root to install them)"; \
 	    fi; \
 	fi
+endef
+
+deps:
+	$(call install-missing,$(TEST_PACKAGES))
+
+demo-deps:
+	$(call install-missing,$(DEMO_PACKAGES))
 
 test-deps: deps
 
@@ -63,16 +74,22 @@ DEMO_ARGS := -i data/m51/m51.cat -o $(DEMO_OUT)/m51.tbl \
     --min_thresh 0.5 --max_thresh 0.99 --nfields $(DEMO_NFIELDS) -n 3 -r 2 -v 1 \
     data/m51/m51.fits data/m51/e.m51.fits
 
-demo: deps
+demo: demo-deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_TESTS=OFF $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target psfpick psfpick-regions psfpick-stamps
+	cmake --build $(BUILD) -j $(JOBS) --target psfpick
 	mkdir -p $(DEMO_OUT)
-	./$(BUILD)/apps/psfpick $(DEMO_ARGS) | tee $(DEMO_OUT)/m51.log
+	set -o pipefail; ./$(BUILD)/apps/psfpick $(DEMO_ARGS) | tee $(DEMO_OUT)/m51.log
 	@awk -f tools/summarize-run.awk $(DEMO_OUT)/m51.log
 	@echo "table of selected stars: $(DEMO_OUT)/m51.tbl"
-	./$(BUILD)/tools/psfpick-regions -o $(DEMO_OUT)/m51.reg $(DEMO_OUT)/m51.tbl
-	./$(BUILD)/tools/psfpick-stamps --nfields $(DEMO_NFIELDS) -o $(DEMO_OUT)/m51.png \
-	    $(DEMO_OUT)/m51.tbl data/m51/m51.fits
+	@if grep -q "^psfpick-stamps:" $(BUILD)/tools/Makefile 2>/dev/null; then \
+	    cmake --build $(BUILD) -j $(JOBS) --target psfpick-regions psfpick-stamps && \
+	    ./$(BUILD)/tools/psfpick-regions -o $(DEMO_OUT)/m51.reg $(DEMO_OUT)/m51.tbl && \
+	    ./$(BUILD)/tools/psfpick-stamps --nfields $(DEMO_NFIELDS) -o $(DEMO_OUT)/m51.png \
+	        $(DEMO_OUT)/m51.tbl data/m51/m51.fits && \
+	    echo "ds9 regions: $(DEMO_OUT)/m51.reg" && echo "picture: $(DEMO_OUT)/m51.png"; \
+	else \
+	    echo "companion tools not built (libpng missing): no region file or picture"; \
+	fi
 
 # End-to-end benchmark of psfpick on mock fields (see bench/e2e.sh).
 bench-e2e: build
