@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "sci/exceptions.h"
+#include "tests/support/messages.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -35,12 +36,7 @@ std::vector<int> values(MArray<int, 1> const& a) {
 
 // The message of the IOException that call throws ("" when it throws none).
 std::string messageOf(std::function<void()> const& call) {
-    try {
-        call();
-    } catch (IOException const& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::messageOf<IOException>(call);
 }
 
 // The literal reader: the table rules applied line by line with std::getline

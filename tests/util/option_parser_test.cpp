@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/messages.h"
 #include "tests/util/test_args.h"
 #include "util/exception.h"
 #include "util/option.h"
@@ -18,12 +19,7 @@ namespace {
 // The message of the UException thrown by call, or "" when none is thrown.
 template <class Call>
 std::string messageOf(Call call) {
-    try {
-        call();
-    } catch (UException const& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::messageOf<UException>(call);
 }
 
 // A parser with a small set of options bound to the fields of this fixture.

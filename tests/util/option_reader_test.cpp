@@ -5,6 +5,7 @@
 #include <list>
 #include <string>
 
+#include "tests/support/messages.h"
 #include "tests/util/test_args.h"
 #include "util/exception.h"
 #include "util/option.h"

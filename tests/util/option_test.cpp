@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/support/messages.h"
 #include "util/exception.h"
 #include "util/region.h"
 
@@ -14,12 +15,7 @@ namespace {
 // The message of the UException thrown by call, or "" when none is thrown.
 template <class Call>
 std::string messageOf(Call call) {
-    try {
-        call();
-    } catch (UException const& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::messageOf<UException>(call);
 }
 
 }  // namespace

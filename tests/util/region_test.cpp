@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "tests/support/messages.h"
 #include "util/exception.h"
 
 using util::Region;
