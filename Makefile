@@ -1,7 +1,9 @@
 # Drives the CMake build: `make demo` runs the selection on the shipped data,
 # `make test` builds and runs the whole test suite, `make bench` builds and
 # runs every benchmark program of bench/, `make bench-e2e` times whole runs
-# on mock fields.
+# on mock fields, `make test-sanitize` runs the test suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, `make fuzz` runs the fuzz
+# targets of fuzz/ for a bounded time each.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
@@ -14,7 +16,7 @@ SHELL := /bin/bash
 DEMO_PACKAGES := libpng-dev
 TEST_PACKAGES := $(DEMO_PACKAGES) libcfitsio-dev wcslib-dev pkg-config parallel
 
-.PHONY: all build demo test deps demo-deps test-deps bench bench-e2e clean
+.PHONY: all build demo test test-sanitize fuzz fuzz-deps deps demo-deps test-deps bench bench-e2e clean
 
 all: build
 
@@ -52,6 +54,56 @@ test: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The whole test suite again, built in its own directory with AddressSanitizer
+# and UndefinedBehaviorSanitizer (CMake option PSFPICK_SANITIZE): -O1 keeps the
+# instrumented tests fast, -g gives the reports file and line, and the
+# assertions stay on. The programs that the end-to-end tests start as child
+# processes are built the same way, and any sanitizer report fails the test.
+SANITIZE_BUILD ?= build-sanitize
+
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+	    -DPSFPICK_SANITIZE=ON -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON -DPSFPICK_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+
+# The fuzz targets of fuzz/ (libFuzzer, clang, with AddressSanitizer and
+# UndefinedBehaviorSanitizer), each run for FUZZ_SECONDS from the seeds in
+# fuzz/corpus/<target> plus what earlier runs found (FUZZ_BUILD/corpus/<target>).
+# A crash, a hang beyond 10 s, more than 2 GB of memory or a single allocation
+# above 512 MB stops the target with its input in FUZZ_BUILD/artifacts/<target>;
+# `make fuzz` then fails. One target: `make fuzz FUZZ_TARGETS=run FUZZ_SECONDS=600`.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= fits_card fits_file asc_file options run
+FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
+FUZZ_FLAGS := -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -print_final_stats=1
+
+fuzz-deps:
+	$(call install-missing,$(FUZZ_PACKAGES))
+
+fuzz: fuzz-deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DPSFPICK_FUZZ=ON \
+	    -DPSFPICK_TESTS=OFF -DPSFPICK_BENCH=OFF -DPSFPICK_TOOLS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	@for target in $(FUZZ_TARGETS); do \
+	    case $$target in \
+	        fits_card) options="-max_len=100 -dict=fuzz/fits.dict" ;; \
+	        fits_file) options="-max_len=20000 -dict=fuzz/fits.dict" ;; \
+	        asc_file) options="-max_len=8192" ;; \
+	        options) options="-max_len=1024 -dict=fuzz/options.dict" ;; \
+	        run) options="-max_len=24000 -dict=fuzz/run.dict" ;; \
+	        *) echo "unknown fuzz target $$target"; exit 1 ;; \
+	    esac; \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$target $(FUZZ_BUILD)/artifacts/$$target; \
+	    echo "== $${target}_fuzz for $(FUZZ_SECONDS) s"; \
+	    $(FUZZ_BUILD)/fuzz/$${target}_fuzz $(FUZZ_FLAGS) $$options \
+	        -max_total_time=$(FUZZ_SECONDS) \
+	        -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$target/ \
+	        $(FUZZ_BUILD)/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
 
 # Every bench/<name>_bench.cpp builds to $(BUILD)/bench/<name>_bench; all of them run in turn.
 bench:
@@ -96,4 +148,4 @@ bench-e2e: build
 	bench/e2e.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
