@@ -2,13 +2,15 @@
 
 #include <cmath>
 
+#include "select/file_errors.h"
 #include "select/measurement.h"
 
 BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2)
     : r_(r), naxis1_(naxis1), naxis2_(naxis2) {
     if (r_ == 0) return;
     for (std::string const& name : files)
-        files_.push_back(std::make_unique<sci::FitsIn>(name, false, false));
+        files_.push_back(namingFile(
+            name, [&name] { return std::make_unique<sci::FitsIn>(name, false, false); }));
 }
 
 bool BadPixelCheck::passes(float x, float y) {
@@ -27,7 +29,7 @@ bool BadPixelCheck::passes(float x, float y) {
     bool bad = false;
     sci::MArray<float, 2> stamp(sci::Range(-r_, r_), sci::Range(-r_, r_));
     for (auto& file : files_) {
-        readStamp(*file, ix, iy, r_, stamp);
+        namingFile(file->getFilename(), [&] { readStamp(*file, ix, iy, r_, stamp); });
         for (int v = -r_; v <= r_; ++v)
             for (int u = -r_; u <= r_; ++u)
                 if (stamp(u, v) == 0.0f &&

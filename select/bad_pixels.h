@@ -15,6 +15,8 @@ class BadPixelCheck {
     // files: every FITS file to search, each opened once here (its header is
     // read now, its pixels per candidate); r: the check radius (0 = no check);
     // naxis1, naxis2: the size of the image, which bounds the candidates.
+    // A file that cannot be read throws sci::FitsException "<file>: <reason>",
+    // here or in passes() (select/file_errors.h).
     BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2);
 
     // True when the candidate at (x, y) passes: r = 0; or, with ix = trunc(x + 0.5)

@@ -1,11 +1,13 @@
 #include "select/catalogue.h"
 
+#include <climits>
 #include <cmath>
 #include <memory>
 
 #include "sci/asc_file.h"
 #include "sci/exceptions.h"
 #include "sci/fits_header.h"
+#include "select/file_errors.h"
 
 namespace {
 
@@ -38,15 +40,25 @@ void skyToPixels(sci::CCS_TAN const& ccs, sci::MArray<float, 1> const& ra,
     }
 }
 
+// The column after col, saturated at INT_MAX: no row has that many fields, so
+// the read reports the missing column as it does for any column beyond a row.
+int columnAfter(int col) {
+    return col < INT_MAX ? col + 1 : INT_MAX;
+}
+
+// The RA column of a sky catalogue, -xColumn (xColumn < 0), saturated at INT_MAX.
+int skyColumn(int xColumn) {
+    return xColumn > -INT_MAX ? -xColumn : INT_MAX;
+}
+
 sci::MArray<float, 1> zeros(int n) {
     sci::MArray<float, 1> a(n);
     a = 0.0f;
     return a;
 }
 
-}  // namespace
-
-sci::TanWcs readImageWcs(std::string const& image, std::ostream& err) {
+// The projection from the header of image (no file name added to failures).
+sci::TanWcs readHeaderWcs(std::string const& image) {
     sci::FitsHeader const header(image, false, false);
     sci::NumberLookup const number = [&header](std::string const& key) -> std::optional<double> {
         if (isCdElement(key)) {
@@ -63,7 +75,13 @@ sci::TanWcs readImageWcs(std::string const& image, std::ostream& err) {
         if (header.findValueCard(key) == nullptr) return std::nullopt;
         return header.getString(key);
     };
-    sci::TanWcs wcs = sci::readTanWcs(image, number, text);
+    return sci::readTanWcs(image, number, text);
+}
+
+}  // namespace
+
+sci::TanWcs readImageWcs(std::string const& image, std::ostream& err) {
+    sci::TanWcs wcs = namingFile(image, [&image] { return readHeaderWcs(image); });
     for (std::string const& warning : wcs.warnings) err << warning << "\n";
     return wcs;
 }
@@ -72,7 +90,7 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
                         std::ostream& err) {
     Catalogue c;
     bool const skyInput = P.x_column < 0;
-    int const raColumn = -P.x_column;  // sky input: RA here, DEC in the next column
+    int const raColumn = skyColumn(P.x_column);  // sky input: RA here, DEC in the next column
     std::optional<sci::TanWcs> wcs;
     auto projection = [&]() -> sci::TanWcs const& {
         if (!wcs) wcs = readImageWcs(image, err);
@@ -83,17 +101,19 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
         sci::AscFile table(P.variables, kWhiteSpace, kCommentMarker);
         if (skyInput) {
             sci::MArray<float, 1> const ra = table.readFloatColumn(raColumn, 1, -1);
-            sci::MArray<float, 1> const dec = table.readFloatColumn(raColumn + 1, 1, -1);
+            sci::MArray<float, 1> const dec = table.readFloatColumn(columnAfter(raColumn), 1, -1);
             c.Nv = ra.length();
             c.vx.makeReference(zeros(c.Nv));
             c.vy.makeReference(zeros(c.Nv));
-            if (image.empty())
+            if (image.empty()) {
                 err << "error: no x/y information or WCS given!\n";
-            else
-                skyToPixels(projection().ccs, ra, dec, c.vx, c.vy, c.Nv);
+            } else {
+                sci::CCS_TAN const& ccs = projection().ccs;
+                namingFile(image, [&] { skyToPixels(ccs, ra, dec, c.vx, c.vy, c.Nv); });
+            }
         } else {
             c.vx.makeReference(table.readFloatColumn(P.x_column, 1, -1));
-            c.vy.makeReference(table.readFloatColumn(P.x_column + 1, 1, -1));
+            c.vy.makeReference(table.readFloatColumn(columnAfter(P.x_column), 1, -1));
             c.Nv = c.vx.length();
         }
     }
@@ -101,7 +121,7 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
     sci::AscFile table(P.input, kWhiteSpace, kCommentMarker);
     if (skyInput) {
         c.RA.makeReference(table.readFloatColumn(raColumn, 1, -1));
-        c.DEC.makeReference(table.readFloatColumn(raColumn + 1, 1, -1));
+        c.DEC.makeReference(table.readFloatColumn(columnAfter(raColumn), 1, -1));
         c.N = c.RA.length();
         c.x.makeReference(zeros(c.N));
         c.y.makeReference(zeros(c.N));
@@ -111,11 +131,11 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
             sci::TanWcs const& w = projection();
             out << w.crval(1) << " " << w.crval(2) << " " << w.crpix(1) << " " << w.crpix(2) << " "
                 << w.cdelt(1) << " " << w.cdelt(2) << "\n";
-            skyToPixels(w.ccs, c.RA, c.DEC, c.x, c.y, c.N);
+            namingFile(image, [&] { skyToPixels(w.ccs, c.RA, c.DEC, c.x, c.y, c.N); });
         }
     } else {
         c.x.makeReference(table.readFloatColumn(P.x_column, 1, -1));
-        c.y.makeReference(table.readFloatColumn(P.x_column + 1, 1, -1));
+        c.y.makeReference(table.readFloatColumn(columnAfter(P.x_column), 1, -1));
         c.N = c.x.length();
         c.RA.makeReference(zeros(c.N));
         c.DEC.makeReference(zeros(c.N));

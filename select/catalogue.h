@@ -27,7 +27,9 @@ struct Catalogue {
 
 // The image's projection, read from its header; the header's warnings (a
 // projection that is not TAN) go to err. Throws sci::FitsException when the
-// header cannot be read or lacks a required keyword.
+// header cannot be read or lacks a required keyword, and
+// sci::LinearAlgebraException when the projection cannot be set up, each with
+// the message "<image>: <reason>" (select/file_errors.h).
 sci::TanWcs readImageWcs(std::string const& image, std::ostream& err);
 
 // Reads the variable objects and the catalogue as the run parameters P say.

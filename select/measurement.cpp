@@ -7,6 +7,7 @@
 #include "fit/moffat.h"
 #include "sci/exceptions.h"
 #include "sci/parallel_sort.h"
+#include "select/file_errors.h"
 
 namespace {
 
@@ -36,6 +37,11 @@ void writeFitTableHeader(std::ostream& out, int verbose) {
     out << std::string(84, '-') << std::string(72, '-') << "\n";
 }
 
+// A reader of name; a failure names the file.
+std::unique_ptr<sci::FitsIn> openNamingFile(std::string const& name) {
+    return namingFile(name, [&name] { return std::make_unique<sci::FitsIn>(name, false, false); });
+}
+
 }  // namespace
 
 std::string errorImageName(std::string const& image) {
@@ -45,8 +51,7 @@ std::string errorImageName(std::string const& image) {
 }
 
 StampReader::StampReader(std::string const& image, std::string const& errorImage)
-    : image_(std::make_unique<sci::FitsIn>(image, false, false)),
-      error_(std::make_unique<sci::FitsIn>(errorImage, false, false)) {
+    : image_(openNamingFile(image)), error_(openNamingFile(errorImage)) {
     auto axes = [](sci::FitsIn const& in, int& n1, int& n2) {
         n1 = in.getNaxis() >= 1 ? in.getNaxis(1) : 0;
         n2 = in.getNaxis() >= 2 ? in.getNaxis(2) : 0;
@@ -70,8 +75,8 @@ bool StampReader::read(int ix, int iy, int boxlen, sci::MArray<float, 2>& image,
     if (ix - r < 1 || ix + r > naxis1_ || iy - r < 1 || iy + r > naxis2_) return false;
     sci::MArray<float, 2> img(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
     sci::MArray<float, 2> err(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
-    readStamp(*image_, ix, iy, boxlen, img);
-    readStamp(*error_, ix, iy, boxlen, err);
+    namingFile(image_->getFilename(), [&] { readStamp(*image_, ix, iy, boxlen, img); });
+    namingFile(error_->getFilename(), [&] { readStamp(*error_, ix, iy, boxlen, err); });
     image.makeReference(img);
     error.makeReference(err);
     return true;

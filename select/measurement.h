@@ -20,8 +20,9 @@
 std::string errorImageName(std::string const& image);
 
 // Reads fitting stamps from an image and its error image, each opened once.
-// Throws sci::FitsException when either cannot be read, and, naming both
-// files, when their NAXIS1/NAXIS2 differ.
+// Throws sci::FitsException "<file>: <reason>" when either cannot be read
+// (select/file_errors.h), and, naming both files, when their NAXIS1/NAXIS2
+// differ.
 class StampReader {
   public:
     StampReader(std::string const& image, std::string const& errorImage);

@@ -9,6 +9,7 @@
 #include "sci/fits_in.h"
 #include "select/bad_pixels.h"
 #include "select/catalogue.h"
+#include "select/file_errors.h"
 #include "select/flux_limits.h"
 #include "select/measurement.h"
 #include "select/output_table.h"
@@ -60,6 +61,12 @@ void checkGridFits(selection::PixelBox const& field, Parameter const& P) {
                                std::to_string(width) + " x " + std::to_string(height) + ")");
 }
 
+// A table that could not be written (a full disk, a device that refuses
+// writes) fails the run rather than leaving a short table behind a success.
+void checkTableWritten(std::ofstream& table, std::string const& output) {
+    if (!table.flush()) throw sci::IOException("cannot write to file '" + output + "'");
+}
+
 }  // namespace
 
 void runSelection(Parameter const& P, std::list<std::string> const& files) {
@@ -78,6 +85,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
         selection::sortedParticipatingFlux(cat.x, cat.y, cat.flux);
     if (P.number == 0) {
         writeWholeCatalogue(cat, P, table, out);
+        checkTableWritten(table, P.output);
         return;
     }
 
@@ -90,9 +98,11 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
     if (image.empty()) {
         field = selection::fieldBoxFromCatalogue(cat.x, cat.y, cat.flux, P.border);
     } else {
-        sci::FitsIn const in(image, false, false);
-        naxis1 = in.getInt("NAXIS1  ");
-        naxis2 = in.getInt("NAXIS2  ");
+        namingFile(image, [&] {
+            sci::FitsIn const in(image, false, false);
+            naxis1 = in.getInt("NAXIS1  ");
+            naxis2 = in.getInt("NAXIS2  ");
+        });
         field = selection::fieldBoxFromImage(naxis1, naxis2, P.border);
     }
     checkGridFits(field, P);
@@ -109,12 +119,15 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
 
     for (int i = 1; i <= grid.nx(); ++i) {
         for (int j = 1; j <= grid.ny(); ++j) {
-            SelectedStars s(P.number);
             selection::PixelBox const box = grid.searchBox(i, j, P.check_radius);
             if (P.verbose > 0)
                 selection::writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
             selection::SubfieldCandidates const found = screen.screenSubfield(box);
             selection::writeTestCounter(out, found.testCounter, P.number);
+            // Room for the stars that can be taken: at most number, and no
+            // more than there are candidates (number may be as large as an int).
+            SelectedStars s(static_cast<int>(
+                std::min<size_t>(static_cast<size_t>(P.number), found.row.size())));
 
             // The most isolated candidates that pass the bad-pixel and stellarity tests.
             int taken = 0;
@@ -145,6 +158,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
             }
             if (P.verbose > 2) out << "end measuring:\n";
             writeSubfieldRows(s, taken, cat, index, P, table, out);
+            checkTableWritten(table, P.output);
         }
     }
     if (measured > 0 && fitted == 0)

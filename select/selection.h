@@ -12,6 +12,10 @@
 // and warnings to standard error. The output table P.output is created
 // (truncated) first, so a run that stops early leaves the rows of the finished
 // subfields in it. Failures are thrown: sci::IOException for a table that
-// cannot be read or written ("cannot open file '<output>' for writing"),
-// sci::FitsException for an unreadable image.
+// cannot be read or written ("cannot open file '<output>' for writing",
+// "cannot write to file '<output>'"); sci::FitsException (or, for a
+// projection that cannot be inverted, sci::LinearAlgebraException) for a FITS
+// file that cannot be read, with the message "<file>: <reason>"
+// (select/file_errors.h); util::UException for an nfields grid finer than the
+// field.
 void runSelection(Parameter const& P, std::list<std::string> const& files);

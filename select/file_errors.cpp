@@ -1,0 +1,5 @@
+#include "select/file_errors.h"
+
+std::string fileMessage(std::string const& file, char const* message) {
+    return file + ": " + message;
+}

@@ -1,0 +1,32 @@
+// Failures of the selection run that come from one FITS file name that file.
+// The FITS reader's own messages for a broken header card ("FITS file not
+// SIMPLE"), a missing keyword ("cannot find keyword 'CRVAL1  '") or a
+// projection that cannot be inverted do not say which file they are about,
+// and the run reads several files; so every place where the run opens or
+// reads a given file passes the failure on as
+//     <file>: <original message>
+// with the original text intact and the exception's type unchanged.
+#pragma once
+
+#include <string>
+
+#include "sci/exceptions.h"
+
+// file + ": " + message.
+std::string fileMessage(std::string const& file, char const* message);
+
+// Runs read() and returns what it returns; a sci::FitsException or
+// sci::LinearAlgebraException (sci::SingularMatrixException kept apart) that
+// it throws is thrown again with the message fileMessage(file, what()).
+template <class Read>
+auto namingFile(std::string const& file, Read&& read) -> decltype(read()) {
+    try {
+        return read();
+    } catch (sci::FitsException const& e) {
+        throw sci::FitsException(fileMessage(file, e.what()));
+    } catch (sci::SingularMatrixException const& e) {
+        throw sci::SingularMatrixException(fileMessage(file, e.what()));
+    } catch (sci::LinearAlgebraException const& e) {
+        throw sci::LinearAlgebraException(fileMessage(file, e.what()));
+    }
+}
