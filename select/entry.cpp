@@ -23,6 +23,8 @@ void writeStartBanner(std::ostream& out, int argc, char const* const* argv) {
 RunCheck checkRun(Parameter const& P, std::size_t fileCount) {
     if (P.input.empty()) return RunCheck::kNoInput;
     if (P.nfields[0] < 1 || P.nfields[1] < 1) return RunCheck::kBadNfields;
+    if (static_cast<long long>(P.nfields[0]) * P.nfields[1] > kMaxSubfields)
+        return RunCheck::kTooManySubfields;
     if (P.number < 0) return RunCheck::kNegativeNumber;
     if (P.border < 0) return RunCheck::kNegativeBorder;
     if (P.subfield_border < 0) return RunCheck::kNegativeSubfieldBorder;
@@ -41,6 +43,8 @@ char const* refusalNotice(RunCheck check) {
             return "error: no input table given (--input)";
         case RunCheck::kBadNfields:
             return "error: nfields must be at least 1 in x and in y";
+        case RunCheck::kTooManySubfields:
+            return "error: nfields must not ask for more than 1000000 subfields";
         case RunCheck::kNegativeNumber:
             return "error: number must not be negative";
         case RunCheck::kNegativeBorder:

@@ -25,6 +25,7 @@ enum class RunCheck {
     kRunPossible,             // all tests passed
     kNoInput,                 // input is empty
     kBadNfields,              // an nfields element is below 1
+    kTooManySubfields,        // nfields[0] * nfields[1] > kMaxSubfields
     kNegativeNumber,          // number < 0
     kNegativeBorder,          // border < 0
     kNegativeSubfieldBorder,  // subfield_border < 0
@@ -33,6 +34,12 @@ enum class RunCheck {
     kCheckWithoutFiles,       // check radius > 0 and no file argument
     kBadBoxlen,               // boxlen < 1
 };
+
+// The most subfields a run may have (a grid of 1000 x 1000). Every subfield
+// is searched and reported on its own, so the run time and the progress
+// output grow with their number; a larger grid would keep the run busy for
+// hours with nothing to find.
+constexpr long long kMaxSubfields = 1000000;
 
 RunCheck checkRun(Parameter const& P, std::size_t fileCount);
 

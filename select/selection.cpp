@@ -51,10 +51,12 @@ void writeTooFewTaken(std::ostream& out, int taken, int number) {
 
 // More subfields than the field has pixels along an axis leaves every subfield
 // empty, and a huge count would keep the run busy for ever with nothing to do.
+// A field that the border leaves empty still runs its one subfield, and the
+// message gives the field's true size.
 void checkGridFits(selection::PixelBox const& field, Parameter const& P) {
-    long long const width = std::max(field.x2 - field.x1 + 1, 1LL);
-    long long const height = std::max(field.y2 - field.y1 + 1, 1LL);
-    if (P.nfields[0] > width || P.nfields[1] > height)
+    long long const width = std::max(field.x2 - field.x1 + 1, 0LL);
+    long long const height = std::max(field.y2 - field.y1 + 1, 0LL);
+    if (P.nfields[0] > std::max(width, 1LL) || P.nfields[1] > std::max(height, 1LL))
         throw util::UException("nfields " + std::to_string(P.nfields[0]) + "," +
                                std::to_string(P.nfields[1]) +
                                " asks for more subfields than the field has pixels (" +

@@ -31,6 +31,8 @@ TEST(Entry, CheckAcceptsBoundaryValues) {
     EXPECT_EQ(checkRun(P, 0), RunCheck::kRunPossible);
     P.check_radius = 2;
     EXPECT_EQ(checkRun(P, 1), RunCheck::kRunPossible);
+    P.nfields[0] = P.nfields[1] = 1000;  // the largest grid, kMaxSubfields
+    EXPECT_EQ(checkRun(P, 1), RunCheck::kRunPossible);
 }
 
 TEST(Entry, CheckRefusesEachReason) {
@@ -43,6 +45,9 @@ TEST(Entry, CheckRefusesEachReason) {
         {[](Parameter& P) { P.input.clear(); }, 1, RunCheck::kNoInput},
         {[](Parameter& P) { P.nfields[0] = 0; }, 1, RunCheck::kBadNfields},
         {[](Parameter& P) { P.nfields[1] = -1; }, 1, RunCheck::kBadNfields},
+        {[](Parameter& P) { P.nfields[0] = 1000001; }, 1, RunCheck::kTooManySubfields},
+        {[](Parameter& P) { P.nfields[0] = P.nfields[1] = 2147483647; }, 1,
+         RunCheck::kTooManySubfields},
         {[](Parameter& P) { P.number = -1; }, 1, RunCheck::kNegativeNumber},
         {[](Parameter& P) { P.border = -1; }, 1, RunCheck::kNegativeBorder},
         {[](Parameter& P) { P.subfield_border = -1; }, 1, RunCheck::kNegativeSubfieldBorder},
@@ -66,9 +71,10 @@ TEST(Entry, CheckRefusesEachReason) {
 TEST(Entry, NoticesAreDistinctSingleLines) {
     std::set<std::string> seen;
     for (RunCheck c :
-         {RunCheck::kNoInput, RunCheck::kBadNfields, RunCheck::kNegativeNumber,
-          RunCheck::kNegativeBorder, RunCheck::kNegativeSubfieldBorder, RunCheck::kZeroXColumn,
-          RunCheck::kNegativeCheckRadius, RunCheck::kCheckWithoutFiles, RunCheck::kBadBoxlen}) {
+         {RunCheck::kNoInput, RunCheck::kBadNfields, RunCheck::kTooManySubfields,
+          RunCheck::kNegativeNumber, RunCheck::kNegativeBorder, RunCheck::kNegativeSubfieldBorder,
+          RunCheck::kZeroXColumn, RunCheck::kNegativeCheckRadius, RunCheck::kCheckWithoutFiles,
+          RunCheck::kBadBoxlen}) {
         std::string const notice = refusalNotice(c);
         EXPECT_FALSE(notice.empty());
         EXPECT_EQ(notice.find('\n'), std::string::npos) << notice;
