@@ -6,10 +6,15 @@
 
 namespace sci {
 
-std::string tanProjectionWarning(std::string const& imageName, std::string const& keyword,
-                                 std::string const& value) {
-    return "warning: image '" + imageName + "' has " + keyword + " '" + value +
-           "', not a TAN projection; using TAN";
+std::string tanProjectionWarning(
+    std::string const& imageName,
+    std::vector<std::pair<std::string, std::string>> const& keywordValues) {
+    std::string text = "warning: image '" + imageName + "' has ";
+    for (std::size_t k = 0; k < keywordValues.size(); ++k) {
+        if (k > 0) text += " and ";
+        text += keywordValues[k].first + " '" + keywordValues[k].second + "'";
+    }
+    return text + ", not a TAN projection; using TAN";
 }
 
 std::string missingKeywordMessage(std::string const& key) {
@@ -17,6 +22,17 @@ std::string missingKeywordMessage(std::string const& key) {
 }
 
 namespace {
+
+// A keyword the projection can do without: one whose value cannot be read
+// counts as absent (the header reader has already warned about the card).
+template <class Lookup>
+auto optional(Lookup const& lookup, std::string const& key) -> decltype(lookup(key)) {
+    try {
+        return lookup(key);
+    } catch (std::exception const&) {
+        return std::nullopt;
+    }
+}
 
 double required(NumberLookup const& number, std::string const& key) {
     std::optional<double> const value = number(key);
@@ -76,8 +92,8 @@ TanWcs readTanWcs(std::string const& imageName, NumberLookup const& number,
     std::optional<double> const cd11 = number("CD1_1   ");
     std::optional<double> const cd22 = cd11 ? number("CD2_2   ") : std::nullopt;
     if (cd11 && cd22) {
-        std::optional<double> const cd12 = number("CD1_2   ");
-        std::optional<double> const cd21 = number("CD2_1   ");
+        std::optional<double> const cd12 = optional(number, "CD1_2   ");
+        std::optional<double> const cd21 = optional(number, "CD2_1   ");
         FMatrix<double, 2, 2> const c(*cd11, cd12.value_or(0.0), cd21.value_or(0.0), *cd22);
         splitScale(c, cdelt, pc);
         source = LinearKeywords::kCd;
@@ -85,11 +101,11 @@ TanWcs readTanWcs(std::string const& imageName, NumberLookup const& number,
         double const cdelt1 = required(number, "CDELT1  ");
         double const cdelt2 = required(number, "CDELT2  ");
         cdelt = FVector<double, 2>(cdelt1, cdelt2);
-        std::optional<double> const pc11 = number("PC1_1   ");
-        std::optional<double> const pc12 = number("PC1_2   ");
-        std::optional<double> const pc21 = number("PC2_1   ");
-        std::optional<double> const pc22 = number("PC2_2   ");
-        std::optional<double> const crota2 = number("CROTA2  ");
+        std::optional<double> const pc11 = optional(number, "PC1_1   ");
+        std::optional<double> const pc12 = optional(number, "PC1_2   ");
+        std::optional<double> const pc21 = optional(number, "PC2_1   ");
+        std::optional<double> const pc22 = optional(number, "PC2_2   ");
+        std::optional<double> const crota2 = optional(number, "CROTA2  ");
         if (pc11 || pc12 || pc21 || pc22) {
             // C(i, j) = CDELTi * PCi_j is already the product pc and cdelt stand for.
             pc = FMatrix<double, 2, 2>(pc11.value_or(1.0), plusZero(pc12.value_or(0.0)),
@@ -120,15 +136,15 @@ TanWcs readTanWcs(std::string const& imageName, NumberLookup const& number,
     FVector<double, 2> const crval(crval1, crval2);
     FVector<double, 2> const crpix(crpix1, crpix2);
 
-    std::vector<std::string> warnings;
+    std::vector<std::pair<std::string, std::string>> notTan;
     for (char const* keyword : {"CTYPE1", "CTYPE2"}) {
-        std::string const key = std::string(keyword) + "  ";
-        std::optional<std::string> const ctype = text(key);
+        std::optional<std::string> const ctype = optional(text, std::string(keyword) + "  ");
         if (!ctype) continue;
         std::string const value = withoutTrailingBlanks(*ctype);
-        if (!endsWithTan(value))
-            warnings.push_back(tanProjectionWarning(imageName, keyword, value));
+        if (!endsWithTan(value)) notTan.emplace_back(keyword, value);
     }
+    std::vector<std::string> warnings;
+    if (!notTan.empty()) warnings.push_back(tanProjectionWarning(imageName, notTan));
 
     return TanWcs{CCS_TAN(crpix, pc, cdelt, crval), crval, crpix, cdelt, pc, source, warnings};
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sci/ccs_tan.h"
@@ -16,8 +17,10 @@ namespace sci {
 
 // A header lookup. key is the 8-character keyword field, padded with blanks
 // ("CD1_1   ", "CTYPE1  "). Returns std::nullopt when the header has no such
-// keyword; anything the lookup throws (for example a value of the wrong kind)
-// passes to the caller of readTanWcs unchanged.
+// keyword. What it throws (for example for a value of the wrong kind) passes to
+// the caller of readTanWcs for the keywords the projection needs (CD1_1, CD2_2,
+// CDELTi, CRVALi, CRPIXi); for the others (CD1_2, CD2_1, PCi_j, CROTA2, CTYPEi)
+// a value that cannot be read counts as absent.
 using NumberLookup = std::function<std::optional<double>(std::string const& key)>;
 using TextLookup = std::function<std::optional<std::string>(std::string const& key)>;
 
@@ -63,15 +66,17 @@ struct TanWcs {
 //
 // Throws FitsException "cannot find keyword '" + key + "'" (key with its blanks)
 // for a missing CDELT1/CDELT2 (when the CD pair is incomplete), CRVAL1, CRVAL2,
-// CRPIX1 or CRPIX2. A CTYPE1 or CTYPE2 that is present but does not end in
-// "-TAN" (trailing blanks removed) adds tanProjectionWarning(...) to warnings;
-// the projection is TAN anyway.
+// CRPIX1 or CRPIX2. When CTYPE1 or CTYPE2 is present but does not end in
+// "-TAN" (trailing blanks removed), one line tanProjectionWarning(...) naming
+// them goes to warnings; the projection is TAN anyway.
 TanWcs readTanWcs(std::string const& imageName, NumberLookup const& number, TextLookup const& text);
 
-// "warning: image '" + imageName + "' has " + keyword + " '" + value +
-// "', not a TAN projection; using TAN" (keyword without padding, e.g. "CTYPE1").
-std::string tanProjectionWarning(std::string const& imageName, std::string const& keyword,
-                                 std::string const& value);
+// "warning: image '" + imageName + "' has " + keyword + " '" + value + "'" (for
+// each keyword, joined by " and ") + ", not a TAN projection; using TAN"
+// (keywords without padding, e.g. "CTYPE1").
+std::string tanProjectionWarning(
+    std::string const& imageName,
+    std::vector<std::pair<std::string, std::string>> const& keywordValues);
 
 // "cannot find keyword '" + key + "'", the message of a missing header keyword.
 std::string missingKeywordMessage(std::string const& key);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -295,7 +296,7 @@ TEST(TanWcs, SingularCdMakesSkyToPixelThrow) {
     }
 }
 
-TEST(TanWcs, NonTanProjectionsAreWarnedAboutOncePerAxis) {
+TEST(TanWcs, NonTanProjectionsGiveOneWarningLine) {
     FakeHeader h = FakeHeader::withReference();
     h.numbers["CDELT1  "] = -1e-4;
     h.numbers["CDELT2  "] = 1e-4;
@@ -307,12 +308,54 @@ TEST(TanWcs, NonTanProjectionsAreWarnedAboutOncePerAxis) {
 
     h.texts["CTYPE1  "] = "RA---SIN";
     h.texts["CTYPE2  "] = "DEC--TAN-SIP";
-    std::vector<std::string> const expected = {
-        "warning: image 'img.fits' has CTYPE1 'RA---SIN', not a TAN projection; using TAN",
+    std::vector<std::string> const both = {
+        "warning: image 'img.fits' has CTYPE1 'RA---SIN' and CTYPE2 'DEC--TAN-SIP', not a TAN "
+        "projection; using TAN"};
+    EXPECT_EQ(h.read().warnings, both);
+    h.texts["CTYPE1  "] = "RA---TAN";
+    std::vector<std::string> const one = {
         "warning: image 'img.fits' has CTYPE2 'DEC--TAN-SIP', not a TAN projection; using TAN"};
-    EXPECT_EQ(h.read().warnings, expected);
-    EXPECT_EQ(sci::tanProjectionWarning("a.fits", "CTYPE1", "RA---SIN"),
-              "warning: image 'a.fits' has CTYPE1 'RA---SIN', not a TAN projection; using TAN");
+    EXPECT_EQ(h.read().warnings, one);
+}
+
+TEST(TanWcs, UnreadableOptionalKeywordsCountAsAbsent) {
+    // A header whose rotation keywords and CTYPE cannot be read (the header
+    // reader keeps such cards as junk, and their getters throw) reads like one
+    // without them; the keywords the projection needs still fail loudly.
+    struct Throwing : FakeHeader {
+        std::set<std::string> broken;
+        sci::TanWcs readWithBroken() const {
+            auto number = [this](std::string const& key) -> std::optional<double> {
+                if (broken.count(key)) throw sci::FitsException("value of '" + key + "' is bad");
+                auto const it = numbers.find(key);
+                if (it == numbers.end()) return std::nullopt;
+                return it->second;
+            };
+            auto text = [this](std::string const& key) -> std::optional<std::string> {
+                if (broken.count(key)) throw sci::FitsException("value of '" + key + "' is bad");
+                auto const it = texts.find(key);
+                if (it == texts.end()) return std::nullopt;
+                return it->second;
+            };
+            return sci::readTanWcs("img.fits", number, text);
+        }
+    };
+    Throwing h;
+    h.numbers = FakeHeader::withReference().numbers;
+    h.numbers["CDELT1  "] = -1e-4;
+    h.numbers["CDELT2  "] = 1e-4;
+    h.broken = {"PC1_1   ", "PC2_1   ", "CROTA2  ", "CTYPE1  "};
+    sci::TanWcs const wcs = h.readWithBroken();
+    EXPECT_EQ(wcs.source, sci::LinearKeywords::kCdelt);
+    EXPECT_TRUE(wcs.warnings.empty());
+
+    h.broken = {"CRVAL2  "};
+    try {
+        h.readWithBroken();
+        ADD_FAILURE() << "no exception";
+    } catch (sci::FitsException const& e) {
+        EXPECT_STREQ(e.what(), "value of 'CRVAL2  ' is bad");
+    }
 }
 
 }  // namespace
