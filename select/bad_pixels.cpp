@@ -27,9 +27,17 @@ bool BadPixelCheck::passes(float x, float y) {
 
     double const limit = r * (r - 1.0);  // r (r - 1), compared in double
     bool bad = false;
-    sci::MArray<float, 2> stamp(sci::Range(-r_, r_), sci::Range(-r_, r_));
+    // The stamp is made once the first file holds its pixels: a header may
+    // declare far more pixels than its file holds.
+    sci::MArray<float, 2> stamp;
     for (auto& file : files_) {
-        namingFile(file->getFilename(), [&] { readStamp(*file, ix, iy, r_, stamp); });
+        namingFile(file->getFilename(), [&] {
+            selectStamp(*file, ix, iy, r_);
+            if (!stamp.hasStorage())
+                stamp.makeReference(
+                    sci::MArray<float, 2>(sci::Range(-r_, r_), sci::Range(-r_, r_)));
+            *file >> stamp;
+        });
         for (int v = -r_; v <= r_; ++v)
             for (int u = -r_; u <= r_; ++u)
                 if (stamp(u, v) == 0.0f &&

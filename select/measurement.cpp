@@ -73,21 +73,30 @@ bool StampReader::read(int ix, int iy, int boxlen, sci::MArray<float, 2>& image,
     // Compared in 64 bits: ix + boxlen must not overflow.
     long const r = boxlen;
     if (ix - r < 1 || ix + r > naxis1_ || iy - r < 1 || iy + r > naxis2_) return false;
+    // Both files hold the stamp's pixels before the arrays are made: a header
+    // may declare far more pixels than its file holds.
+    namingFile(image_->getFilename(), [&] { selectStamp(*image_, ix, iy, boxlen); });
+    namingFile(error_->getFilename(), [&] { selectStamp(*error_, ix, iy, boxlen); });
     sci::MArray<float, 2> img(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
     sci::MArray<float, 2> err(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
-    namingFile(image_->getFilename(), [&] { readStamp(*image_, ix, iy, boxlen, img); });
-    namingFile(error_->getFilename(), [&] { readStamp(*error_, ix, iy, boxlen, err); });
+    namingFile(image_->getFilename(), [&] { *image_ >> img; });
+    namingFile(error_->getFilename(), [&] { *error_ >> err; });
     image.makeReference(img);
     error.makeReference(err);
     return true;
 }
 
-void readStamp(sci::FitsIn& in, int ix, int iy, int r, sci::MArray<float, 2>& stamp) {
+void selectStamp(sci::FitsIn& in, int ix, int iy, int r) {
     util::Region region = in.getFullRegion();
     region.setRange(1, ix - r, ix + r);
     region.setRange(2, iy - r, iy + r);
     for (unsigned long d = 3; d <= region.dimensions(); ++d) region.setRange(d, 1, 1);
     in.setRegion(region);
+    in.openData();
+}
+
+void readStamp(sci::FitsIn& in, int ix, int iy, int r, sci::MArray<float, 2>& stamp) {
+    selectStamp(in, ix, iy, r);
     in >> stamp;
 }
 

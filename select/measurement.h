@@ -40,9 +40,13 @@ class StampReader {
     int naxis2_ = 0;
 };
 
-// Reads the (2r + 1)^2 pixels of in around (ix, iy) into a stamp indexed -r..r
-// (the first plane of images with more than two axes). The caller makes sure
-// that the box lies inside the image.
+// Sets the region of in to the (2r + 1)^2 pixels around (ix, iy) (the first
+// plane of images with more than two axes) and maps its bytes, so that a
+// region beyond the end of the file throws sci::FitsException before any
+// array is made for it. The caller makes sure that the box lies inside the image.
+void selectStamp(sci::FitsIn& in, int ix, int iy, int r);
+
+// Reads the region of selectStamp into a stamp indexed -r..r.
 void readStamp(sci::FitsIn& in, int ix, int iy, int r, sci::MArray<float, 2>& stamp);
 
 // Measures stars 1..taken of s (select_x, select_y; select_nchi and select_fwhm

@@ -366,6 +366,39 @@ TEST(BadInput, ShortOrMismatchedFilesFailAfterTheRowsWrittenSoFar) {
     }
 }
 
+// Headers that declare a billion pixels a side in a file of one record: the
+// stamps of a large boxlen or check radius lie beyond the end of the file,
+// which must be found before an array of that size is made.
+TEST(BadInput, HugeDeclaredImagesFailBeforeAnyHugeArray) {
+    Field const field;
+    std::string const huge = headerOnly(-32, {1000000000L, 1000000000L});
+    sci::writeFitsFile(field.dir.file("img.fits"), huge);
+    sci::writeFitsFile(field.dir.file("e.img.fits"), huge);
+    field.dir.write("cat.txt",
+                    "1 500000000 500000000 0 0 100 0 0.9\n2 600000000 600000000 0 0 200 0 0.9\n"
+                    "3 700000000 400000000 0 0 300 0 0.9\n");
+    struct Case {
+        std::vector<std::string> option;
+        std::string message;
+    };
+    std::vector<Case> const cases = {
+        {{"--boxlen", "100000000"},
+         "img.fits: region [400000000:600000000,400000000:600000000] of FITS file 'img.fits' "
+         "extends beyond the end of the file"},
+        // One subfield, so that the search visits candidates (star 1 first).
+        {{"-r", "100000000", "--nfields", "1,1"},
+         "img.fits: region [400000000:600000000,400000000:600000000] of FITS file 'img.fits' "
+         "extends beyond the end of the file"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.option[0]);
+        Outcome const r = run(field, withArgs(withArgs(baseArgs(), c.option), {"img.fits"}));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, failure(c.message));
+        EXPECT_EQ(r.table, kHeader);
+    }
+}
+
 // Odd but readable files give the ordinary result: a cube (its first plane is
 // read), an error image of bytes (BITPIX 8, the same values).
 TEST(BadInput, CubesAndByteErrorImagesReadLikeTheOrdinaryImages) {
