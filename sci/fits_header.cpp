@@ -51,6 +51,27 @@ bool holdsEnd(std::string const& record) {
     return false;
 }
 
+// Records mapped at a time while a file is searched for its END card.
+constexpr long kRecordsPerScan = 64;
+
+// True when some record of file from offset on (the last one possibly cut
+// short) holds an END card. Reads through a window of the file, so that no
+// memory grows with the file.
+bool endFollows(ReadOnlyFile const& file, long offset) {
+    FileWindow window;
+    std::string record;
+    for (; offset < file.size(); offset += kRecordLength) {
+        long const available = std::min<long>(kRecordLength, file.size() - offset);
+        if (!window.covers(offset, available))
+            window.map(file, offset,
+                       std::min<long>(kRecordsPerScan * kRecordLength, file.size() - offset));
+        record.assign(reinterpret_cast<char const*>(window.at(offset)),
+                      static_cast<size_t>(available));
+        if (holdsEnd(record)) return true;
+    }
+    return false;
+}
+
 // a * b for non-negative a, b; false on overflow of long.
 bool multiply(long a, long b, long& product) {
     return !__builtin_mul_overflow(a, b, &product);
@@ -91,6 +112,7 @@ void FitsHeader::readHeader(std::string const& filename, bool allJunk) {
         if (dataOffset_ == 0) throw FitsException(endMissing(filename));
         throw FitsException("no further extensions");
     }
+    long const firstRecord = dataOffset_;
     FileWindow window;
     std::string record;
     for (;;) {
@@ -110,6 +132,12 @@ void FitsHeader::readHeader(std::string const& filename, bool allJunk) {
             break;
         }
         dataOffset_ += consumed;
+        // After the first record (whose mandatory cards are checked first),
+        // a file without any END card ahead is refused at once: reading on
+        // would take the rest of the file, image data and all, card by card
+        // into the junk list.
+        if (dataOffset_ == firstRecord + kRecordLength && !endFollows(file, dataOffset_))
+            throw FitsException(endMissing(filename));
     }
     window.release();
     checkNaxis();

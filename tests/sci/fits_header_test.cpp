@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -234,6 +236,35 @@ TEST(FitsHeader, FilesThatEndTooEarlyOrAreNoFiles) {
     EXPECT_EQ("cannot open file '" + dir.file("missing.fits") + "' for reading",
               headerError(dir.file("missing.fits")));
     EXPECT_EQ("cannot read FITS file '/dev/null': not a regular file", headerError("/dev/null"));
+}
+
+// An image whose END card is damaged: without the search for END ahead, the
+// whole data segment was read card by card into the junk list (memory and a
+// warning for every binary "card" with "= " in columns 9-10, three times the
+// file's size for an 8192 x 8192 image).
+TEST(FitsHeader, FileWithoutEndIsRefusedBeforeItsDataIsParsed) {
+    testsupport::TempDir dir;
+    std::string const path = dir.file("noend.fits");
+    std::string bytes = sci::fitsHeaderBlock(imageCards(-32, {100, 100}), false);
+    // Data records full of "cards" that break the card grammar.
+    std::string const junk = sci::fitsRawCard("X\x01\x02     = '?");
+    for (int k = 0; k < 100 * 36; ++k) bytes += junk;
+    sci::writeFitsFile(path, bytes);
+    std::ostringstream warnings;
+    std::streambuf* const saved = std::cerr.rdbuf(warnings.rdbuf());
+    std::string const error = errorOf([&] { sci::FitsHeader(path, false, false); });
+    std::cerr.rdbuf(saved);
+    EXPECT_EQ(error, "FITS file '" + path + "' ends before the END card");
+    EXPECT_EQ(warnings.str().size(), 0u);  // no card of the data was parsed
+
+    // An END further on is still found: the records before it are read as cards.
+    bytes += sci::fitsHeaderBlock({}, true);
+    sci::writeFitsFile(path, bytes);
+    std::cerr.rdbuf(warnings.rdbuf());
+    std::string const found = errorOf([&] { sci::FitsHeader(path, false, false); });
+    std::cerr.rdbuf(saved);
+    EXPECT_EQ(found, "no exception");
+    EXPECT_NE(warnings.str(), "");
 }
 
 TEST(FitsHeader, HeaderOffsets) {
