@@ -31,6 +31,11 @@ static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<doubl
 // buffer until the whole line fits.
 constexpr size_t kChunkBytes = 256 * 1024;
 
+// The longest line a table may have, 128 MiB (no catalogue row comes near;
+// a file without line ends, such as a download preallocated with zeros, would
+// otherwise be read whole into memory, and the buffer doubled past it).
+constexpr size_t kMaxLineBytes = size_t(128) << 20;
+
 // The field splitter reads the line 32 bytes at a time, so the line buffer is
 // followed by this many readable bytes: a chunk may reach across a line end.
 constexpr size_t kChunkOfLine = 32;
@@ -62,6 +67,9 @@ std::string firstRowMessage(std::string const& name) {
 }
 std::string tooManyRowsMessage(std::string const& name) {
     return "Too many rows in file '" + name + "'!";
+}
+std::string lineTooLongMessage(std::string const& name) {
+    return "Line too long (128 MiB or more) in file '" + name + "'!";
 }
 
 // 16 bytes as one vector: compares work on all of them at once and give
@@ -281,6 +289,7 @@ class LineScanner {
             end_ = keep;
         }
         if (end_ == capacity_) {
+            if (capacity_ >= kMaxLineBytes) throw IOException(lineTooLongMessage(name_));
             std::unique_ptr<char[]> larger = allocate_(2 * capacity_);
             std::memcpy(larger.get(), buffer_.get(), end_);
             buffer_ = std::move(larger);

@@ -45,7 +45,8 @@ namespace sci {
 // count the rows at the first request); memory beyond the result is that
 // buffer, grown only for a line longer than it. A failing read throws "Cannot
 // read file '<name>'!"; more than INT_MAX rows throw "Too many rows in file
-// '<name>'!".
+// '<name>'!"; a line of 128 MiB (2^27 bytes) or more throws "Line too long
+// (128 MiB or more) in file '<name>'!".
 //
 // The reader keeps a row counter (the next data row a read returns, 1 after
 // opening): a request whose first row lies behind it starts again at row 1, so

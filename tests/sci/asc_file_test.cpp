@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <climits>
@@ -360,6 +361,24 @@ TEST(AscFile, LongLinesAndLastLineWithoutNewline) {
     EXPECT_EQ(table.readFloatColumn(2, 1, 1)(1), INFINITY);  // ten million 2s
     EXPECT_EQ(values(table.readIntColumn(3, 1, 1)), (std::vector<int>{3}));
     EXPECT_EQ(values(table.readIntColumn(3, 3, -1)), (std::vector<int>{9}));
+}
+
+// A file without line ends, such as a download preallocated with zeros, was
+// read whole into one line buffer (3.2 GB of memory for a file of 1.1 GB).
+// A line of 128 MiB or more is refused, the lines before it still count.
+TEST(AscFile, LineOf128MebibytesIsRefused) {
+    testsupport::TempDir dir;
+    std::string const path = dir.write("zeros.cat", "1 2 3\n");
+    constexpr off_t kLine = off_t(128) << 20;
+    ASSERT_EQ(truncate(path.c_str(), 6 + kLine), 0);  // the line of zeros reads as holes
+    AscFile table(path, 0, "#");
+    std::string const tooLong = "Line too long (128 MiB or more) in file '" + path + "'!";
+    EXPECT_EQ(messageOf([&] { table.rows(); }), tooLong);
+    EXPECT_EQ(messageOf([&] { table.readFloatColumn(1, 1, -1); }), tooLong);
+    // Just below the limit the line is a row: NUL bytes are text.
+    ASSERT_EQ(truncate(path.c_str(), 6 + kLine - 1024 * 1024), 0);
+    AscFile shorter(path, 0, "#");
+    EXPECT_EQ(shorter.rows(), 2);
 }
 
 TEST(AscFile, NulBytesAreOrdinaryText) {
