@@ -1,9 +1,12 @@
 #include "select/selection.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <vector>
 
 #include "sci/exceptions.h"
 #include "sci/fits_in.h"
@@ -63,6 +66,26 @@ void checkGridFits(selection::PixelBox const& field, Parameter const& P) {
                                std::to_string(width) + " x " + std::to_string(height) + ")");
 }
 
+// True when a and b name the same existing file (one device and inode).
+bool sameFile(std::string const& a, std::string const& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// The output table is truncated before anything is read, so an output that
+// names one of the run's inputs would destroy it: such a run fails first.
+void checkOutputIsNoInput(Parameter const& P, std::string const& image,
+                          std::list<std::string> const& files) {
+    std::vector<std::string> inputs = {P.input, P.variables, image};
+    inputs.insert(inputs.end(), files.begin(), files.end());
+    for (std::string const& input : inputs)
+        if (!input.empty() && sameFile(P.output, input))
+            throw sci::IOException("output table '" + P.output + "' is the input file '" + input +
+                                   "'; it would be overwritten");
+}
+
 // A table that could not be written (a full disk, a device that refuses
 // writes) fails the run rather than leaving a short table behind a success.
 void checkTableWritten(std::ofstream& table, std::string const& output) {
@@ -77,11 +100,12 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
 
     // The table is created before anything is read, so a run that stops early
     // still leaves it behind with the rows written so far.
+    std::string const image = !P.image.empty() ? P.image : files.empty() ? "" : files.front();
+    checkOutputIsNoInput(P, image, files);
     std::ofstream table(P.output, std::ios::out | std::ios::trunc);
     if (!table) throw sci::IOException("cannot open file '" + P.output + "' for writing");
     writeTableHeader(table, P.id_column, P.flag_column, P.number);
 
-    std::string const image = !P.image.empty() ? P.image : files.empty() ? "" : files.front();
     Catalogue const cat = readCatalogue(P, image, out, err);
     std::vector<float> const sortedFlux =
         selection::sortedParticipatingFlux(cat.x, cat.y, cat.flux);

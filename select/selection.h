@@ -13,7 +13,8 @@
 // (truncated) first, so a run that stops early leaves the rows of the finished
 // subfields in it. Failures are thrown: sci::IOException for a table that
 // cannot be read or written ("cannot open file '<output>' for writing",
-// "cannot write to file '<output>'"); sci::FitsException (or, for a
+// "cannot write to file '<output>'", or when the output is one of the input
+// files, which the run would overwrite); sci::FitsException (or, for a
 // projection that cannot be inverted, sci::LinearAlgebraException) for a FITS
 // file that cannot be read, with the message "<file>: <reason>"
 // (select/file_errors.h); util::UException for an nfields grid finer than the

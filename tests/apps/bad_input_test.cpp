@@ -501,6 +501,27 @@ TEST(BadInput, BrokenTablesAndOutputsFailNamingTheFile) {
         EXPECT_EQ(r.table, c.table);
     }
 
+    // An output that is one of the run's inputs fails the run and is left as it was.
+    struct InputCase {
+        std::string output;
+        std::string file;
+        std::string bytes;
+    };
+    std::vector<InputCase> const inputCases = {
+        {"cat.txt", "cat.txt", catalogueText()},
+        {"./img.fits", "img.fits", kImageBytes},
+    };
+    for (InputCase const& c : inputCases) {
+        SCOPED_TRACE(c.output);
+        field.dir.write("cat.txt", catalogueText());
+        RunResult const r = testsupport::runProgram(
+            PSFPICK_EXE, withArgs(baseArgs(), {"-o", c.output, "img.fits"}), field.dir.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, failure("output table '" + c.output + "' is the input file '" + c.file +
+                                 "'; it would be overwritten"));
+        EXPECT_EQ(readFile(field.dir.file(c.file)), c.bytes);
+    }
+
     // A device that takes no data: the run must not end as if the table were written.
     field.dir.write("cat.txt", catalogueText());
     RunResult const full = testsupport::runProgram(
