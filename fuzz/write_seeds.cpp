@@ -158,6 +158,10 @@ void fileSeeds() {
          sci::fitsHeaderBlock(primary) + sci::fitsHeaderBlock(ext) + sci::fitsDataBlock(v, -32));
     std::string const whole = image(-32, nx, ny, v);
     seed("fits_file", "truncated_data", whole.substr(0, 2880 + 100));
+    // A header whose END is missing, followed by its data.
+    seed("fits_file", "no_end",
+         sci::fitsHeaderBlock(sci::fitsImageCards(-32, {nx, ny}), false) +
+             sci::fitsDataBlock(v, -32));
 }
 
 void tableSeeds() {
@@ -211,6 +215,15 @@ void runSeeds() {
              img + sep + errImg);
     seed("run", "pass_through", "-n\n0\n--flag_column\n7\n--id_column\n0\n-v\n1" + sep + cat);
     seed("run", "no_image", "-n\n1\n--min_thresh\n0\n--nfields\n3,3" + sep + cat);
+    // An image of a billion pixels a side in one header record, with large
+    // stamps: the stamps lie beyond the end of the file.
+    std::string const huge =
+        sci::fitsHeaderBlock(sci::fitsImageCards(-32, {1000000000L, 1000000000L}));
+    seed("run", "huge_image",
+         "-r\n100000000\n--boxlen\n100000000\n--nfields\n1,1\n--min_thresh\n0" + sep +
+             "1 500000000 500000000 0 0 100\n2 600000000 600000000 0 0 200\n"
+             "3 700000000 400000000 0 0 300\n" +
+             sep + sep + huge);
 }
 
 }  // namespace
