@@ -12,7 +12,9 @@
 namespace sci {
 
 ReadOnlyFile::ReadOnlyFile(std::string const& filename) : name_(filename) {
-    fd_ = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK keeps the open of a named pipe from waiting for a writer
+    // for ever; such a file is then refused as no regular file.
+    fd_ = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw FitsException("cannot open file '" + filename + "' for reading");
     struct stat status {};
     if (::fstat(fd_, &status) != 0) {

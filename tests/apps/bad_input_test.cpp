@@ -340,6 +340,7 @@ TEST(BadInput, ShortOrMismatchedFilesFailAfterTheRowsWrittenSoFar) {
     sci::writeFitsFile(field.dir.file("small.fits"),
                        fitsBytes(-32, {16, 16}, std::vector<double>(16 * 16, 1.0), {}));
     sci::writeFitsFile(field.dir.file("other.fits"), kImageBytes);
+    ASSERT_EQ(mkfifo(field.dir.file("pipe.fits").c_str(), 0600), 0);
     struct ArgsCase {
         char const* name;
         std::vector<std::string> files;
@@ -350,6 +351,9 @@ TEST(BadInput, ShortOrMismatchedFilesFailAfterTheRowsWrittenSoFar) {
          {"other.fits"},
          "e.other.fits: cannot open file 'e.other.fits' for reading"},
         {"image a directory", {"adir"}, "adir: cannot read FITS file 'adir': it is a directory"},
+        {"image a named pipe without a writer",
+         {"pipe.fits"},
+         "pipe.fits: cannot read FITS file 'pipe.fits': not a regular file"},
         {"file argument a directory",
          {"-r", "1", "img.fits", "adir"},
          "adir: cannot read FITS file 'adir': it is a directory"},

@@ -5,6 +5,7 @@
 #include "sci/fits_header.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <iostream>
 #include <sstream>
@@ -236,6 +237,10 @@ TEST(FitsHeader, FilesThatEndTooEarlyOrAreNoFiles) {
     EXPECT_EQ("cannot open file '" + dir.file("missing.fits") + "' for reading",
               headerError(dir.file("missing.fits")));
     EXPECT_EQ("cannot read FITS file '/dev/null': not a regular file", headerError("/dev/null"));
+    // A named pipe without a writer: refused at once (opening it used to wait for ever).
+    std::string const pipe = dir.file("pipe.fits");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ("cannot read FITS file '" + pipe + "': not a regular file", headerError(pipe));
 }
 
 // An image whose END card is damaged: without the search for END ahead, the
