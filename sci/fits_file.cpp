@@ -15,17 +15,19 @@ ReadOnlyFile::ReadOnlyFile(std::string const& filename) : name_(filename) {
     // O_NONBLOCK keeps the open of a named pipe from waiting for a writer
     // for ever; such a file is then refused as no regular file.
     fd_ = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) throw FitsException("cannot open file '" + filename + "' for reading");
+    if (fd_ < 0) throw FitsException("cannot open file '" + filename + "' for reading", filename);
     struct stat status {};
     if (::fstat(fd_, &status) != 0) {
         ::close(fd_);
-        throw FitsException("cannot open file '" + filename + "' for reading");
+        throw FitsException("cannot open file '" + filename + "' for reading", filename);
     }
     if (!S_ISREG(status.st_mode)) {
         ::close(fd_);
         if (S_ISDIR(status.st_mode))
-            throw FitsException("cannot read FITS file '" + filename + "': it is a directory");
-        throw FitsException("cannot read FITS file '" + filename + "': not a regular file");
+            throw FitsException("cannot read FITS file '" + filename + "': it is a directory",
+                                filename);
+        throw FitsException("cannot read FITS file '" + filename + "': not a regular file",
+                            filename);
     }
     size_ = static_cast<long>(status.st_size);
 }
@@ -43,14 +45,15 @@ void FileWindow::map(ReadOnlyFile const& file, long offset, long length) {
     release();
     if (offset < 0 || length <= 0 || offset > file.size() || length > file.size() - offset)
         throw FitsException("cannot map bytes " + std::to_string(offset) + " to " +
-                            std::to_string(offset + length) + " of FITS file '" + file.name() +
-                            "' (" + std::to_string(file.size()) + " bytes)");
+                                std::to_string(offset + length) + " of FITS file '" + file.name() +
+                                "' (" + std::to_string(file.size()) + " bytes)",
+                            file.name());
     long const start = offset - offset % pageSize();
     size_t const bytes = static_cast<size_t>(length + (offset - start));
     void* address = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, file.descriptor(),
                            static_cast<off_t>(start));
     if (address == MAP_FAILED)
-        throw FitsException("cannot map file '" + file.name() + "' for reading");
+        throw FitsException("cannot map file '" + file.name() + "' for reading", file.name());
     map_ = static_cast<unsigned char*>(address);
     mapLength_ = bytes;
     mapOffset_ = start;

@@ -106,17 +106,18 @@ void FitsHeader::readHeader(std::string const& filename, bool allJunk) {
     ReadOnlyFile const file(filename);
     if (dataOffset_ < 0)
         throw FitsException("invalid header offset " + std::to_string(dataOffset_) +
-                            " in FITS file '" + filename + "'");
+                                " in FITS file '" + filename + "'",
+                            filename);
     if (dataOffset_ >= file.size()) {
         // An empty file has no primary header at all.
-        if (dataOffset_ == 0) throw FitsException(endMissing(filename));
+        if (dataOffset_ == 0) throw FitsException(endMissing(filename), filename);
         throw FitsException("no further extensions");
     }
     long const firstRecord = dataOffset_;
     FileWindow window;
     std::string record;
     for (;;) {
-        if (dataOffset_ >= file.size()) throw FitsException(endMissing(filename));
+        if (dataOffset_ >= file.size()) throw FitsException(endMissing(filename), filename);
         // The last record of a file cut short counts only when it holds the
         // END card; it is then padded with blanks.
         long const available = std::min<long>(kRecordLength, file.size() - dataOffset_);
@@ -124,7 +125,7 @@ void FitsHeader::readHeader(std::string const& filename, bool allJunk) {
         record.assign(reinterpret_cast<char const*>(window.at(dataOffset_)),
                       static_cast<size_t>(available));
         if (available < kRecordLength && !holdsEnd(record))
-            throw FitsException(endMissing(filename));
+            throw FitsException(endMissing(filename), filename);
         record.resize(kRecordLength, ' ');
         int const consumed = parseRecord(record, allJunk);
         if (consumed == 0) {
@@ -137,7 +138,7 @@ void FitsHeader::readHeader(std::string const& filename, bool allJunk) {
         // would take the rest of the file, image data and all, card by card
         // into the junk list.
         if (dataOffset_ == firstRecord + kRecordLength && !endFollows(file, dataOffset_))
-            throw FitsException(endMissing(filename));
+            throw FitsException(endMissing(filename), filename);
     }
     window.release();
     checkNaxis();
@@ -256,9 +257,9 @@ void FitsHeader::checkNaxis() {
         dataLength_ = 0;
         return;
     }
-    auto fail = [this](std::string const& text) {
+    auto fail = [this](std::string const& text, std::string const& file = std::string()) {
         naxisList_.clear();
-        throw FitsException(text);
+        throw FitsException(text, file);
     };
     // Computed in 64 bits with overflow checks: no product may wrap.
     long elements = 1;
@@ -271,10 +272,11 @@ void FitsHeader::checkNaxis() {
         if (value < 1) fail("invalid or insane NAXIS setting (NAXIS negative or 0)");
         if (value > INT_MAX)
             fail("invalid or insane NAXIS setting (NAXIS" + std::to_string(k) + " above " +
-                 std::to_string(INT_MAX) + ") in FITS file '" + headerFile_ + "'");
+                     std::to_string(INT_MAX) + ") in FITS file '" + headerFile_ + "'",
+                 headerFile_);
         naxisValues_.push_back(static_cast<int>(value));
         if (!multiply(elements, value, elements))
-            fail("data segment of FITS file '" + headerFile_ + "' is too large");
+            fail("data segment of FITS file '" + headerFile_ + "' is too large", headerFile_);
         ++k;
     }
     if (naxisValues_.size() != static_cast<size_t>(naxis_))
@@ -283,7 +285,7 @@ void FitsHeader::checkNaxis() {
     if (__builtin_add_overflow(elements, static_cast<long>(pcount_), &length) ||
         !multiply(length, bytpix_, length) || !multiply(length, gcount_, length) ||
         __builtin_add_overflow(dataOffset_, length, &elements))
-        fail("data segment of FITS file '" + headerFile_ + "' is too large");
+        fail("data segment of FITS file '" + headerFile_ + "' is too large", headerFile_);
     dataLength_ = length;
 }
 

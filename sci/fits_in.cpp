@@ -124,9 +124,11 @@ void FitsIn::ensureMapped_(long fileOffset, long length, bool region) {
     if (fileOffset > file.size() || length > file.size() - fileOffset) {
         if (region)
             throw FitsException("region " + region_->toString() + " of FITS file '" + filename_ +
-                                "' extends beyond the end of the file");
-        throw FitsException("data segment of FITS file '" + filename_ +
-                            "' extends beyond the end of the file");
+                                    "' extends beyond the end of the file",
+                                filename_);
+        throw FitsException(
+            "data segment of FITS file '" + filename_ + "' extends beyond the end of the file",
+            filename_);
     }
     window_.map(file, fileOffset, length);
 }
@@ -191,8 +193,9 @@ MArray<float, 2> getFitsMArray(FitsIn& in) {
     if (lengths.size() != 2) throw FitsException(kNoSuchArray);
     // A primary header with GCOUNT = 0 holds fewer elements than its axes.
     if (!in.hasRegion() && in.getDataElements() < lengths[0] * lengths[1])
-        throw FitsException("data segment of FITS file '" + in.getFilename() +
-                            "' is shorter than its image");
+        throw FitsException(
+            "data segment of FITS file '" + in.getFilename() + "' is shorter than its image",
+            in.getFilename());
     std::unique_ptr<float[]> buffer = in.getDataArray(0.0f);
     return MArray<float, 2>::adopt(buffer.release(), lengths[0], lengths[1]);
 }
@@ -234,8 +237,9 @@ void insertFitsMArray(MArray<float, 2>& a, FitsIn& in) {
 
     if (!in.hasRegion()) {
         if (in.getDataElements() < a.size())
-            throw FitsException("data segment of FITS file '" + in.getFilename() +
-                                "' is shorter than its image");
+            throw FitsException(
+                "data segment of FITS file '" + in.getFilename() + "' is shorter than its image",
+                in.getFilename());
         auto it = a.begin();
         in.readDataArray(it, a.end());
         return;
@@ -254,7 +258,8 @@ void insertFitsMArray(MArray<float, 2>& a, FitsIn& in) {
         long const l2 = r.getLength(2);
         if (!planar || l1 > a.length(1) || l2 > a.length(2))
             throw FitsException("region " + r.toString() + " of FITS file '" + in.getFilename() +
-                                "' does not fit into the array");
+                                    "' does not fit into the array",
+                                in.getFilename());
         a = 0.0f;
         bool const inside = r.getStart(1) >= a.base(1) && r.getEnd(1) <= a.last(1) &&
                             r.getStart(2) >= a.base(2) && r.getEnd(2) <= a.last(2);

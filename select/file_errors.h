@@ -3,9 +3,10 @@
 // SIMPLE"), a missing keyword ("cannot find keyword 'CRVAL1  '") or a
 // projection that cannot be inverted do not say which file they are about,
 // and the run reads several files; so every place where the run opens or
-// reads a given file passes the failure on as
+// reads a given file passes such a failure on as
 //     <file>: <original message>
-// with the original text intact and the exception's type unchanged.
+// with the original text intact and the exception's type unchanged. Messages
+// that name their file already (sci::FitsException::file()) pass unchanged.
 #pragma once
 
 #include <string>
@@ -17,13 +18,15 @@ std::string fileMessage(std::string const& file, char const* message);
 
 // Runs read() and returns what it returns; a sci::FitsException or
 // sci::LinearAlgebraException (sci::SingularMatrixException kept apart) that
-// it throws is thrown again with the message fileMessage(file, what()).
+// it throws is thrown again with the message fileMessage(file, what()), unless
+// it is a FitsException whose message names its file already.
 template <class Read>
 auto namingFile(std::string const& file, Read&& read) -> decltype(read()) {
     try {
         return read();
     } catch (sci::FitsException const& e) {
-        throw sci::FitsException(fileMessage(file, e.what()));
+        if (!e.file().empty()) throw;
+        throw sci::FitsException(fileMessage(file, e.what()), file);
     } catch (sci::SingularMatrixException const& e) {
         throw sci::SingularMatrixException(fileMessage(file, e.what()));
     } catch (sci::LinearAlgebraException const& e) {

@@ -240,9 +240,9 @@ TEST(BadInput, DamagedImagesFailNamingTheFile) {
     Field const field;
     std::vector<ImageCase> const cases = {
         {"header cut before END", kImageBytes.substr(0, 400),
-         "img.fits: FITS file 'img.fits' ends before the END card"},
+         "FITS file 'img.fits' ends before the END card"},
         {"header without END", headerOnly(-32, {kSize, kSize}, false),
-         "img.fits: FITS file 'img.fits' ends before the END card"},
+         "FITS file 'img.fits' ends before the END card"},
         {"BITPIX 24", headerOnly(24, {kSize, kSize}),
          "img.fits: FITS file has invalid BITPIX (not 8, 16, 32, -32 , -64)"},
         {"NAXIS1 0", headerOnly(-32, {0, kSize}),
@@ -250,10 +250,10 @@ TEST(BadInput, DamagedImagesFailNamingTheFile) {
         {"NAXIS2 negative", headerOnly(-32, {kSize, -kSize}),
          "img.fits: invalid or insane NAXIS setting (NAXIS negative or 0)"},
         {"NAXIS1 beyond int", headerOnly(-32, {4294967296L, kSize}),
-         "img.fits: invalid or insane NAXIS setting (NAXIS1 above 2147483647) in FITS file "
+         "invalid or insane NAXIS setting (NAXIS1 above 2147483647) in FITS file "
          "'img.fits'"},
         {"data segment beyond any address", headerOnly(-64, {2147483647L, 2147483647L}),
-         "img.fits: data segment of FITS file 'img.fits' is too large"},
+         "data segment of FITS file 'img.fits' is too large"},
         {"NAXIS 1", headerOnly(-32, {kSize}), "img.fits: cannot find keyword 'NAXIS2  '"},
         {"no projection", fitsBytes(-32, {kSize, kSize}, fieldPixels(), {}),
          "img.fits: cannot find keyword 'CDELT1  '"},
@@ -303,11 +303,11 @@ TEST(BadInput, ShortOrMismatchedFilesFailAfterTheRowsWrittenSoFar) {
     };
     std::vector<Case> const cases = {
         {"image cut at the end of its header", "img.fits", kImageBytes.substr(0, kHeaderBytes),
-         "img.fits: region [11:21,11:21] of FITS file 'img.fits' extends beyond the end of the "
+         "region [11:21,11:21] of FITS file 'img.fits' extends beyond the end of the "
          "file",
          kHeader},
         {"image cut inside its data", "img.fits", firstRows(kImageBytes, 40),
-         "img.fits: region [42:52,43:53] of FITS file 'img.fits' extends beyond the end of the "
+         "region [42:52,43:53] of FITS file 'img.fits' extends beyond the end of the "
          "file",
          lowerHalf},
         {"image of 10^9 x 10^9 pixels without data", "img.fits",
@@ -316,7 +316,7 @@ TEST(BadInput, ShortOrMismatchedFilesFailAfterTheRowsWrittenSoFar) {
          "1000000000",
          kHeader},
         {"error image cut inside its data", "e.img.fits", firstRows(errorBytes, 40),
-         "e.img.fits: region [42:52,43:53] of FITS file 'e.img.fits' extends beyond the end of "
+         "region [42:52,43:53] of FITS file 'e.img.fits' extends beyond the end of "
          "the file",
          lowerHalf},
         {"error image of another size", "e.img.fits",
@@ -348,16 +348,14 @@ TEST(BadInput, ShortOrMismatchedFilesFailAfterTheRowsWrittenSoFar) {
         std::string message;
     };
     std::vector<ArgsCase> const argsCases = {
-        {"error image missing",
-         {"other.fits"},
-         "e.other.fits: cannot open file 'e.other.fits' for reading"},
-        {"image a directory", {"adir"}, "adir: cannot read FITS file 'adir': it is a directory"},
+        {"error image missing", {"other.fits"}, "cannot open file 'e.other.fits' for reading"},
+        {"image a directory", {"adir"}, "cannot read FITS file 'adir': it is a directory"},
         {"image a named pipe without a writer",
          {"pipe.fits"},
-         "pipe.fits: cannot read FITS file 'pipe.fits': not a regular file"},
+         "cannot read FITS file 'pipe.fits': not a regular file"},
         {"file argument a directory",
          {"-r", "1", "img.fits", "adir"},
-         "adir: cannot read FITS file 'adir': it is a directory"},
+         "cannot read FITS file 'adir': it is a directory"},
         {"file argument smaller than the image",
          {"-r", "1", "img.fits", "small.fits"},
          "small.fits: request for illegal region:\n[15:17,15:17] is no subarray of [1:16,1:16]"},
@@ -388,11 +386,11 @@ TEST(BadInput, HugeDeclaredImagesFailBeforeAnyHugeArray) {
     };
     std::vector<Case> const cases = {
         {{"--boxlen", "100000000"},
-         "img.fits: region [400000000:600000000,400000000:600000000] of FITS file 'img.fits' "
+         "region [400000000:600000000,400000000:600000000] of FITS file 'img.fits' "
          "extends beyond the end of the file"},
         // One subfield, so that the search visits candidates (star 1 first).
         {{"-r", "100000000", "--nfields", "1,1"},
-         "img.fits: region [400000000:600000000,400000000:600000000] of FITS file 'img.fits' "
+         "region [400000000:600000000,400000000:600000000] of FITS file 'img.fits' "
          "extends beyond the end of the file"},
     };
     for (Case const& c : cases) {

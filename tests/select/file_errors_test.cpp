@@ -16,6 +16,14 @@ TEST(NamingFile, PutsTheFileBeforeTheMessageAndKeepsTheType) {
                   namingFile("img.fits", [] { throw sci::FitsException("FITS file not SIMPLE"); });
               }),
               "img.fits: FITS file not SIMPLE");
+    // A message that names its file already passes unchanged.
+    EXPECT_EQ(messageOf<sci::FitsException>([] {
+                  namingFile("img.fits", [] {
+                      throw sci::FitsException("FITS file 'img.fits' ends before the END card",
+                                               "img.fits");
+                  });
+              }),
+              "FITS file 'img.fits' ends before the END card");
     // The singular matrix stays a SingularMatrixException, the base stays the base.
     EXPECT_EQ(messageOf<sci::SingularMatrixException>([] {
                   namingFile("a/b.fits", [] {
