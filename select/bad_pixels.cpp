@@ -6,11 +6,13 @@
 #include "select/measurement.h"
 
 BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2)
-    : r_(r), naxis1_(naxis1), naxis2_(naxis2) {
-    if (r_ == 0) return;
-    for (std::string const& name : files)
+    : names_(files), r_(r), naxis1_(naxis1), naxis2_(naxis2) {}
+
+void BadPixelCheck::open_() {
+    for (std::string const& name : names_)
         files_.push_back(namingFile(
             name, [&name] { return std::make_unique<sci::FitsIn>(name, false, false); }));
+    names_.clear();
 }
 
 bool BadPixelCheck::passes(float x, float y) {
@@ -24,6 +26,7 @@ bool BadPixelCheck::passes(float x, float y) {
         return false;
     int const ix = static_cast<int>(fx);
     int const iy = static_cast<int>(fy);
+    if (files_.empty()) open_();
 
     double const limit = r * (r - 1.0);  // r (r - 1), compared in double
     bool bad = false;

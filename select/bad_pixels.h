@@ -12,11 +12,12 @@
 
 class BadPixelCheck {
   public:
-    // files: every FITS file to search, each opened once here (its header is
-    // read now, its pixels per candidate); r: the check radius (0 = no check);
-    // naxis1, naxis2: the size of the image, which bounds the candidates.
-    // A file that cannot be read throws sci::FitsException "<file>: <reason>",
-    // here or in passes() (select/file_errors.h).
+    // files: every FITS file to search, each opened once, when the first
+    // candidate reaches the pixel test (so a run that never tests a candidate
+    // never opens them), its pixels then read per candidate; r: the check
+    // radius (0 = no check); naxis1, naxis2: the size of the image, which
+    // bounds the candidates. A file that cannot be read throws
+    // sci::FitsException naming it (select/file_errors.h) from passes().
     BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2);
 
     // True when the candidate at (x, y) passes: r = 0; or, with ix = trunc(x + 0.5)
@@ -27,6 +28,9 @@ class BadPixelCheck {
     bool passes(float x, float y);
 
   private:
+    void open_();
+
+    std::list<std::string> names_;
     int r_;
     long naxis1_, naxis2_;
     std::vector<std::unique_ptr<sci::FitsIn>> files_;

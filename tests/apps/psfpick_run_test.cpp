@@ -301,3 +301,27 @@ TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
+    TempDir dir;
+    writeField(dir);
+    // Only the brightest star is a candidate: no subfield has two accepted
+    // rows, no candidate is tested, and the missing file is never needed.
+    std::vector<std::string> const quiet = {
+        "-i", "cat.txt", "-o", "out.tbl", "--nfields", "2,2", "--min_thresh", "0.99",
+        "--max_thresh", "1.1", "-r", "2", "field/img.fits", "missing.fits"};
+    RunResult const untested = run(quiet, dir);
+    EXPECT_EQ(untested.status, 0) << untested.err;
+    EXPECT_EQ(untested.err, "");
+
+    std::vector<std::string> args = selectionArgs();
+    for (char const* a : {"-r", "2", "field/img.fits", "missing.fits"}) args.push_back(a);
+    RunResult const tested = run(args, dir);
+    EXPECT_EQ(tested.status, 1);
+    EXPECT_EQ(tested.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
+    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader);
+}
+
+}  // namespace
