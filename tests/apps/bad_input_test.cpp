@@ -17,6 +17,7 @@
 
 #include "sci/fits_writer.h"
 #include "tests/support/process.h"
+#include "tests/support/synthetic_field.h"
 #include "tests/support/temp_dir.h"
 
 using testsupport::readFile;
@@ -31,12 +32,8 @@ constexpr double kBeta = 2.9;        // Moffat index of every star
 constexpr double kNoiseSigma = 1.0;  // Gaussian noise, also the value of the error image
 constexpr int kHeaderBytes = 2880;   // one header record holds every card written here
 
-struct Star {
-    int id;
-    double x, y, flux;
-    int flag;
-    double classStar;
-};
+using testsupport::FieldStar;
+using Star = FieldStar;
 
 // Two bright stars in each half of the field (nfields 1,2 cuts it at y = 32),
 // a faint one and one that fails the stellarity test; all far from the edges.
@@ -45,20 +42,7 @@ std::vector<Star> const kStars = {
     {3, 20.6, 46.3, 22000, 0, 0.95}, {4, 47.4, 48.5, 19000, 0, 0.95},
     {5, 32.0, 33.0, 300, 0, 0.95},   {6, 8.5, 56.5, 15000, 0, 0.10},
 };
-
-// Deterministic Gaussian noise: a 64-bit LCG and the Box-Muller transform.
-class Noise {
-  public:
-    double next() {
-        double const u1 = (static_cast<double>(step_() >> 11) + 1.0) / 9007199254740993.0;
-        double const u2 = static_cast<double>(step_() >> 11) / 9007199254740992.0;
-        return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
-    }
-
-  private:
-    uint64_t step_() { return state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL; }
-    uint64_t state_ = 19700101;
-};
+constexpr uint64_t kNoiseSeed = 19700101;
 
 std::string numberCard(char const* key, double v) {
     char text[81];
@@ -67,28 +51,13 @@ std::string numberCard(char const* key, double v) {
 }
 
 std::vector<std::string> wcsCards() {
-    return {"CTYPE1  = 'RA---TAN'",     "CTYPE2  = 'DEC--TAN'",     numberCard("CRVAL1", 150.0),
-            numberCard("CRVAL2", 30.0), numberCard("CRPIX1", 32.0), numberCard("CRPIX2", 32.0),
-            numberCard("CD1_1", -1e-4), numberCard("CD2_2", 1e-4)};
+    return testsupport::tanCards(150.0, 30.0, 32.0, 1e-4);
 }
 
-// Pixel (x, y) of the field at pixels[(y - 1) * kSize + (x - 1)]: Moffat stars
-// (FWHM = 2 alpha sqrt(2^(1/beta) - 1), total flux = A pi alpha^2 / (beta - 1))
-// on noise of kNoiseSigma, sky subtracted.
+// Moffat stars on noise of kNoiseSigma, sky subtracted.
 std::vector<double> fieldPixels() {
-    double const alpha = kFwhm / (2.0 * std::sqrt(std::pow(2.0, 1.0 / kBeta) - 1.0));
-    std::vector<double> pixels;
-    Noise noise;
-    for (int y = 1; y <= kSize; ++y)
-        for (int x = 1; x <= kSize; ++x) {
-            double v = kNoiseSigma * noise.next();
-            for (Star const& s : kStars) {
-                double const r2 = ((x - s.x) * (x - s.x) + (y - s.y) * (y - s.y)) / (alpha * alpha);
-                v += s.flux * (kBeta - 1.0) / (M_PI * alpha * alpha) * std::pow(1.0 + r2, -kBeta);
-            }
-            pixels.push_back(static_cast<float>(v));
-        }
-    return pixels;
+    return testsupport::moffatField(kSize, kSize, kStars, kFwhm, kBeta, kNoiseSigma, 0.0,
+                                    kNoiseSeed);
 }
 
 // The bytes of a FITS image with the given mandatory axes and cards, and data
@@ -102,17 +71,8 @@ std::string fitsBytes(int bitpix, std::vector<long> const& axes, std::vector<dou
 
 std::string const kImageBytes = fitsBytes(-32, {kSize, kSize}, fieldPixels());
 
-std::string catalogueRow(Star const& s) {
-    char row[160];
-    std::snprintf(row, sizeof row, "%d %.1f %.1f 0 0 %.1f %d %.2f\n", s.id, s.x, s.y, s.flux,
-                  s.flag, s.classStar);
-    return row;
-}
-
 std::string catalogueText() {
-    std::string text = "# id x y RA DEC flux flags class_star\n";
-    for (Star const& s : kStars) text += catalogueRow(s);
-    return text;
+    return testsupport::catalogueText(kStars);
 }
 
 // A field in a fresh directory: img.fits, e.img.fits (kNoiseSigma everywhere)

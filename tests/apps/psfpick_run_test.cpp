@@ -12,6 +12,7 @@
 #include "sci/ccs_tan.h"
 #include "sci/fits_writer.h"
 #include "tests/support/process.h"
+#include "tests/support/synthetic_field.h"
 #include "tests/support/temp_dir.h"
 
 using testsupport::readFile;
@@ -27,12 +28,8 @@ constexpr double kNoiseSigma = 1.0;  // Gaussian noise, also the error image
 // World coordinates of the field: CD matrix without rotation.
 constexpr double kCrval1 = 150.0, kCrval2 = 30.0, kCrpix = 60.0, kScale = 1e-4;
 
-struct Star {
-    int id;
-    double x, y, flux;
-    int flag;
-    double classStar;
-};
+using testsupport::FieldStar;
+using Star = FieldStar;
 
 // Ten stars over 2 x 2 subfields of 60 pixels (see the expectations below).
 std::vector<Star> const kStars = {
@@ -42,63 +39,22 @@ std::vector<Star> const kStars = {
     {7, 110.2, 115.3, 16000, 0, 0.95}, {8, 90.6, 80.4, 15000, 4, 0.95},
     {9, 95.3, 95.8, 23000, 0, 0.95},   {10, 50.0, 48.0, 500, 0, 0.95},
 };
+constexpr uint64_t kNoiseSeed = 20141402;
 
-// Deterministic Gaussian noise: a 64-bit LCG and the Box-Muller transform.
-class Noise {
-  public:
-    double next() {
-        double const u1 = (static_cast<double>(step_() >> 11) + 1.0) / 9007199254740993.0;
-        double const u2 = static_cast<double>(step_() >> 11) / 9007199254740992.0;
-        return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
-    }
-
-  private:
-    uint64_t step_() { return state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL; }
-    uint64_t state_ = 20141402;
-};
-
-std::vector<std::string> wcsCards() {
-    auto card = [](char const* key, double v) {
-        char text[81];
-        std::snprintf(text, sizeof text, "%-8s= %20.12G", key, v);
-        return std::string(text);
-    };
-    return {"CTYPE1  = 'RA---TAN'",  "CTYPE2  = 'DEC--TAN'", card("CRVAL1", kCrval1),
-            card("CRVAL2", kCrval2), card("CRPIX1", kCrpix), card("CRPIX2", kCrpix),
-            card("CD1_1", -kScale),  card("CD2_2", kScale)};
-}
-
-// Writes <dir>/field/img.fits, <dir>/field/e.img.fits and <dir>/cat.txt.
-// sky is added to every pixel of the image (0 for a sky-subtracted image).
+// Writes <dir>/field/img.fits, <dir>/field/e.img.fits (errorRows rows) and
+// <dir>/cat.txt. sky is added to every pixel of the image (0 for a
+// sky-subtracted image).
 void writeField(TempDir const& dir, double sky = 0.0, int errorRows = kSize) {
     std::filesystem::create_directory(dir.file("field"));
-    // Moffat profile I(r) = A (1 + (r/alpha)^2)^-beta, FWHM = 2 alpha sqrt(2^(1/beta) - 1),
-    // total flux = A pi alpha^2 / (beta - 1).
-    double const alpha = kFwhm / (2.0 * std::sqrt(std::pow(2.0, 1.0 / kBeta) - 1.0));
-    sci::MArray<float, 2> image(kSize, kSize), error(kSize, errorRows);
-    Noise noise;
-    for (int j = 1; j <= kSize; ++j)
-        for (int i = 1; i <= kSize; ++i) {
-            double v = sky + kNoiseSigma * noise.next();
-            for (Star const& s : kStars) {
-                double const r2 = ((i - s.x) * (i - s.x) + (j - s.y) * (j - s.y)) / (alpha * alpha);
-                double const amplitude = s.flux * (kBeta - 1.0) / (M_PI * alpha * alpha);
-                v += amplitude * std::pow(1.0 + r2, -kBeta);
-            }
-            image(i, j) = static_cast<float>(v);
-        }
-    error = static_cast<float>(kNoiseSigma);
-    sci::writeFitsImage(dir.file("field/img.fits"), image, -32, 1.0, 0.0, wcsCards());
-    sci::writeFitsImage(dir.file("field/e.img.fits"), error, -32, 1.0, 0.0, wcsCards());
-
-    std::string text = "# id x y RA DEC flux flags class_star\n";
-    for (Star const& s : kStars) {
-        char row[160];
-        std::snprintf(row, sizeof row, "%d %.1f %.1f 0 0 %.1f %d %.2f\n", s.id, s.x, s.y, s.flux,
-                      s.flag, s.classStar);
-        text += row;
-    }
-    dir.write("cat.txt", text);
+    std::vector<std::string> const cards = testsupport::tanCards(kCrval1, kCrval2, kCrpix, kScale);
+    sci::writeFitsImage(
+        dir.file("field/img.fits"), kSize, kSize,
+        testsupport::moffatField(kSize, kSize, kStars, kFwhm, kBeta, kNoiseSigma, sky, kNoiseSeed),
+        -32, 1.0, 0.0, cards);
+    sci::writeFitsImage(dir.file("field/e.img.fits"), kSize, errorRows,
+                        std::vector<double>(static_cast<size_t>(kSize) * errorRows, kNoiseSigma),
+                        -32, 1.0, 0.0, cards);
+    dir.write("cat.txt", testsupport::catalogueText(kStars));
 }
 
 // The table row of a star as the program writes it, the sky position from
@@ -309,9 +265,20 @@ TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
     writeField(dir);
     // Only the brightest star is a candidate: no subfield has two accepted
     // rows, no candidate is tested, and the missing file is never needed.
-    std::vector<std::string> const quiet = {
-        "-i", "cat.txt", "-o", "out.tbl", "--nfields", "2,2", "--min_thresh", "0.99",
-        "--max_thresh", "1.1", "-r", "2", "field/img.fits", "missing.fits"};
+    std::vector<std::string> const quiet = {"-i",
+                                            "cat.txt",
+                                            "-o",
+                                            "out.tbl",
+                                            "--nfields",
+                                            "2,2",
+                                            "--min_thresh",
+                                            "0.99",
+                                            "--max_thresh",
+                                            "1.1",
+                                            "-r",
+                                            "2",
+                                            "field/img.fits",
+                                            "missing.fits"};
     RunResult const untested = run(quiet, dir);
     EXPECT_EQ(untested.status, 0) << untested.err;
     EXPECT_EQ(untested.err, "");

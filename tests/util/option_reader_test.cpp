@@ -20,12 +20,7 @@ using Files = std::list<std::string>;
 // The message of the UException thrown by call, or "" when none is thrown.
 template <class Call>
 std::string messageOf(Call call) {
-    try {
-        call();
-    } catch (util::UException const& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::messageOf<util::UException>(call);
 }
 
 }  // namespace

@@ -15,14 +15,10 @@ namespace {
 std::string const kGetMessage = "request for region parameter of illegal dimension";
 std::string const kSetMessage = "request to set region parameter of illegal dimension";
 
+// The message of the UException thrown by call, or "" when none is thrown.
 template <class Call>
 std::string messageOf(Call call) {
-    try {
-        call();
-    } catch (util::UException const& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::messageOf<util::UException>(call);
 }
 
 }  // namespace
