@@ -19,16 +19,8 @@ constexpr double kDegToRad = kPi / 180.0;
 // toward y) and fwhm2 across it, centre (cx, cy) in stamp coordinates, plus
 // the plane background + slopeX x + slopeY y.
 struct MoffatTruth {
-    double amplitude = 1000.0;
-    double fwhm1 = 3.0;
-    double fwhm2 = 3.0;
-    double angle = 0.0;
-    double beta = 2.9;
-    double cx = 0.0;
-    double cy = 0.0;
-    double background = 0.0;
-    double slopeX = 0.0;
-    double slopeY = 0.0;
+    double amplitude = 1000.0, fwhm1 = 3.0, fwhm2 = 3.0, angle = 0.0, beta = 2.9;
+    double cx = 0.0, cy = 0.0, background = 0.0, slopeX = 0.0, slopeY = 0.0;
 
     // Inverse width for a width at half maximum: sqrt(2^(1/beta) - 1) * 2 / fwhm.
     double scale(double fwhm) const {
@@ -36,14 +28,11 @@ struct MoffatTruth {
     }
 
     double value(double x, double y) const {
-        double const dx = x - cx;
-        double const dy = y - cy;
-        double const u = dx * std::cos(angle) + dy * std::sin(angle);
-        double const v = dy * std::cos(angle) - dx * std::sin(angle);
-        double const s1 = scale(fwhm1) * u;
-        double const s2 = scale(fwhm2) * v;
+        double const dx = x - cx, dy = y - cy;
+        double const u = scale(fwhm1) * (dx * std::cos(angle) + dy * std::sin(angle));
+        double const v = scale(fwhm2) * (dy * std::cos(angle) - dx * std::sin(angle));
         return background + slopeX * x + slopeY * y +
-               amplitude * std::pow(1.0 + s1 * s1 + s2 * s2, -beta);
+               amplitude * std::pow(1.0 + u * u + v * v, -beta);
     }
 };
 
@@ -54,46 +43,36 @@ class GaussianNoise {
     explicit GaussianNoise(std::uint32_t seed) : engine_(seed) {}
 
     double next() {
-        if (haveSpare_) {
-            haveSpare_ = false;
-            return spare_;
-        }
-        double const u1 = uniform_();
-        double const u2 = uniform_();
-        double const r = std::sqrt(-2.0 * std::log(u1));
-        spare_ = r * std::sin(2.0 * kPi * u2);
-        haveSpare_ = true;
-        return r * std::cos(2.0 * kPi * u2);
+        haveSpare_ = !haveSpare_;
+        if (!haveSpare_) return spare_;
+        double const r = std::sqrt(-2.0 * std::log(uniform())), phi = 2.0 * kPi * uniform();
+        spare_ = r * std::sin(phi);
+        return r * std::cos(phi);
     }
 
     // Uniform in (0, 1): never 0, so the logarithm above is finite.
-    double uniform() { return uniform_(); }
+    double uniform() { return (static_cast<double>(engine_()) + 0.5) / 4294967296.0; }
 
   private:
-    double uniform_() { return (static_cast<double>(engine_()) + 0.5) / 4294967296.0; }
-
     std::mt19937 engine_;
     bool haveSpare_ = false;
     double spare_ = 0.0;
 };
 
-// The stamp of truth, with noise of standard deviation sigma when noise is given.
-inline sci::MArray<float, 2> makeStamp(MoffatTruth const& truth, int boxlen, double sigma = 0.0,
-                                       GaussianNoise* noise = nullptr) {
-    sci::MArray<float, 2> s(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
-    for (int j = -boxlen; j <= boxlen; ++j)
-        for (int i = -boxlen; i <= boxlen; ++i) {
-            double v = truth.value(i, j);
-            if (noise) v += sigma * noise->next();
-            s(i, j) = static_cast<float>(v);
-        }
-    return s;
-}
-
 // A stamp of one value everywhere.
 inline sci::MArray<float, 2> constantStamp(int boxlen, float value) {
     sci::MArray<float, 2> s(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
     s = value;
+    return s;
+}
+
+// The stamp of truth, with noise of standard deviation sigma when noise is given.
+inline sci::MArray<float, 2> makeStamp(MoffatTruth const& truth, int boxlen, double sigma = 0.0,
+                                       GaussianNoise* noise = nullptr) {
+    sci::MArray<float, 2> s = constantStamp(boxlen, 0.0f);
+    for (int j = -boxlen; j <= boxlen; ++j)
+        for (int i = -boxlen; i <= boxlen; ++i)
+            s(i, j) = static_cast<float>(truth.value(i, j) + (noise ? sigma * noise->next() : 0.0));
     return s;
 }
 
