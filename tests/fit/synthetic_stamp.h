@@ -1,19 +1,29 @@
 // Synthetic star stamps for the Moffat fit tests: an elliptical Moffat
 // profile of known shape sampled at pixel centres, optionally with Gaussian
-// noise of known sigma. Stamps are indexed -boxlen..boxlen in both
-// dimensions (first index along x); widths in pixels, angles in radian.
+// noise of known sigma; and fmoffat called with the star-selection driver's
+// settings. Stamps are indexed -boxlen..boxlen in both dimensions (first index
+// along x); widths in pixels, angles in radian.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <sstream>
+#include <string>
+#include <vector>
 
+#include "fit/moffat.h"
 #include "sci/marray.h"
 
 namespace fittest {
 
+using Stamp = sci::MArray<float, 2>;
+
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegToRad = kPi / 180.0;
+constexpr float kDriverBeta = 2.9f;
 
 // The profile: widths at half maximum fwhm1 along the axis at `angle` (from x
 // toward y) and fwhm2 across it, centre (cx, cy) in stamp coordinates, plus
@@ -60,20 +70,51 @@ class GaussianNoise {
 };
 
 // A stamp of one value everywhere.
-inline sci::MArray<float, 2> constantStamp(int boxlen, float value) {
-    sci::MArray<float, 2> s(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
+inline Stamp constantStamp(int boxlen, float value) {
+    Stamp s(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
     s = value;
     return s;
 }
 
 // The stamp of truth, with noise of standard deviation sigma when noise is given.
-inline sci::MArray<float, 2> makeStamp(MoffatTruth const& truth, int boxlen, double sigma = 0.0,
-                                       GaussianNoise* noise = nullptr) {
-    sci::MArray<float, 2> s = constantStamp(boxlen, 0.0f);
+inline Stamp makeStamp(MoffatTruth const& truth, int boxlen, double sigma = 0.0,
+                       GaussianNoise* noise = nullptr) {
+    Stamp s = constantStamp(boxlen, 0.0f);
     for (int j = -boxlen; j <= boxlen; ++j)
         for (int i = -boxlen; i <= boxlen; ++i)
             s(i, j) = static_cast<float>(truth.value(i, j) + (noise ? sigma * noise->next() : 0.0));
     return s;
 }
+
+// All arguments of one fmoffat call, preset as the star-selection driver does
+// (background and slopes held at 0, beta held at 2.9, widths in [1, 20]); the
+// outputs preset to -1 to show whether they were written.
+struct Call {
+    float surface = 0.0f, ax = 0.0f, ay = 0.0f;
+    float betaMin = kDriverBeta, betaMax = kDriverBeta;
+    float fwhmMin = 1.0f, fwhmMax = 20.0f;
+    float xcen = 0.0f, ycen = 0.0f;
+    float amplitude = -1.0f, xscale = -1.0f, yscale = -1.0f, angle = -1.0f, beta = -1.0f;
+    float nchi = -1.0f;
+    int verbose = 0;
+    int status = 1;  // of the last run
+
+    // Runs fmoffat; returns the lines it wrote on standard output.
+    std::vector<std::string> run(Stamp const& image, Stamp const& error) {
+        testing::internal::CaptureStdout();
+        status = fmoffat(image, error, surface, ax, ay, betaMin, betaMax, fwhmMin, fwhmMax, xcen,
+                         ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose);
+        std::istringstream out(testing::internal::GetCapturedStdout());
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(out, line);) lines.push_back(line);
+        return lines;
+    }
+    // The mean of the two widths as the driver derives and stores them (float).
+    double meanFwhm() const {
+        return (static_cast<float>(moffatFwhm(beta, xscale)) +
+                static_cast<float>(moffatFwhm(beta, yscale))) *
+               0.5;
+    }
+};
 
 }  // namespace fittest
