@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ std::string messageOf(std::function<void()> const& call) {
     return testsupport::messageOf<IOException>(call);
 }
 
+std::string const kNotEnough = "Not enough columns in file '";
+std::string const kNoColumn = "Column does not exist in file'";
+
 // The literal reader: the table rules applied line by line with std::getline
 // on a stream, rows split into std::string fields, values converted with
 // strtod/strtol on each field. The reference for the randomized comparisons.
@@ -48,41 +52,18 @@ class LiteralTable {
     LiteralTable(std::string const& name, char delimiter, std::string const& comment)
         : name_(name), in_(name, std::ios::binary), delimiter_(delimiter), comment_(comment) {}
 
+    // Counted on a second stream, so that the row counter stays where it is.
     int rows() {
         if (rowCount_ == 0) {
-            bool const atEnd = in_.eof();
-            std::streampos const position = atEnd ? std::streampos(0) : in_.tellg();
-            int const counter = counter_;
-            rewind();
+            LiteralTable counter(name_, delimiter_, comment_);
             std::string row;
-            while (nextRow(row)) ++rowCount_;
-            in_.clear();
-            if (atEnd) {
-                in_.seekg(0, std::ios::end);
-                in_.peek();  // back in the end-of-file state
-            } else {
-                in_.seekg(position);
-            }
-            counter_ = counter;
+            while (counter.nextRow(row)) ++rowCount_;
         }
         return rowCount_;
     }
 
-    std::vector<float> readFloatColumn(int col, int first, int count) {
-        return read<float>(col, first, count, [](std::string const& field) {
-            return static_cast<float>(std::strtod(field.c_str(), nullptr));
-        });
-    }
-    std::vector<int> readIntColumn(int col, int first, int count) {
-        return read<int>(col, first, count, [](std::string const& field) {
-            long const v = std::strtol(field.c_str(), nullptr, 10);
-            return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
-        });
-    }
-
-  private:
-    template <class T, class Convert>
-    std::vector<T> read(int col, int first, int count, Convert convert) {
+    template <class T>
+    std::vector<T> column(int col, int first, int count) {
         long const n = count == -1 ? rows() - first + 1L : count;
         std::vector<T> result(n > 0 ? n : 0, T(0));
         if (n <= 0) return result;
@@ -90,13 +71,19 @@ class LiteralTable {
         std::string row;
         while (counter_ < first)
             if (!nextRow(row)) return result;
-        for (long i = 0; i < n; ++i) {
-            if (!nextRow(row)) break;
-            result[i] = convert(field(row, col));
+        for (long i = 0; i < n && nextRow(row); ++i) {
+            std::string const text = field(row, col);
+            if constexpr (std::is_same_v<T, float>) {
+                result[i] = static_cast<float>(std::strtod(text.c_str(), nullptr));
+            } else {
+                long const v = std::strtol(text.c_str(), nullptr, 10);
+                result[i] = v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
+            }
         }
         return result;
     }
 
+  private:
     void rewind() {
         in_.clear();
         in_.seekg(0);
@@ -132,26 +119,22 @@ class LiteralTable {
         if (delimiter_ == 0) {
             std::string piece;
             for (char c : row + ' ') {
-                if (c == ' ' || c == '\t') {
-                    if (!piece.empty()) pieces.push_back(piece);
-                    piece.clear();
-                } else {
+                if (c != ' ' && c != '\t') {
                     piece += c;
+                } else if (!piece.empty()) {
+                    pieces.push_back(piece);
+                    piece.clear();
                 }
             }
-            if (col < 0 || static_cast<int>(pieces.size()) < col)
-                throw IOException("Not enough columns in file '" + name_ + "'!");
         } else {
             size_t start = 0;
-            for (;;) {
-                size_t const hit = row.find(delimiter_, start);
+            for (size_t hit = 0; hit != std::string::npos; start = hit + 1) {
+                hit = row.find(delimiter_, start);
                 pieces.push_back(row.substr(start, hit - start));
-                if (hit == std::string::npos) break;
-                start = hit + 1;
             }
-            if (col < 0 || static_cast<int>(pieces.size()) < col)
-                throw IOException("Column does not exist in file'" + name_ + "'!");
         }
+        if (col < 0 || static_cast<int>(pieces.size()) < col)
+            throw IOException((delimiter_ == 0 ? kNotEnough : kNoColumn) + name_ + "'!");
         return pieces[col - 1];
     }
 
@@ -176,54 +159,73 @@ std::string indexedTable(int rows, int cols, char separator = ' ') {
     return text;
 }
 
-// --- rows and fields ---------------------------------------------------------
+// --- rows, fields and messages of small tables ----------------------------------
 
-TEST(AscFile, CommentAndEmptyLinesAreNotRows) {
+// Which lines are rows (comments, blank and white-space lines, CRLF, comment
+// markers, NUL bytes) and which field a column is, in both modes.
+TEST(AscFile, RowsAndFieldsOfSmallTables) {
+    struct Case {
+        std::string text;
+        char delimiter;
+        char const* comment;
+        int rows;
+        int col, first, count;
+        std::vector<float> expected;
+    };
+    std::string const nul("1\0002 3\n\0\n", 8);  // a number ends at its NUL, as strtod reads it
+    std::vector<Case> const cases = {
+        {"# header\n\n1 2 3\n4 5 6\n7 8 9\n", 0, "#", 3, 2, 1, -1, {2, 5, 8}},
+        {"   \n\t\n \v\f\n  12.5   7  #word\n  #only\n", 0, "#", 1, 1, 1, -1, {12.5f}},
+        {"   \n\t\n \v\f\n  12.5   7  #word\n  #only\n", 0, "#", 1, 2, 1, -1, {7}},
+        // CRLF reads like its LF twin; the last line ends in a lone CR.
+        {"# c\r\n\r\n1,2\r\n 3 ,4\r\n5,6\r", ',', "#", 3, 2, 1, -1, {2, 4, 6}},
+        {"# c\r\n\r\n1,2\r\n 3 ,4\r\n5,6\r", 0, "#", 3, 1, 1, -1, {1, 3, 5}},
+        {"# c\n\n1,2\n 3 ,4\n5,6", ',', "#", 3, 1, 1, -1, {1, 3, 5}},
+        // A line of blanks is a row in delimiter mode; its only field reads 0.
+        {";7;;9\n  \n1;2;3;4 # x\n", ';', "#", 3, 1, 1, -1, {0, 0, 1}},
+        {";7;;9\n  \n1;2;3;4 # x\n", ';', "#", 3, 2, 1, 1, {7}},
+        {";7;;9\n  \n1;2;3;4 # x\n", ';', "#", 3, 3, 1, 1, {0}},
+        {";7;;9\n  \n1;2;3;4 # x\n", ';', "#", 3, 4, 3, 1, {4}},
+        {"// head\n1 2//3 4\n#5 6\n", 0, "//", 2, 2, 1, 1, {2}},
+        {"// head\n1 2//3 4\n#5 6\n", 0, "", 3, 2, 1, -1, {0, 2, 6}},
+        {nul, 0, "#", 2, 1, 1, -1, {1, 0}},
+        {nul, 0, "#", 2, 2, 1, 1, {3}},
+        {indexedTable(3, 2), 0, "#", 3, 0, 1, -1, {0, 0, 0}},  // column 0 is empty
+        {"1 2 3 4 5 6 7 8\n", 0, "#", 1, 8, 1, -1, {8}},
+        {"", 0, "#", 0, 3, 1, -1, {}},
+    };
     testsupport::TempDir dir;
-    AscFile table(dir.write("t.cat", "# header\n\n1 2 3\n4 5 6\n7 8 9\n"), 0, "#");
-    EXPECT_EQ(table.rows(), 3);
-    EXPECT_EQ(values(table.readFloatColumn(2, 1, -1)), (std::vector<float>{2, 5, 8}));
+    for (Case const& c : cases) {
+        SCOPED_TRACE("'" + c.text + "' column " + std::to_string(c.col));
+        AscFile table(dir.write("t.cat", c.text), c.delimiter, c.comment);
+        EXPECT_EQ(table.rows(), c.rows);
+        EXPECT_EQ(values(table.readFloatColumn(c.col, c.first, c.count)), c.expected);
+    }
 }
 
-TEST(AscFile, WhiteSpaceLinesAndTrailingCommentsAreSkipped) {
+TEST(AscFile, MissingColumnsAndRowsNameTheFile) {
+    struct Case {
+        std::string text;
+        char delimiter;
+        int col, first, count;
+        std::string message;  // followed by the name and "'!"
+    };
+    std::vector<Case> const cases = {
+        {"  12.5   7  #word\n", 0, 3, 1, -1, kNotEnough},  // the comment is no third field
+        {"1 2 3 4 5 6 7 8\n", 0, 9, 1, -1, kNotEnough},
+        {indexedTable(3, 2), 0, -1, 1, -1, kNotEnough},
+        {";7;;9\n  \n1;2;3;4\n", ';', 2, 1, -1, kNoColumn},
+        {";7;;9\n  \n1;2;3;4\n", ';', 5, 1, 1, kNoColumn},
+        {indexedTable(5, 3), 0, 1, 0, 1, "First row below 1 requested from file '"},
+    };
     testsupport::TempDir dir;
-    std::string const name = dir.write("t.cat", "   \n\t\n \v\f\n  12.5   7  #word\n  #only\n");
-    AscFile table(name, 0, "#");
-    EXPECT_EQ(table.rows(), 1);
-    EXPECT_EQ(values(table.readFloatColumn(1, 1, -1)), (std::vector<float>{12.5f}));
-    EXPECT_EQ(values(table.readIntColumn(2, 1, -1)), (std::vector<int>{7}));
-    // The comment is no third field.
-    EXPECT_STREQ(messageOf([&] { table.readFloatColumn(3, 1, -1); }).c_str(),
-                 ("Not enough columns in file '" + name + "'!").c_str());
-}
-
-TEST(AscFile, ColumnsInAnyOrderAndTabsAsSeparators) {
-    testsupport::TempDir dir;
-    AscFile table(dir.write("t.cat", indexedTable(4, 6, '\t')), 0, "#");
-    EXPECT_EQ(values(table.readIntColumn(5, 1, -1)), (std::vector<int>{105, 205, 305, 405}));
-    EXPECT_EQ(values(table.readIntColumn(3, 1, -1)), (std::vector<int>{103, 203, 303, 403}));
-    EXPECT_EQ(values(table.readFloatColumn(6, 2, 2)), (std::vector<float>{206, 306}));
-    EXPECT_EQ(values(table.readFloatColumn(1, 1, 2)), (std::vector<float>{101, 201}));
-    // Rows 3 and 4 follow on without a rewind.
-    EXPECT_EQ(values(table.readIntColumn(2, 3, -1)), (std::vector<int>{302, 402}));
-}
-
-TEST(AscFile, ColumnZeroIsEmptyAndBelowZeroThrows) {
-    testsupport::TempDir dir;
-    std::string const name = dir.write("t.cat", indexedTable(3, 2));
-    AscFile table(name, 0, "#");
-    EXPECT_EQ(values(table.readFloatColumn(0, 1, -1)), (std::vector<float>{0, 0, 0}));
-    EXPECT_STREQ(messageOf([&] { table.readIntColumn(-1, 1, -1); }).c_str(),
-                 ("Not enough columns in file '" + name + "'!").c_str());
-}
-
-TEST(AscFile, TooFewColumnsNamesTheFile) {
-    testsupport::TempDir dir;
-    std::string const name = dir.write("t.cat", "1 2 3 4 5 6 7 8\n");
-    AscFile table(name, 0, "#");
-    EXPECT_STREQ(messageOf([&] { table.readFloatColumn(9, 1, -1); }).c_str(),
-                 ("Not enough columns in file '" + name + "'!").c_str());
-    EXPECT_EQ(values(table.readFloatColumn(8, 1, -1)), (std::vector<float>{8}));
+    for (Case const& c : cases) {
+        std::string const name = dir.write("t.cat", c.text);
+        AscFile table(name, c.delimiter, "#");
+        EXPECT_EQ(messageOf([&] { table.readIntColumn(c.col, c.first, c.count); }),
+                  c.message + name + "'!")
+            << c.text;
+    }
 }
 
 TEST(AscFile, ConversionFollowsStrtodAndStrtol) {
@@ -231,79 +233,29 @@ TEST(AscFile, ConversionFollowsStrtodAndStrtol) {
     AscFile table(
         dir.write("t.cat", "abc 1.5abc 0x10 1e5 99999999999 -99999999999 nan -inf 1e39 +2.5\n"), 0,
         "#");
-    std::vector<float> f;
-    std::vector<int> n;
+    // Hexadecimal is read by strtod but not by strtol base 10; ints beyond the
+    // int range are clamped, floats beyond the float range are infinite.
+    std::vector<float> const floats = {
+        0, 1.5f, 16, 1e5f, 99999999999.0f, -99999999999.0f, NAN, -INFINITY, INFINITY, 2.5f};
+    std::vector<int> const ints = {0, 1, 0, 1, INT_MAX, INT_MIN, 0, 0, 1, 2};
     for (int col = 1; col <= 10; ++col) {
-        f.push_back(table.readFloatColumn(col, 1, -1)(1));
-        n.push_back(table.readIntColumn(col, 1, -1)(1));
-    }
-    EXPECT_EQ(f[0], 0.0f);   // letters
-    EXPECT_EQ(f[1], 1.5f);   // the leading number
-    EXPECT_EQ(f[2], 16.0f);  // hexadecimal for strtod ...
-    EXPECT_EQ(n[2], 0);      // ... but not for strtol base 10
-    EXPECT_EQ(f[3], 1e5f);
-    EXPECT_EQ(n[3], 1);
-    EXPECT_EQ(n[4], INT_MAX);  // out of int range: clamped
-    EXPECT_EQ(n[5], INT_MIN);
-    EXPECT_TRUE(std::isnan(f[6]));
-    EXPECT_EQ(f[7], -INFINITY);
-    EXPECT_EQ(f[8], INFINITY);  // beyond the float range
-    EXPECT_EQ(f[9], 2.5f);
-    EXPECT_EQ(n[9], 2);
-}
-
-// --- line ends, delimiters, comment markers ------------------------------------
-
-TEST(AscFile, CrlfTableReadsLikeItsLfTwin) {
-    testsupport::TempDir dir;
-    std::string const lf = "# c\n\n1,2\n 3 ,4\n";
-    std::string crlf;
-    for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    for (char delimiter : {'\0', ','}) {
-        AscFile a(dir.write("lf.cat", lf + "5,6"), delimiter, "#");
-        AscFile b(dir.write("crlf.cat", crlf + "5,6\r"), delimiter, "#");
-        EXPECT_EQ(a.rows(), 3);
-        EXPECT_EQ(b.rows(), 3);
-        EXPECT_EQ(values(a.readFloatColumn(1, 1, -1)), values(b.readFloatColumn(1, 1, -1)));
-        if (delimiter != 0) {
-            EXPECT_EQ(values(b.readIntColumn(2, 1, -1)), (std::vector<int>{2, 4, 6}));
-        }
+        float const f = table.readFloatColumn(col, 1, -1)(1);
+        EXPECT_TRUE(f == floats[col - 1] || (std::isnan(f) && std::isnan(floats[col - 1]))) << col;
+        EXPECT_EQ(table.readIntColumn(col, 1, -1)(1), ints[col - 1]) << col;
     }
 }
 
-TEST(AscFile, DelimiterModeKeepsEmptyFieldsAndBlanks) {
-    testsupport::TempDir dir;
-    std::string const name = dir.write("t.csv", ";7;;9\n  \n1;2;3;4 # x\n");
-    AscFile table(name, ';', "#");
-    // A line of blanks is a row in delimiter mode; its only field reads 0.
-    EXPECT_EQ(table.rows(), 3);
-    EXPECT_EQ(values(table.readIntColumn(1, 1, -1)), (std::vector<int>{0, 0, 1}));
-    EXPECT_EQ(values(table.readIntColumn(2, 1, 1)), (std::vector<int>{7}));
-    EXPECT_EQ(values(table.readFloatColumn(4, 3, 1)), (std::vector<float>{4}));
-    EXPECT_EQ(values(table.readIntColumn(3, 1, 1)), (std::vector<int>{0}));
-    EXPECT_STREQ(messageOf([&] { table.readIntColumn(2, 1, -1); }).c_str(),
-                 ("Column does not exist in file'" + name + "'!").c_str());
-    EXPECT_STREQ(messageOf([&] { table.readIntColumn(5, 1, 1); }).c_str(),
-                 ("Column does not exist in file'" + name + "'!").c_str());
-}
-
-TEST(AscFile, MultiCharacterAndEmptyCommentMarkers) {
-    testsupport::TempDir dir;
-    std::string const text = "// head\n1 2//3 4\n#5 6\n";
-    AscFile slashes(dir.write("t.cat", text), 0, "//");
-    EXPECT_EQ(slashes.rows(), 2);
-    EXPECT_EQ(values(slashes.readIntColumn(2, 1, 1)), (std::vector<int>{2}));
-    AscFile none(dir.file("t.cat"), 0, "");
-    EXPECT_EQ(none.rows(), 3);
-    EXPECT_EQ(values(none.readIntColumn(2, 1, -1)), (std::vector<int>{0, 2, 6}));
-}
-
-// --- row counter and requests outside the table -----------------------------------
+// --- the row counter: requests in any order, and beyond the table -----------------
 
 TEST(AscFile, RequestsPositionThemselvesByTheRowCounter) {
     testsupport::TempDir dir;
-    std::string const name = dir.write("t.cat", indexedTable(5, 3));
-    AscFile table(name, 0, "#");
+    AscFile tabs(dir.write("tabs.cat", indexedTable(4, 6, '\t')), 0, "#");
+    EXPECT_EQ(values(tabs.readIntColumn(5, 1, -1)), (std::vector<int>{105, 205, 305, 405}));
+    EXPECT_EQ(values(tabs.readFloatColumn(6, 2, 2)), (std::vector<float>{206, 306}));
+    EXPECT_EQ(values(tabs.readFloatColumn(1, 1, 2)), (std::vector<float>{101, 201}));
+    EXPECT_EQ(values(tabs.readIntColumn(2, 3, -1)), (std::vector<int>{302, 402}));  // no rewind
+
+    AscFile table(dir.write("t.cat", indexedTable(5, 3)), 0, "#");
     EXPECT_EQ(values(table.readIntColumn(1, 2, 2)), (std::vector<int>{201, 301}));
     EXPECT_EQ(table.rows(), 5);  // counting leaves the position alone
     EXPECT_EQ(values(table.readIntColumn(2, 4, 1)), (std::vector<int>{402}));
@@ -312,42 +264,25 @@ TEST(AscFile, RequestsPositionThemselvesByTheRowCounter) {
     EXPECT_EQ(values(table.readIntColumn(1, 4, 4)), (std::vector<int>{401, 501, 0, 0}));
     EXPECT_EQ(values(table.readIntColumn(1, 9, 2)), (std::vector<int>{0, 0}));
     EXPECT_EQ(table.readIntColumn(1, 9, -1).size(), 0);
-    EXPECT_STREQ(messageOf([&] { table.readIntColumn(1, 0, 1); }).c_str(),
-                 ("First row below 1 requested from file '" + name + "'!").c_str());
-}
 
-TEST(AscFile, RequestAfterAMissingColumnStartsAgain) {
-    testsupport::TempDir dir;
-    std::string const name = dir.write("t.cat", "1 2\n3\n5 6\n");
-    AscFile table(name, 0, "#");
-    EXPECT_STREQ(messageOf([&] { table.readIntColumn(2, 1, -1); }).c_str(),
-                 ("Not enough columns in file '" + name + "'!").c_str());
-    EXPECT_EQ(values(table.readIntColumn(2, 3, 1)), (std::vector<int>{6}));
-    EXPECT_EQ(values(table.readIntColumn(1, 1, -1)), (std::vector<int>{1, 3, 5}));
+    // A request after a missing column starts again.
+    std::string const name = dir.write("short.cat", "1 2\n3\n5 6\n");
+    AscFile gaps(name, 0, "#");
+    EXPECT_EQ(messageOf([&] { gaps.readIntColumn(2, 1, -1); }), kNotEnough + name + "'!");
+    EXPECT_EQ(values(gaps.readIntColumn(2, 3, 1)), (std::vector<int>{6}));
+    EXPECT_EQ(values(gaps.readIntColumn(1, 1, -1)), (std::vector<int>{1, 3, 5}));
 }
 
 // --- files that are not ordinary tables ------------------------------------------
 
-TEST(AscFile, EmptyFileHasNoRowsAndEmptyColumns) {
-    testsupport::TempDir dir;
-    AscFile table(dir.write("t.cat", ""), 0, "#");
-    EXPECT_EQ(table.rows(), 0);
-    EXPECT_EQ(table.readFloatColumn(3, 1, -1).size(), 0);
-    EXPECT_EQ(table.readIntColumn(1, 1, -1).size(), 0);
-}
-
 TEST(AscFile, UnopenableNamesAreRefused) {
     testsupport::TempDir dir;
-    std::string const missing = dir.file("missing.cat");
-    EXPECT_STREQ(messageOf([&] { AscFile table(missing, 0, "#"); }).c_str(),
-                 ("Cannot open file '" + missing + "'!").c_str());
-    EXPECT_STREQ(messageOf([&] { AscFile table(dir.path(), 0, "#"); }).c_str(),
-                 ("Cannot open file '" + dir.path() + "'!").c_str());
-    // A pipe without a writer: refused at once instead of waiting.
+    // A pipe without a writer is refused at once instead of waiting.
     std::string const fifo = dir.file("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_STREQ(messageOf([&] { AscFile table(fifo, 0, "#"); }).c_str(),
-                 ("Cannot open file '" + fifo + "'!").c_str());
+    for (std::string const& name : {dir.file("missing.cat"), dir.path(), fifo})
+        EXPECT_EQ(messageOf([&] { AscFile table(name, 0, "#"); }),
+                  "Cannot open file '" + name + "'!");
 }
 
 TEST(AscFile, LongLinesAndLastLineWithoutNewline) {
@@ -363,9 +298,8 @@ TEST(AscFile, LongLinesAndLastLineWithoutNewline) {
     EXPECT_EQ(values(table.readIntColumn(3, 3, -1)), (std::vector<int>{9}));
 }
 
-// A file without line ends, such as a download preallocated with zeros, was
-// read whole into one line buffer (3.2 GB of memory for a file of 1.1 GB).
-// A line of 128 MiB or more is refused, the lines before it still count.
+// A file without line ends (a download preallocated with zeros) was read whole
+// into one line buffer. A line of 128 MiB or more is refused.
 TEST(AscFile, LineOf128MebibytesIsRefused) {
     testsupport::TempDir dir;
     std::string const path = dir.write("zeros.cat", "1 2 3\n");
@@ -381,81 +315,27 @@ TEST(AscFile, LineOf128MebibytesIsRefused) {
     EXPECT_EQ(shorter.rows(), 2);
 }
 
-TEST(AscFile, NulBytesAreOrdinaryText) {
-    testsupport::TempDir dir;
-    std::string const text("1\0002 3\n\0\n", 8);
-    AscFile table(dir.write("t.cat", text), 0, "#");
-    EXPECT_EQ(table.rows(), 2);
-    // A field stops being a number at its NUL, as strtod reads it.
-    EXPECT_EQ(values(table.readIntColumn(1, 1, -1)), (std::vector<int>{1, 0}));
-    EXPECT_EQ(values(table.readIntColumn(2, 1, 1)), (std::vector<int>{3}));
-}
-
 // --- comparison with the literal reader: real catalogues, random tables -------------------
 
 // Field texts that probe the conversions: decimals of every shape, extremes
 // of the float, double, int and long ranges, strtod-only forms and junk.
 std::string randomToken(std::mt19937& random) {
-    static char const* const kSpecial[] = {"inf",
-                                           "-inf",
-                                           "+inf",
-                                           "Infinity",
-                                           "nan",
-                                           "-nan",
-                                           "NAN(0x1f)",
-                                           "0x1A",
-                                           "0x1p-3",
-                                           "-0x.8",
-                                           "1e400",
-                                           "-1e400",
-                                           "1e-400",
-                                           "4.9e-324",
-                                           "2.4703282292062327e-324",
-                                           "1.7976931348623157e308",
-                                           "1.7976931348623158e308",
-                                           "3.4028235e38",
-                                           "3.40282357e38",
-                                           "1e39",
-                                           "1.4e-45",
-                                           "7e-46",
-                                           "2147483647",
-                                           "2147483648",
-                                           "-2147483648",
-                                           "-2147483649",
-                                           "9223372036854775807",
-                                           "9223372036854775808",
-                                           "-9223372036854775809",
-                                           "99999999999999999999",
-                                           "0000000000000000000000123",
-                                           "abc",
-                                           "1.5abc",
-                                           "1e",
-                                           "1e+",
-                                           ".",
-                                           "-",
-                                           "+",
-                                           "--1",
-                                           "1..2",
-                                           "-.5",
-                                           "+.5e-3",
-                                           "12#4",
-                                           "x",
-                                           "\v5",
-                                           "\f3",
-                                           "5\v",
-                                           "\r7",
-                                           "\xc3\xa9",
-                                           "\xff\x01",
-                                           "0.1",
-                                           "-0",
-                                           "1.",
-                                           ".e1"};
-    std::uniform_int_distribution<int> kind(0, 9);
+    static std::vector<std::string> const kSpecial = [] {
+        std::istringstream words(
+            "inf -inf +inf Infinity nan -nan NAN(0x1f) 0x1A 0x1p-3 -0x.8 1e400 -1e400 1e-400 "
+            "4.9e-324 2.4703282292062327e-324 1.7976931348623157e308 1.7976931348623158e308 "
+            "3.4028235e38 3.40282357e38 1e39 1.4e-45 7e-46 2147483647 2147483648 -2147483648 "
+            "-2147483649 9223372036854775807 9223372036854775808 -9223372036854775809 "
+            "99999999999999999999 0000000000000000000000123 abc 1.5abc 1e 1e+ . - + --1 1..2 -.5 "
+            "+.5e-3 12#4 x \v5 \f3 5\v \r7 \xc3\xa9 \xff\x01 0.1 -0 1. .e1");
+        std::vector<std::string> tokens;
+        for (std::string t; std::getline(words, t, ' ');) tokens.push_back(t);
+        return tokens;
+    }();
     char text[64];
-    switch (kind(random)) {
+    switch (random() % 10) {
         case 0:
-            return kSpecial[std::uniform_int_distribution<size_t>(
-                0, sizeof kSpecial / sizeof kSpecial[0] - 1)(random)];
+            return kSpecial[random() % kSpecial.size()];
         case 1:
             return std::to_string(std::uniform_int_distribution<long>(LONG_MIN, LONG_MAX)(random));
         case 2:
@@ -473,16 +353,13 @@ std::string randomToken(std::mt19937& random) {
             int const digits = 1 + static_cast<int>(random() % 40);
             for (int k = 0; k < digits; ++k) s += static_cast<char>('0' + random() % 10);
             s.insert(s.size() - random() % (digits + 1), ".");
-            s += "e" + std::to_string(static_cast<int>(random() % 700) - 350);
-            return s;
+            return s + "e" + std::to_string(static_cast<int>(random() % 700) - 350);
         }
         case 5: {  // any bytes but separators and line ends
-            std::string s;
-            int const n = 1 + static_cast<int>(random() % 6);
-            for (int k = 0; k < n; ++k) {
-                char c = static_cast<char>(random() % 256);
+            std::string s(1 + random() % 6, '\0');
+            for (char& c : s) {
+                c = static_cast<char>(random() % 256);
                 if (c == '\n' || c == ' ' || c == '\t') c = '\0';
-                s += c;
             }
             return s;
         }
@@ -501,20 +378,16 @@ std::string randomTable(std::mt19937& random, int lines, char delimiter, int tok
     static char const* const kBlanks[] = {" ", "\t", "   ", " \t ", "\t\t"};
     static char const* const kPrefixes[] = {"", "", "  ", "\t", "\v\f ", "\r"};
     static char const* const kLineEnds[] = {"\n", "\n", "\r\n", "\r\r\n", "\n\r"};
+    bool const regular = tokensPerRow >= 0;
     std::string text;
     for (int l = 0; l < lines; ++l) {
         int const shape = static_cast<int>(random() % 10);
-        bool const regular = tokensPerRow >= 0;
-        if (shape == 0) {
-            // A blank or white-space line (regular tables put no white space
-            // before blank and comment lines: it makes a row in delimiter mode).
-            if (!regular) text += kPrefixes[random() % 6];
-        } else if (shape == 1) {
-            if (!regular) text += kPrefixes[random() % 6];
-            text += "# comment 1 2";
-        } else {
-            text += kPrefixes[random() % 6];
-            int const tokens = tokensPerRow >= 0 ? tokensPerRow : static_cast<int>(random() % 9);
+        // Regular tables put no white space before blank and comment lines:
+        // it makes a row in delimiter mode.
+        if (shape >= 2 || !regular) text += kPrefixes[random() % 6];
+        if (shape == 1) text += "# comment 1 2";
+        if (shape >= 2) {
+            int const tokens = regular ? tokensPerRow : static_cast<int>(random() % 9);
             for (int t = 0; t < tokens; ++t) {
                 if (t > 0 || random() % 4 == 0)
                     text += delimiter != 0 ? std::string(1, delimiter) : kBlanks[random() % 5];
@@ -532,36 +405,25 @@ std::string randomTable(std::mt19937& random, int lines, char delimiter, int tok
 }
 
 // Runs the same request on the reader and on the literal reader and compares
-// the values bit for bit, or the messages when they throw.
+// the values bit for bit (NaNs and signed zeros too), or the messages.
 template <class T>
 void expectSameRequest(AscFile& fast, LiteralTable& literal, int col, int first, int count,
                        std::string const& context) {
     std::vector<T> expected;
     std::vector<T> got;
-    std::string expectedMessage;
-    std::string gotMessage;
-    try {
-        if constexpr (std::is_same_v<T, float>)
-            expected = literal.readFloatColumn(col, first, count);
-        else
-            expected = literal.readIntColumn(col, first, count);
-    } catch (IOException const& e) {
-        expectedMessage = e.what();
-    }
-    try {
+    std::string const expectedMessage =
+        messageOf([&] { expected = literal.column<T>(col, first, count); });
+    std::string const gotMessage = messageOf([&] {
         if constexpr (std::is_same_v<T, float>)
             got = values(fast.readFloatColumn(col, first, count));
         else
             got = values(fast.readIntColumn(col, first, count));
-    } catch (IOException const& e) {
-        gotMessage = e.what();
-    }
+    });
     std::string const request = context + " col " + std::to_string(col) + " first " +
                                 std::to_string(first) + " count " + std::to_string(count);
     EXPECT_EQ(gotMessage, expectedMessage) << request;
     ASSERT_EQ(got.size(), expected.size()) << request;
     for (size_t i = 0; i < got.size(); ++i) {
-        // Bit for bit, so that NaNs and signed zeros compare too.
         if (std::memcmp(&got[i], &expected[i], sizeof(T)) != 0) {
             ADD_FAILURE() << request << ": element " << i + 1 << " is " << got[i]
                           << ", the literal reader gives " << expected[i];
@@ -570,10 +432,8 @@ void expectSameRequest(AscFile& fast, LiteralTable& literal, int col, int first,
     }
 }
 
-// The four source catalogues shipped with the sky images: every column as float and int.
+// The source catalogues shipped with the sky images: every column as float and int.
 TEST(AscFile, ShippedCataloguesMatchTheLiteralReader) {
-    constexpr int kColumns = 11;
-    // The catalogue shipped in data/, and the other real ones where they exist.
     std::vector<std::string> names = {std::string(PSFPICK_SOURCE_DIR) + "/data/m51/m51.cat"};
     for (char const* image : {"gc2massk", "horsehead", "m67"}) {
         std::string const name =
@@ -585,15 +445,12 @@ TEST(AscFile, ShippedCataloguesMatchTheLiteralReader) {
         LiteralTable literal(name, 0, "#");
         ASSERT_GT(literal.rows(), 0) << name;
         EXPECT_EQ(fast.rows(), literal.rows()) << name;
-        for (int col = 1; col <= kColumns; ++col) {
+        for (int col = 1; col <= 11; ++col) {
             expectSameRequest<float>(fast, literal, col, 1, -1, name);
             expectSameRequest<int>(fast, literal, col, 1, -1, name);
         }
     }
 }
-
-// Tables up to this many rows are also compared one row per request.
-constexpr int kRowByRowLimit = 100;
 
 void compareRandomTables(int tables, int linesPerTable, int requestsPerTable, unsigned seed) {
     testsupport::TempDir dir;
@@ -606,9 +463,8 @@ void compareRandomTables(int tables, int linesPerTable, int requestsPerTable, un
         std::string const comment = kMarkers[random() % 6];
         // Every other table has ten fields in each row, so that most requests
         // read whole columns rather than stop at a short row.
-        int const tokensPerRow = t % 2 == 0 ? 10 : -1;
         std::string const name =
-            dir.write("t.cat", randomTable(random, linesPerTable, delimiter, tokensPerRow));
+            dir.write("t.cat", randomTable(random, linesPerTable, delimiter, t % 2 ? -1 : 10));
         AscFile fast(name, delimiter, comment);
         LiteralTable literal(name, delimiter, comment);
         std::string const context = "table " + std::to_string(t) + " seed " + std::to_string(seed);
@@ -623,12 +479,10 @@ void compareRandomTables(int tables, int linesPerTable, int requestsPerTable, un
             else
                 expectSameRequest<int>(fast, literal, col, first, count, context);
         }
-        // Row by row, so that a short row elsewhere hides no difference.
-        if (rows <= kRowByRowLimit) {
-            int const col = 1 + static_cast<int>(random() % 4);
-            for (int first = 1; first <= rows; ++first)
-                expectSameRequest<float>(fast, literal, col, first, 1, context);
-        }
+        // Row by row on small tables, so that a short row elsewhere hides no difference.
+        int const col = 1 + static_cast<int>(random() % 4);
+        for (int first = 1; rows <= 100 && first <= rows; ++first)
+            expectSameRequest<float>(fast, literal, col, first, 1, context);
     }
 }
 
@@ -643,12 +497,10 @@ TEST(AscFileRandomized, LargeTablesMatchTheLiteralReader) {
 
 // Files of random bytes (every value, newlines included) in both modes.
 TEST(AscFileRandomized, BinaryGarbageMatchesTheLiteralReader) {
-    constexpr int kFiles = 20;
-    constexpr size_t kBytes = 64 * 1024;
     testsupport::TempDir dir;
     std::mt19937 random(4);
-    for (int f = 0; f < kFiles; ++f) {
-        std::string bytes(kBytes, '\0');
+    for (int f = 0; f < 20; ++f) {
+        std::string bytes(64 * 1024, '\0');
         for (char& c : bytes) c = static_cast<char>(random() % 256);
         std::string const name = dir.write("t.bin", bytes);
         char const delimiter = f % 2 == 0 ? '\0' : '\xff';

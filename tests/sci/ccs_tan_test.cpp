@@ -9,6 +9,7 @@
 
 #include "sci/exceptions.h"
 #include "tests/support/float_compare.h"
+#include "tests/support/messages.h"
 
 namespace {
 
@@ -58,12 +59,8 @@ sci::CCS_TAN standardTan(double ra0 = 150.0, double dec0 = 30.0) {
 // The message of the SingularMatrixException that solve_inv throws, or "" if none.
 std::string solveInvError(Mat2 const& pc) {
     sci::CCS_TAN const tan(Vec2(100, 100), pc, Vec2(-1e-4, 1e-4), Vec2(150, 30));
-    try {
-        tan.solve_inv(Vec2(150.001, 30.002));
-    } catch (sci::SingularMatrixException const& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::messageOf<sci::SingularMatrixException>(
+        [&] { tan.solve_inv(Vec2(150.001, 30.002)); });
 }
 
 TEST(ExactDegreeTrig, IsExactAtMultiplesOf90AndLibraryElsewhere) {
@@ -127,7 +124,7 @@ TEST(CcsTan, ReferencePixelMapsToTheReferencePoint) {
     EXPECT_EQ(standardTan(150, 90).solve(Vec2(100, 100)), Vec2(150, 90));
 }
 
-TEST(CcsTan, OffsetsAlongTheAxesMatchTheTextbookProjection) {
+TEST(CcsTan, OffsetsAlongTheAxesGoWestAndNorth) {
     sci::CCS_TAN const tan = standardTan();
     // One axis step of 10 pixels: 1e-3 degree in the projection plane; the first
     // axis points west (cdelt1 < 0).
@@ -135,10 +132,6 @@ TEST(CcsTan, OffsetsAlongTheAxesMatchTheTextbookProjection) {
     EXPECT_LT(west(1), 150.0);
     EXPECT_LT(west(2), 30.0);
     EXPECT_GT(west(2), 30.0 - 1e-8);  // the great circle bends south by about 5e-9 degree
-    Vec2 const expectedWest = textbookSky(150, 30, -1e-3, 0);
-    EXPECT_CLOSE(west(1), expectedWest(1), kFormulaTolDeg);
-    EXPECT_CLOSE(west(2), expectedWest(2), kFormulaTolDeg);
-
     Vec2 const north = tan.solve(Vec2(100, 110));
     EXPECT_EQ(north(1), 150.0);
     EXPECT_CLOSE(north(2), 30.001, kFormulaTolDeg);
@@ -146,18 +139,17 @@ TEST(CcsTan, OffsetsAlongTheAxesMatchTheTextbookProjection) {
 
 TEST(CcsTan, PolarReferencesFollowTheNativeLongitudeOfThePole) {
     // At dec0 = 90, phi_p = 0 and alpha = alpha_p + phi - 180 degrees: the +y axis
-    // runs along alpha_p, the +x axis (phi = -90) along alpha_p + 90.
-    sci::CCS_TAN const north = standardTan(150, 90);
-    EXPECT_CLOSE(north.solve(Vec2(100, 110))(1), 150.0, kFormulaTolDeg);
-    EXPECT_CLOSE(north.solve(Vec2(100, 110))(2), 89.999, kNearPoleTolDeg);
-    EXPECT_CLOSE(north.solve(Vec2(110, 100))(1), 240.0, kFormulaTolDeg);
-    EXPECT_CLOSE(north.solve(Vec2(110, 100))(2), 89.999, kNearPoleTolDeg);
-    // At dec0 = -90, phi_p = 180: alpha = alpha_p + atan2(sin phi, -cos phi).
-    sci::CCS_TAN const south = standardTan(150, -90);
-    EXPECT_CLOSE(south.solve(Vec2(100, 110))(1), 150.0, kFormulaTolDeg);
-    EXPECT_CLOSE(south.solve(Vec2(100, 110))(2), -89.999, kNearPoleTolDeg);
-    EXPECT_CLOSE(south.solve(Vec2(110, 100))(1), 60.0, kFormulaTolDeg);
-    EXPECT_CLOSE(south.solve(Vec2(110, 100))(2), -89.999, kNearPoleTolDeg);
+    // runs along alpha_p, the +x axis (phi = -90) along alpha_p + 90. At dec0 = -90,
+    // phi_p = 180: alpha = alpha_p + atan2(sin phi, -cos phi).
+    struct Row {
+        double dec0, x, y, ra, dec;
+    };
+    for (Row const& r : {Row{90, 100, 110, 150, 89.999}, Row{90, 110, 100, 240, 89.999},
+                         Row{-90, 100, 110, 150, -89.999}, Row{-90, 110, 100, 60, -89.999}}) {
+        Vec2 const sky = standardTan(150, r.dec0).solve(Vec2(r.x, r.y));
+        EXPECT_CLOSE(sky(1), r.ra, kFormulaTolDeg) << r.dec0 << " " << r.x;
+        EXPECT_CLOSE(sky(2), r.dec, kNearPoleTolDeg) << r.dec0 << " " << r.x;
+    }
 }
 
 TEST(CcsTan, NativeAndPlaneCoordinatesAreInverse) {
@@ -248,12 +240,10 @@ TEST(CcsTan, SingularMatricesAreReportedByKind) {
     // which would take the first column again.
     EXPECT_EQ(solveInvError(Mat2(1, nan, nan, nan)), "in Pivot of Gauss-Jordan");
     EXPECT_EQ(solveInvError(Mat2(2, 1, 1, 3)), "");
-}
-
-TEST(CcsTan, SingularMatrixErrorIsALinearAlgebraError) {
+    // The error is a linear-algebra error; solve never throws: with M = 0 every
+    // pixel lands on the reference point.
     sci::CCS_TAN const tan(Vec2(100, 100), Mat2(), Vec2(-1e-4, 1e-4), Vec2(150, 30));
     EXPECT_THROW(tan.solve_inv(Vec2(150, 30)), sci::LinearAlgebraException);
-    // solve never throws: with M = 0 every pixel lands on the reference point.
     Vec2 const sky = tan.solve(Vec2(300, -20));
     EXPECT_EQ(sky(1), 150.0);
     EXPECT_CLOSE(sky(2), 30.0, kRoundingTol);

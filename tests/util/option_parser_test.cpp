@@ -16,12 +16,6 @@ using namespace util;
 
 namespace {
 
-// The message of the UException thrown by call, or "" when none is thrown.
-template <class Call>
-std::string messageOf(Call call) {
-    return testsupport::messageOf<UException>(call);
-}
-
 // A parser with a small set of options bound to the fields of this fixture.
 struct Options {
     int verbose = 0;
@@ -47,7 +41,7 @@ struct Options {
         CommandLineReader reader(args.argc(), args.argv());
         OptionParser parser(&reader);
         registerOn(parser);
-        return messageOf([&] { parser.parseOptions(); });
+        return testsupport::messageOf<UException>([&] { parser.parseOptions(); });
     }
 };
 
@@ -65,7 +59,7 @@ std::string valueTableOf(OptionParser const& parser) {
 
 }  // namespace
 
-TEST(OptionParser, ParsesEveryTokenForm) {
+TEST(OptionParser, ParsesEveryTokenFormAndLaterOccurrencesOverride) {
     Options o;
     EXPECT_EQ(o.parse({"-v", "3", "--thresh", "-.25", "-input", "cat.txt", "--m", "--grid", "4"}),
               "");
@@ -75,99 +69,81 @@ TEST(OptionParser, ParsesEveryTokenForm) {
     EXPECT_TRUE(o.mag);             // a short name after two dashes
     EXPECT_EQ(o.grid[0], 4);        // partial fill: the second element stays
     EXPECT_EQ(o.grid[1], 1);
-}
 
-TEST(OptionParser, LaterOccurrencesOverrideAndFlagsToggle) {
-    Options o;
-    EXPECT_EQ(o.parse({"-v", "1", "--verbose", "-5", "-m", "--mag"}), "");
-    EXPECT_EQ(o.verbose, -5);
-    EXPECT_FALSE(o.mag);  // toggled twice: back at its default
-    EXPECT_EQ(o.parse({"-m", "-m", "-m"}), "");
-    EXPECT_TRUE(o.mag);
+    Options p;
+    EXPECT_EQ(p.parse({"-v", "1", "--verbose", "-5", "-m", "--mag"}), "");
+    EXPECT_EQ(p.verbose, -5);
+    EXPECT_FALSE(p.mag);  // toggled twice: back at its default
+    EXPECT_EQ(p.parse({"-m", "-m", "-m"}), "");
+    EXPECT_TRUE(p.mag);
 }
 
 TEST(OptionParser, ReportsUnknownAndMalformedOptions) {
     Options o;
-    EXPECT_EQ(o.parse({"--nosuch"}), "Unknown long option 'nosuch' encountered!");
-    EXPECT_EQ(o.parse({"-q"}), "Unknown short option 'q' encountered!");
-    EXPECT_EQ(o.parse({"--q"}), "Unknown short option 'q' encountered!");
-    EXPECT_EQ(o.parse({"-verbos", "1"}), "Unknown long option 'verbos' encountered!");
-    EXPECT_EQ(o.parse({"-v", "-x"}), "Token '-x' does not seem like a valid value!");
-    EXPECT_EQ(o.parse({"-v"}), "No more argument values left!");
-    EXPECT_EQ(o.parse({"--"}), "Token '--' not an argument specifier!");
-    EXPECT_EQ(o.parse({"--grid", "1,2,3"}), "Too many elements in IntArrayOption grid!");
-    // Values parsed before the error stay.
-    EXPECT_EQ(o.parse({"-v", "9", "--nosuch"}), "Unknown long option 'nosuch' encountered!");
-    EXPECT_EQ(o.verbose, 9);
+    std::vector<std::pair<std::vector<std::string>, std::string>> const cases = {
+        {{"--nosuch"}, "Unknown long option 'nosuch' encountered!"},
+        {{"-q"}, "Unknown short option 'q' encountered!"},
+        {{"--q"}, "Unknown short option 'q' encountered!"},
+        {{"-verbos", "1"}, "Unknown long option 'verbos' encountered!"},
+        {{"-v", "-x"}, "Token '-x' does not seem like a valid value!"},
+        {{"-v"}, "No more argument values left!"},
+        {{"--"}, "Token '--' not an argument specifier!"},
+        {{"--grid", "1,2,3"}, "Too many elements in IntArrayOption grid!"},
+        {{"-v", "9", "--nosuch"}, "Unknown long option 'nosuch' encountered!"},
+    };
+    for (auto const& [tokens, message] : cases) EXPECT_EQ(o.parse(tokens), message);
+    EXPECT_EQ(o.verbose, 9);  // values parsed before the error stay
 }
 
-TEST(OptionParser, RejectsDuplicateNamesAndChars) {
+// The value table is in byte-wise name order and shows the bound variables;
+// the usage text is in registration order. Duplicate names and chars are
+// refused; an option whose char is taken is known by its long name only.
+TEST(OptionParser, ValueTableUsageAndDuplicates) {
     Options o;
     CommandLineReader reader(0, nullptr);
     OptionParser parser(&reader);
     o.registerOn(parser);
-
-    IntOption sameName("verbose", "0", "again", 'w');
-    EXPECT_EQ(messageOf([&] { parser.addOption(&sameName); }),
-              "An option named verbose already exists!");
-    int loud = 0;
-    IntOption sameChar("loud", "4", "loudness", 'v', &loud);
-    EXPECT_EQ(messageOf([&] { parser.addOption(&sameChar); }),
-              "Command line char v is already in use!");
-
-    // The first verbose keeps the name and the char; "loud" is known by its long
-    // name only: it is in the value table but not in the usage text.
-    EXPECT_EQ(valueTableOf(parser),
-              "grid             |   |                        1,1 | 1,1\n"
-              "input            | i |                            | \n"
-              "loud             | v |                          4 | 4\n"
-              "mag              | m |                      false | FALSE\n"
-              "thresh           |   |                        0.5 | 0.5\n"
-              "verbose          | v |                          0 | 0\n");
-    EXPECT_EQ(usageOf(parser).find("loud"), std::string::npos);
-    EXPECT_EQ(usageOf(parser).find("again"), std::string::npos);
-}
-
-TEST(OptionParser, ValueTableInNameOrderUsageInRegistrationOrder) {
-    Options o;
-    CommandLineReader reader(0, nullptr);
-    OptionParser parser(&reader);
-    o.registerOn(parser);
-    o.verbose = 2;  // a change of the bound variable shows in the table
-
+    o.verbose = 2;
     EXPECT_EQ(valueTableOf(parser),
               "grid             |   |                        1,1 | 1,1\n"
               "input            | i |                            | \n"
               "mag              | m |                      false | FALSE\n"
               "thresh           |   |                        0.5 | 0.5\n"
               "verbose          | v |                          0 | 2\n");
-    EXPECT_EQ(usageOf(parser),
-              "    -v, --verbose <INT>                  [0]\n"
-              "        verbosity level \n"
-              "\n"
-              "    --thresh <DOUBLE>                    [0.5]\n"
-              "        threshold \n"
-              "\n"
-              "    -m, --mag <FLAG>                     [false]\n"
-              "        mag \n"
-              "\n"
-              "    -i, --input <STRING>                 []\n"
-              "        input table \n"
-              "\n"
-              "    --grid <INTARRAY>                    [1,1]\n"
-              "        grid \n"
-              "\n");
-}
+    std::string const usage =
+        "    -v, --verbose <INT>                  [0]\n"
+        "        verbosity level \n\n"
+        "    --thresh <DOUBLE>                    [0.5]\n"
+        "        threshold \n\n"
+        "    -m, --mag <FLAG>                     [false]\n"
+        "        mag \n\n"
+        "    -i, --input <STRING>                 []\n"
+        "        input table \n\n"
+        "    --grid <INTARRAY>                    [1,1]\n"
+        "        grid \n\n";
+    EXPECT_EQ(usageOf(parser), usage);
 
-TEST(OptionParser, ValueTableIsByteWiseOrdered) {
-    CommandLineReader reader(0, nullptr);
-    OptionParser parser(&reader);
-    IntOption lower("b", "0", "", 0), upper("B", "0", "", 0), under("_", "0", "", 0);
-    parser.addOption(&lower);
-    parser.addOption(&under);
-    parser.addOption(&upper);
+    IntOption sameName("verbose", "0", "again", 'w');
+    EXPECT_EQ(testsupport::messageOf<UException>([&] { parser.addOption(&sameName); }),
+              "An option named verbose already exists!");
+    int loud = 0;
+    IntOption sameChar("loud", "4", "loudness", 'v', &loud);
+    EXPECT_EQ(testsupport::messageOf<UException>([&] { parser.addOption(&sameChar); }),
+              "Command line char v is already in use!");
+    EXPECT_EQ(valueTableOf(parser),
+              "grid             |   |                        1,1 | 1,1\n"
+              "input            | i |                            | \n"
+              "loud             | v |                          4 | 4\n"
+              "mag              | m |                      false | FALSE\n"
+              "thresh           |   |                        0.5 | 0.5\n"
+              "verbose          | v |                          0 | 2\n");
+    EXPECT_EQ(usageOf(parser), usage);
+
     // 'B' (66) < '_' (95) < 'b' (98)
-    std::string const table = valueTableOf(parser);
+    OptionParser bytes(&reader);
+    IntOption lower("b", "0", "", 0), upper("B", "0", "", 0), under("_", "0", "", 0);
+    for (IntOption* option : {&lower, &under, &upper}) bytes.addOption(option);
+    std::string const table = valueTableOf(bytes);
     EXPECT_LT(table.find("B "), table.find("_ "));
     EXPECT_LT(table.find("_ "), table.find("b "));
 }
@@ -179,8 +155,7 @@ TEST(OptionParser, ValueLineCutAt126Characters) {
     std::ostringstream line;
     line << o;
     // The formatted part would be 120 + " | z | " + 200 + " | "; only 126 of it stay.
-    std::string const prefix = (name + " | z | " + value + " | ").substr(0, 126);
-    EXPECT_EQ(line.str(), prefix + value);
+    EXPECT_EQ(line.str(), (name + " | z | " + value + " | ").substr(0, 126) + value);
 }
 
 TEST(OptionParser, UsageWrapsBelowColumn72) {
@@ -199,10 +174,7 @@ TEST(OptionParser, UsageWrapsBelowColumn72) {
     StringOption huge("huge", "", std::string(64, 'h').c_str(), 0);
     // A long header line is not cut.
     StringOption longName("a_rather_long_option_name", "d", "", 'x');
-    for (Option* o :
-         {static_cast<Option*>(&fits), static_cast<Option*>(&wraps), static_cast<Option*>(&spaces),
-          static_cast<Option*>(&huge), static_cast<Option*>(&longName)})
-        parser.addOption(o);
+    for (StringOption* o : {&fits, &wraps, &spaces, &huge, &longName}) parser.addOption(o);
 
     std::string const indent = "        ";
     EXPECT_EQ(usageOf(parser),

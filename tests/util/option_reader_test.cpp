@@ -38,34 +38,15 @@ TEST(CommandLineReader, TokenFormsGiveNames) {
     EXPECT_EQ(messageOf([&] { reader.nextOptionName(); }), "No more arguments left!");
 }
 
-TEST(CommandLineReader, RejectsTokensThatAreNoOptions) {
+TEST(CommandLineReader, RejectsTokensThatAreNoOptionsOrNoValues) {
+    util::IntOption i("number", "0", "", 'n');
     for (std::string const token : {"-", "--", "-v x", "file"}) {
-        Args args({"-v", token});
+        Args args({"-n", token});
         CommandLineReader reader(args.argc(), args.argv());
         reader.nextOptionName();
         EXPECT_EQ(messageOf([&] { reader.nextOptionName(); }),
                   "Token '" + token + "' not an argument specifier!");
     }
-}
-
-TEST(CommandLineReader, ValuesMayBeNegativeNumbers) {
-    util::IntOption i("number", "0", "", 'n');
-    util::DoubleOption d("thresh", "0", "", 't');
-    Args args({"-n", "-5", "-t", "-.5", "-n", "7", "rest"});
-    CommandLineReader reader(args.argc(), args.argv());
-    reader.nextOptionName();
-    EXPECT_EQ(reader.nextOptionValue(&i), "-5");
-    reader.nextOptionName();
-    EXPECT_EQ(reader.nextOptionValue(&d), "-.5");
-    EXPECT_FALSE(reader.done());
-    reader.nextOptionName();
-    EXPECT_EQ(reader.nextOptionValue(&i), "7");
-    EXPECT_TRUE(reader.done());  // "rest" does not begin with "-"
-    EXPECT_EQ(reader.fileArguments(), Files({"rest"}));
-}
-
-TEST(CommandLineReader, RejectsMissingOrDashedValues) {
-    util::IntOption i("number", "0", "", 'n');
     for (std::string const value : {"-x", "-", "--5"}) {
         Args args({"-n", value});
         CommandLineReader reader(args.argc(), args.argv());
@@ -79,44 +60,50 @@ TEST(CommandLineReader, RejectsMissingOrDashedValues) {
     EXPECT_EQ(messageOf([&] { reader.nextOptionValue(&i); }), "No more argument values left!");
 }
 
-TEST(CommandLineReader, FlagsConsumeNoToken) {
+// Values may be negative numbers; flags consume no token; the first token that
+// does not begin with "-" after a value starts the file arguments.
+TEST(CommandLineReader, ValuesFlagsAndFileArguments) {
+    util::IntOption i("number", "0", "", 'n');
+    util::DoubleOption d("thresh", "0", "", 't');
     util::BoolOption flag("mag", "false", "", 'm');
-    Args args({"-m", "-m", "img.fits"});
+    Args args({"-n", "-5", "-m", "-t", "-.5", "-m", "-n", "7", "rest", "-v"});
     CommandLineReader reader(args.argc(), args.argv());
-    reader.nextOptionName();
+    EXPECT_EQ(reader.nextOptionName(), "n");
+    EXPECT_EQ(reader.nextOptionValue(&i), "-5");
+    EXPECT_EQ(reader.nextOptionName(), "m");
+    EXPECT_EQ(reader.nextOptionValue(&flag), "toggle");
+    EXPECT_EQ(reader.nextOptionName(), "t");
+    EXPECT_EQ(reader.nextOptionValue(&d), "-.5");
+    EXPECT_EQ(reader.nextOptionName(), "m");
     EXPECT_EQ(reader.nextOptionValue(&flag), "toggle");
     EXPECT_FALSE(reader.done());
     reader.nextOptionName();
-    EXPECT_EQ(reader.nextOptionValue(&flag), "toggle");
+    EXPECT_EQ(reader.nextOptionValue(&i), "7");
     EXPECT_TRUE(reader.done());
-    EXPECT_EQ(reader.fileArguments(), Files({"img.fits"}));
-}
+    EXPECT_EQ(reader.fileArguments(), Files({"rest", "-v"}));
+    EXPECT_EQ(reader.fileArguments(), Files());
 
-TEST(CommandLineReader, FileArgumentsTakeTheRest) {
+    // A flag as the last option, then a file.
+    Args flagged({"-m", "img.fits"});
+    CommandLineReader afterFlag(flagged.argc(), flagged.argv());
+    afterFlag.nextOptionName();
+    EXPECT_EQ(afterFlag.nextOptionValue(&flag), "toggle");
+    EXPECT_TRUE(afterFlag.done());
+    EXPECT_EQ(afterFlag.fileArguments(), Files({"img.fits"}));
+
+    // The first argument is no option: everything is a file argument.
+    Args files({"image.fits", "-v", "2"});
+    CommandLineReader allFiles(files.argc(), files.argv());
+    EXPECT_TRUE(allFiles.done());
+    EXPECT_EQ(allFiles.fileArguments(), Files({"image.fits", "-v", "2"}));
+
+    // No arguments, or not even the program name.
     Args none({});
     CommandLineReader empty(none.argc(), none.argv());
     EXPECT_TRUE(empty.done());
     EXPECT_EQ(empty.fileArguments(), Files());
-
-    // The first argument is no option: everything is a file argument.
-    Args files({"image.fits", "-v", "2"});
-    CommandLineReader reader(files.argc(), files.argv());
-    EXPECT_TRUE(reader.done());
-    EXPECT_EQ(reader.fileArguments(), Files({"image.fits", "-v", "2"}));
-    EXPECT_EQ(reader.fileArguments(), Files());
-
-    util::IntOption v("verbose", "0", "", 'v');
-    Args mixed({"-v", "2", "cat.txt", "img.fits"});
-    CommandLineReader after(mixed.argc(), mixed.argv());
-    EXPECT_EQ(after.nextOptionName(), "v");
-    EXPECT_EQ(after.nextOptionValue(&v), "2");
-    EXPECT_TRUE(after.done());
-    EXPECT_EQ(after.fileArguments(), Files({"cat.txt", "img.fits"}));
-}
-
-TEST(CommandLineReader, EmptyArgumentVectorIsDone) {
     char* argv[] = {nullptr};
-    CommandLineReader reader(0, argv);
-    EXPECT_TRUE(reader.done());
-    EXPECT_EQ(reader.fileArguments(), Files());
+    CommandLineReader nothing(0, argv);
+    EXPECT_TRUE(nothing.done());
+    EXPECT_EQ(nothing.fileArguments(), Files());
 }

@@ -23,19 +23,16 @@ std::string messageOf(Call call) {
 
 }  // namespace
 
-TEST(Region, NewRegionIsAllZero) {
-    Region r(2);
-    EXPECT_EQ(r.dimensions(), 2u);
-    EXPECT_EQ(r.toString(), "[0:0,0:0]");
+TEST(Region, RangesAreKeptAsSetAndDimensionsChecked) {
+    Region r(3);
+    EXPECT_EQ(r.dimensions(), 3u);
+    EXPECT_EQ(r.toString(), "[0:0,0:0,0:0]");  // a new region is all zero
     EXPECT_EQ(r.getLength(1), 1);
     EXPECT_EQ(r.getLength(), 1);
     EXPECT_EQ(Region(0).getLength(), 1);
     EXPECT_EQ(Region(0).toString(), "[]");
-}
 
-TEST(Region, RangesAreKeptAsSet) {
     // Self-describing ranges: dimension d runs from 100*d + 1 to 100*d + 2*d.
-    Region r(3);
     for (unsigned long d = 1; d <= 3; ++d)
         r.setRange(d, static_cast<int>(100 * d + 1), static_cast<int>(100 * d + 2 * d));
     EXPECT_EQ(r.toString(), "[101:102,201:204,301:306]");
@@ -47,22 +44,14 @@ TEST(Region, RangesAreKeptAsSet) {
     EXPECT_EQ(r.getStart(1), 10);
     EXPECT_EQ(r.getEnd(1), 3);
     EXPECT_EQ(r.getLength(1), 8);
-
     r.setRange(2, INT_MIN, INT_MAX);  // the distance does not fit an int
     EXPECT_EQ(r.getLength(2), 4294967296L);
 
-    Region one(1);
-    one.setRange(1, 1, 2048);
-    EXPECT_EQ(one.toString(), "[1:2048]");
-}
-
-TEST(Region, IllegalDimensionsThrow) {
-    Region r(2);
     EXPECT_EQ(messageOf([&] { r.getStart(0); }), kGetMessage);
-    EXPECT_EQ(messageOf([&] { r.getEnd(3); }), kGetMessage);
+    EXPECT_EQ(messageOf([&] { r.getEnd(4); }), kGetMessage);
     EXPECT_EQ(messageOf([&] { r.getLength(0); }), kGetMessage);
     EXPECT_EQ(messageOf([&] { r.setRange(0, 1, 2); }), kSetMessage);
-    EXPECT_EQ(messageOf([&] { r.setRange(3, 1, 2); }), kSetMessage);
+    EXPECT_EQ(messageOf([&] { r.setRange(4, 1, 2); }), kSetMessage);
 }
 
 TEST(Region, CopiesAreIndependent) {

@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "tests/support/messages.h"
 #include "util/exception.h"
 
 using util::StringFactory;
@@ -20,19 +21,12 @@ TEST(StringFactory, PadsOnTheLeftToTheWidth) {
 TEST(StringFactory, TooWideValueThrows) {
     // Each case: value, width, the decimal text named by the message.
     struct Case {
-        int value;
-        int width;
+        int value, width;
         char const* text;
     };
-    for (Case const c :
-         {Case{12345, 4, "12345"}, Case{-1, 1, "-1"}, Case{5, 0, "5"}, Case{5, -3, "5"}}) {
-        std::string message;
-        try {
-            StringFactory::toString(c.value, c.width);
-        } catch (util::StringException const& e) {
-            message = e.what();
-        }
-        EXPECT_EQ(message, std::string("StringFactory: ") + c.text +
-                               " is too wide\ncannot create string with preset width.");
-    }
+    for (Case const c : {Case{12345, 4, "12345"}, {-1, 1, "-1"}, {5, 0, "5"}, {5, -3, "5"}})
+        EXPECT_EQ(testsupport::messageOf<util::StringException>(
+                      [&] { StringFactory::toString(c.value, c.width); }),
+                  std::string("StringFactory: ") + c.text +
+                      " is too wide\ncannot create string with preset width.");
 }

@@ -1,0 +1,44 @@
+// Helpers shared by the FITS tests: fixed-format card images of one keyword,
+// the bits of a float, and the message of a call that fails.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "sci/fits_card.h"
+#include "sci/fits_writer.h"
+#include "tests/support/messages.h"
+
+namespace testsupport {
+
+using Cards = std::vector<std::string>;
+
+inline std::string intCard(std::string const& key, long value) {
+    return sci::FitsIntCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+inline std::string floatCard(std::string const& key, double value) {
+    return sci::FitsFloatCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+inline std::string stringCard(std::string const& key, std::string const& value) {
+    return sci::FitsStringCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+inline std::string boolCard(std::string const& key, bool value) {
+    return sci::FitsBoolCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
+
+inline uint32_t bitsOf(float f) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+// what() of the exception a call throws; "" when it throws none.
+template <class Call>
+std::string errorOf(Call&& call) {
+    return messageOf<std::exception>(call);
+}
+
+}  // namespace testsupport
