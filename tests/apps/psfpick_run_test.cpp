@@ -2,7 +2,6 @@
 // the test writes: image, error image and catalogue with known stars.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,10 +10,12 @@
 
 #include "sci/ccs_tan.h"
 #include "sci/fits_writer.h"
-#include "tests/support/process.h"
+#include "tests/apps/e2e_support.h"
 #include "tests/support/synthetic_field.h"
 #include "tests/support/temp_dir.h"
 
+using namespace e2e;
+using testsupport::FieldStar;
 using testsupport::readFile;
 using testsupport::RunResult;
 using testsupport::TempDir;
@@ -27,19 +28,16 @@ constexpr double kBeta = 2.9;        // Moffat index of every star
 constexpr double kNoiseSigma = 1.0;  // Gaussian noise, also the error image
 // World coordinates of the field: CD matrix without rotation.
 constexpr double kCrval1 = 150.0, kCrval2 = 30.0, kCrpix = 60.0, kScale = 1e-4;
-
-using testsupport::FieldStar;
-using Star = FieldStar;
+constexpr uint64_t kNoiseSeed = 20141402;
 
 // Ten stars over 2 x 2 subfields of 60 pixels (see the expectations below).
-std::vector<Star> const kStars = {
+std::vector<FieldStar> const kStars = {
     {1, 20.3, 25.6, 20000, 0, 0.95},   {2, 45.1, 40.2, 18000, 0, 0.95},
     {3, 85.4, 20.7, 22000, 0, 0.95},   {4, 100.2, 45.5, 21000, 0, 0.20},
     {5, 25.5, 85.5, 19000, 0, 0.95},   {6, 40.5, 100.5, 17000, 0, 0.95},
     {7, 110.2, 115.3, 16000, 0, 0.95}, {8, 90.6, 80.4, 15000, 4, 0.95},
     {9, 95.3, 95.8, 23000, 0, 0.95},   {10, 50.0, 48.0, 500, 0, 0.95},
 };
-constexpr uint64_t kNoiseSeed = 20141402;
 
 // Writes <dir>/field/img.fits, <dir>/field/e.img.fits (errorRows rows) and
 // <dir>/cat.txt. sky is added to every pixel of the image (0 for a
@@ -57,9 +55,10 @@ void writeField(TempDir const& dir, double sky = 0.0, int errorRows = kSize) {
     dir.write("cat.txt", testsupport::catalogueText(kStars));
 }
 
-// The table row of a star as the program writes it, the sky position from
-// the projection of the header above.
-std::string tableRow(Star const& s) {
+// The table row of star k (0-based) as the program writes it, the sky
+// position from the projection of the header above.
+std::string tableRow(size_t k) {
+    FieldStar const& s = kStars[k];
     sci::CCS_TAN const tan(
         sci::FVector<double, 2>(kCrpix, kCrpix), sci::FMatrix<double, 2, 2>::identity(),
         sci::FVector<double, 2>(-kScale, kScale), sci::FVector<double, 2>(kCrval1, kCrval2));
@@ -72,86 +71,67 @@ std::string tableRow(Star const& s) {
     return text;
 }
 
-std::string const kHeader =
-    "#     id          x          y              RA             DEC          flux\n#\n";
-std::string const kNotEnough =
-    "\nwarning: not enough stars-> lower min_thresh or increase max_thresh!!!\n";
+// One star per 2 x 2 subfield from a wide flux range, flag and class columns in use.
+std::vector<std::string> const kSelection = words(
+    "-i cat.txt -o out.tbl --nfields 2,2 -n 1 --min_thresh 0.25 --max_thresh 1.1 "
+    "--flag_column 7 --class_column 8 -c 0.5");
 
-std::vector<std::string> selectionArgs() {
-    return {"-i",
-            "cat.txt",
-            "-o",
-            "out.tbl",
-            "--nfields",
-            "2,2",
-            "-n",
-            "1",
-            "--min_thresh",
-            "0.25",
-            "--max_thresh",
-            "1.1",
-            "--flag_column",
-            "7",
-            "--class_column",
-            "8",
-            "-c",
-            "0.5"};
-}
+struct FieldRun {
+    RunResult result;
+    std::string table;
+};
 
-RunResult run(std::vector<std::string> args, TempDir const& dir) {
-    return testsupport::runProgram(PSFPICK_EXE, args, dir.path());
-}
-
-std::string echo(std::vector<std::string> const& args) {
-    std::string text = "\n" + std::string(PSFPICK_EXE) + " ";
-    for (auto const& a : args) text += a + " ";
-    return text + "\n\nsource code date: 2014/02/14\n\n";
+FieldRun runIn(TempDir const& dir, std::vector<std::string> const& args) {
+    RunResult const r = run(args, dir.path());
+    return {r, readFile(dir.file("out.tbl"))};
 }
 
 TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     TempDir dir;
     writeField(dir);
-    std::vector<std::string> args = selectionArgs();
-    args.push_back("field/img.fits");  // error image: field/e.img.fits
-    RunResult const r = run(args, dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    std::vector<std::string> const args = kSelection + words("field/img.fits");
+    FieldRun const r = runIn(dir, args);  // error image: field/e.img.fits
+    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+    EXPECT_EQ(r.result.err, "");
     // (1,1): A is more isolated than B (whose neighbour is the faint J): A.
     // (2,1): C and D are each other's neighbours; the tie puts D first, and
     //        D fails the stellarity test; only one of two accepted rows is visited.
     // (1,2): E and F tie the same way: F.
     // (2,2): H fails the flag limit; G is more isolated than I but its stamp
     //        leaves the image: a failed fit, no row.
-    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[0]) + tableRow(kStars[5]));
+    EXPECT_EQ(r.table, kTableHeader + tableRow(0) + tableRow(5));
     // Subfields in the order (1,1), (1,2), (2,1), (2,2).
-    EXPECT_EQ(r.out, echo(args) + "test_counter=2\n" + "test_counter=2\n" + "test_counter=2\n" +
-                         kNotEnough + "  taken=0\n  P.number=1\n\n" + "test_counter=2\n");
+    EXPECT_EQ(r.result.out, startText(args) + "test_counter=2\ntest_counter=2\ntest_counter=2\n\n" +
+                                kNotEnough + "  taken=0\n  P.number=1\n\ntest_counter=2\n");
+
+    // Sorting and rejection that leave one survivor per subfield change nothing.
+    FieldRun const sorted =
+        runIn(dir, kSelection + words("--nchi_reject 1 --fwhm_reject 2 "
+                                      "--fwhm_sort --nchi_sort field/img.fits"));
+    ASSERT_EQ(sorted.result.status, kStatusSuccess) << sorted.result.err;
+    EXPECT_EQ(sorted.table, r.table);
 }
 
 TEST(PsfpickRun, VerboseRunShowsFitsNearTheTrueWidth) {
     TempDir dir;
     writeField(dir);
-    std::vector<std::string> args = selectionArgs();
-    for (char const* a : {"-v", "3", "field/img.fits"}) args.push_back(a);
-    RunResult const r = run(args, dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("flux range of valid std stars:        15000...23000\n"
-                         "flux of brightest possible neighbour: 500\n\n"),
-              std::string::npos);
-    EXPECT_NE(r.out.find("searching for 1 stars in [1:61,1:61]\n"), std::string::npos);
-    EXPECT_NE(r.out.find("searching for 1 stars in [61:120,61:120]\n"), std::string::npos);
-    // Every fitted row of the console echo ends with nchi and FWHM.
+    RunResult const r = run(kSelection + words("-v 3 field/img.fits"), dir.path());
+    ASSERT_EQ(r.status, kStatusSuccess) << r.err;
+    for (char const* part : {"flux range of valid std stars:        15000...23000\n"
+                             "flux of brightest possible neighbour: 500\n\n",
+                             "searching for 1 stars in [1:61,1:61]\n",
+                             "searching for 1 stars in [61:120,61:120]\n", "end measuring:\n"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part;
+    // Every fitted row of the console echo (stars 1 and 6) ends with nchi and FWHM.
     int rows = 0;
     for (size_t at = r.out.find("\n       1 "); at != std::string::npos;
          at = r.out.find("\n       6 ", at + 1)) {
-        size_t const end = r.out.find('\n', at + 1);
-        std::string const line = r.out.substr(at + 1, end - at - 1);
-        double const fwhm = std::stod(line.substr(line.rfind(' ') + 1));
-        EXPECT_NEAR(fwhm, kFwhm, 0.05 * kFwhm) << line;  // noise of S/N ~ 1000 peaks
+        std::string const line = r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
+        EXPECT_NEAR(std::stod(line.substr(line.rfind(' ') + 1)), kFwhm, 0.05 * kFwhm)
+            << line;  // noise of S/N ~ 1000 peaks
         ++rows;
     }
     EXPECT_EQ(rows, 2);
-    EXPECT_NE(r.out.find("end measuring:\n"), std::string::npos);
 }
 
 TEST(PsfpickRun, BadPixelsNearTheCentreRefuseACandidate) {
@@ -163,81 +143,66 @@ TEST(PsfpickRun, BadPixelsNearTheCentreRefuseACandidate) {
     mask = 1.0f;
     mask(21, 27) = 0.0f;
     sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
-    std::vector<std::string> args = selectionArgs();
-    for (char const* a : {"-r", "2", "field/img.fits", "mask.fits"}) args.push_back(a);
-    RunResult const refused = run(args, dir);
-    ASSERT_EQ(refused.status, 0) << refused.err;
-    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[5]));
+    std::vector<std::string> const args = kSelection + words("-r 2 field/img.fits mask.fits");
+    FieldRun const refused = runIn(dir, args);
+    ASSERT_EQ(refused.result.status, kStatusSuccess) << refused.result.err;
+    EXPECT_EQ(refused.table, kTableHeader + tableRow(5));
 
     // At offset (2, 1), u^2 + v^2 = 5 > 2: tolerated.
     mask(21, 27) = 1.0f;
     mask(22, 27) = 0.0f;
     sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
-    RunResult const tolerated = run(args, dir);
-    ASSERT_EQ(tolerated.status, 0) << tolerated.err;
-    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[0]) + tableRow(kStars[5]));
+    FieldRun const tolerated = runIn(dir, args);
+    ASSERT_EQ(tolerated.result.status, kStatusSuccess) << tolerated.result.err;
+    EXPECT_EQ(tolerated.table, kTableHeader + tableRow(0) + tableRow(5));
 }
 
-TEST(PsfpickRun, SingleSurvivorWithRejectionAndSorting) {
+// The files searched for bad pixels are opened when the first candidate is
+// tested, so a run that tests none never needs them.
+TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
     TempDir dir;
     writeField(dir);
-    std::vector<std::string> args = selectionArgs();
-    for (char const* a : {"--nchi_reject", "1", "--fwhm_reject", "2", "--fwhm_sort", "--nchi_sort",
-                          "field/img.fits"})
-        args.push_back(a);
-    RunResult const r = run(args, dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader + tableRow(kStars[0]) + tableRow(kStars[5]));
+    // Only the brightest star is a candidate: no subfield has two accepted rows.
+    RunResult const untested = run(words("-i cat.txt -o out.tbl --nfields 2,2 --min_thresh 0.99 "
+                                         "--max_thresh 1.1 -r 2 field/img.fits missing.fits"),
+                                   dir.path());
+    EXPECT_EQ(untested.status, kStatusSuccess) << untested.err;
+    EXPECT_EQ(untested.err, "");
+
+    FieldRun const tested = runIn(dir, kSelection + words("-r 2 field/img.fits missing.fits"));
+    EXPECT_EQ(tested.result.status, kStatusRunFailed);
+    EXPECT_EQ(tested.result.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
+    EXPECT_EQ(tested.table, kTableHeader);
 }
 
-TEST(PsfpickRun, ImageWithItsSkyLeftInFailsEveryFitWithAWarning) {
-    TempDir dir;
-    writeField(dir, 5000.0);
-    std::vector<std::string> args = selectionArgs();
-    args.push_back("field/img.fits");
-    RunResult const r = run(args, dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader);
-    EXPECT_EQ(r.err,
-              "warning: every profile fit failed; check that the image is sky-subtracted, that "
-              "its error image matches it, and that boxlen is large enough for the stars\n");
-}
+// A sky left in the image fails every fit (a warning); an error image of
+// another size stops the run before any row is written.
+TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
+    TempDir sky;
+    writeField(sky, 5000.0);
+    FieldRun const r = runIn(sky, kSelection + words("field/img.fits"));
+    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+    EXPECT_EQ(r.table, kTableHeader);
+    EXPECT_EQ(r.result.err, kEveryFitFailed);
 
-TEST(PsfpickRun, ErrorImageOfAnotherSizeStopsTheRun) {
-    TempDir dir;
-    writeField(dir, 0.0, kSize - 1);
-    std::vector<std::string> args = selectionArgs();
-    args.push_back("field/img.fits");
-    RunResult const r = run(args, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
+    TempDir mismatch;
+    writeField(mismatch, 0.0, kSize - 1);
+    FieldRun const m = runIn(mismatch, kSelection + words("field/img.fits"));
+    EXPECT_EQ(m.result.status, kStatusRunFailed);
+    EXPECT_EQ(m.result.err,
               "EXCEPTION: error image 'field/e.img.fits' has 120 x 119 pixels, but image "
               "'field/img.fits' has 120 x 120\n");
-    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader);  // nothing written before the failure
+    EXPECT_EQ(m.table, kTableHeader);
 }
 
 TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
     TempDir dir;
     dir.write("cat.txt", "# x y flux flag\n12.5 7 100 3\n# comment\n1e3 -2 2.5 0\n");
-    std::vector<std::string> const args = {"-i",
-                                           "cat.txt",
-                                           "-o",
-                                           "out.tbl",
-                                           "-n",
-                                           "0",
-                                           "--id_column",
-                                           "0",
-                                           "-x",
-                                           "1",
-                                           "--flux_column",
-                                           "3",
-                                           "--flag_column",
-                                           "4",
-                                           "-v",
-                                           "1"};
-    RunResult const r = run(args, dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(readFile(dir.file("out.tbl")),
+    std::vector<std::string> const args =
+        words("-i cat.txt -o out.tbl -n 0 --id_column 0 -x 1 --flux_column 3 --flag_column 4 -v 1");
+    FieldRun const r = runIn(dir, args);
+    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+    EXPECT_EQ(r.table,
               "#     id          x          y              RA             DEC          flux       "
               "flag\n#\n"
               "       1    12.50000000    7.00000000      0.00000000     0.00000000  100.00000000"
@@ -253,42 +218,8 @@ TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
                       n, x, y, 0.0, 0.0, flux, 0.0, 0.0, flag, -1.0, 0.0, 0.0);
         return std::string(text);
     };
-    EXPECT_EQ(r.out, echo(args) + echoRow(1, 12.5, 7, 100, 3) + echoRow(2, 1000, -2, 2.5, 0));
-}
-
-}  // namespace
-
-namespace {
-
-TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
-    TempDir dir;
-    writeField(dir);
-    // Only the brightest star is a candidate: no subfield has two accepted
-    // rows, no candidate is tested, and the missing file is never needed.
-    std::vector<std::string> const quiet = {"-i",
-                                            "cat.txt",
-                                            "-o",
-                                            "out.tbl",
-                                            "--nfields",
-                                            "2,2",
-                                            "--min_thresh",
-                                            "0.99",
-                                            "--max_thresh",
-                                            "1.1",
-                                            "-r",
-                                            "2",
-                                            "field/img.fits",
-                                            "missing.fits"};
-    RunResult const untested = run(quiet, dir);
-    EXPECT_EQ(untested.status, 0) << untested.err;
-    EXPECT_EQ(untested.err, "");
-
-    std::vector<std::string> args = selectionArgs();
-    for (char const* a : {"-r", "2", "field/img.fits", "missing.fits"}) args.push_back(a);
-    RunResult const tested = run(args, dir);
-    EXPECT_EQ(tested.status, 1);
-    EXPECT_EQ(tested.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
-    EXPECT_EQ(readFile(dir.file("out.tbl")), kHeader);
+    EXPECT_EQ(r.result.out,
+              startText(args) + echoRow(1, 12.5, 7, 100, 3) + echoRow(2, 1000, -2, 2.5, 0));
 }
 
 }  // namespace

@@ -1,26 +1,23 @@
-// End-to-end runs of the built psfpick: stdout, stderr, the exit status and the
+// End-to-end runs of the built psfpick that stop at the command line, and the
+// smallest complete and failed runs: stdout, stderr, the exit status and the
 // output table, compared byte for byte.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "tests/support/process.h"
+#include "tests/apps/e2e_support.h"
 #include "tests/support/temp_dir.h"
 
+using namespace e2e;
 using testsupport::readFile;
-using testsupport::runProgram;
 using testsupport::RunResult;
 using testsupport::TempDir;
 
 namespace {
-
-// Exit statuses as a caller of psfpick sees them.
-constexpr int kStatusSuccess = 0;
-constexpr int kStatusRunFailed = 1;
-constexpr int kStatusRefused = 255;
 
 // The run options as documented for users: name, short form (0 = none), type
 // shown in the usage text, default text, usage text, and the value listed in
@@ -68,30 +65,25 @@ std::string padRight(std::string text, std::size_t width) {
     return text;
 }
 
-std::string padLeft(std::string const& text, std::size_t width) {
-    return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
-}
-
 // The value table: options sorted by name, name in 16 columns, short form,
-// default right-aligned in 26 columns, then the value. `changed` replaces the
-// listed value of the named option.
-std::string expectedValueTable(std::string const& changedName = "",
-                               std::string const& changedValue = "") {
+// default right-aligned in 26 columns, then the value (from `changed` for the
+// options named there).
+std::string expectedValueTable(std::map<std::string, std::string> const& changed = {}) {
     std::vector<OptionRow> rows = kOptions;
     std::sort(rows.begin(), rows.end(), [](OptionRow const& a, OptionRow const& b) {
         return std::string(a.name) < std::string(b.name);
     });
     std::string table;
     for (OptionRow const& r : rows) {
-        std::string const value = r.name == changedName ? changedValue : r.value;
+        std::string const def = r.defaultText;
         table += padRight(r.name, 16) + " | " + (r.shortForm ? r.shortForm : ' ') + " | " +
-                 padLeft(r.defaultText, 26) + " | " + value + "\n";
+                 std::string(26 - def.size(), ' ') + def + " | " +
+                 (changed.count(r.name) ? changed.at(r.name) : r.value) + "\n";
     }
     return table;
 }
 
-// The usage text in registration order. All usage texts are short enough for
-// one line below column 72.
+// The usage text in registration order, each text on one line below column 72.
 std::string expectedUsage() {
     std::string usage;
     for (OptionRow const& r : kOptions) {
@@ -104,22 +96,14 @@ std::string expectedUsage() {
     return usage;
 }
 
-// The echo of the command line and the banner that start every run.
-std::string expectedStart(std::vector<std::string> const& args) {
-    std::string echo = std::string("\n") + PSFPICK_EXE + " ";
-    for (auto const& a : args) echo += a + " ";
-    return echo + "\n\nsource code date: 2014/02/14\n\n";
+// The long name of the option args[0] ("-r" or "--boxlen").
+std::string optionName(std::string const& arg) {
+    for (OptionRow const& r : kOptions)
+        if (arg == std::string("--") + r.name ||
+            (r.shortForm && arg == std::string("-") + r.shortForm))
+            return r.name;
+    return "";
 }
-
-RunResult run(std::vector<std::string> const& args, std::string const& workdir = "") {
-    return runProgram(PSFPICK_EXE, args, workdir, 60);
-}
-
-// A small catalogue: id x y RA DEC flux.
-constexpr char kCatalogue[] =
-    "# id x y RA DEC flux\n"
-    "1 10.0 10.0 0 0 100\n"
-    "2 20.0 20.0 0 0 200\n";
 
 }  // namespace
 
@@ -127,102 +111,81 @@ TEST(Psfpick, NoArgumentsIsRefused) {
     TempDir dir;
     RunResult const r = run({}, dir.path());
     EXPECT_EQ(r.status, kStatusRefused);
-    EXPECT_EQ(r.out, expectedStart({}) + expectedValueTable() + "\n");
+    EXPECT_EQ(r.out, startText({}) + expectedValueTable() + "\n");
     EXPECT_EQ(r.err, "error: no input table given (--input)\n\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
 }
 
+// Options parsed before the error keep their values in the table.
 TEST(Psfpick, UnknownOptionsPrintTableAndUsage) {
     struct Case {
-        std::vector<std::string> args;
+        char const* args;
         std::string message;
+        std::map<std::string, std::string> changed;
     };
     for (Case const& c :
-         {Case{{"--nosuch"}, "Unknown long option 'nosuch' encountered!"},
-          Case{{"-q", "cat.txt"}, "Unknown short option 'q' encountered!"},
-          Case{{"-i", "cat.txt", "-v"}, "No more argument values left!"},
-          Case{{"-n", "-x"}, "Token '-x' does not seem like a valid value!"},
-          Case{{"--nfields", "1,2,3"}, "Too many elements in IntArrayOption nfields!"}}) {
+         {Case{"--nosuch", "Unknown long option 'nosuch' encountered!", {}},
+          Case{"-q cat.txt", "Unknown short option 'q' encountered!", {}},
+          Case{"-i cat.txt -v", "No more argument values left!", {{"input", "cat.txt"}}},
+          Case{"-n -x", "Token '-x' does not seem like a valid value!", {}},
+          Case{"--nfields 1,2,3",
+               "Too many elements in IntArrayOption nfields!",
+               {{"nfields", "1,2"}}}}) {
+        SCOPED_TRACE(c.args);
         TempDir dir;
-        RunResult const r = run(c.args, dir.path());
-        EXPECT_EQ(r.status, kStatusRefused) << c.message;
+        RunResult const r = run(words(c.args), dir.path());
+        EXPECT_EQ(r.status, kStatusRefused);
         EXPECT_EQ(r.err, "Caught exception : " + c.message +
                              "\nerror: invalid command line (see the usage text)\n\n");
-        // Options parsed before the error keep their values in the table.
-        std::string const table = c.args[0] == "-i" ? expectedValueTable("input", "cat.txt")
-                                  : c.args[0] == "--nfields" ? expectedValueTable("nfields", "1,2")
-                                                             : expectedValueTable();
-        EXPECT_EQ(r.out, expectedStart(c.args) + table + "\n" + expectedUsage()) << c.message;
+        EXPECT_EQ(r.out, startText(words(c.args)) + expectedValueTable(c.changed) + "\n" +
+                             expectedUsage());
         EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
     }
 }
 
+// Each refusal of the run check: the value table with the values given, the
+// notice, no table.
 TEST(Psfpick, InvalidValuesAreRefused) {
-    struct Case {
-        std::vector<std::string> args;  // after "-i cat.txt"
-        std::string name;               // option whose listed value changes
-        std::string value;
-        std::string notice;
+    std::pair<char const*, char const*> const cases[] = {
+        {"--nfields 0,1", "error: nfields must be at least 1 in x and in y"},
+        {"--nfields 2,-1", "error: nfields must be at least 1 in x and in y"},
+        {"-n -1", "error: number must not be negative"},
+        {"-b -2", "error: border must not be negative"},
+        {"--subfield_border -3", "error: subfield_border must not be negative"},
+        {"-x 0", "error: x_column must not be 0 (x column, or minus the RA column)"},
+        {"-r -1 img.fits", "error: check radius (-r) must not be negative"},
+        {"-r 3", "error: check radius (-r) given but no FITS file to check"},
+        {"--boxlen 0", "error: boxlen must be at least 1"},
     };
-    for (Case const& c : {
-             Case{{"--nfields", "0,1"},
-                  "nfields",
-                  "0,1",
-                  "error: nfields must be at least 1 in x and in y"},
-             Case{{"--nfields", "2,-1"},
-                  "nfields",
-                  "2,-1",
-                  "error: nfields must be at least 1 in x and in y"},
-             Case{{"-n", "-1"}, "number", "-1", "error: number must not be negative"},
-             Case{{"-b", "-2"}, "border", "-2", "error: border must not be negative"},
-             Case{{"--subfield_border", "-3"},
-                  "subfield_border",
-                  "-3",
-                  "error: subfield_border must not be negative"},
-             Case{{"-x", "0"},
-                  "x_column",
-                  "0",
-                  "error: x_column must not be 0 (x column, or minus the RA column)"},
-             Case{{"-r", "-1", "img.fits"},
-                  "check radius",
-                  "-1",
-                  "error: check radius (-r) must not be negative"},
-             Case{{"-r", "3"},
-                  "check radius",
-                  "3",
-                  "error: check radius (-r) given but no FITS file to check"},
-             Case{{"--boxlen", "0"}, "boxlen", "0", "error: boxlen must be at least 1"},
-         }) {
+    for (auto const& [option, notice] : cases) {
+        SCOPED_TRACE(option);
         TempDir dir;
-        std::vector<std::string> args = {"-i", "cat.txt"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::vector<std::string> const args = words("-i cat.txt") + words(option);
         RunResult const r = run(args, dir.path());
-        EXPECT_EQ(r.status, kStatusRefused) << c.notice;
-        std::string table = expectedValueTable(c.name, c.value);
-        std::string const input = "input            | i |                            | ";
-        table.replace(table.find(input), input.size() + 1, input + "cat.txt\n");
-        EXPECT_EQ(r.out, expectedStart(args) + table + "\n");
-        EXPECT_EQ(r.err, c.notice + "\n\n");
+        EXPECT_EQ(r.status, kStatusRefused);
+        EXPECT_EQ(r.out,
+                  startText(args) +
+                      expectedValueTable({{"input", "cat.txt"}, {optionName(args[2]), args[3]}}) +
+                      "\n");
+        EXPECT_EQ(r.err, std::string(notice) + "\n\n");
         EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
     }
 }
 
 TEST(Psfpick, CompleteRunCreatesTheOutputTable) {
     TempDir dir;
-    std::string const catalogue = dir.write("cat.txt", kCatalogue);
+    std::string const catalogue =
+        dir.write("cat.txt", "# id x y RA DEC flux\n1 10.0 10.0 0 0 100\n2 20.0 20.0 0 0 200\n");
     std::string const output = dir.write("out.tbl", "stale rows\n");
     // A negative x_column (sky coordinates) is accepted; without an image the
     // pixel positions cannot be computed, which is reported, and the run goes on.
     std::vector<std::string> const args = {"-i", catalogue, "-o", output, "-x", "-4"};
     RunResult const r = run(args, dir.path());
     EXPECT_EQ(r.status, kStatusSuccess) << r.err;
-    EXPECT_EQ(r.out, expectedStart(args) +
-                         "test_counter=1\n\n"
-                         "warning: not enough stars-> lower min_thresh or increase max_thresh!!!\n"
-                         "  taken=0\n  P.number=1\n\n");
+    EXPECT_EQ(r.out,
+              startText(args) + "test_counter=1\n\n" + kNotEnough + "  taken=0\n  P.number=1\n\n");
     EXPECT_EQ(r.err, "Error: no x/y information or CCS given!\n");
-    EXPECT_EQ(readFile(output),
-              "#     id          x          y              RA             DEC          flux\n#\n");
+    EXPECT_EQ(readFile(output), kTableHeader);
 
     // The default table name, in the working directory.
     RunResult const d = run({"-i", catalogue}, dir.path());
@@ -236,6 +199,6 @@ TEST(Psfpick, FailedRunEndsWithStatusOne) {
     std::vector<std::string> const args = {"-i", "cat.txt", "-o", output};
     RunResult const r = run(args, dir.path());
     EXPECT_EQ(r.status, kStatusRunFailed);
-    EXPECT_EQ(r.out, expectedStart(args) + "\n");
+    EXPECT_EQ(r.out, startText(args) + "\n");
     EXPECT_EQ(r.err, "EXCEPTION: cannot open file '" + output + "' for writing\n");
 }

@@ -3,93 +3,72 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
 
 namespace {
 
-// Values that are exact in float, so the expected texts can be written by hand.
-StarRow sampleRow() {
-    StarRow r;
-    r.id = 42;
-    r.x = 12.5f;
-    r.y = 100.25f;
-    r.ra = 150.5f;
-    r.dec = -30.25f;
-    r.flux = 1234.5f;
-    r.closestDist = 5.5f;
-    r.closestFlux = 2469.0f;
-    r.flag = 3;
-    r.classStar = 0.75f;
-    r.nchi = 1.25f;
-    r.fwhm = 2.5f;
-    return r;
-}
+// Values that are exact in float, so the expected texts can be written by
+// hand: id, x, y, ra, dec, flux, closestDist, closestFlux, flag, classStar,
+// nchi, fwhm.
+StarRow const kRow{42,   12.5f,   100.25f, 150.5f, -30.25f, 1234.5f,
+                   5.5f, 2469.0f, 3,       0.75f,  1.25f,   2.5f};
 
 std::string const kColumns = "x          y              RA             DEC          flux";
 
+// The header for id_column, flag_column and number; the flag column shows
+// only in the pass-through mode (number 0).
 TEST(OutputTable, HeaderVariants) {
-    std::ostringstream defaults;
-    writeTableHeader(defaults, 1, 0, 1);
-    EXPECT_EQ(defaults.str(), "#     id          " + kColumns + "\n#\n");
-
-    std::ostringstream noId;
-    writeTableHeader(noId, -1, 0, 1);
-    EXPECT_EQ(noId.str(), "#     " + kColumns + "\n#\n");
-
-    std::ostringstream flags;
-    writeTableHeader(flags, 0, 5, 0);
-    EXPECT_EQ(flags.str(), "#     id          " + kColumns + "       flag\n#\n");
-
-    // The flag column shows only in the pass-through mode.
-    std::ostringstream selecting;
-    writeTableHeader(selecting, 0, 5, 3);
-    EXPECT_EQ(selecting.str(), "#     id          " + kColumns + "\n#\n");
+    struct Case {
+        int idColumn, flagColumn, number;
+        std::string expected;
+    };
+    for (Case const& c : {Case{1, 0, 1, "#     id          " + kColumns + "\n#\n"},
+                          Case{-1, 0, 1, "#     " + kColumns + "\n#\n"},
+                          Case{0, 5, 0, "#     id          " + kColumns + "       flag\n#\n"},
+                          Case{0, 5, 3, "#     id          " + kColumns + "\n#\n"}}) {
+        std::ostringstream file;
+        writeTableHeader(file, c.idColumn, c.flagColumn, c.number);
+        EXPECT_EQ(file.str(), c.expected) << c.idColumn << " " << c.flagColumn << " " << c.number;
+    }
 }
 
-TEST(OutputTable, PassThroughRowsInFixedNotationNeverCut) {
-    std::ostringstream file;
-    writeTableHeader(file, 1, 5, 0);
-    file.str("");
-    writePassThroughRow(file, sampleRow(), 7, 1, 5);
-    EXPECT_EQ(file.str(),
-              "      42    12.50000000    100.25000000    150.50000000   -30.25000000  "
-              "1234.50000000       3\n");
-
-    file.str("");
-    writePassThroughRow(file, sampleRow(), 7, 0, 0);  // running number, no flags
-    EXPECT_EQ(file.str(),
-              "       7    12.50000000    100.25000000    150.50000000   -30.25000000  "
-              "1234.50000000\n");
-
-    file.str("");
-    writePassThroughRow(file, sampleRow(), 7, -1, 0);  // no id field
-    EXPECT_EQ(file.str(),
-              "12.50000000    100.25000000    150.50000000   -30.25000000  "
+// The rows after the header (which sets the notation): the catalogue id, the
+// running number (id_column 0) or no id field; DEC has width 13 in the
+// pass-through mode and 14 in the selection mode.
+TEST(OutputTable, RowsInFixedNotationNeverCut) {
+    auto row = [](int idColumn, int flagColumn, bool selected) {
+        std::ostringstream file;
+        writeTableHeader(file, 1, 5, 0);
+        file.str("");
+        if (selected)
+            writeSelectedRow(file, kRow, 7, idColumn);
+        else
+            writePassThroughRow(file, kRow, 7, idColumn, flagColumn);
+        return file.str();
+    };
+    std::string const values =
+        "12.50000000    100.25000000    150.50000000   -30.25000000  "
+        "1234.50000000";
+    EXPECT_EQ(row(1, 5, false), "      42    " + values + "       3\n");
+    EXPECT_EQ(row(0, 0, false), "       7    " + values + "\n");
+    EXPECT_EQ(row(-1, 0, false), values + "\n");
+    EXPECT_EQ(row(1, 0, true),
+              "      42    12.50000000    100.25000000    150.50000000    -30.25000000  "
               "1234.50000000\n");
 }
 
-TEST(OutputTable, PassThroughEchoInDefaultNotation) {
+TEST(OutputTable, ConsoleEchoes) {
     std::ostringstream console;
-    StarRow row = sampleRow();
+    StarRow row = kRow;
     row.closestDist = 0;
     row.closestFlux = 0;
-    writePassThroughEcho(console, row, 7, 0);
+    writePassThroughEcho(console, row, 7, 0);  // default notation
     EXPECT_EQ(console.str(),
               "       7       12.5        100           150.5         -30.25       1.2e+03"
               "               0                0          3         0.75         1.25          "
               "2.5\n");
-}
 
-TEST(OutputTable, SelectedRowsAndEcho) {
-    std::ostringstream file;
-    writeTableHeader(file, 1, 0, 1);
-    file.str("");
-    writeSelectedRow(file, sampleRow(), 1, 1);
-    // DEC has width 14 here, one more than in the pass-through mode.
-    EXPECT_EQ(file.str(),
-              "      42    12.50000000    100.25000000    150.50000000    -30.25000000  "
-              "1234.50000000\n");
-
-    std::ostringstream console;
+    console.str("");
     writeSelectedEchoHeader(console, 0);
     EXPECT_EQ(console.str(),
               "      id          x          y              RA             DEC          flux    "
@@ -101,7 +80,7 @@ TEST(OutputTable, SelectedRowsAndEcho) {
 
     console.str("");
     console << std::fixed;
-    writeSelectedEcho(console, sampleRow(), 2, 0);
+    writeSelectedEcho(console, kRow, 2, 0);
     EXPECT_EQ(console.str(),
               "       2      12.50     100.25    150.50000000    -30.25000000       1234.50"
               "             5.500         2469.000          2.0000          3         0.75"

@@ -36,125 +36,61 @@ struct Parsed {
     }
 };
 
+// Every field but the four doubles, named, in declaration order.
+std::string fields(Parameter const& P) {
+    std::ostringstream s;
+    s << "nfields=" << P.nfields[0] << "," << P.nfields[1] << " input=" << P.input
+      << " output=" << P.output << " variables=" << P.variables << " image=" << P.image
+      << " number=" << P.number << " border=" << P.border
+      << " subfield_border=" << P.subfield_border << " id_column=" << P.id_column
+      << " x_column=" << P.x_column << " flux_column=" << P.flux_column
+      << " flag_column=" << P.flag_column << " flag_limit=" << P.flag_limit
+      << " class_column=" << P.class_column << " check_radius=" << P.check_radius
+      << " verbose=" << P.verbose << " nchi_reject=" << P.nchi_reject
+      << " fwhm_reject=" << P.fwhm_reject << " boxlen=" << P.boxlen << " mag=" << P.mag
+      << " fwhm_sort=" << P.fwhm_sort << " nchi_sort=" << P.nchi_sort;
+    return s.str();
+}
+
+// class_star, neighbour_thresh, min_thresh, max_thresh.
+std::vector<double> doubles(Parameter const& P) {
+    return {P.class_star, P.neighbour_thresh, P.min_thresh, P.max_thresh};
+}
+
 }  // namespace
 
 TEST(Parameter, DefaultsAfterAnEmptyCommandLine) {
     Parsed const run({});
-    Parameter const& P = run.P;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.optionCount, kOptionCount);
-    EXPECT_EQ(P.nfields[0], 1);
-    EXPECT_EQ(P.nfields[1], 1);
-    EXPECT_EQ(P.input, "");
-    EXPECT_EQ(P.output, "selected.tbl");
-    EXPECT_EQ(P.variables, "");
-    EXPECT_EQ(P.image, "");
+    EXPECT_EQ(fields(run.P),
+              "nfields=1,1 input= output=selected.tbl variables= image= number=1 border=0 "
+              "subfield_border=0 id_column=1 x_column=2 flux_column=6 flag_column=0 flag_limit=0 "
+              "class_column=0 check_radius=0 verbose=0 nchi_reject=0 fwhm_reject=0 boxlen=12 "
+              "mag=0 fwhm_sort=0 nchi_sort=0");
     // Parsed from "0.90", "0.00", "0.90", "0.99" with strtod: the same doubles
     // as the literals.
-    EXPECT_EQ(P.class_star, 0.9);
-    EXPECT_EQ(P.neighbour_thresh, 0.0);
-    EXPECT_EQ(P.min_thresh, 0.9);
-    EXPECT_EQ(P.max_thresh, 0.99);
-    EXPECT_EQ(P.number, 1);
-    EXPECT_EQ(P.border, 0);
-    EXPECT_EQ(P.subfield_border, 0);
-    EXPECT_EQ(P.id_column, 1);
-    EXPECT_EQ(P.x_column, 2);
-    EXPECT_EQ(P.flux_column, 6);
-    EXPECT_EQ(P.flag_column, 0);
-    EXPECT_EQ(P.flag_limit, 0);
-    EXPECT_EQ(P.class_column, 0);
-    EXPECT_EQ(P.check_radius, 0);
-    EXPECT_EQ(P.verbose, 0);
-    EXPECT_EQ(P.nchi_reject, 0);
-    EXPECT_EQ(P.fwhm_reject, 0);
-    EXPECT_EQ(P.boxlen, 12);
-    EXPECT_FALSE(P.mag);
-    EXPECT_FALSE(P.fwhm_sort);
-    EXPECT_FALSE(P.nchi_sort);
+    EXPECT_EQ(doubles(run.P), (std::vector<double>{0.9, 0.0, 0.9, 0.99}));
 }
 
 TEST(Parameter, EveryOptionReachesItsField) {
-    // Each option gets a value distinct from its default and from the others.
-    Parsed const run({"--nfields",
-                      "3,4",
-                      "-i",
-                      "cat.txt",
-                      "-o",
-                      "out.tbl",
-                      "--variables",
-                      "var.txt",
-                      "--image",
-                      "img.fits",
-                      "-c",
-                      "0.5",
-                      "--neighbour_thresh",
-                      "0.25",
-                      "--min_thresh",
-                      "0.125",
-                      "--max_thresh",
-                      "0.875",
-                      "-n",
-                      "5",
-                      "-b",
-                      "6",
-                      "--subfield_border",
-                      "7",
-                      "--id_column",
-                      "8",
-                      "-x",
-                      "-9",
-                      "--flux_column",
-                      "10",
-                      "--flag_column",
-                      "11",
-                      "--flag_limit",
-                      "12",
-                      "--class_column",
-                      "13",
-                      "--check radius",
-                      "14",
-                      "-v",
-                      "15",
-                      "--nchi_reject",
-                      "16",
-                      "--fwhm_reject",
-                      "17",
-                      "--boxlen",
-                      "18",
-                      "-m",
-                      "--fwhm_sort",
-                      "--nchi_sort",
-                      "a.fits"});
-    Parameter const& P = run.P;
-    EXPECT_EQ(P.nfields[0], 3);
-    EXPECT_EQ(P.nfields[1], 4);
-    EXPECT_EQ(P.input, "cat.txt");
-    EXPECT_EQ(P.output, "out.tbl");
-    EXPECT_EQ(P.variables, "var.txt");
-    EXPECT_EQ(P.image, "img.fits");
-    EXPECT_EQ(P.class_star, 0.5);
-    EXPECT_EQ(P.neighbour_thresh, 0.25);
-    EXPECT_EQ(P.min_thresh, 0.125);
-    EXPECT_EQ(P.max_thresh, 0.875);
-    EXPECT_EQ(P.number, 5);
-    EXPECT_EQ(P.border, 6);
-    EXPECT_EQ(P.subfield_border, 7);
-    EXPECT_EQ(P.id_column, 8);
-    EXPECT_EQ(P.x_column, -9);
-    EXPECT_EQ(P.flux_column, 10);
-    EXPECT_EQ(P.flag_column, 11);
-    EXPECT_EQ(P.flag_limit, 12);
-    EXPECT_EQ(P.class_column, 13);
-    EXPECT_EQ(P.check_radius, 14);  // the long name with its blank, as one token
-    EXPECT_EQ(P.verbose, 15);
-    EXPECT_EQ(P.nchi_reject, 16);
-    EXPECT_EQ(P.fwhm_reject, 17);
-    EXPECT_EQ(P.boxlen, 18);
-    EXPECT_TRUE(P.mag);
-    EXPECT_TRUE(P.fwhm_sort);
-    EXPECT_TRUE(P.nchi_sort);
-
+    // Each option gets a value distinct from its default and from the others;
+    // the long name of the check radius with its blank is one token.
+    std::vector<std::string> tokens = {"--check radius", "14"};
+    std::istringstream in(
+        "--nfields 3,4 -i cat.txt -o out.tbl --variables var.txt --image img.fits -c 0.5 "
+        "--neighbour_thresh 0.25 --min_thresh 0.125 --max_thresh 0.875 -n 5 -b 6 "
+        "--subfield_border 7 --id_column 8 -x -9 --flux_column 10 --flag_column 11 "
+        "--flag_limit 12 --class_column 13 -v 15 --nchi_reject 16 --fwhm_reject 17 --boxlen 18 "
+        "-m --fwhm_sort --nchi_sort a.fits");
+    for (std::string t; in >> t;) tokens.push_back(t);
+    Parsed const run(tokens);
+    EXPECT_EQ(fields(run.P),
+              "nfields=3,4 input=cat.txt output=out.tbl variables=var.txt image=img.fits number=5 "
+              "border=6 subfield_border=7 id_column=8 x_column=-9 flux_column=10 flag_column=11 "
+              "flag_limit=12 class_column=13 check_radius=14 verbose=15 nchi_reject=16 "
+              "fwhm_reject=17 boxlen=18 mag=1 fwhm_sort=1 nchi_sort=1");
+    EXPECT_EQ(doubles(run.P), (std::vector<double>{0.5, 0.25, 0.125, 0.875}));
     EXPECT_EQ(Parsed({"-r", "3"}).P.check_radius, 3);
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <iomanip>
 #include <limits>
@@ -28,7 +27,10 @@ TEST(PositionIndex, FirstRowAtExactlyThePosition) {
     EXPECT_EQ(index.find(7.0f, nan), 0);
 }
 
-// A catalogue of four rows at x = 10k, y = 20k with RA = 100 + k and so on.
+float const kClass[] = {0.91f, 0.92f, 0.93f, 0.94f};
+
+// A catalogue of four rows k = 1..4 at x = 10k, y = 20k with RA = 100 + k,
+// DEC = -k, flux 1000k, class kClass, id 70 + k and flag k % 2.
 Catalogue makeCatalogue() {
     Catalogue c;
     c.N = 4;
@@ -37,7 +39,7 @@ Catalogue makeCatalogue() {
     c.RA = floats({101, 102, 103, 104});
     c.DEC = floats({-1, -2, -3, -4});
     c.flux = floats({1000, 2000, 3000, 4000});
-    c.classStar = floats({0.91f, 0.92f, 0.93f, 0.94f});
+    c.classStar = floats(std::vector<float>(kClass, kClass + 4));
     c.id = sci::MArray<int, 1>(4);
     c.flag = sci::MArray<int, 1>(4);
     for (int k = 1; k <= 4; ++k) {
@@ -47,7 +49,8 @@ Catalogue makeCatalogue() {
     return c;
 }
 
-// Stars in the order 3, 1, 4 with the given nchi and FWHM.
+// Stars at catalogue rows 3, 1, 4 (as many as nchi has values) with the given
+// nchi and FWHM, star i with closest_dist 5i and closest_flux 500i.
 SelectedStars makeStars(std::vector<float> const& nchi, std::vector<float> const& fwhm) {
     int const rows[] = {3, 1, 4};
     int const n = static_cast<int>(nchi.size());
@@ -63,100 +66,92 @@ SelectedStars makeStars(std::vector<float> const& nchi, std::vector<float> const
     return s;
 }
 
-std::string fileRow(int id, float x, float y, float ra, float dec, float flux) {
+// The table row of catalogue row k under the given id.
+std::string fileRow(int id, int k) {
     char text[160];
-    std::snprintf(text, sizeof text, "%8d    %7.8f    %7.8f  %14.8f  %14.8f  %12.8f\n", id, x, y,
-                  ra, dec, flux);
+    std::snprintf(text, sizeof text, "%8d    %7.8f    %7.8f  %14.8f  %14.8f  %12.8f\n", id,
+                  10.0 * k, 20.0 * k, 100.0 + k, -1.0 * k, 1000.0 * k);
     return text;
 }
 
-TEST(SubfieldRows, CompletedFromTheCatalogueAndWrittenInOrder) {
-    Catalogue const cat = makeCatalogue();
-    PositionIndex const index(cat.x, cat.y);
+Parameter params(int idColumn, bool fwhmSort, bool nchiSort, int verbose) {
     Parameter P;
-    P.id_column = 1;
-    P.flag_column = 7;
-    P.class_column = 8;
-    SelectedStars s = makeStars({1.5f, 1.2f, 1.9f}, {2.5f, 2.1f, 2.3f});
+    P.id_column = idColumn;
+    P.fwhm_sort = fwhmSort;
+    P.nchi_sort = nchiSort;
+    P.verbose = verbose;
+    return P;
+}
+
+struct Written {
+    std::string file, out;
+};
+
+// writeSubfieldRows for stars 1..n of s on the catalogue above.
+Written writeRows(SelectedStars& s, int n, Parameter const& P) {
+    static Catalogue const cat = makeCatalogue();
+    static PositionIndex const index(cat.x, cat.y);
     std::ostringstream file, out;
     file << std::fixed << std::setprecision(8);
-    writeSubfieldRows(s, 3, cat, index, P, file, out);
-    EXPECT_EQ(file.str(), fileRow(73, 30, 60, 103, -3, 3000) + fileRow(71, 10, 20, 101, -1, 1000) +
-                              fileRow(74, 40, 80, 104, -4, 4000));
-    EXPECT_EQ(out.str(), "");  // verbose 0: no echo
-    EXPECT_EQ(s.select_flag(1), 1);
-    EXPECT_EQ(s.select_class(3), 0.94f);
+    writeSubfieldRows(s, n, cat, index, P, file, out);
+    return {file.str(), out.str()};
+}
 
-    // By FWHM (also when nchi_sort is set), or by nchi.
-    P.fwhm_sort = true;
-    P.nchi_sort = true;
-    SelectedStars byWidth = makeStars({1.5f, 1.2f, 1.9f}, {2.5f, 2.1f, 2.3f});
-    file.str("");
-    writeSubfieldRows(byWidth, 3, cat, index, P, file, out);
-    EXPECT_EQ(file.str(), fileRow(71, 10, 20, 101, -1, 1000) + fileRow(74, 40, 80, 104, -4, 4000) +
-                              fileRow(73, 30, 60, 103, -3, 3000));
-    EXPECT_EQ(byWidth.select_closest_dist(1), 10.0f);  // companions moved along
-
-    P.fwhm_sort = false;
-    SelectedStars byChi = makeStars({1.5f, 1.2f, 1.9f}, {2.5f, 2.1f, 2.3f});
-    file.str("");
-    writeSubfieldRows(byChi, 3, cat, index, P, file, out);
-    EXPECT_EQ(file.str(), fileRow(71, 10, 20, 101, -1, 1000) + fileRow(73, 30, 60, 103, -3, 3000) +
-                              fileRow(74, 40, 80, 104, -4, 4000));
+// In the order found, by FWHM (also when nchi_sort is set), or by nchi; the
+// companions move along with the sorted key.
+TEST(SubfieldRows, CompletedFromTheCatalogueAndWrittenInOrder) {
+    struct Case {
+        bool fwhmSort, nchiSort;
+        std::vector<int> rows;  // catalogue rows in table order
+        float firstClosestDist;
+    };
+    for (Case const& c :
+         {Case{false, false, {3, 1, 4}, 5.0f}, Case{true, true, {1, 4, 3}, 10.0f},
+          Case{true, false, {1, 4, 3}, 10.0f}, Case{false, true, {1, 3, 4}, 10.0f}}) {
+        SCOPED_TRACE(std::to_string(c.fwhmSort) + std::to_string(c.nchiSort));
+        Parameter P = params(1, c.fwhmSort, c.nchiSort, 0);
+        P.flag_column = 7;
+        P.class_column = 8;
+        SelectedStars s = makeStars({1.5f, 1.2f, 1.9f}, {2.5f, 2.1f, 2.3f});
+        Written const w = writeRows(s, 3, P);
+        std::string expected;
+        for (int k : c.rows) expected += fileRow(70 + k, k);
+        EXPECT_EQ(w.file, expected);
+        EXPECT_EQ(w.out, "");  // verbose 0: no echo
+        EXPECT_EQ(s.select_closest_dist(1), c.firstClosestDist);
+        EXPECT_EQ(s.select_flag(1), c.rows[0] % 2);
+        EXPECT_EQ(s.select_class(3), kClass[c.rows[2] - 1]);
+    }
 }
 
 TEST(SubfieldRows, FailedAndUnmeasuredStarsWriteNothing) {
-    Catalogue const cat = makeCatalogue();
-    PositionIndex const index(cat.x, cat.y);
-    Parameter P;
-    P.id_column = 0;  // running numbers: positions in this subfield's list
+    // id_column 0: running numbers, positions in this subfield's list.
     SelectedStars s = makeStars({-1.0f, 1.2f, 0.0f}, {-1.0f, 2.1f, 0.0f});
-    std::ostringstream file, out;
-    file << std::fixed << std::setprecision(8);
-    writeSubfieldRows(s, 3, cat, index, P, file, out);
-    EXPECT_EQ(file.str(), fileRow(2, 10, 20, 101, -1, 1000));
+    EXPECT_EQ(writeRows(s, 3, params(0, false, false, 0)).file, fileRow(2, 1));
     EXPECT_EQ(s.select_class(1), -1.0f);  // no class column
     EXPECT_EQ(s.select_flag(2), -1);      // no flag column
 }
 
 TEST(SubfieldRows, SingleSurvivorIsWrittenWithEverySort) {
-    Catalogue const cat = makeCatalogue();
-    PositionIndex const index(cat.x, cat.y);
     for (bool byFwhm : {false, true}) {
-        Parameter P;
-        P.id_column = 1;
-        P.fwhm_sort = byFwhm;
-        P.nchi_sort = !byFwhm;
-        P.verbose = 5;
         // Twelve arrays of three stars, of which one survived the rejection.
         SelectedStars s = makeStars({1.2f, 1.5f, 1.9f}, {2.1f, 2.5f, 2.3f});
         for (auto* a : {&s.select_x, &s.select_y, &s.select_closest_dist, &s.select_closest_flux,
                         &s.select_nchi, &s.select_fwhm})
             keepFirst(*a, 1);
-        std::ostringstream file, out;
-        file << std::fixed << std::setprecision(8);
-        writeSubfieldRows(s, 1, cat, index, P, file, out);
-        EXPECT_EQ(file.str(), fileRow(73, 30, 60, 103, -3, 3000));
-        EXPECT_EQ(out.str().substr(0, 30), "len = 1 1 1 1 1 1 1 1 3 3 1 1\n");
+        Written const w = writeRows(s, 1, params(1, byFwhm, !byFwhm, 5));
+        EXPECT_EQ(w.file, fileRow(73, 3));
+        EXPECT_EQ(w.out.substr(0, 30), "len = 1 1 1 1 1 1 1 1 3 3 1 1\n");
     }
 }
 
 TEST(SubfieldRows, VerboseEchoAndDumps) {
-    Catalogue const cat = makeCatalogue();
-    PositionIndex const index(cat.x, cat.y);
-    Parameter P;
-    P.id_column = -1;
-    P.verbose = 6;
     SelectedStars s = makeStars({1.25f}, {2.5f});
-    std::ostringstream file, out;
-    file << std::fixed << std::setprecision(8);
-    writeSubfieldRows(s, 1, cat, index, P, file, out);
-    std::string const text = out.str();
-    EXPECT_NE(text.find("len = 1 1 1 1 1 1 1 1 1 1 1 1\n"), std::string::npos);
-    EXPECT_NE(text.find("select_x            = MArray<float,1> ( 1 ) : (1,1) \n[ 30.00 ]\n\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("select_flag         = MArray<int,1> ( 1 ) : (1,1) \n[ -1 ]\n\n"),
-              std::string::npos);
+    std::string const text = writeRows(s, 1, params(-1, false, false, 6)).out;
+    for (char const* part : {"len = 1 1 1 1 1 1 1 1 1 1 1 1\n",
+                             "select_x            = MArray<float,1> ( 1 ) : (1,1) \n[ 30.00 ]\n\n",
+                             "select_flag         = MArray<int,1> ( 1 ) : (1,1) \n[ -1 ]\n\n"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
     // The echo ends the subfield: header, one row, an empty line.
     std::string const tail =
         "        x          y              RA             DEC          flux    neighbour_dist   "

@@ -1,0 +1,52 @@
+// Shared pieces of the end-to-end tests of the built psfpick: command lines
+// written as one string, the start text every run prints, the texts of the
+// output table and of the run's warnings.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+
+namespace e2e {
+
+// Exit statuses as a caller of psfpick sees them.
+constexpr int kStatusSuccess = 0;
+constexpr int kStatusRunFailed = 1;
+constexpr int kStatusRefused = 255;
+
+// The blank-separated words of text: "-i cat.txt -n 2" gives three arguments.
+inline std::vector<std::string> words(std::string const& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+inline std::vector<std::string> operator+(std::vector<std::string> a,
+                                          std::vector<std::string> const& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The echo of the command line and the banner that start every run.
+inline std::string startText(std::vector<std::string> const& args) {
+    std::string echo = std::string("\n") + PSFPICK_EXE + " ";
+    for (auto const& a : args) echo += a + " ";
+    return echo + "\n\nsource code date: 2014/02/14\n\n";
+}
+
+inline testsupport::RunResult run(std::vector<std::string> const& args, std::string const& dir) {
+    return testsupport::runProgram(PSFPICK_EXE, args, dir, 60);
+}
+
+inline std::string const kTableHeader =
+    "#     id          x          y              RA             DEC          flux\n#\n";
+inline std::string const kNotEnough =
+    "warning: not enough stars-> lower min_thresh or increase max_thresh!!!\n";
+inline std::string const kEveryFitFailed =
+    "warning: every profile fit failed; check that the image is sky-subtracted, that its error "
+    "image matches it, and that boxlen is large enough for the stars\n";
+
+}  // namespace e2e
