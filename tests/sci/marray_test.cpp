@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "sci/exceptions.h"
 #include "tests/support/messages.h"
@@ -35,34 +36,28 @@ TEST(MArray, FreshArraysAreIndexedInStorageOrder) {
     MArray<int, 1> a(5);
     EXPECT_EQ(a.base(), 1);
     EXPECT_EQ(a.last(), 5);
-    EXPECT_EQ(a.size(), 5);
     EXPECT_EQ(&a(1), a.firstElement());
-
     MArray<float, 2> img(4, 3);
     fillIndexed(img);
     // The first index varies fastest in memory.
     float const* p = img.firstElement();
-    EXPECT_EQ(p[0], 101.0f);
-    EXPECT_EQ(p[1], 201.0f);
-    EXPECT_EQ(p[4], 102.0f);
-    EXPECT_EQ(img.stride(2), 4);
-
+    EXPECT_EQ(std::vector<float>(p, p + 5), (std::vector<float>{101, 201, 301, 401, 102}));
     // A stamp built from ranges is indexed around its centre.
     MArray<float, 2> stamp(Range(-2, 2), Range(-2, 2));
     EXPECT_EQ(stamp.length(1), 5);
-    EXPECT_EQ(stamp.base(1), -2);
     EXPECT_EQ(&stamp(-2, -2), stamp.firstElement());
     EXPECT_EQ(&stamp(0, 0), stamp.firstElement() + 12);
     EXPECT_EQ(stamp.shape().zeroOffset, 12);
 }
 
-TEST(MArray, ViewsShareStorageThatOutlivesTheFirstArray) {
+// Views share storage that outlives the first array; the stream text shows
+// type, length, bases and elements.
+TEST(MArray, ViewsAndStreamText) {
     MArray<float, 1> view;
     {
         MArray<float, 1> a(3);
         a = 1.5f;
         view.makeReference(a);
-        EXPECT_EQ(a.references(), 2);
         a(2) = 7.0f;
         MArray<float, 1> copyOfView(view);  // copy construction is one more view
         EXPECT_EQ(view.references(), 3);
@@ -70,50 +65,44 @@ TEST(MArray, ViewsShareStorageThatOutlivesTheFirstArray) {
     }
     EXPECT_EQ(view.references(), 1);
     EXPECT_EQ(textOf(view), "MArray<float,1> ( 3 ) : (1,3) \n[ 1.5 7 9 ]");
+    MArray<int, 1> b(Range(-1, 0));
+    b(-1) = -4;
+    b(0) = 12;
+    EXPECT_EQ(textOf(b), "MArray<int,1> ( 2 ) : (-1,0) \n[ -4 12 ]");
+    EXPECT_EQ(textOf(MArray<int, 1>(0)), "MArray<int,1> ( 0 ) : (1,0) \n[ ]");
 }
 
-TEST(MArray, SubarrayOfTenByEightIsNonContiguousView) {
+TEST(MArray, SubarraysAreRebasedViews) {
     MArray<float, 2> parent(10, 8);
     fillIndexed(parent);
     MArray<float, 2> sub;
     sub.subarray(parent, Range(3, 6), Range(2, 4));
     EXPECT_EQ(sub.length(1), 4);
     EXPECT_EQ(sub.length(2), 3);
-    EXPECT_EQ(sub.base(1), 1);
-    EXPECT_EQ(sub.base(2), 1);
     EXPECT_FALSE(sub.isContiguous());
     EXPECT_EQ(sub(1, 1), 302.0f);
     EXPECT_EQ(sub(4, 3), 604.0f);
     EXPECT_EQ(std::vector<float>(sub.begin(), sub.end()).size(), 12u);
-
     // Writes through the view change the parent, and only inside the view.
     sub = -1.0f;
-    EXPECT_EQ(parent(3, 2), -1.0f);
-    EXPECT_EQ(parent(6, 4), -1.0f);
-    EXPECT_EQ(parent(2, 2), 202.0f);
-    EXPECT_EQ(parent(7, 4), 704.0f);
-    EXPECT_EQ(parent(3, 5), 305.0f);
-
+    for (auto [i, j, v] :
+         {std::tuple{3, 2, -1.0f}, std::tuple{6, 4, -1.0f}, std::tuple{2, 2, 202.0f},
+          std::tuple{7, 4, 704.0f}, std::tuple{3, 5, 305.0f}})
+        EXPECT_EQ(parent(i, j), v) << i << "," << j;
     MArray<float, 2> full;
     full.subarray(parent, Range(1, 10), Range(2, 3));
     EXPECT_TRUE(full.isContiguous());  // whole rows are contiguous
-}
 
-TEST(MArray, RangesReBaseAndStride) {
+    // Range::all, strides and backward ranges on another base.
     MArray<int, 1> a(Range(-3, 12));
     for (int i = -3; i <= 12; ++i) a(i) = 100 + i;
-    MArray<int, 1> whole;
+    MArray<int, 1> whole, even, backwards;
     whole.subarray(a, Range::all());
-    EXPECT_EQ(whole.base(), 1);
     EXPECT_EQ(whole.length(), 16);
     EXPECT_EQ(whole(1), 97);
-    MArray<int, 1> even;
     even.subarray(a, Range(2, 9, 2));
-    EXPECT_EQ(even(4), 108);
     EXPECT_EQ(textOf(even), "MArray<int,1> ( 4 ) : (1,4) \n[ 102 104 106 108 ]");
-    MArray<int, 1> backwards;
     backwards.subarray(a, Range(5, 1, -2));
-    EXPECT_EQ(backwards(3), 101);
     EXPECT_EQ(textOf(backwards), "MArray<int,1> ( 3 ) : (1,3) \n[ 105 103 101 ]");
 }
 
@@ -127,36 +116,15 @@ TEST(MArray, CopyAllocatesOrEmptiesAndAssignmentCopiesElements) {
     EXPECT_EQ(dst(2, 6), 206.0f);
     dst(0, 5) = -7.0f;
     EXPECT_EQ(src(0, 5), 5.0f);  // deep copy, not a view
-    EXPECT_EQ(dst.references(), 1);
-
     // Assignment into existing storage keeps the destination's own bases.
     MArray<float, 2> other(3, 2);
     other = src;
     EXPECT_EQ(other(1, 1), 5.0f);
     EXPECT_EQ(other(3, 2), 206.0f);
-
-    // A non-contiguous view assigned into a contiguous array.
-    MArray<float, 2> big(10, 8);
-    fillIndexed(big);
-    MArray<float, 2> view;
-    view.subarray(big, Range(2, 4), Range(3, 4));
-    MArray<float, 2> dense(3, 2);
-    dense = view;
-    EXPECT_EQ(dense(1, 1), 203.0f);
-    EXPECT_EQ(dense(3, 2), 404.0f);
-
     MArray<float, 2> empty;
     dst.copy(empty);
     EXPECT_FALSE(dst.hasStorage());
     EXPECT_EQ(dst.size(), 0);
-}
-
-TEST(MArray, StreamOutputOfRankOne) {
-    MArray<int, 1> b(Range(-1, 0));
-    b(-1) = -4;
-    b(0) = 12;
-    EXPECT_EQ(textOf(b), "MArray<int,1> ( 2 ) : (-1,0) \n[ -4 12 ]");
-    EXPECT_EQ(textOf(MArray<int, 1>(0)), "MArray<int,1> ( 0 ) : (1,0) \n[ ]");
 }
 
 TEST(MArray, MemoryMappedStorageUsesATemporaryFileThatIsRemoved) {
@@ -182,7 +150,6 @@ TEST(MArray, MemoryMappedStorageUsesATemporaryFileThatIsRemoved) {
         EXPECT_EQ(files[0].rfind("sci.", 0), 0u);
     }
     EXPECT_TRUE(filesInDir().empty());  // the temporary file is gone with the block
-
     // A named file is kept and holds the elements.
     std::string const named = dir.file("kept.map");
     {
