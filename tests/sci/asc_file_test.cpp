@@ -29,10 +29,8 @@ using sci::AscFile;
 using sci::IOException;
 using sci::MArray;
 
-std::vector<float> values(MArray<float, 1> const& a) {
-    return {a.begin(), a.end()};
-}
-std::vector<int> values(MArray<int, 1> const& a) {
+template <class T>
+std::vector<T> values(MArray<T, 1> const& a) {
     return {a.begin(), a.end()};
 }
 
@@ -44,35 +42,36 @@ std::string messageOf(std::function<void()> const& call) {
 std::string const kNotEnough = "Not enough columns in file '";
 std::string const kNoColumn = "Column does not exist in file'";
 
-// The literal reader: the table rules applied line by line with std::getline
-// on a stream, rows split into std::string fields, values converted with
-// strtod/strtol on each field. The reference for the randomized comparisons.
+// The literal reader: the table rules applied line by line with std::getline,
+// rows split into std::string fields, values converted with strtod/strtol on
+// each field. The reference for the randomized comparisons.
 class LiteralTable {
   public:
     LiteralTable(std::string const& name, char delimiter, std::string const& comment)
-        : name_(name), in_(name, std::ios::binary), delimiter_(delimiter), comment_(comment) {}
-
-    // Counted on a second stream, so that the row counter stays where it is.
-    int rows() {
-        if (rowCount_ == 0) {
-            LiteralTable counter(name_, delimiter_, comment_);
-            std::string row;
-            while (counter.nextRow(row)) ++rowCount_;
+        : name_(name), delimiter_(delimiter) {
+        std::ifstream in(name, std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (delimiter == 0) {
+                size_t k = 0;
+                while (k < line.size() && std::isspace(static_cast<unsigned char>(line[k]))) ++k;
+                line.erase(0, k);
+            }
+            if (!comment.empty() && line.find(comment) != std::string::npos)
+                line.erase(line.find(comment));
+            if (!line.empty()) rows_.push_back(line);
         }
-        return rowCount_;
     }
 
+    int rows() const { return static_cast<int>(rows_.size()); }
+
+    // Rows past the end read as 0; a missing field throws the reader's message.
     template <class T>
-    std::vector<T> column(int col, int first, int count) {
+    std::vector<T> column(int col, int first, int count) const {
         long const n = count == -1 ? rows() - first + 1L : count;
         std::vector<T> result(n > 0 ? n : 0, T(0));
-        if (n <= 0) return result;
-        if (counter_ > first) rewind();
-        std::string row;
-        while (counter_ < first)
-            if (!nextRow(row)) return result;
-        for (long i = 0; i < n && nextRow(row); ++i) {
-            std::string const text = field(row, col);
+        for (long i = 0; i < n && first - 1 + i < rows(); ++i) {
+            std::string const text = field(rows_[first - 1 + i], col);
             if constexpr (std::is_same_v<T, float>) {
                 result[i] = static_cast<float>(std::strtod(text.c_str(), nullptr));
             } else {
@@ -84,35 +83,6 @@ class LiteralTable {
     }
 
   private:
-    void rewind() {
-        in_.clear();
-        in_.seekg(0);
-        counter_ = 1;
-    }
-
-    bool nextRow(std::string& line) {
-        for (;;) {
-            if (in_.eof()) {
-                rewind();
-                return false;
-            }
-            std::getline(in_, line);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (delimiter_ == 0) {
-                size_t k = 0;
-                while (k < line.size() && std::isspace(static_cast<unsigned char>(line[k]))) ++k;
-                line.erase(0, k);
-            }
-            if (!comment_.empty()) {
-                size_t const cut = line.find(comment_);
-                if (cut != std::string::npos) line.erase(cut);
-            }
-            if (line.empty()) continue;
-            ++counter_;
-            return true;
-        }
-    }
-
     std::string field(std::string const& row, int col) const {
         if (col == 0) return "";
         std::vector<std::string> pieces;
@@ -139,11 +109,8 @@ class LiteralTable {
     }
 
     std::string name_;
-    std::ifstream in_;
     char delimiter_;
-    std::string comment_;
-    int rowCount_ = 0;
-    int counter_ = 1;
+    std::vector<std::string> rows_;
 };
 
 // A table whose field j of data row i holds 100*i + j, under a header comment.
