@@ -374,29 +374,24 @@ std::string randomTable(std::mt19937& random, int lines, char delimiter, int tok
 // Runs the same request on the reader and on the literal reader and compares
 // the values bit for bit (NaNs and signed zeros too), or the messages.
 template <class T>
-void expectSameRequest(AscFile& fast, LiteralTable& literal, int col, int first, int count,
+void expectSameRequest(AscFile& fast, LiteralTable const& literal, int col, int first, int count,
                        std::string const& context) {
-    std::vector<T> expected;
-    std::vector<T> got;
+    SCOPED_TRACE(context + " col " + std::to_string(col) + " first " + std::to_string(first) +
+                 " count " + std::to_string(count));
+    std::vector<T> expected, got;
     std::string const expectedMessage =
         messageOf([&] { expected = literal.column<T>(col, first, count); });
-    std::string const gotMessage = messageOf([&] {
-        if constexpr (std::is_same_v<T, float>)
-            got = values(fast.readFloatColumn(col, first, count));
-        else
-            got = values(fast.readIntColumn(col, first, count));
-    });
-    std::string const request = context + " col " + std::to_string(col) + " first " +
-                                std::to_string(first) + " count " + std::to_string(count);
-    EXPECT_EQ(gotMessage, expectedMessage) << request;
-    ASSERT_EQ(got.size(), expected.size()) << request;
-    for (size_t i = 0; i < got.size(); ++i) {
-        if (std::memcmp(&got[i], &expected[i], sizeof(T)) != 0) {
-            ADD_FAILURE() << request << ": element " << i + 1 << " is " << got[i]
-                          << ", the literal reader gives " << expected[i];
-            return;
-        }
-    }
+    EXPECT_EQ(messageOf([&] {
+                  if constexpr (std::is_same_v<T, float>)
+                      got = values(fast.readFloatColumn(col, first, count));
+                  else
+                      got = values(fast.readIntColumn(col, first, count));
+              }),
+              expectedMessage);
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(std::memcmp(&got[i], &expected[i], sizeof(T)), 0)
+            << "element " << i + 1 << " is " << got[i] << ", literal " << expected[i];
 }
 
 // The source catalogues shipped with the sky images: every column as float and int.
