@@ -9,27 +9,28 @@
 #include "tests/support/messages.h"
 #include "util/exception.h"
 
-using testsupport::messageOf;
+namespace {
 
+// The message of the exception caught as Caught after namingFile(file, ...)
+// ran a call that throws thrown.
+template <class Caught, class Thrown>
+std::string named(char const* file, Thrown const& thrown) {
+    return testsupport::messageOf<Caught>([&] { namingFile(file, [&] { throw thrown; }); });
+}
+
+}  // namespace
+
+// Errors about a file's content get the file's name in front, unless they
+// name it already, and keep their type; other errors pass unchanged.
 TEST(NamingFile, PutsTheFileBeforeTheMessageAndKeepsTheType) {
-    EXPECT_EQ(messageOf<sci::FitsException>([] {
-                  namingFile("img.fits", [] { throw sci::FitsException("FITS file not SIMPLE"); });
-              }),
+    EXPECT_EQ(named<sci::FitsException>("img.fits", sci::FitsException("FITS file not SIMPLE")),
               "img.fits: FITS file not SIMPLE");
-    // A message that names its file already passes unchanged.
-    EXPECT_EQ(messageOf<sci::FitsException>([] {
-                  namingFile("img.fits", [] {
-                      throw sci::FitsException("FITS file 'img.fits' ends before the END card",
-                                               "img.fits");
-                  });
-              }),
+    EXPECT_EQ(named<sci::FitsException>(
+                  "img.fits",
+                  sci::FitsException("FITS file 'img.fits' ends before the END card", "img.fits")),
               "FITS file 'img.fits' ends before the END card");
-    // The singular matrix stays a SingularMatrixException, the base stays the base.
-    EXPECT_EQ(messageOf<sci::SingularMatrixException>([] {
-                  namingFile("a/b.fits", [] {
-                      throw sci::SingularMatrixException("Singular matrix in Gauss-Jordan");
-                  });
-              }),
+    EXPECT_EQ(named<sci::SingularMatrixException>(
+                  "a/b.fits", sci::SingularMatrixException("Singular matrix in Gauss-Jordan")),
               "a/b.fits: Singular matrix in Gauss-Jordan");
     std::string caughtAs;
     try {
@@ -40,18 +41,10 @@ TEST(NamingFile, PutsTheFileBeforeTheMessageAndKeepsTheType) {
         caughtAs = e.what();
     }
     EXPECT_EQ(caughtAs, "c.fits: no inverse");
-}
-
-TEST(NamingFile, PassesResultsAndOtherErrorsThrough) {
+    EXPECT_EQ(named<sci::IOException>("x", sci::IOException("Cannot open file 'cat.txt'!")),
+              "Cannot open file 'cat.txt'!");
+    EXPECT_EQ(named<util::UException>("x", util::UException("nfields")), "nfields");
     std::unique_ptr<int> const value = namingFile("x", [] { return std::make_unique<int>(7); });
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(*value, 7);
-    // Errors that are not about the file's content keep their text.
-    EXPECT_EQ(messageOf<sci::IOException>([] {
-                  namingFile("x", [] { throw sci::IOException("Cannot open file 'cat.txt'!"); });
-              }),
-              "Cannot open file 'cat.txt'!");
-    EXPECT_EQ(messageOf<util::UException>(
-                  [] { namingFile("x", [] { throw util::UException("nfields"); }); }),
-              "nfields");
 }

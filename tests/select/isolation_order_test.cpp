@@ -26,60 +26,41 @@ std::vector<int> literalVisit(std::vector<int> const& row, std::vector<float> co
     return visit;
 }
 
+// Short lists with a few distinct keys and key 0 (accepted at distance 0),
+// then 30 long lists: long groups of equal keys among many unlisted rows.
 TEST(IsolationVisitOrder, EqualsTheLiteralSortOfAllRowsOnRandomSparseKeys) {
     std::mt19937 rng(99);
-    for (int trial = 0; trial < 4000; ++trial) {
-        int const rowCount = 1 + static_cast<int>(rng() % 60);
-        int const distinct = 1 + static_cast<int>(rng() % 4);
+    for (int trial = 0; trial < 4030; ++trial) {
+        bool const isLong = trial >= 4000;
+        int const rowCount =
+            isLong ? 600 + static_cast<int>(rng() % 600) : 1 + static_cast<int>(rng() % 60);
+        unsigned const distinct = 1 + rng() % 4, density = isLong ? 3 : 1 + rng() % 4;
         std::vector<int> row;
         std::vector<float> key;
-        int const density = 1 + static_cast<int>(rng() % 4);
         for (int r = 0; r < rowCount; ++r) {
             if (rng() % density != 0) continue;
             row.push_back(r);
-            // Key 0 (accepted at distance 0) sometimes, else a few values.
-            key.push_back(rng() % 6 == 0 ? 0.0f : static_cast<float>(1 + rng() % distinct));
+            if (isLong)
+                key.push_back(rng() % 4 == 0 ? 2.5f : static_cast<float>(rng() % 3));
+            else
+                key.push_back(rng() % 6 == 0 ? 0.0f : static_cast<float>(1 + rng() % distinct));
         }
-        int const maxVisits = static_cast<int>(rng() % (row.size() + 2));
+        int const maxVisits = static_cast<int>(isLong ? row.size() : rng() % (row.size() + 2));
         ASSERT_EQ(selection::isolationVisitOrder(row, key, rowCount, maxVisits),
                   literalVisit(row, key, rowCount, maxVisits))
             << "trial " << trial;
     }
 }
 
-TEST(IsolationVisitOrder, LongGroupsOfEqualKeysAmongManyUnlistedRows) {
-    std::mt19937 rng(3);
-    for (int trial = 0; trial < 30; ++trial) {
-        int const rowCount = 600 + static_cast<int>(rng() % 600);
-        std::vector<int> row;
-        std::vector<float> key;
-        for (int r = 0; r < rowCount; ++r) {
-            if (rng() % 3 != 0) continue;
-            row.push_back(r);
-            key.push_back(rng() % 4 == 0 ? 2.5f : static_cast<float>(rng() % 3));
-        }
-        int const all = static_cast<int>(row.size());
-        ASSERT_EQ(selection::isolationVisitOrder(row, key, rowCount, all),
-                  literalVisit(row, key, rowCount, all))
-            << "trial " << trial;
-    }
-}
-
+// Rows 0 and 1 of 3 share key 2, the unlisted row 2 has key 0: the exchange
+// sort leaves rows 2, 1, 0, so row 0 is visited first; without the smaller key
+// between them they keep their starting order. Key-0 rows come last.
 TEST(IsolationVisitOrder, SmallCasesByHand) {
-    // Rows 0 and 1 of 3 share key 2, the unlisted row 2 has key 0: the
-    // exchange sort leaves rows 2, 1, 0 (row 0 ends last), so row 0 is
-    // visited first although it starts first.
     std::vector<int> const row = {0, 1};
     std::vector<float> const key = {2.0f, 2.0f};
     EXPECT_EQ(selection::isolationVisitOrder(row, key, 3, 5), (std::vector<int>{0, 1}));
-    EXPECT_EQ(literalVisit(row, key, 3, 5), (std::vector<int>{0, 1}));
-    // Without a smaller key between them they keep their starting order.
     EXPECT_EQ(selection::isolationVisitOrder(row, key, 2, 5), (std::vector<int>{1, 0}));
-    // At most maxVisits; none for 0 or for an empty list.
     EXPECT_EQ(selection::isolationVisitOrder(row, key, 3, 1), (std::vector<int>{0}));
-    EXPECT_TRUE(selection::isolationVisitOrder(row, key, 3, 0).empty());
-    EXPECT_TRUE(selection::isolationVisitOrder({}, {}, 4, 3).empty());
-    // Key-0 rows come last, from the last row down.
     EXPECT_EQ(selection::isolationVisitOrder({0, 1, 2}, {0.0f, 1.0f, 0.0f}, 3, 3),
               (std::vector<int>{1, 2, 0}));
 }

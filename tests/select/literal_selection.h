@@ -115,14 +115,6 @@ inline std::vector<int> sortedRows(Screened const& s) {
     return row;
 }
 
-// The rows at positions N, N-1, ..., N-testCounter+2 (1-based rows).
-inline std::vector<int> visitedPositions(Screened const& s, std::vector<int> const& sorted) {
-    std::vector<int> visit;
-    int const n = static_cast<int>(sorted.size());
-    for (int p = n - 1; p >= n - s.testCounter + 1; --p) visit.push_back(sorted[p] + 1);
-    return visit;
-}
-
 // The accepted rows in the order of their positions from N down, at most
 // testCounter - 1 of them (1-based rows).
 inline std::vector<int> visitedAccepted(Screened const& s, std::vector<int> const& sorted) {

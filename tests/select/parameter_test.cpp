@@ -6,35 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "tests/util/test_args.h"
 #include "util/option.h"
 #include "util/option_parser.h"
 #include "util/option_reader.h"
 
 namespace {
 
-// Number of run options psfpick declares.
-constexpr std::size_t kOptionCount = 26;
-
 // Parses tokens (after the program name) into a fresh Parameter record.
-struct Parsed {
+Parameter parsed(std::vector<std::string> tokens) {
+    testsupport::Args args(std::move(tokens));
+    util::CommandLineReader reader(args.argc(), args.argv());
+    util::OptionParser parser(&reader);
     Parameter P;
-    std::string err;
-    std::size_t optionCount = 0;
-
-    explicit Parsed(std::vector<std::string> tokens) {
-        tokens.insert(tokens.begin(), "psfpick");
-        std::vector<char*> argv;
-        for (auto& t : tokens) argv.push_back(t.data());
-        argv.push_back(nullptr);
-        util::CommandLineReader reader(static_cast<int>(tokens.size()), argv.data());
-        util::OptionParser parser(&reader);
-        std::ostringstream errText;
-        ParameterOptions const options = registerParameterOptions(P, parser, errText);
-        optionCount = options.size();
-        parser.parseOptions();
-        err = errText.str();
-    }
-};
+    std::ostringstream err;
+    ParameterOptions const options = registerParameterOptions(P, parser, err);
+    parser.parseOptions();
+    EXPECT_EQ(err.str(), "");
+    return P;
+}
 
 // Every field but the four doubles, named, in declaration order.
 std::string fields(Parameter const& P) {
@@ -59,20 +49,6 @@ std::vector<double> doubles(Parameter const& P) {
 
 }  // namespace
 
-TEST(Parameter, DefaultsAfterAnEmptyCommandLine) {
-    Parsed const run({});
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.optionCount, kOptionCount);
-    EXPECT_EQ(fields(run.P),
-              "nfields=1,1 input= output=selected.tbl variables= image= number=1 border=0 "
-              "subfield_border=0 id_column=1 x_column=2 flux_column=6 flag_column=0 flag_limit=0 "
-              "class_column=0 check_radius=0 verbose=0 nchi_reject=0 fwhm_reject=0 boxlen=12 "
-              "mag=0 fwhm_sort=0 nchi_sort=0");
-    // Parsed from "0.90", "0.00", "0.90", "0.99" with strtod: the same doubles
-    // as the literals.
-    EXPECT_EQ(doubles(run.P), (std::vector<double>{0.9, 0.0, 0.9, 0.99}));
-}
-
 TEST(Parameter, EveryOptionReachesItsField) {
     // Each option gets a value distinct from its default and from the others;
     // the long name of the check radius with its blank is one token.
@@ -84,14 +60,14 @@ TEST(Parameter, EveryOptionReachesItsField) {
         "--flag_limit 12 --class_column 13 -v 15 --nchi_reject 16 --fwhm_reject 17 --boxlen 18 "
         "-m --fwhm_sort --nchi_sort a.fits");
     for (std::string t; in >> t;) tokens.push_back(t);
-    Parsed const run(tokens);
-    EXPECT_EQ(fields(run.P),
+    Parameter const P = parsed(tokens);
+    EXPECT_EQ(fields(P),
               "nfields=3,4 input=cat.txt output=out.tbl variables=var.txt image=img.fits number=5 "
               "border=6 subfield_border=7 id_column=8 x_column=-9 flux_column=10 flag_column=11 "
               "flag_limit=12 class_column=13 check_radius=14 verbose=15 nchi_reject=16 "
               "fwhm_reject=17 boxlen=18 mag=1 fwhm_sort=1 nchi_sort=1");
-    EXPECT_EQ(doubles(run.P), (std::vector<double>{0.5, 0.25, 0.125, 0.875}));
-    EXPECT_EQ(Parsed({"-r", "3"}).P.check_radius, 3);
+    EXPECT_EQ(doubles(P), (std::vector<double>{0.5, 0.25, 0.125, 0.875}));
+    EXPECT_EQ(parsed({"-r", "3"}).check_radius, 3);
 }
 
 TEST(Parameter, RegistrationErrorIsReportedAndStopsRegistering) {

