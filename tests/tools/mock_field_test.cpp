@@ -57,8 +57,8 @@ TEST(MockField, SameSeedGivesTheSameFieldOtherSeedAnother) {
     EXPECT_NE(a.sources[0].x, d.sources[0].x);
 }
 
-// Without stars the image is pure noise: mean 0 and standard deviation
-// sqrt(sky/gain + readnoise^2), which the error image holds per pixel.
+// Without stars or bad pixels the image is pure noise, never exactly 0: mean 0
+// and standard deviation sqrt(sky/gain + readnoise^2), which the error image holds.
 TEST(MockField, NoiseOfAnEmptyFieldMatchesTheErrorImage) {
     tools::MockConfig c = smallConfig(true);
     c.nx = c.ny = 400;
@@ -71,66 +71,53 @@ TEST(MockField, NoiseOfAnEmptyFieldMatchesTheErrorImage) {
         sum += f.image[k];
         sum2 += f.image[k] * static_cast<double>(f.image[k]);
         ASSERT_CLOSE(f.error[k], sigma, 1e-6);
+        ASSERT_NE(f.image[k], 0.0f);
     }
+    EXPECT_EQ(f.badPixels, 0);
     double const n = static_cast<double>(f.image.size());
     EXPECT_NEAR(sum / n, 0.0, kSigmas * sigma / std::sqrt(n));
     EXPECT_NEAR(std::sqrt(sum2 / n), sigma, kSigmas * sigma / std::sqrt(2 * n));
 }
 
-TEST(MockField, BadColumnsRowsAndPixelsAreZeroInBothImages) {
+// One field with bad columns, rows and pixels, saturated stars and pairs.
+TEST(MockField, BadPixelsSaturationAndPairs) {
     tools::MockConfig c = smallConfig();
+    c.sources = 100;
     c.badColumns = 3;
     c.badRows = 2;
     c.badPixelFraction = 1e-3;
+    c.fluxRange = {1e6, 3e6};
+    c.pairFraction = 0.4;
     tools::MockField const f = tools::makeMockField(c);
+    // Bad pixels are 0 in both images; at least the distinct columns and rows.
     long zeros = 0;
     for (size_t k = 0; k < f.image.size(); ++k) {
         EXPECT_EQ(f.image[k] == 0.0f, f.error[k] == 0.0f) << "pixel " << k;
         zeros += f.image[k] == 0.0f ? 1 : 0;
     }
     EXPECT_EQ(zeros, f.badPixels);
-    // At least the distinct columns and rows (which may coincide) are there.
     EXPECT_GE(zeros, c.ny + c.nx);
     EXPECT_LE(zeros, 3 * c.ny + 2 * c.nx + 30);
-    tools::MockField const clean = tools::makeMockField(smallConfig(true));
-    EXPECT_EQ(clean.badPixels, 0);
-    EXPECT_EQ(std::count(clean.image.begin(), clean.image.end(), 0.0f), 0);
-}
-
-TEST(MockField, SaturatedStarsAreFlaggedAndClipped) {
-    tools::MockConfig c = smallConfig(true);
-    c.fluxRange = {1e6, 3e6};
-    tools::MockField const f = tools::makeMockField(c);
+    // A peak well above the saturation level is flagged and its centre pixel
+    // (unless bad) clips. Partners are close and point back.
     float const clip = static_cast<float>(c.saturation - c.sky);
-    long saturated = 0;
+    long saturated = 0, members = 0;
     for (tools::MockSource const& s : f.sources) {
-        // Peak above the saturation level: flagged, and its centre pixel clips.
-        EXPECT_EQ(s.saturated, s.peak + c.sky >= c.saturation || s.saturated) << s.id;
+        size_t const k = static_cast<size_t>((std::lround(s.y) - 1) * c.nx + std::lround(s.x) - 1);
         if (s.peak + c.sky > 1.5 * c.saturation) {
-            EXPECT_TRUE(s.saturated);
-            long const ix = std::lround(s.x), iy = std::lround(s.y);
-            EXPECT_EQ(f.image[static_cast<size_t>((iy - 1) * c.nx + (ix - 1))], clip);
+            EXPECT_TRUE(s.saturated) << s.id;
+            EXPECT_TRUE(f.error[k] == 0.0f || f.image[k] == clip) << s.id;
         }
         saturated += s.saturated;
-    }
-    EXPECT_GT(saturated, 0);
-    EXPECT_LE(*std::max_element(f.image.begin(), f.image.end()), clip);
-}
-
-TEST(MockField, PairsAreCloseAndPointAtEachOther) {
-    tools::MockConfig c = smallConfig();
-    c.sources = 100;
-    c.pairFraction = 0.4;
-    tools::MockField const f = tools::makeMockField(c);
-    long members = 0;
-    for (tools::MockSource const& s : f.sources) {
         if (!s.partner) continue;
         ++members;
         tools::MockSource const& p = f.sources[static_cast<size_t>(s.partner - 1)];
         EXPECT_EQ(p.partner, s.id);
         EXPECT_LE(std::hypot(s.x - p.x, s.y - p.y), c.pairSeparation[1] * c.fwhm + 1e-9);
     }
+    EXPECT_GT(saturated, 0);
     EXPECT_EQ(members, 40);
+    EXPECT_LE(*std::max_element(f.image.begin(), f.image.end()), clip);
 }
 
 TEST(MockField, PsfVariesLinearlyAcrossTheField) {
