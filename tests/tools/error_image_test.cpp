@@ -117,26 +117,4 @@ TEST(ErrImageProgram, EstimatesTheSkyFromTheNoise) {
     EXPECT_CLOSE(err.pixels[k], std::sqrt(525.0), kSkyNoiseTolerance);
 }
 
-TEST(ErrImageProgram, ReportsMissingFilesAndBadUsage) {
-    TempDir dir;
-    RunResult const missing =
-        runProgram(kErrImage, {"-g", "2", "-r", "5", "none.fits"}, dir.path());
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "psfpick-errimage: error: cannot open file 'none.fits' for reading\n");
-    std::vector<float> const pixels = fixture();
-    tools::writeFloatFits(dir.file("img.fits"), 30, 10, pixels.data(), {});
-    RunResult const noGain = runProgram(kErrImage, {"img.fits"}, dir.path());
-    EXPECT_EQ(noGain.status, 2);
-    EXPECT_EQ(noGain.err.substr(0, noGain.err.find('\n')),
-              "psfpick-errimage: no gain: give --gain (the header of 'img.fits' has no positive "
-              "GAIN)");
-    expectBadUsage(kErrImage,
-                   {{},
-                    {"-g", "0", "img.fits"},
-                    {"--gain", "x", "img.fits"},
-                    {"img.fits", "other.fits"},
-                    {"--bogus", "img.fits"}},
-                   "\n\nusage: psfpick-errimage [options] IMAGE\n", dir.path());
-}
-
 }  // namespace

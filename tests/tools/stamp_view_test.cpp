@@ -112,18 +112,4 @@ TEST(StampsProgram, DrawsAMockSelectionAsADecodablePng) {
                          std::to_string(p.height) + " pixels, 4 stars)\n");
 }
 
-TEST(StampsProgram, ReportsMissingFilesAndBadUsage) {
-    TempDir dir;
-    dir.write("sel.tbl", "#     x          y              RA             DEC          flux\n#\n");
-    RunResult const missing = runProgram(kStamps, {"sel.tbl", "none.fits"}, dir.path());
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "psfpick-stamps: error: cannot open file 'none.fits' for reading\n");
-    expectBadUsage(kStamps,
-                   {{"sel.tbl"},
-                    {"--nfields", "0,2", "sel.tbl", "x.fits"},
-                    {"--percentiles", "90,10", "sel.tbl", "x.fits"},
-                    {"--boxlen", "0", "sel.tbl", "x.fits"}},
-                   "\n\nusage: psfpick-stamps [options] TABLE IMAGE\n", dir.path());
-}
-
 }  // namespace

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "tests/tools/tool_test_util.h"
+#include "tools/fits_image.h"
 
 namespace {
 
@@ -87,6 +89,80 @@ TEST(ToolArgs, UsageListsEveryOptionWithItsDefault) {
                               "      --pair A,B\n      two numbers [1,2]\n",
                               "  -q, --quiet\n      say nothing\n", "  -h, --help\n"})
         EXPECT_NE(usage.find(entry), std::string::npos) << entry;
+}
+
+// Each tool: a missing or unwritable file exits with status 1 and exactly
+// "<tool>: error: <message>"; bad usage with status 2, "<tool>: <message>"
+// first when given, and the usage text.
+TEST(ToolPrograms, ReportMissingFilesAndBadUsage) {
+    tooltest::TempDir dir;
+    dir.write("sel.tbl", "#     x          y              RA             DEC          flux\n#\n");
+    dir.write("one.tbl",
+              "#     id          x          y              RA             DEC          flux\n#\n"
+              "     101    10.50000000    20.25000000    202.47000000     47.20000000   1000.0\n");
+    std::vector<float> const pixels(30 * 10, 1.0f);
+    tools::writeFloatFits(dir.file("img.fits"), 30, 10, pixels.data(), {});
+    std::map<std::string, std::string> const operands = {
+        {"errimage", " IMAGE"}, {"mock", ""}, {"regions", " TABLE"}, {"stamps", " TABLE IMAGE"}};
+    using Lines = std::vector<std::vector<std::string>>;
+    struct Case {
+        std::string tool;
+        int status;
+        std::string message;
+        Lines commandLines;
+    };
+    std::vector<Case> const cases = {
+        {"errimage", 1, "error: cannot open file 'none.fits' for reading",
+         Lines{{"-g", "2", "-r", "5", "none.fits"}}},
+        {"errimage", 2, "no gain: give --gain (the header of 'img.fits' has no positive GAIN)",
+         Lines{{"img.fits"}}},
+        {"errimage", 2, "",
+         Lines{{},
+               {"-g", "0", "img.fits"},
+               {"--gain", "x", "img.fits"},
+               {"img.fits", "b.fits"},
+               {"--bogus", "img.fits"}}},
+        {"mock", 1, "error: cannot open file 'missing/f.fits' for writing",
+         Lines{{"-o", "missing/f.fits", "--size", "32", "-n", "5"}}},
+        {"mock", 2, "option '--sampling' expects integrated or centre, not 'box'",
+         Lines{{"--sampling", "box"}}},
+        {"mock", 2, "", Lines{{"--size", "8"}, {"--bogus"}, {"extra"}, {"--crval", "10,95"}}},
+        {"regions", 1, "error: cannot open file 'none.tbl' for reading", Lines{{"none.tbl"}}},
+        {"regions", 1, "error: cannot tell the pixel scale of 'one.tbl': give --arcsec or --image",
+         Lines{{"--system", "fk5", "one.tbl"}}},
+        {"regions", 2, "",
+         Lines{{},
+               {"--system", "galactic", "one.tbl"},
+               {"-r", "-1", "one.tbl"},
+               {"--ids", "maybe", "one.tbl"},
+               {"a", "b"}}},
+        {"stamps", 1, "error: cannot open file 'none.fits' for reading",
+         Lines{{"sel.tbl", "none.fits"}}},
+        {"stamps", 2, "",
+         Lines{{"sel.tbl"},
+               {"--nfields", "0,2", "sel.tbl", "x.fits"},
+               {"--percentiles", "90,10", "sel.tbl", "x.fits"},
+               {"--boxlen", "0", "sel.tbl", "x.fits"}}}};
+    for (Case const& c : cases)
+        for (std::vector<std::string> const& args : c.commandLines) {
+            std::string const program = "psfpick-" + c.tool;
+            std::string line = program;
+            for (std::string const& a : args) line += " " + a;
+            SCOPED_TRACE(line);
+            tooltest::RunResult const r =
+                tooltest::runProgram(tooltest::tool(program), args, dir.path());
+            EXPECT_EQ(r.status, c.status);
+            std::string const message = c.message.empty() ? "" : program + ": " + c.message + "\n";
+            if (c.status == 1) {
+                EXPECT_EQ(r.err, message);
+                continue;
+            }
+            EXPECT_EQ(r.err.rfind(message, 0), 0u) << r.err;
+            EXPECT_NE(
+                r.err.find("\n\nusage: " + program + " [options]" + operands.at(c.tool) + "\n"),
+                std::string::npos)
+                << r.err;
+        }
 }
 
 }  // namespace

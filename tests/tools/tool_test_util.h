@@ -1,5 +1,5 @@
 // Helpers shared by the companion-tool tests: program paths, the message of a
-// throwing call, the bad-usage check every tool shares, and numeric rows of text.
+// throwing call and numeric rows of text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,20 +33,6 @@ std::string errorOf(F&& f) {
         return e.what();
     }
     return "";
-}
-
-// Every command line exits with status 2 and prints the usage text.
-inline void expectBadUsage(std::string const& program,
-                           std::vector<std::vector<std::string>> const& commandLines,
-                           std::string const& usage, std::string const& dir) {
-    for (std::vector<std::string> const& args : commandLines) {
-        std::string line;
-        for (std::string const& a : args) line += a + " ";
-        SCOPED_TRACE(line);
-        RunResult const r = runProgram(program, args, dir);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_NE(r.err.find(usage), std::string::npos) << r.err;
-    }
 }
 
 // The lines of text made of numbers only, each with at least minColumns.
