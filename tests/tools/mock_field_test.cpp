@@ -191,11 +191,12 @@ TEST(FitsImage, RefusesTruncatedFilesBeforeAllocating) {
     TempDir dir;
     std::vector<float> const pixels(20 * 10, 1.0f);
     tools::writeFloatFits(dir.file("ok.fits"), 20, 10, pixels.data(), {});
-    std::string bytes = readFile(dir.file("ok.fits"));
+    std::string const ok = readFile(dir.file("ok.fits"));
+    std::string big = ok;
     for (std::string const key : {"NAXIS1  =", "NAXIS2  ="})
-        bytes.replace(bytes.find(key), 30, key + "               100000");
+        big.replace(big.find(key), 30, key + "               100000");
     for (std::string const& name :
-         {dir.write("big.fits", bytes), dir.write("cut.fits", bytes.substr(0, 2880 + 100))})
+         {dir.write("big.fits", big), dir.write("cut.fits", ok.substr(0, 2880 + 100))})
         EXPECT_EQ(errorOf([&] { tools::readFitsImage(name); }),
                   "image '" + name + "' is shorter than its header says");
     EXPECT_EQ(tools::readFitsImage(dir.file("ok.fits")).pixels, pixels);

@@ -1,6 +1,6 @@
 // Rendering of mock stars: flux conservation, centroid, pixel means against a
-// brute-force integral, the peak, clipping at the edge, and the
-// psfpick Moffat fit recovering the rendered shape, noiseless and on a mock field.
+// brute-force integral, the peak, clipping at the edge, and the psfpick Moffat
+// fit recovering the rendered shape, noiseless and on a noisy mock field.
 #include "tools/moffat_render.h"
 
 #include <gtest/gtest.h>
