@@ -1,6 +1,6 @@
-// psfpick-batch: two mock images through GNU parallel, one of them broken;
-// tables, logs, summary lines, the exit status, folders, lists, job-array
-// tasks and pass-through options.
+// psfpick-batch: mock images through GNU parallel, one of them broken; the
+// summary lines, the exit status, folders, lists, job-array tasks and
+// pass-through options.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,18 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
+#include "tests/tools/tool_test_util.h"
 
 namespace {
 
-using testsupport::readFile;
-using testsupport::runProgram;
-using testsupport::RunResult;
-using testsupport::TempDir;
+using namespace tooltest;
 
 std::string const kBatch = std::string(PSFPICK_SOURCE_DIR) + "/tools/psfpick-batch";
-std::string const kMock = std::string(PSFPICK_TOOLS_DIR) + "/psfpick-mock";
 std::string const kBash = "/bin/bash";
 
 bool haveParallel() {
@@ -31,14 +26,8 @@ RunResult batch(std::vector<std::string> args, std::string const& dir) {
     return runProgram(kBash, args, dir);
 }
 
-void makeMock(TempDir const& dir, std::string const& name) {
-    RunResult const r =
-        runProgram(kMock, {"-o", name, "--size", "128", "-n", "30", "-q"}, dir.path());
-    ASSERT_EQ(r.status, 0) << r.err;
-}
-
-// A stand-in for psfpick that records its arguments in the table and fails
-// with status 3 for an image named bad.fits.
+// A stand-in for psfpick that records its arguments and folder in the table
+// and fails with status 3 for an image named bad.fits.
 std::string fakePsfpick(TempDir const& dir) {
     std::string const path =
         dir.write("fake.sh",
@@ -47,36 +36,30 @@ std::string fakePsfpick(TempDir const& dir) {
                   "for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
                   "[ \"$prev\" = bad.fits ] && { echo 'EXCEPTION: broken' >&2; exit 3; }\n"
                   "{ echo \"# $*\"; echo \"# $(pwd)\"; echo '1 2 3 4 5'; } > \"$out\"\n");
-    std::string const chmod = "chmod +x '" + path + "'";
-    EXPECT_EQ(std::system(chmod.c_str()), 0);
+    EXPECT_EQ(std::system(("chmod +x '" + path + "'").c_str()), 0);
     return path;
 }
 
+// The real psfpick: a good image, one without its catalogue and a missing one.
 TEST(Batch, RunsPsfpickOnEveryImageAndFailsWhenOneFails) {
     if (!haveParallel()) GTEST_SKIP() << "GNU parallel is not installed";
     TempDir dir;
-    makeMock(dir, "good.fits");
-    makeMock(dir, "broken.fits");
-    std::filesystem::remove(dir.file("broken.cat"));  // psfpick cannot read its catalogue
+    for (char const* name : {"good.fits", "broken.fits"}) {
+        RunResult const m = runProgram(tool("psfpick-mock"),
+                                       {"-o", name, "--size", "128", "-n", "30", "-q"}, dir.path());
+        ASSERT_EQ(m.status, 0) << m.err;
+    }
+    std::filesystem::remove(dir.file("broken.cat"));
     RunResult const r =
         batch({"--psfpick", PSFPICK_EXE, "good.fits", "broken.fits", "lost.fits", "--", "-n", "2"},
               dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out.substr(r.out.find("broken.fits:")),
-              "broken.fits: failed, exit status 1 (log: " + dir.file("broken.log") +
-                  ")\nlost.fits: failed, exit status 1 (log: " + dir.file("lost.log") +
-                  ")\npsfpick-batch: 3 images, 2 failed\n");
+    size_t const rows = numberRows(readFile(dir.file("good.tbl")), 1).size();
+    EXPECT_EQ(r.out, "good.fits: " + std::to_string(rows) +
+                         " selected, exit status 0\nbroken.fits: failed, exit status 1 (log: " +
+                         dir.file("broken.log") + ")\nlost.fits: failed, exit status 1 (log: " +
+                         dir.file("lost.log") + ")\npsfpick-batch: 3 images, 2 failed\n");
     EXPECT_NE(readFile(dir.file("broken.log")).find("EXCEPTION: "), std::string::npos);
-    // The good image's summary line counts the rows of its table.
-    std::string const table = readFile(dir.file("good.tbl"));
-    long rows = 0;
-    bool lineStart = true;
-    for (char const c : table) {
-        if (lineStart && c != '#') ++rows;
-        lineStart = c == '\n';
-    }
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
-              "good.fits: " + std::to_string(rows) + " selected, exit status 0");
     EXPECT_NE(readFile(dir.file("good.log")).find("-n 2"), std::string::npos);
 }
 
@@ -122,12 +105,13 @@ TEST(Batch, TaskRunsOneLineOfTheList) {
 
 TEST(Batch, BadUsageExitsWithStatusTwo) {
     TempDir dir;
-    for (std::vector<std::string> const& args : {std::vector<std::string>{},
-                                                 {"--bogus", "a.fits"},
-                                                 {"-j", "0", "a.fits"},
-                                                 {"--task", "x", "a.fits"},
-                                                 {"-l"},
-                                                 {"-l", "list.txt", "a.fits"}}) {
+    for (std::vector<std::string> const& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--bogus", "a.fits"},
+                                               {"-j", "0", "a.fits"},
+                                               {"--task", "x", "a.fits"},
+                                               {"-l"},
+                                               {"-l", "list.txt", "a.fits"}}) {
         RunResult const r = batch(args, dir.path());
         EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
         EXPECT_NE(r.err.find("\nusage: psfpick-batch [options]"), std::string::npos) << r.err;

@@ -3,24 +3,17 @@
 // the PSF varies over the field); regions and a PNG are drawn from its table.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <fstream>
+#include <algorithm>
 #include <map>
-#include <sstream>
 
-#include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
+#include "tests/tools/tool_test_util.h"
 #include "tools/canvas.h"
 #include "tools/star_table.h"
 
 namespace {
 
-using testsupport::readFile;
-using testsupport::runProgram;
-using testsupport::RunResult;
-using testsupport::TempDir;
+using namespace tooltest;
 
-std::string const kTools = PSFPICK_TOOLS_DIR;
 // The mean FWHM psfpick reports against the truth: pixel integration widens
 // a 5-pixel star by about 1 %, the noise at these fluxes by a few tenths.
 constexpr double kFwhmTolerance = 0.02;
@@ -30,56 +23,12 @@ constexpr double kFwhmTolerance = 0.02;
 constexpr double kStampHalfSide = 12.0;
 constexpr size_t kMinIsolatedStars = 6;
 
-struct Truth {
-    double fwhm;
-    bool saturated;
-    long partner;
-};
-
-std::map<long, Truth> readTruth(std::string const& path) {
-    std::map<long, Truth> truth;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream row(line);
-        long id = 0, partner = 0;
-        int saturated = 0;
-        double x, y, flux, f1, f2, angle, fwhm, beta, peak;
-        row >> id >> x >> y >> flux >> f1 >> f2 >> angle >> fwhm >> beta >> peak >> saturated >>
-            partner;
-        truth[id] = {fwhm, saturated != 0, partner};
-    }
-    return truth;
-}
-
-// The console rows of psfpick -v 1: id x y RA DEC flux neighbour_dist
-// neighbour_flux neighbour_rel flags class_star nchi FWHM.
-struct EchoRow {
-    long id;
-    int flags;
-    double neighbourDist, nchi, fwhm;
-};
-
-std::vector<EchoRow> readEcho(std::string const& out) {
-    std::vector<EchoRow> rows;
-    std::istringstream in(out);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream row(line);
-        std::vector<double> v;
-        for (double d; row >> d;) v.push_back(d);
-        if (!row.eof() || v.size() != 13) continue;
-        rows.push_back({static_cast<long>(v[0]), static_cast<int>(v[9]), v[6], v[11], v[12]});
-    }
-    return rows;
-}
-
 TEST(MockEndToEnd, PsfpickMeasuresTheRenderedWidths) {
     for (std::string const slope : {"0,0", "2,-1"}) {
+        SCOPED_TRACE("slope " + slope);
         TempDir dir;
         RunResult const mock = runProgram(
-            kTools + "/psfpick-mock",
+            tool("psfpick-mock"),
             {"-o", "f.fits", "--size", "512", "-n", "300", "--fwhm", "5", "--ellipticity", "0.15",
              "--flux-range", "2000,3e5", "--pairs", "0.1", "--seed", "4", "--fwhm-slope", slope},
             dir.path());
@@ -90,38 +39,40 @@ TEST(MockEndToEnd, PsfpickMeasuresTheRenderedWidths) {
                         "--flag_column", "7", "-r", "3", "-v", "1", "f.fits"},
                        dir.path());
         ASSERT_EQ(run.status, 0) << run.err;
-        std::map<long, Truth> const truth = readTruth(dir.file("f.truth"));
-        std::vector<EchoRow> const rows = readEcho(run.out);
+        // Truth rows: id x y flux fwhm1 fwhm2 angle fwhm beta peak saturated partner.
+        std::map<long, std::vector<double>> truth;
+        for (std::vector<double> const& t : numberRows(readFile(dir.file("f.truth")), 12))
+            truth[static_cast<long>(t[0])] = t;
+        // Console rows of -v 1: id x y RA DEC flux neighbour_dist neighbour_flux
+        // neighbour_rel flags class_star nchi FWHM.
+        std::vector<std::vector<double>> const rows = numberRows(run.out, 13);
         tools::StarTable const table =
             tools::readStarTable(dir.file("f.tbl"), tools::IdColumn::kAuto);
         ASSERT_EQ(rows.size(), table.rows.size());
         size_t isolated = 0;
-        for (EchoRow const& r : rows) {
-            ASSERT_EQ(truth.count(r.id), 1u);
-            Truth const& t = truth.at(r.id);
+        for (std::vector<double> const& r : rows) {
+            ASSERT_EQ(r.size(), 13u);
+            ASSERT_EQ(truth.count(static_cast<long>(r[0])), 1u);
+            std::vector<double> const& t = truth.at(static_cast<long>(r[0]));
             // Flag 0 only: no saturated star, no member of a close pair.
-            EXPECT_EQ(r.flags, 0);
-            EXPECT_FALSE(t.saturated);
-            EXPECT_EQ(t.partner, 0);
-            if (r.neighbourDist <= kStampHalfSide) continue;
+            EXPECT_EQ(r[9], 0);
+            EXPECT_EQ(t[10], 0);
+            EXPECT_EQ(t[11], 0);
+            if (r[6] <= kStampHalfSide) continue;
             ++isolated;
-            EXPECT_NEAR(r.fwhm, t.fwhm, kFwhmTolerance * t.fwhm)
-                << "slope " << slope << " source " << r.id;
-            EXPECT_GT(r.nchi, 0.8);
-            EXPECT_LT(r.nchi, 1.3);
+            EXPECT_NEAR(r[12], t[7], kFwhmTolerance * t[7]) << "source " << r[0];
+            EXPECT_GT(r[11], 0.8);
+            EXPECT_LT(r[11], 1.3);
         }
-        EXPECT_GE(isolated, kMinIsolatedStars) << "slope " << slope;
-        // The table drawn as regions and as a picture.
-        RunResult const reg = runProgram(kTools + "/psfpick-regions", {"f.tbl"}, dir.path());
+        EXPECT_GE(isolated, kMinIsolatedStars);
+        // The table drawn as regions (3 header lines, a circle per row) and as a picture.
+        RunResult const reg = runProgram(tool("psfpick-regions"), {"f.tbl"}, dir.path());
         ASSERT_EQ(reg.status, 0) << reg.err;
         std::string const regions = readFile(dir.file("f.reg"));
-        size_t circles = 0;
-        for (size_t p = regions.find("circle("); p != std::string::npos;
-             p = regions.find("circle(", p + 1))
-            ++circles;
-        EXPECT_EQ(circles, table.rows.size());
-        RunResult const png = runProgram(kTools + "/psfpick-stamps",
-                                         {"--nfields", "3,3", "f.tbl", "f.fits"}, dir.path());
+        EXPECT_EQ(static_cast<size_t>(std::count(regions.begin(), regions.end(), '\n')),
+                  3 + table.rows.size());
+        RunResult const png =
+            runProgram(tool("psfpick-stamps"), {"--nfields", "3,3", "f.tbl", "f.fits"}, dir.path());
         ASSERT_EQ(png.status, 0) << png.err;
         EXPECT_GT(tools::readPng(dir.file("f.png")).width, 700);
     }

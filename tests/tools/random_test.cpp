@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <vector>
+#include <functional>
 
 #include "tests/support/float_compare.h"
 
@@ -13,9 +14,23 @@ namespace {
 
 constexpr int kDraws = 200000;
 // Sample means and variances of kDraws deviates scatter by about
-// sigma / sqrt(kDraws); 5 of those is a bound no correct generator crosses
-// in practice, while a wrong mean or variance misses it by far.
-constexpr double kMomentSigmas = 5.0;
+// sigma / sqrt(kDraws); 5 of those no correct generator crosses in practice.
+constexpr double kSigmas = 5.0;
+
+// Mean and variance of kDraws draws.
+struct Moments {
+    double mean, var;
+};
+Moments moments(std::function<double()> const& draw) {
+    double sum = 0, sum2 = 0;
+    for (int i = 0; i < kDraws; ++i) {
+        double const v = draw();
+        sum += v;
+        sum2 += v * v;
+    }
+    double const mean = sum / kDraws;
+    return {mean, sum2 / kDraws - mean * mean};
+}
 
 TEST(Random, SameSeedSameSequenceOtherSeedOther) {
     tools::Random a(42), b(42), c(43);
@@ -28,70 +43,51 @@ TEST(Random, SameSeedSameSequenceOtherSeedOther) {
     EXPECT_EQ(same, 0);
 }
 
-TEST(Random, UniformStaysInItsInterval) {
+// Uniform: in [0, 1) (open: in (0, 1)), mean 1/2 with deviation sqrt(1/12);
+// normal: mean 0, variance 1 (the variance estimate scatters by sqrt(2 / n)).
+TEST(Random, UniformAndNormalMoments) {
     tools::Random r(7);
-    double sum = 0;
-    for (int i = 0; i < kDraws; ++i) {
-        double const u = r.uniform();
-        ASSERT_GE(u, 0.0);
-        ASSERT_LT(u, 1.0);
-        ASSERT_GT(r.uniformOpen(), 0.0);
-        sum += u;
-    }
-    // Mean 1/2, standard deviation sqrt(1/12).
-    EXPECT_NEAR(sum / kDraws, 0.5, kMomentSigmas * std::sqrt(1.0 / 12.0 / kDraws));
+    Moments const u = moments([&] {
+        double const v = r.uniform(), open = r.uniformOpen();
+        EXPECT_TRUE(v >= 0.0 && v < 1.0 && open > 0.0 && open < 1.0) << v << " " << open;
+        return v;
+    });
+    EXPECT_NEAR(u.mean, 0.5, kSigmas * std::sqrt(1.0 / 12.0 / kDraws));
+    tools::Random n(11);
+    Moments const z = moments([&] { return n.normal(); });
+    EXPECT_NEAR(z.mean, 0.0, kSigmas / std::sqrt(kDraws));
+    EXPECT_NEAR(z.var, 1.0, kSigmas * std::sqrt(2.0 / kDraws));
 }
 
-TEST(Random, NormalHasZeroMeanAndUnitVariance) {
-    tools::Random r(11);
-    double sum = 0, sum2 = 0;
-    for (int i = 0; i < kDraws; ++i) {
-        double const z = r.normal();
-        sum += z;
-        sum2 += z * z;
-    }
-    double const mean = sum / kDraws;
-    EXPECT_NEAR(mean, 0.0, kMomentSigmas / std::sqrt(kDraws));
-    // The variance estimate has standard deviation sqrt(2 / n).
-    EXPECT_NEAR(sum2 / kDraws - mean * mean, 1.0, kMomentSigmas * std::sqrt(2.0 / kDraws));
-}
-
-// Both methods (below and above the split), including the means where the
-// transformed rejection starts, and a large one like a sky of 1000 e-.
+// Both methods (below and above the split), the means where the transformed
+// rejection starts, and a large one like a sky of 1000 e-; the sample
+// variance of a Poisson scatters by sqrt((mean + 2 mean^2) / n).
 TEST(Random, PoissonMeanAndVarianceEqualTheMean) {
     for (double const mean : {0.3, 4.0, 9.99, 10.0, 37.5, 2000.0}) {
+        SCOPED_TRACE(mean);
         tools::Random r(static_cast<uint64_t>(mean * 1000));
-        double sum = 0, sum2 = 0;
-        for (int i = 0; i < kDraws; ++i) {
+        long lowest = 0;
+        Moments const m = moments([&] {
             long const k = r.poisson(mean);
-            ASSERT_GE(k, 0);
-            sum += static_cast<double>(k);
-            sum2 += static_cast<double>(k) * static_cast<double>(k);
-        }
-        double const m = sum / kDraws;
-        double const var = sum2 / kDraws - m * m;
-        EXPECT_NEAR(m, mean, kMomentSigmas * std::sqrt(mean / kDraws)) << "mean " << mean;
-        // Var of the sample variance of a Poisson: (mean + 2 mean^2) / n.
-        EXPECT_NEAR(var, mean, kMomentSigmas * std::sqrt((mean + 2 * mean * mean) / kDraws))
-            << "mean " << mean;
+            lowest = std::min(lowest, k);
+            return static_cast<double>(k);
+        });
+        EXPECT_EQ(lowest, 0);
+        EXPECT_NEAR(m.mean, mean, kSigmas * std::sqrt(mean / kDraws));
+        EXPECT_NEAR(m.var, mean, kSigmas * std::sqrt((mean + 2 * mean * mean) / kDraws));
     }
-}
-
-// The probability of k = 0 checks the small-mean method's lower tail exactly.
-TEST(Random, PoissonZeroAndNonPositiveMeans) {
+    // P(k = 0) = exp(-1) checks the small-mean method's lower tail exactly.
     tools::Random r(5);
     EXPECT_EQ(r.poisson(0.0), 0);
     EXPECT_EQ(r.poisson(-3.0), 0);
-    int zeros = 0;
-    for (int i = 0; i < kDraws; ++i) zeros += r.poisson(1.0) == 0 ? 1 : 0;
     double const p = std::exp(-1.0);
-    EXPECT_NEAR(zeros / static_cast<double>(kDraws), p,
-                kMomentSigmas * std::sqrt(p * (1 - p) / kDraws));
+    EXPECT_NEAR(moments([&] { return r.poisson(1.0) == 0 ? 1.0 : 0.0; }).mean, p,
+                kSigmas * std::sqrt(p * (1 - p) / kDraws));
 }
 
-// Reference: the literal sum of logarithms.
+// Reference: the literal sum of logarithms; Stirling's series to 1/k^5.
 TEST(Random, LogFactorialMatchesTheSumOfLogarithms) {
-    constexpr double kSeriesTolerance = 1e-13;  // relative; Stirling's series to 1/k^5
+    constexpr double kSeriesTolerance = 1e-13;
     double sum = 0;
     for (long k = 0; k <= 400; ++k) {
         if (k > 0) sum += std::log(static_cast<double>(k));

@@ -4,30 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
-#include "tools/mock_field.h"
+#include "tests/tools/tool_test_util.h"
 
 namespace {
 
-using testsupport::runProgram;
-using testsupport::TempDir;
+using namespace tooltest;
 
-std::string const kStamps = std::string(PSFPICK_TOOLS_DIR) + "/psfpick-stamps";
-std::string const kMock = std::string(PSFPICK_TOOLS_DIR) + "/psfpick-mock";
+std::string const kStamps = tool("psfpick-stamps");
 
-std::string pngError(std::string const& path) {
-    try {
-        tools::readPng(path);
-    } catch (std::exception const& e) {
-        return e.what();
-    }
-    return "";
-}
-
-TEST(Canvas, PngRoundTripKeepsEveryByte) {
+// Self-describing colours r = x, g = y, b = x + y (mod 256) survive the round
+// trip; missing, foreign and cut files are refused by name.
+TEST(Canvas, PngRoundTripKeepsEveryByteAndRejectsDamagedFiles) {
     TempDir dir;
-    // Self-describing colours: r = x, g = y, b = x + y (mod 256).
     tools::Canvas c(37, 23, {});
     for (int y = 0; y < 23; ++y)
         for (int x = 0; x < 37; ++x)
@@ -38,6 +26,14 @@ TEST(Canvas, PngRoundTripKeepsEveryByte) {
     EXPECT_EQ(p.width, 37);
     EXPECT_EQ(p.height, 23);
     EXPECT_EQ(p.rgb, c.bytes());
+    auto error = [&](std::string const& path) { return errorOf([&] { tools::readPng(path); }); };
+    EXPECT_EQ(error(dir.file("none.png")),
+              "cannot open file '" + dir.file("none.png") + "' for reading");
+    EXPECT_EQ(error(dir.write("text.png", "not a picture at all")),
+              "file '" + dir.file("text.png") + "' is not a PNG");
+    std::string const bytes = readFile(dir.file("c.png"));
+    EXPECT_EQ(error(dir.write("cut.png", bytes.substr(0, bytes.size() / 2))),
+              "file '" + dir.file("cut.png") + "' is not a valid PNG");
 }
 
 TEST(Canvas, DrawingStaysInsideAndHitsThePixelsAsked) {
@@ -60,38 +56,24 @@ TEST(Canvas, DrawingStaysInsideAndHitsThePixelsAsked) {
     EXPECT_EQ(tools::textHeight(2), 14);
 }
 
-TEST(Canvas, ReadingRejectsMissingAndDamagedFiles) {
-    TempDir dir;
-    EXPECT_EQ(pngError(dir.file("none.png")),
-              "cannot open file '" + dir.file("none.png") + "' for reading");
-    EXPECT_EQ(pngError(dir.write("text.png", "not a picture at all")),
-              "file '" + dir.file("text.png") + "' is not a PNG");
-    tools::Canvas c(30, 30, {1, 2, 3});
-    tools::writePng(dir.file("whole.png"), c);
-    std::string const bytes = testsupport::readFile(dir.file("whole.png"));
-    EXPECT_EQ(pngError(dir.write("cut.png", bytes.substr(0, bytes.size() / 2))),
-              "file '" + dir.file("cut.png") + "' is not a valid PNG");
-}
-
-// psfpick's grid: 100 pixels in 3 parts are 1..33, 34..66, 67..99.
-TEST(StampView, SubfieldBoundsFollowPsfpicksGrid) {
+// psfpick's grid: 100 pixels in 3 parts are 1..33, 34..66, 67..99. The
+// overview shrinks large and enlarges small images.
+TEST(StampView, SubfieldBoundsAndOverviewFactors) {
     using B = std::vector<std::pair<long, long>>;
     EXPECT_EQ(tools::subfieldBounds(100, 0, 3), (B{{1, 33}, {34, 66}, {67, 99}}));
     EXPECT_EQ(tools::subfieldBounds(100, 0, 1), (B{{1, 100}}));
     EXPECT_EQ(tools::subfieldBounds(100, 10, 2), (B{{11, 50}, {51, 90}}));
     EXPECT_TRUE(tools::subfieldBounds(10, 6, 2).empty());
-}
-
-TEST(StampView, OverviewShrinksLargeAndEnlargesSmallImages) {
-    int f = 0, u = 0;
-    tools::overviewFactors(8192, 4096, 1024, f, u);
-    EXPECT_EQ(f, 8);
-    EXPECT_EQ(u, 1);
-    tools::overviewFactors(1000, 1025, 1024, f, u);
-    EXPECT_EQ(f, 2);
-    tools::overviewFactors(256, 100, 1024, f, u);
-    EXPECT_EQ(f, 1);
-    EXPECT_EQ(u, 3);
+    struct Case {
+        long nx, ny;
+        int f, u;
+    };
+    for (Case const& k : {Case{8192, 4096, 8, 1}, Case{1000, 1025, 2, 1}, Case{256, 100, 1, 3}}) {
+        int f = 0, u = 0;
+        tools::overviewFactors(k.nx, k.ny, 1024, f, u);
+        EXPECT_EQ(f, k.f) << k.nx;
+        EXPECT_EQ(u, k.u) << k.nx;
+    }
 }
 
 TEST(StampView, StretchSpansThePercentiles) {
@@ -107,11 +89,13 @@ TEST(StampView, StretchSpansThePercentiles) {
     EXPECT_GT(s.grey(500), s.grey(400));
 }
 
+// The overview of 300 x 200 pixels is enlarged 3 times (900 x 600); stars on
+// the edge and far off the image are listed, the last not drawn.
 TEST(StampsProgram, DrawsAMockSelectionAsADecodablePng) {
     TempDir dir;
-    ASSERT_EQ(runProgram(kMock, {"-o", "f.fits", "--size", "300,200", "-n", "50", "-q"}, dir.path())
-                  .status,
-              0);
+    RunResult const m = runProgram(
+        tool("psfpick-mock"), {"-o", "f.fits", "--size", "300,200", "-n", "50", "-q"}, dir.path());
+    ASSERT_EQ(m.status, 0) << m.err;
     dir.write(
         "sel.tbl",
         "#     id          x          y              RA             DEC          flux\n#\n"
@@ -119,35 +103,13 @@ TEST(StampsProgram, DrawsAMockSelectionAsADecodablePng) {
         "       2   250.00000000   150.00000000    202.45000000     47.22000000   2000.0\n"
         "       3     2.00000000   199.00000000    202.45000000     47.22000000   2000.0\n"
         "       4     1e30           -1e30           202.45000000     47.22000000   2000.0\n");
-    testsupport::RunResult const r =
-        runProgram(kStamps, {"--nfields", "3,2", "sel.tbl", "f.fits"}, dir.path());
+    RunResult const r = runProgram(kStamps, {"--nfields", "3,2", "sel.tbl", "f.fits"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     tools::PngPicture const p = tools::readPng(dir.file("sel.png"));
-    // The overview of 300 x 200 pixels is enlarged 3 times (900 x 600); the
-    // star far off the image is listed but not drawn.
     EXPECT_GT(p.width, 900);
     EXPECT_GT(p.height, 600);
     EXPECT_EQ(r.out, "wrote sel.png (" + std::to_string(p.width) + " x " +
                          std::to_string(p.height) + " pixels, 4 stars)\n");
-}
-
-TEST(StampsProgram, ReportsMissingFilesAndBadUsage) {
-    TempDir dir;
-    dir.write("sel.tbl", "#     x          y              RA             DEC          flux\n#\n");
-    testsupport::RunResult const missing =
-        runProgram(kStamps, {"sel.tbl", "none.fits"}, dir.path());
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "psfpick-stamps: error: cannot open file 'none.fits' for reading\n");
-    for (std::vector<std::string> const& args : {std::vector<std::string>{"sel.tbl"},
-                                                 {"--nfields", "0,2", "sel.tbl", "x.fits"},
-                                                 {"--percentiles", "90,10", "sel.tbl", "x.fits"},
-                                                 {"--boxlen", "0", "sel.tbl", "x.fits"}}) {
-        testsupport::RunResult const r = runProgram(kStamps, args, dir.path());
-        EXPECT_EQ(r.status, 2);
-        EXPECT_NE(r.err.find("\n\nusage: psfpick-stamps [options] TABLE IMAGE\n"),
-                  std::string::npos)
-            << r.err;
-    }
 }
 
 }  // namespace
