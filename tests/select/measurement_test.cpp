@@ -96,6 +96,14 @@ TEST(RejectStars, WidthStagesByEllipticityThenSize) {
               "len = 8 8 8 6 6 8 6 6 8 8 6 6\n"
               "len = 8 8 8 3 3 8 3 3 8 8 3 3\n"
               "  taken=3\n\n");
+
+    // fwhm_reject 2: the ellipticity key is |1 - ratio|, so a profile wider in
+    // x (2: ratio 1.375, key 0.375) goes before a slightly taller one (3: key
+    // 0.09); then the widest of 1, 3, 4 (3, size 2.97) goes.
+    Fixture two({1, 1, 1, 1}, {2.0f, 2.2f, 2.0f, 1.9f}, {2.0f, 1.6f, 2.2f, 1.9f});
+    two.P.fwhm_reject = 2;
+    EXPECT_EQ(rejectStars(two.s, two.xfwhm, two.yfwhm, 4, two.P, out), 2);
+    EXPECT_EQ(two.tags(), (std::vector<int>{4, 1}));
 }
 
 TEST(RejectStars, AtLeastOneStarIsKeptAndArraysFollow) {
