@@ -110,6 +110,12 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
                                       "--fwhm_sort --nchi_sort field/img.fits"));
     ASSERT_EQ(sorted.result.status, kStatusSuccess) << sorted.result.err;
     EXPECT_EQ(sorted.table, r.table);
+
+    // A class_star exactly at the limit passes: the stars' 0.95, read as a
+    // float, is this double.
+    FieldRun const atLimit =
+        runIn(dir, kSelection + words("-c 0.949999988079071044921875 field/img.fits"));
+    EXPECT_EQ(atLimit.table, r.table);
 }
 
 TEST(PsfpickRun, VerboseRunShowsFitsNearTheTrueWidth) {
