@@ -1,0 +1,84 @@
+#include "select/bad_pixels.h"
+
+#include <gtest/gtest.h>
+
+#include <list>
+#include <string>
+
+#include "sci/fits_writer.h"
+#include "sci/marray.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr int kSize = 20;    // images of kSize x kSize pixels
+constexpr int kRadius = 3;   // check radius: bad within u^2 + v^2 <= 3 * 2 = 6
+constexpr int kCentre = 10;  // pixel of the candidate
+
+// An image of ones with, for each listed offset from (kCentre, kCentre), a
+// pixel of value 0.
+std::string writeMask(testsupport::TempDir const& dir, std::string const& name,
+                      std::initializer_list<std::pair<int, int>> zeros) {
+    sci::MArray<float, 2> mask(kSize, kSize);
+    mask = 1.0f;
+    for (auto const& [u, v] : zeros) mask(kCentre + u, kCentre + v) = 0.0f;
+    std::string const path = dir.file(name);
+    sci::writeFitsImage(path, mask, -32);
+    return path;
+}
+
+}  // namespace
+
+// A zero pixel refuses the candidate within u^2 + v^2 <= r (r - 1) of its
+// pixel (the position rounded half up), and is tolerated in the outer ring.
+TEST(BadPixelCheck, ZeroPixelsWithinTheInnerDiskRefuse) {
+    struct Case {
+        int u, v;
+        bool passes;
+    };
+    Case const cases[] = {
+        {0, 0, false}, {2, 1, false}, {-1, -2, false}, {0, 2, false},
+        {3, 0, true},  {2, 2, true},  {0, -3, true},   {-2, -2, true},
+    };
+    testsupport::TempDir dir;
+    for (Case const& c : cases) {
+        std::string const mask = writeMask(dir, "mask.fits", {{c.u, c.v}});
+        BadPixelCheck check({mask}, kRadius, kSize, kSize);
+        // 10.2 and 9.7 both round to pixel 10.
+        EXPECT_EQ(check.passes(10.2f, 9.7f), c.passes) << "zero at offset " << c.u << "," << c.v;
+    }
+    BadPixelCheck clean({writeMask(dir, "clean.fits", {})}, kRadius, kSize, kSize);
+    EXPECT_TRUE(clean.passes(10.0f, 10.0f));
+}
+
+// A zero in any of the files refuses; without a radius nothing is checked
+// (the files are not even opened).
+TEST(BadPixelCheck, EveryFileCountsAndRadiusZeroChecksNothing) {
+    testsupport::TempDir dir;
+    std::string const clean = writeMask(dir, "clean.fits", {});
+    std::string const bad = writeMask(dir, "bad.fits", {{1, 0}});
+    BadPixelCheck both({clean, bad}, kRadius, kSize, kSize);
+    EXPECT_FALSE(both.passes(10.0f, 10.0f));
+    BadPixelCheck off({bad, dir.file("missing.fits")}, 0, kSize, kSize);
+    EXPECT_TRUE(off.passes(10.0f, 10.0f));
+}
+
+// The stamp must lie inside the image: r < pixel <= naxis - r on each axis.
+TEST(BadPixelCheck, CandidatesTooNearTheEdgeAreRefused) {
+    testsupport::TempDir dir;
+    std::string const clean = writeMask(dir, "clean.fits", {});
+    struct Case {
+        float x, y;
+        bool passes;
+    };
+    Case const cases[] = {
+        {3.49f, 10.0f, false},  // pixel 3 = r
+        {3.5f, 10.0f, true},    // pixel 4
+        {17.49f, 10.0f, true},  // pixel 17 = naxis - r
+        {17.5f, 10.0f, false},  // pixel 18
+        {10.0f, 3.0f, false},  {10.0f, 4.0f, true}, {10.0f, 17.0f, true}, {10.0f, 18.0f, false},
+    };
+    BadPixelCheck check({clean}, kRadius, kSize, kSize);
+    for (Case const& c : cases)
+        EXPECT_EQ(check.passes(c.x, c.y), c.passes) << "at " << c.x << "," << c.y;
+}
