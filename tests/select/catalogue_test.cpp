@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <sstream>
+#include <string>
+#include <vector>
 
+#include "sci/fits_writer.h"
+#include "tests/support/float_compare.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -67,4 +72,101 @@ TEST(ReadCatalogue, VariableObjectsFromTheCatalogueColumns) {
     EXPECT_EQ(c.vx(1), 5.5f);
     EXPECT_EQ(c.vy(1), 6.5f);
     EXPECT_EQ(c.vy(2), 8.0f);
+}
+
+namespace {
+
+// Tangent point (kRa0, kDec0) degrees at pixel (kCrpix, kCrpix); degrees per
+// pixel kScaleX along x (RA falls with x) and kScaleY along y.
+constexpr double kRa0 = 150.0;
+constexpr double kDec0 = 30.0;
+constexpr double kCrpix = 10.0;
+constexpr double kScaleX = -1e-3;
+constexpr double kScaleY = 2e-3;
+// Sky positions are floats near 150 degrees (ulp 1.5e-5); pixels from them
+// carry that error divided by the scale.
+constexpr double kSkyTol = 3e-7;  // relative, on values near 150
+constexpr double kPixelTol = 2e-3;
+constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
+
+// A 20 x 20 image whose only usable scale is CDELT: its CD1_1 holds text,
+// which counts as no CD matrix at all.
+std::string writeWcsImage(testsupport::TempDir const& dir) {
+    auto card = [](char const* key, double v) {
+        char text[81];
+        std::snprintf(text, sizeof text, "%-8s= %20.12G", key, v);
+        return std::string(text);
+    };
+    std::vector<std::string> cards = sci::fitsImageCards(-32, {20, 20});
+    for (std::string const& c :
+         {std::string("CTYPE1  = 'RA---TAN'"), std::string("CTYPE2  = 'DEC--TAN'"),
+          card("CRVAL1", kRa0), card("CRVAL2", kDec0), card("CRPIX1", kCrpix),
+          card("CRPIX2", kCrpix), std::string("CD1_1   = 'none'"), card("CDELT1", kScaleX),
+          card("CDELT2", kScaleY)})
+        cards.push_back(c);
+    std::string const path = dir.file("wcs.fits");
+    sci::writeFitsFile(
+        path, sci::fitsHeaderBlock(cards) + sci::fitsDataBlock(std::vector<double>(400, 1.0), -32));
+    return path;
+}
+
+}  // namespace
+
+// Pixel positions get sky positions from the image's gnomonic projection,
+// sky positions (x_column = -RA column) get pixel positions. Along the
+// reference row and column: RA = RA0 + atan(xi / cos DEC0), DEC = DEC0 +
+// atan(eta), with xi, eta the offsets from the reference pixel in radians.
+TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
+    testsupport::TempDir dir;
+    std::string const image = writeWcsImage(dir);
+    double const xi = 10 * kScaleX * kDegToRad;   // 10 pixels along x
+    double const eta = 10 * kScaleY * kDegToRad;  // 10 pixels along y
+    double const ra2 = kRa0 + std::atan(xi / std::cos(kDec0 * kDegToRad)) / kDegToRad;
+    double const dec3 = kDec0 + std::atan(eta) / kDegToRad;
+    char table[256];
+    std::snprintf(table, sizeof table,
+                  "# id x y RA DEC flux\n1 10 10 150 30 5\n2 20 10 %.9f 30 6\n3 10 20 150 %.9f 7\n",
+                  ra2, dec3);
+    Parameter P;
+    P.input = dir.write("cat.txt", table);
+    P.id_column = 1;
+    P.x_column = 2;
+    P.flux_column = 6;
+    std::ostringstream out, err;
+    Catalogue const pixel = readCatalogue(P, image, out, err);
+    ASSERT_EQ(pixel.N, 3);
+    EXPECT_CLOSE(pixel.RA(1), kRa0, kSkyTol);
+    EXPECT_CLOSE(pixel.DEC(1), kDec0, kSkyTol);
+    EXPECT_CLOSE(pixel.RA(2), ra2, kSkyTol);
+    EXPECT_CLOSE(pixel.DEC(2), kDec0, kSkyTol);
+    EXPECT_CLOSE(pixel.RA(3), kRa0, kSkyTol);
+    EXPECT_CLOSE(pixel.DEC(3), dec3, kSkyTol);
+    EXPECT_EQ(out.str() + err.str(), "");
+
+    // Sky input: RA in column 4, DEC in 5; the run reports the projection's
+    // reference values and scales; variable objects are projected alike.
+    P.x_column = -4;
+    P.variables = dir.write("var.txt", table);
+    std::ostringstream skyOut, skyErr;
+    Catalogue const sky = readCatalogue(P, image, skyOut, skyErr);
+    EXPECT_EQ(skyOut.str(), "150 30 10 10 -0.001 0.002\n");
+    EXPECT_EQ(skyErr.str(), "");
+    ASSERT_EQ(sky.N, 3);
+    ASSERT_EQ(sky.Nv, 3);
+    double const expectedX[] = {10, 20, 10};
+    double const expectedY[] = {10, 10, 20};
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_CLOSE(sky.x(k), expectedX[k - 1], kPixelTol) << "row " << k;
+        EXPECT_CLOSE(sky.y(k), expectedY[k - 1], kPixelTol) << "row " << k;
+        EXPECT_CLOSE(sky.vx(k), expectedX[k - 1], kPixelTol) << "variable " << k;
+        EXPECT_CLOSE(sky.vy(k), expectedY[k - 1], kPixelTol) << "variable " << k;
+    }
+
+    // Sky input without an image leaves the pixel positions at 0 and says so.
+    P.variables.clear();
+    std::ostringstream noOut, noErr;
+    Catalogue const none = readCatalogue(P, "", noOut, noErr);
+    EXPECT_EQ(noErr.str(), "Error: no x/y information or CCS given!\n");
+    EXPECT_EQ(none.x(2), 0.0f);
+    EXPECT_EQ(none.y(3), 0.0f);
 }
