@@ -20,7 +20,8 @@ Parameter runnable() {
 }  // namespace
 
 // Each reason for refusing a run, next to a value that is accepted (the
-// largest grid, kMaxSubfields, and a check radius with a file).
+// largest grid, kMaxSubfields, the smallest stamp, boxlen 1, and a check
+// radius with a file).
 TEST(Entry, CheckRefusesEachReason) {
     struct Case {
         void (*spoil)(Parameter&);
@@ -45,6 +46,7 @@ TEST(Entry, CheckRefusesEachReason) {
     Parameter accepted = runnable();
     accepted.nfields[0] = accepted.nfields[1] = 1000;
     accepted.check_radius = 2;
+    accepted.boxlen = 1;
     EXPECT_EQ(checkRun(accepted, 1), RunCheck::kRunPossible);
     for (Case const& c : cases) {
         Parameter P = runnable();

@@ -129,6 +129,10 @@ TEST(SubfieldRows, FailedAndUnmeasuredStarsWriteNothing) {
     EXPECT_EQ(writeRows(s, 3, params(0, false, false, 0)).file, fileRow(2, 1));
     EXPECT_EQ(s.select_class(1), -1.0f);  // no class column
     EXPECT_EQ(s.select_flag(2), -1);      // no flag column
+
+    // A positive nchi alone is not enough: the FWHM must be positive too.
+    SelectedStars t = makeStars({1.5f, 1.2f, 1.9f}, {0.0f, 2.1f, -1.0f});
+    EXPECT_EQ(writeRows(t, 3, params(0, false, false, 0)).file, fileRow(2, 1));
 }
 
 TEST(SubfieldRows, SingleSurvivorIsWrittenWithEverySort) {
