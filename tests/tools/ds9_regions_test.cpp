@@ -83,6 +83,16 @@ TEST(Ds9Regions, TableScaleIsTheAngularOverThePixelDistance) {
     EXPECT_CLOSE(tools::tableScale(t), angle / std::hypot(100.0, 200.0), kScaleTolerance);
     t.rows.resize(1);
     EXPECT_EQ(tools::tableScale(t), 0.0);
+
+    // Rows exactly kMinScaleBaseline pixels apart (1 arcsecond in DEC per
+    // pixel) give the scale; a little closer, none.
+    tools::StarTable pair;
+    pair.rows = {tools::StarRow{1, 5.0, 5.0, 10.0, 0.0, 1.0},
+                 tools::StarRow{2, 5.0, 5.0 + tools::kMinScaleBaseline, 10.0,
+                                tools::kMinScaleBaseline / 3600, 1.0}};
+    EXPECT_CLOSE(tools::tableScale(pair), 1.0, kScaleTolerance);
+    pair.rows[1].y = 4.99 + tools::kMinScaleBaseline;
+    EXPECT_EQ(tools::tableScale(pair), 0.0);
 }
 
 TEST(RegionsProgram, WritesARegionFileBesideTheTable) {

@@ -80,6 +80,21 @@ TEST(ErrorImage, BackgroundEstimateRecoversTheNoise) {
               "too few non-zero pixels to estimate the background");
 }
 
+// Forty values k + 1/4, k = -20..19: an even count, so the median is the
+// mean of the two middle values, -1/4; deviations from it 1/2..39/2 in pairs
+// (MAD 10; no value clipped). |median| < noise marks a sky-subtracted image,
+// so the lower side is measured from 0: the 20 negative values lie 3/4..79/4
+// below it, median 41/4.
+TEST(ErrorImage, BackgroundOfEvenCountAndLowerSideFromZero) {
+    std::vector<float> image;
+    for (int k = -20; k < 20; ++k) image.push_back(static_cast<float>(k) + 0.25f);
+    tools::BackgroundEstimate const b = tools::estimateBackground(image, image.size());
+    EXPECT_CLOSE(b.level, -0.25, kExact);
+    EXPECT_CLOSE(b.noise, tools::kMadToSigma * 10.0, kExact);
+    EXPECT_CLOSE(b.lowerNoise, tools::kMadToSigma * 10.25, kExact);
+    EXPECT_EQ(b.pixels, image.size());
+}
+
 TEST(ErrImageProgram, WritesTheErrorImageBesideTheImage) {
     TempDir dir;
     std::vector<float> const pixels = fixture();
