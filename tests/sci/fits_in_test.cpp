@@ -358,6 +358,17 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
         Image a(10, 10);
         EXPECT_EQ(segment, errorOf([&] { in >> a; }));
     }
+    // One byte short: the last pixel is cut, the data segment and a region
+    // holding the last row are refused, the rows before it read.
+    sci::writeFitsFile(path, header + data.substr(0, 199));
+    {
+        sci::FitsIn in(path, true, false);
+        EXPECT_EQ(segment, errorOf([&] { in.getDataArray(0.0f); }));
+        setRegion(in, 9, 10, 9, 10);
+        EXPECT_EQ(beyondEnd("region [9:10,9:10]", path), errorOf([&] { sci::getFitsMArray(in); }));
+        setRegion(in, 1, 10, 8, 9);
+        EXPECT_EQ(positionValue(10, 9), sci::getFitsMArray(in)(10, 2));
+    }
     // Complete but not padded to a whole record: readable, and unmapped again
     // when the reader goes.
     sci::writeFitsFile(path, header + data);
