@@ -252,6 +252,13 @@ TEST(Fmoffat, StatusCodesOnCraftedStamps) {
     small = 1.0f;
     for (int i = -1; i <= 1; ++i)
         for (int j = -1; j <= 1; ++j) nine(i, j) = star(i, j);
+    // The same nine and (6, 6), which lies on the circle of a 17 x 17 stamp:
+    // r = 8, 6^2 + 6^2 = (r + 1) r. Ten data points, as few as a fit may have.
+    Stamp ten(sci::Range(-8, 8), sci::Range(-8, 8));
+    ten = 0.0f;
+    for (int i = -1; i <= 1; ++i)
+        for (int j = -1; j <= 1; ++j) ten(i, j) = star(i, j);
+    ten(6, 6) = star(6, 6);
     // The wing of a star beyond the right edge; a faint star, its amplitude
     // uncertain with errors 1000, also with the pixel holding its centre
     // (0.3, -0.2) bad.
@@ -273,6 +280,7 @@ TEST(Fmoffat, StatusCodesOnCraftedStamps) {
     std::vector<Row> const rows = {
         // Nine data points: the fit succeeds, the status says they were few.
         {"3 x 3 usable pixels", nine, unit, 1, 20, b, b, 0, kMoffatFewPixels},
+        {"ten pixels, one on the circle", ten, unit, 1, 20, b, b, 0, kMoffatOk},
         {"fwhm_max between the widths", star, unit, 1, 3.3f, b, b, 0, kMoffatWidthOutOfRange},
         {"fwhm_min between the widths", star, unit, 3.3f, 20, b, b, 0, kMoffatWidthOutOfRange},
         {"beta above beta_max", star, unit, 1, 20, 1, 2, 0, kMoffatBetaOutOfRange},

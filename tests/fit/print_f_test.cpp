@@ -46,8 +46,17 @@ TEST(PrintF, CellsByteForByte) {
         {99999999999.0, " 99999999999"}, {1e11, "       1e+11"}, {-1e10, "      -1e+10"}};
     check(12, 0, 1, whole);
     // m = 4: fixed, precision 1, 2 or 0 by magnitude.
-    Cells const four = {{2.5, "  2.5"},  {0.25, "  0.2"},  {0.05, " 0.05"},
-                        {25.0, "   25"}, {0.005, "    0"}, {0.0, "    0"}};
+    Cells const four = {{2.5, "  2.5"},
+                        {0.25, "  0.2"},
+                        {0.05, " 0.05"},
+                        {25.0, "   25"},
+                        {0.005, "    0"},
+                        {0.0, "    0"},
+                        // each magnitude class from its lower limit on
+                        {0.01, " 0.01"},
+                        {0.1, "  0.1"},
+                        {1.0, "  1.0"},
+                        {10.0, "   10"}};
     check(5, 3, 1, four);
     check(6, 3, 1, {{-2.5, "  -2.5"}});
     // m < 4: one blank and max(m, 0) '#'.

@@ -215,6 +215,7 @@ TEST(FitsCard, ConstructorsAndGetters) {
 
     sci::FitsComplexCard const complex("CVALUE  ", {1.5, -2.0}, false, "");
     EXPECT_EQ(std::complex<double>(1.5, -2.0), complex.getComplex());
+    EXPECT_EQ("(1.5, -2.)", complex.toString());
 
     // A clone keeps type, value and classification.
     sci::FitsFloatCard const bscale("BSCALE  ", 0.5, true, "scale");
@@ -233,6 +234,14 @@ TEST(FitsCard, WrittenCardsReadBack) {
               sci::FitsBoolCard("SIMPLE  ", true, true, "standard").writeCard());
     EXPECT_EQ(cardFrom("OBJECT", 11, "'M51     '"),
               sci::FitsStringCard("OBJECT  ", "M51", true, "").writeCard());
+    // A comment is written only when " / " and at least one character of it
+    // fit: a 76-character value card takes " / c" up to column 80, a
+    // 77-character one takes no comment (and no dangling separator).
+    std::string const text64(64, 'x');
+    EXPECT_EQ(cardFrom("OBJECT", 11, "'" + text64 + "'", " / c"),
+              sci::FitsStringCard("OBJECT  ", text64, false, "comment").writeCard());
+    EXPECT_EQ(cardFrom("OBJECT", 11, "'" + text64 + "x'"),
+              sci::FitsStringCard("OBJECT  ", text64 + "x", false, "comment").writeCard());
 
     // Random doubles over the whole exponent range, and round ones, come back
     // exactly as fixed-format floating-point cards.

@@ -155,6 +155,14 @@ TEST(FitsHeader, NaxisCardsSpanTwoRecords) {
     EXPECT_EQ(2, header.getNaxis(34));
     EXPECT_EQ(5, header.getNaxis(40));
     EXPECT_EQ(7.5, header.getFloat("CRVAL1  "));
+
+    // 999 axes, the most a header may have, over 28 records.
+    std::vector<long> most(999, 1);
+    most[998] = 4;
+    sci::FitsHeader const widest(writeHeader(dir, imageCards(8, most)), false, false);
+    EXPECT_EQ(999u, widest.naxisCards().size());
+    EXPECT_EQ(4, widest.getNaxis(999));
+    EXPECT_EQ(4, widest.getDataLength());
 }
 
 TEST(FitsHeader, EndRecordMustBeBlankAfterEnd) {

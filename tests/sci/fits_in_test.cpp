@@ -179,6 +179,24 @@ TEST(FitsIn, RegionsAtTheImageEdges) {
         EXPECT_EQ(positionValue(nx - 1, 1), columns(1, 1));
         EXPECT_EQ(positionValue(nx, ny), columns(2, ny));
     }
+    // A region smaller than the array (a stamp cut at the image edge) lands at
+    // its own indices when they lie inside the array, else at the array's
+    // bases; the rest of the array reads 0.
+    {
+        sci::FitsIn in(path, true, false);
+        Image stamp(sci::Range(30, nx), sci::Range(15, ny));
+        setRegion(in, 33, nx, 18, ny);
+        in >> stamp;
+        EXPECT_EQ(positionValue(33, 18), stamp(33, 18));
+        EXPECT_EQ(positionValue(nx, ny), stamp(nx, ny));
+        EXPECT_EQ(0.0f, stamp(30, 15));
+        EXPECT_EQ(0.0f, stamp(32, ny));
+        setRegion(in, 1, 3, 2, 4);
+        in >> stamp;
+        EXPECT_EQ(positionValue(1, 2), stamp(30, 15));
+        EXPECT_EQ(positionValue(3, 4), stamp(32, 17));
+        EXPECT_EQ(0.0f, stamp(33, 18));
+    }
     sci::FitsIn in(path, true, false);
     EXPECT_EQ("request for illegal region:\n[35:38,1:23] is no subarray of [1:37,1:23]",
               errorOf([&] { setRegion(in, 35, 38, 1, 23); }));
@@ -357,6 +375,17 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
         EXPECT_EQ(segment, errorOf([&] { in.getDataArray(0.0f); }));
         Image a(10, 10);
         EXPECT_EQ(segment, errorOf([&] { in >> a; }));
+    }
+    // One byte short: the last pixel is cut, the data segment and a region
+    // holding the last row are refused, the rows before it read.
+    sci::writeFitsFile(path, header + data.substr(0, 199));
+    {
+        sci::FitsIn in(path, true, false);
+        EXPECT_EQ(segment, errorOf([&] { in.getDataArray(0.0f); }));
+        setRegion(in, 9, 10, 9, 10);
+        EXPECT_EQ(beyondEnd("region [9:10,9:10]", path), errorOf([&] { sci::getFitsMArray(in); }));
+        setRegion(in, 1, 10, 8, 9);
+        EXPECT_EQ(positionValue(10, 9), sci::getFitsMArray(in)(10, 2));
     }
     // Complete but not padded to a whole record: readable, and unmapped again
     // when the reader goes.

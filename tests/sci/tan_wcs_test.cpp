@@ -172,6 +172,8 @@ TEST(TanWcs, NonTanProjectionsGiveOneWarningLine) {
     EXPECT_TRUE(h.read().warnings.empty());
     h.texts["CTYPE1  "] = "RA---TAN    ";  // trailing blanks carry no meaning
     EXPECT_TRUE(h.read().warnings.empty());
+    h.texts["CTYPE1  "] = "-TAN";  // the suffix alone ends in "-TAN" as well
+    EXPECT_TRUE(h.read().warnings.empty());
     h.texts.clear();  // no CTYPE at all: TAN is assumed silently
     EXPECT_TRUE(h.read().warnings.empty());
 

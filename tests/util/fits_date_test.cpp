@@ -73,6 +73,13 @@ TEST(FitsDate, TwoDigitYearBelow38IsThisCenturyWithNotice) {
               testing::internal::GetCapturedStderr());
     EXPECT_EQ(1107216000, date.getTime());
 
+    // 37 is the last two-digit year of this century, 38 the first of the last.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(2145830400, util::FitsDate("31/12/37").getTime());
+    EXPECT_EQ("FitsDate: Assuming date 2037. Date has obsolete syntax.\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ("FitsDate: cannot handle dates before Jan. 1st 1970.", dateError("01/01/38"));
+
     testing::internal::CaptureStderr();
     EXPECT_EQ(946598400, util::FitsDate("31/12/99").getTime());
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
@@ -85,8 +92,10 @@ TEST(FitsDate, RejectsWrongSyntaxAndYearsOutside1970To2037) {
                                                               {"01/01/69", before},
                                                               {"2038-01-01", after},
                                                               {"2040-01-01T00:00:00", after}};
-    for (std::string const text : {"1990/12/22", "1990-12-22 13:49:00", "90-12-22", "",
-                                   "1990-12-22T13:49", "1990-12-22T13-49-00", "1990-1-22"})
+    for (std::string const text :
+         {"1990/12/22", "1990-12-22 13:49:00", "90-12-22", "", "1990-12-22T13:49",
+          "1990-12-22T13-49-00", "1990-1-22", "1990-12-22T13-49:00", "1990-12-22T13:49-00",
+          "1990-12-22T13:49:0"})
         cases.emplace_back(text, "FitsDate: string '" + text +
                                      "' has wrong syntax\n(not DD/MM/YY or "
                                      "YYYY-MM-DD[Thh:mm:ss[.sss...]])");
