@@ -118,14 +118,15 @@ int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& s
             float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
             float xcen = s.select_x(i), ycen = s.select_y(i);
             float amplitude = 0, angle = 0;
-            ok = fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                         ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose) == kMoffatOk;
+            ok = fit::fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
+                              ycen, amplitude, xscale, yscale, angle, beta, nchi,
+                              verbose) == fit::kMoffatOk;
         }
         if (ok) {
             ++fitted;
             // FWHM = 2 sqrt(2^(1/beta) - 1) / scale, in double from the fitted floats.
-            xfwhm(i) = static_cast<float>(moffatFwhm(beta, xscale));
-            yfwhm(i) = static_cast<float>(moffatFwhm(beta, yscale));
+            xfwhm(i) = static_cast<float>(fit::moffatFwhm(beta, xscale));
+            yfwhm(i) = static_cast<float>(fit::moffatFwhm(beta, yscale));
             s.select_fwhm(i) = (xfwhm(i) + yfwhm(i)) * 0.5f;
             s.select_nchi(i) = nchi;
         } else {

@@ -16,6 +16,7 @@
 #include "sci/fits_in.h"
 #include "tests/fit/synthetic_stamp.h"
 
+namespace fit {
 namespace {
 
 constexpr int kBoxlen = 12;
@@ -89,3 +90,4 @@ TEST(FmoffatReference, RealStarsAgreeWithAnIndependentSolver) {
 }
 
 }  // namespace
+}  // namespace fit
