@@ -9,8 +9,6 @@ namespace sci {
 
 namespace {
 
-using P = FitsPhysical_;
-
 std::string const kNoSuchArray = "NAXIS or slice does not match MArray dimensions";
 
 }  // namespace
@@ -71,8 +69,8 @@ void FitsIn::describeSelf(std::ostream& out) const {
 
 std::unique_ptr<FitsIn> FitsIn::getNextExtension() const {
     if (!getExtend()) throw FitsException("No extension present");
-    long const records = (getDataLength() + P::RECORD_LENGTH - 1) / P::RECORD_LENGTH;
-    return std::make_unique<FitsIn>(filename_, getDataOffset() + records * P::RECORD_LENGTH,
+    long const padding = static_cast<long>(fitsRecordPadding(static_cast<size_t>(getDataLength())));
+    return std::make_unique<FitsIn>(filename_, getDataOffset() + getDataLength() + padding,
                                     isQuiet(), false);
 }
 

@@ -7,12 +7,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <iosfwd>
 #include <memory>
 #include <string>
 
 #include "sci/exceptions.h"
+#include "sci/fits_bytes.h"
 #include "sci/fits_file.h"
 #include "sci/fits_header.h"
 #include "sci/marray.h"
@@ -135,35 +135,6 @@ FitsIn& operator>>(FitsIn& in, MArray<float, 2>& a);
 
 // ------------------------------------------------------------ templates
 
-namespace fits_detail {
-
-// The element of type Raw stored big-endian at bytes.
-template <class Raw>
-Raw loadBigEndian(unsigned char const* bytes) {
-    static_assert(sizeof(Raw) <= 8, "FITS elements have at most 8 bytes");
-    uint64_t bits = 0;
-    for (size_t k = 0; k < sizeof(Raw); ++k) bits = (bits << 8) | bytes[k];
-    if constexpr (sizeof(Raw) == 1) {
-        return static_cast<Raw>(bits);
-    } else if constexpr (sizeof(Raw) == 2) {
-        uint16_t const narrow = static_cast<uint16_t>(bits);
-        Raw value;
-        std::memcpy(&value, &narrow, sizeof value);
-        return value;
-    } else if constexpr (sizeof(Raw) == 4) {
-        uint32_t const narrow = static_cast<uint32_t>(bits);
-        Raw value;
-        std::memcpy(&value, &narrow, sizeof value);
-        return value;
-    } else {
-        Raw value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-}
-
-}  // namespace fits_detail
-
 template <class Raw, class Iter>
 void FitsIn::convertTyped_(unsigned char const* bytes, long count, Iter& it,
                            Iter const& end) const {
@@ -173,12 +144,12 @@ void FitsIn::convertTyped_(unsigned char const* bytes, long count, Iter& it,
     // The variant is chosen once per run: identity only for exactly 1 and 0.
     if (s == 1.0 && z == 0.0) {
         for (long k = 0; k < count && it != end; ++k, ++it)
-            *it = static_cast<float>(fits_detail::loadBigEndian<Raw>(bytes + k * size));
+            *it = static_cast<float>(loadBigEndian<Raw>(bytes + k * size));
     } else {
         // v * s + z in double precision, then rounded to float.
         for (long k = 0; k < count && it != end; ++k, ++it)
-            *it = static_cast<float>(
-                static_cast<double>(fits_detail::loadBigEndian<Raw>(bytes + k * size)) * s + z);
+            *it = static_cast<float>(static_cast<double>(loadBigEndian<Raw>(bytes + k * size)) * s +
+                                     z);
     }
 }
 
