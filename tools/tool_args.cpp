@@ -6,6 +6,8 @@
 #include <iostream>
 #include <sstream>
 
+#include "util/word_wrap.h"
+
 namespace tools {
 
 namespace {
@@ -38,16 +40,9 @@ constexpr size_t kUsageWidth = 79;  // usage lines are wrapped before this colum
 
 // text word-wrapped to kUsageWidth columns, every line starting with indent.
 std::string wrapped(std::string const& text, std::string const& indent) {
-    std::istringstream words(text);
-    std::string out, line, word;
-    while (words >> word) {
-        if (!line.empty() && indent.size() + line.size() + 1 + word.size() > kUsageWidth) {
-            out += indent + line + "\n";
-            line.clear();
-        }
-        line += (line.empty() ? "" : " ") + word;
-    }
-    if (!line.empty()) out += indent + line + "\n";
+    std::string out;
+    for (std::string const& line : util::wrapWords(text, kUsageWidth - indent.size()))
+        out += indent + line + "\n";
     return out;
 }
 
