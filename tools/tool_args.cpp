@@ -1,11 +1,9 @@
 #include "tools/tool_args.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <iostream>
 #include <sstream>
 
+#include "util/number_text.h"
 #include "util/word_wrap.h"
 
 namespace tools {
@@ -62,21 +60,15 @@ ToolError cannotWrite(std::string const& path) {
 }
 
 double parseDouble(std::string const& text, std::string const& what) {
-    char const* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    double const v = std::strtod(begin, &end);
-    if (text.empty() || end == begin || *end != '\0' || !std::isfinite(v) || errno == ERANGE)
+    double v = 0.0;
+    if (!util::textToDouble(text, v))
         throw UsageError(what + " expects a number, not '" + text + "'");
     return v;
 }
 
 long parseLong(std::string const& text, std::string const& what) {
-    char const* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    long const v = std::strtol(begin, &end, 10);
-    if (text.empty() || end == begin || *end != '\0' || errno == ERANGE)
+    long v = 0;
+    if (!util::textToLong(text, v))
         throw UsageError(what + " expects a whole number, not '" + text + "'");
     return v;
 }
