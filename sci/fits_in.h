@@ -33,12 +33,14 @@ class FitsIO {
     void freeData() { window_.release(); }
 
     // Throws "request for unset region" without a region and "request for
-    // invalid region parameter" for d = 0.
-    void checkRegion(unsigned long d) const;
+    // invalid region parameter" for d = 0. A reader that knows its image's
+    // axes checks d against them too (FitsIn).
+    virtual void checkRegion(unsigned long d) const;
     bool hasRegion() const { return region_ != nullptr; }
     // Elements of the region; 0 when none is set.
     long getRegionLength() const;
-    // d: axis 1..N, after checkRegion(d).
+    // d: axis 1..N, after the check of FitsIO::checkRegion(d) (d is not
+    // tested against the image's axes).
     long getRegionLength(unsigned long d) const;
     int getRegionStart(unsigned long d) const;
     int getRegionEnd(unsigned long d) const;
@@ -60,6 +62,9 @@ class FitsIO {
 class FitsIn : public FitsHeader, public FitsIO {
   public:
     // Reads the header as FitsHeader does; no region, nothing mapped.
+    // FitsIn(name) prints the header's warnings, FitsIn(name,
+    // CardWarnings::kQuiet) keeps them; both parse every card.
+    explicit FitsIn(std::string const& filename, CardWarnings warnings = CardWarnings::kPrint);
     FitsIn(char const* filename, bool quiet, bool allJunk);
     FitsIn(std::string const& filename, bool quiet, bool allJunk);
     // The header that starts at byte offset (an extension).
@@ -78,7 +83,7 @@ class FitsIn : public FitsHeader, public FitsIO {
     // No region, nothing mapped.
     void resetRegion();
     // checkRegion of FitsIO, and "request for invalid region parameter" for d > NAXIS.
-    void checkRegion(unsigned long d) const;
+    void checkRegion(unsigned long d) const override;
 
     // Maps the bytes of the region, or of the whole data segment without one.
     // Throws FitsException for NAXIS = 0, for an extension other than IMAGE and
@@ -90,7 +95,9 @@ class FitsIn : public FitsHeader, public FitsIO {
 
     // A new buffer holding the whole data segment (data length / bytpix
     // elements), or the region when one is set, converted to float in file
-    // order. The argument only selects the element type.
+    // order.
+    std::unique_ptr<float[]> getFloatArray();
+    // getFloatArray(); the argument only selects the element type.
     std::unique_ptr<float[]> getDataArray(float);
     // Elements of the whole data segment: data length / bytpix.
     long getDataElements() const { return getDataLength() / getBytpix(); }
@@ -129,8 +136,14 @@ MArray<float, 2> getFitsMArray(FitsIn& in);
 // Fills a with the image, or with the reader's region, and advances the
 // reader's region to the next tile of a's size (see fits_in.cpp).
 void insertFitsMArray(MArray<float, 2>& a, FitsIn& in);
+// Fills a exactly as insertFitsMArray does but leaves the reader's region on
+// the tile it read (without a region: on the first tile of a's size, or none
+// when a has exactly the image's size). For reading one region, e.g. a stamp.
+void readRegion(FitsIn& in, MArray<float, 2>& a);
 // An array without storage becomes getFitsMArray(in); otherwise
-// insertFitsMArray(a, in).
+// insertFitsMArray(a, in), which moves the reader's region on to the next
+// tile: a second in >> a reads the tile after the first, not the same pixels
+// again. readRegion reads without moving the region.
 FitsIn& operator>>(FitsIn& in, MArray<float, 2>& a);
 
 // ------------------------------------------------------------ templates

@@ -54,7 +54,7 @@ sci::MArray<float, 1> zeros(int n) {
 
 // The projection from the header of image (no file name added to failures).
 sci::TanWcs readHeaderWcs(std::string const& image) {
-    sci::FitsHeader const header(image, false, false);
+    sci::FitsHeader const header(image);
     return sci::readHeaderTanWcs(header, image);
 }
 

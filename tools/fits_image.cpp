@@ -25,7 +25,7 @@ std::string padded(std::string const& keyword) {
 }  // namespace
 
 FloatImage readFitsImage(std::string const& path) {
-    sci::FitsIn in(path, true, false);
+    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
     if (in.getNaxis() != 2) throw ToolError("image '" + path + "' is not two-dimensional");
     // Checked before the buffer is allocated, so a damaged header cannot ask
     // for more memory than the file could fill.
@@ -47,7 +47,7 @@ FloatImage readFitsImage(std::string const& path) {
 }
 
 std::vector<std::string> readWcsCards(std::string const& path) {
-    sci::FitsHeader header(path, true, false);
+    sci::FitsHeader header(path, sci::CardWarnings::kQuiet);
     std::vector<std::string> keys;
     for (char const* base : {"CTYPE", "CRVAL", "CRPIX", "CDELT"})
         for (int i = 1; i <= 2; ++i) keys.push_back(base + std::to_string(i));

@@ -12,7 +12,7 @@ constexpr double kArcsecPerDegree = 3600.0;
 }
 
 double imagePixelScale(std::string const& path) {
-    sci::FitsHeader const header(path, true, false);
+    sci::FitsHeader const header(path, sci::CardWarnings::kQuiet);
     sci::TanWcs const wcs = sci::readHeaderTanWcs(header, path);
     // C(i, j) = cdelt_i pc(i, j), so det C = cdelt_1 cdelt_2 det pc.
     double const detPc = wcs.pc(1, 1) * wcs.pc(2, 2) - wcs.pc(1, 2) * wcs.pc(2, 1);
