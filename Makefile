@@ -9,12 +9,14 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 SHELL := /bin/bash
+# The make that cmake --build runs inherits this: no "Entering directory" lines.
+MAKEFLAGS += --no-print-directory
 
-# Debian packages: libpng for the PNG views of the tools (demo and tests); the
-# tests' cross-checks against independent libraries (cfitsio, wcslib), and GNU
-# parallel for tools/psfpick-batch.
+# Debian packages: libpng for the PNG views of the tools (demo and tests);
+# GoogleTest for the tests, the tests' cross-checks against independent
+# libraries (cfitsio, wcslib), and GNU parallel for tools/psfpick-batch.
 DEMO_PACKAGES := libpng-dev
-TEST_PACKAGES := $(DEMO_PACKAGES) libcfitsio-dev wcslib-dev pkg-config parallel
+TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libcfitsio-dev wcslib-dev pkg-config parallel
 
 .PHONY: all build demo test test-sanitize fuzz fuzz-deps deps demo-deps test-deps bench bench-e2e clean
 
@@ -50,10 +52,13 @@ demo-deps:
 
 test-deps: deps
 
+# PSFPICK_TESTS=ON and PSFPICK_CROSSCHECK=ON require GoogleTest, cfitsio and
+# wcslib instead of leaving out what they are missing for.
 test: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON \
+	    -DPSFPICK_CROSSCHECK=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The whole test suite again, built in its own directory with AddressSanitizer
 # and UndefinedBehaviorSanitizer (CMake option PSFPICK_SANITIZE): -O1 keeps the
@@ -64,9 +69,10 @@ SANITIZE_BUILD ?= build-sanitize
 
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
-	    -DPSFPICK_SANITIZE=ON -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON -DPSFPICK_BENCH=OFF $(CMAKE_FLAGS)
+	    -DPSFPICK_SANITIZE=ON -DPSFPICK_WERROR=ON -DPSFPICK_TESTS=ON -DPSFPICK_CROSSCHECK=ON \
+	    -DPSFPICK_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The fuzz targets of fuzz/ (libFuzzer, clang, with AddressSanitizer and
 # UndefinedBehaviorSanitizer), each run for FUZZ_SECONDS from the seeds in

@@ -10,6 +10,8 @@
 
 #include "fit/print_f.h"
 
+namespace fit {
+
 namespace {
 
 // Damping at the start of a fit, the factor applied after each step, and the
@@ -311,3 +313,5 @@ void marquardt::print_ia() const {
         printF{kDumpWidth, kDumpPrecision, static_cast<double>(ia(i)), kDumpBlanks}(std::cout);
     std::cout << std::endl;
 }
+
+}  // namespace fit

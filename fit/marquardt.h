@@ -8,6 +8,8 @@
 
 #include "sci/marray.h"
 
+namespace fit {
+
 // Status codes of marquardt::funcs (the model).
 constexpr int kModelOk = 0;       // value and derivatives stored
 constexpr int kModelFailed = -1;  // the model cannot be evaluated at these parameters
@@ -64,10 +66,10 @@ class marquardt {
     marquardt(marquardt const&) = delete;
     marquardt& operator=(marquardt const&) = delete;
 
-    // The model at (x, y) for parameters a(1..ma): its value in yfit and its
-    // partial derivatives d(model)/d(a(l)) in dyda(1..ma). Returns kModelOk or
-    // kModelFailed.
-    virtual int funcs(double x, double y, sci::MArray<double, 1> const& a, double& yfit,
+    // The model at the data point (px, py) for the parameters params(1..ma): its
+    // value in yfit and its partial derivatives d(model)/d(params(l)) in
+    // dyda(1..ma). Returns kModelOk or kModelFailed.
+    virtual int funcs(double px, double py, sci::MArray<double, 1> const& params, double& yfit,
                       sci::MArray<double, 1>& dyda) = 0;
 
     // A complete fit from the current a: damped steps until alamda leaves
@@ -128,3 +130,5 @@ class marquardt {
     sci::MArray<int, 1> ia;        // non-zero: fitted; 0: held at the start value
     sci::MArray<double, 1> sa;     // standard errors after calc, 1..ma
 };
+
+}  // namespace fit

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "fit/print_f.h"
+#include "sci/angles.h"
+
+namespace fit {
 
 namespace {
 
-// M_PI, spelled out so that it does not depend on a non-standard macro.
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kHalfTurnDeg = 180.0;
 
 constexpr int kParams = 10;         // a(1..10)
@@ -68,14 +69,14 @@ void printCell_(double value, int precision) {
 
 }  // namespace
 
-int Class_moffat_fit::funcs(double x, double y, sci::MArray<double, 1> const& a, double& yfit,
-                            sci::MArray<double, 1>& dyda) {
-    double const a1 = a(1), a2 = a(2), a3 = a(3), a4 = a(4), a5 = a(5), a6 = a(6), a7 = a(7),
-                 a8 = a(8), a9 = a(9), a10 = a(10);
+int Class_moffat_fit::funcs(double px, double py, sci::MArray<double, 1> const& params,
+                            double& yfit, sci::MArray<double, 1>& dyda) {
+    double const a1 = params(1), a2 = params(2), a3 = params(3), a4 = params(4), a5 = params(5),
+                 a6 = params(6), a7 = params(7), a8 = params(8), a9 = params(9), a10 = params(10);
     double const s = std::sin(a7);
     double const c = std::cos(a7);
-    double const dx = x - a5;
-    double const dy = y - a6;
+    double const dx = px - a5;
+    double const dy = py - a6;
     double const u = dx * c + dy * s;
     double const v = dy * c - dx * s;
     double const a3u = a3 * u;
@@ -86,11 +87,11 @@ int Class_moffat_fit::funcs(double x, double y, sci::MArray<double, 1> const& a,
     double const q = std::log10(X) * (1.0 + a8);
     if (q > kPowerLimit) {
         // The profile term is negligible: the background plane alone.
-        yfit = a9 * x + a1 + a10 * y;
+        yfit = a9 * px + a1 + a10 * py;
         dyda(1) = 1.0;
         for (int l = 2; l <= 8; ++l) dyda(l) = 0.0;
-        dyda(9) = x;
-        dyda(10) = y;
+        dyda(9) = px;
+        dyda(10) = py;
         return kModelOk;
     }
     if (q < -kPowerLimit) return kModelFailed;
@@ -101,7 +102,7 @@ int Class_moffat_fit::funcs(double x, double y, sci::MArray<double, 1> const& a,
     // dX/da7 = 2 u v (a3^2 - a4^2)   (du/da7 = v, dv/da7 = -u).
     double const P = std::pow(X, -(1.0 + a8));
     double const Q = std::pow(X, -a8);
-    yfit = a9 * x + a1 + a10 * y + a2 * Q;
+    yfit = a9 * px + a1 + a10 * py + a2 * Q;
     dyda(1) = 1.0;
     dyda(2) = Q;
     dyda(3) = -2.0 * a2 * a8 * a3 * u * u * P;
@@ -110,8 +111,8 @@ int Class_moffat_fit::funcs(double x, double y, sci::MArray<double, 1> const& a,
     dyda(6) = -2.0 * a2 * a8 * (-a3 * a3 * u * s - a4 * a4 * v * c) * P;
     dyda(7) = -2.0 * a2 * a8 * u * v * (a3 * a3 - a4 * a4) * P;
     dyda(8) = -a2 * std::log(X) * Q;
-    dyda(9) = x;
-    dyda(10) = y;
+    dyda(9) = px;
+    dyda(10) = py;
     return kModelOk;
 }
 
@@ -124,13 +125,13 @@ void moffatNormalizeAxes(double& scale1, double& scale2, double& angle, double& 
                          double& error2) {
     scale1 = std::fabs(scale1);
     scale2 = std::fabs(scale2);
-    angle = std::fmod(std::fmod(angle, kPi) + kPi, kPi);
-    if (kPi / 4.0 < angle && angle < 3.0 * kPi / 4.0) {
+    angle = std::fmod(std::fmod(angle, sci::kPi) + sci::kPi, sci::kPi);
+    if (sci::kPi / 4.0 < angle && angle < 3.0 * sci::kPi / 4.0) {
         std::swap(scale1, scale2);
         std::swap(error1, error2);
-        angle -= kPi / 2.0;
+        angle -= sci::kPi / 2.0;
     }
-    if (angle >= 3.0 * kPi / 4.0) angle -= kPi;
+    if (angle >= 3.0 * sci::kPi / 4.0) angle -= sci::kPi;
 }
 
 int moffatCentrePixel(double c, int first, int last) {
@@ -140,30 +141,33 @@ int moffatCentrePixel(double c, int first, int last) {
     return static_cast<int>(t);
 }
 
-int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
-            float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
-            float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
-            float& beta, float& nchi, int verbose) {
-    // 1. Centre in stamp coordinates: offsets from the pixel nearest to the star.
-    int const ix = nearestIndex_(xcen);
-    int const iy = nearestIndex_(ycen);
-    xcen -= ix;
-    ycen -= iy;
+namespace {
+
+// The data points of a fit and the pixel values that give its start values.
+struct StampData {
+    // Usable pixels within the circle, in scan order: stamp indices, value, error.
+    std::vector<double> x, y, z, sig;
+    double vmin = kNoMinimum;  // smallest and largest value of all usable pixels
+    double vmax = kNoMaximum;
+    int imax = 0;  // the pixel of vmax, the first one in scan order
+    int jmax = 0;
+
+    int count() const { return static_cast<int>(x.size()); }
+};
+
+// Scans the stamp, i outer and j inner. A usable pixel is a data point when it
+// lies within the circle (i - xcen)^2 + (j - ycen)^2 <= (r + 1) r around the
+// centre (stamp coordinates), r = half the first dimension's index span
+// (float arithmetic); the extremes run over every usable pixel.
+StampData collectDataPoints(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error,
+                            float xcen, float ycen) {
     int const i1 = image.base(1);
     int const i2 = image.last(1);
     int const j1 = image.base(2);
     int const j2 = image.last(2);
     float const r = (i2 - i1) * 0.5f;
     float const limit = (r + 1) * r;
-
-    // 2./3. Data points (usable pixels within the circle), scanned i outer, j
-    // inner; the extremes over all usable pixels give the start values, the
-    // first maximum in scan order winning.
-    std::vector<double> px, py, pz, ps;
-    double vmin = kNoMinimum;
-    double vmax = kNoMaximum;
-    int imax = 0;
-    int jmax = 0;
+    StampData d;
     for (int i = i1; i <= i2; ++i) {
         for (int j = j1; j <= j2; ++j) {
             if (!usable_(image, error, i, j)) continue;
@@ -171,47 +175,51 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
             float const di = i - xcen;
             float const dj = j - ycen;
             if (di * di + dj * dj <= limit) {
-                px.push_back(i);
-                py.push_back(j);
-                pz.push_back(value);
-                ps.push_back(error(i, j));
+                d.x.push_back(i);
+                d.y.push_back(j);
+                d.z.push_back(value);
+                d.sig.push_back(error(i, j));
             }
-            if (value < vmin) vmin = value;
-            if (value > vmax) {
-                vmax = value;
-                imax = i;
-                jmax = j;
+            if (value < d.vmin) d.vmin = value;
+            if (value > d.vmax) {
+                d.vmax = value;
+                d.imax = i;
+                d.jmax = j;
             }
         }
     }
-    int const n = static_cast<int>(px.size());
-    int status = n >= kMinDataPoints ? kMoffatOk : kMoffatFewPixels;
+    return d;
+}
 
-    sci::MArray<double, 1> x(n), y(n), z(n), sig(n);
-    for (int k = 1; k <= n; ++k) {
-        x(k) = px[k - 1];
-        y(k) = py[k - 1];
-        z(k) = pz[k - 1];
-        sig(k) = ps[k - 1];
-    }
+// The fitter's arguments and results.
+struct FitParameters {
+    sci::MArray<double, 1> a{kParams};   // start values, then the fit, a(1..10)
+    sci::MArray<int, 1> ia{kParams};     // 1: fitted, 0: held at its start value
+    sci::MArray<double, 1> sa{kParams};  // standard errors of the fit
+};
 
-    // 4. Start values; every parameter free.
-    sci::MArray<double, 1> a(kParams), sa(kParams);
-    sci::MArray<int, 1> ia(kParams);
-    a(1) = vmin;
-    a(2) = vmax - vmin;
+// Start values from the data: background at the smallest value, amplitude up to
+// the largest, inverse widths for the mean of fwhm_min and fwhm_max, centre on
+// the brightest pixel. Every parameter is free except those the caller holds:
+// the background (surface), its slopes (ax, ay) and beta (beta_min = beta_max).
+FitParameters startValues(StampData const& d, float surface, float ax, float ay, float beta_min,
+                          float beta_max, float fwhm_min, float fwhm_max) {
+    FitParameters p;
+    sci::MArray<double, 1>& a = p.a;
+    sci::MArray<int, 1>& ia = p.ia;
+    a(1) = d.vmin;
+    a(2) = d.vmax - d.vmin;
     a(3) = kStartScale / ((fwhm_min + fwhm_max) * 0.5);
     a(4) = a(3) + kStartScaleStep;
-    a(5) = imax;
-    a(6) = jmax;
+    a(5) = d.imax;
+    a(6) = d.jmax;
     a(7) = kStartAngle;
     a(8) = kStartBeta;
     a(9) = kStartSlope;
     a(10) = kStartSlope;
     ia = 1;
-    sa = 0.0;
+    p.sa = 0.0;
 
-    // 5. Parameters held at given values.
     if (ax == 0.0f && ay == 0.0f) a(1) = surface;
     if (surface != kMoffatFitThis) {
         a(1) = surface;
@@ -229,74 +237,125 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
         a(8) = beta_min;
         ia(8) = 0;
     }
+    return p;
+}
 
-    // 6. Fit. A failed covariance step shows as all-zero parameters, which
-    // the width check below turns into kMoffatWidthOutOfRange.
-    Class_moffat_fit fit(x, y, z, sig, a, ia);
-    if (verbose > 3) {
-        fit.print_title();
-        fit.print_a();
-        fit.print_ia();
-        fit.print_sa();
+// What the fit reports besides the parameters.
+struct FitOutcome {
+    int iterations;  // damped steps of the fitter
+    double nchi;     // sqrt(chisq / dof)
+};
+
+void dumpParameters(Class_moffat_fit const& fitter) {
+    fitter.print_title();
+    fitter.print_a();
+    fitter.print_ia();
+    fitter.print_sa();
+}
+
+// Runs the fitter on the data points from p's start values and stores its
+// parameters and errors in p. A failed covariance step shows as all-zero
+// parameters, which the width check turns into kMoffatWidthOutOfRange.
+// verbose > 3: the parameter dumps before and after.
+FitOutcome runFit(StampData const& d, FitParameters& p, int verbose) {
+    int const n = d.count();
+    sci::MArray<double, 1> x(n), y(n), z(n), sig(n);
+    for (int k = 1; k <= n; ++k) {
+        x(k) = d.x[k - 1];
+        y(k) = d.y[k - 1];
+        z(k) = d.z[k - 1];
+        sig(k) = d.sig[k - 1];
     }
-    fit.max_iterations = kMaxIterations;
-    fit.calc();
-    int const iterations = fit.iterations;
-    if (verbose > 3) {
-        fit.print_title();
-        fit.print_a();
-        fit.print_ia();
-        fit.print_sa();
-    }
+    Class_moffat_fit fitter(x, y, z, sig, p.a, p.ia);
+    if (verbose > 3) dumpParameters(fitter);
+    fitter.max_iterations = kMaxIterations;
+    fitter.calc();
+    if (verbose > 3) dumpParameters(fitter);
     for (int l = 1; l <= kParams; ++l) {
-        a(l) = fit.a(l);
-        sa(l) = fit.sa(l);
+        p.a(l) = fitter.a(l);
+        p.sa(l) = fitter.sa(l);
     }
+    return FitOutcome{fitter.iterations, fitter.nchi};
+}
 
-    // 7./8./9.
-    moffatNormalizeAxes(a(3), a(4), a(7), sa(3), sa(4));
-    nchi = static_cast<float>(fit.nchi);
-    double const xfwhm = moffatFwhm(a(8), a(3));
-    double const yfwhm = moffatFwhm(a(8), a(4));
-
-    // 10. Checks, written so that a NaN fails them.
+// The first check the fit fails, in this order: widths within
+// [fwhm_min, fwhm_max], beta within [beta_min, beta_max], centre inside the
+// stamp, amplitude error at most |a2| when the centre pixel is usable;
+// kMoffatOk when it passes them all. Written so that a NaN fails them.
+int failedCheck(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error,
+                FitParameters const& p, double xfwhm, double yfwhm, float beta_min, float beta_max,
+                float fwhm_min, float fwhm_max) {
+    sci::MArray<double, 1> const& a = p.a;
+    int const i1 = image.base(1);
+    int const i2 = image.last(1);
+    int const j1 = image.base(2);
+    int const j2 = image.last(2);
     bool const widthsOk =
         fwhm_min <= xfwhm && fwhm_min <= yfwhm && xfwhm <= fwhm_max && yfwhm <= fwhm_max;
     bool const betaOk = beta_min <= a(8) && a(8) <= beta_max;
     bool const centreOk = i1 <= a(5) && a(5) <= i2 && j1 <= a(6) && a(6) <= j2;
-    if (!widthsOk) {
-        status = kMoffatWidthOutOfRange;
-    } else if (!betaOk) {
-        status = kMoffatBetaOutOfRange;
-    } else if (!centreOk) {
-        status = kMoffatCentreOutside;
-    } else {
-        int const p = moffatCentrePixel(a(5), i1, i2);
-        int const q = moffatCentrePixel(a(6), j1, j2);
-        if (usable_(image, error, p, q) && sa(2) > std::fabs(a(2)))
-            status = kMoffatAmplitudeUncertain;
-    }
+    if (!widthsOk) return kMoffatWidthOutOfRange;
+    if (!betaOk) return kMoffatBetaOutOfRange;
+    if (!centreOk) return kMoffatCentreOutside;
+    int const ci = moffatCentrePixel(a(5), i1, i2);
+    int const cj = moffatCentrePixel(a(6), j1, j2);
+    if (usable_(image, error, ci, cj) && p.sa(2) > std::fabs(a(2)))
+        return kMoffatAmplitudeUncertain;
+    return kMoffatOk;
+}
 
-    // 11. Table row under the driver's two header lines.
-    if (verbose > 2) {
-        std::cout << std::fixed;
-        printCell_(static_cast<float>(fit.nchi), kCellPrecision);
-        printCell_(iterations, kCountPrecision);
-        printCell_(n, kCountPrecision);
-        printCell_(static_cast<float>(a(1) + a(9) * a(5) + a(10) * a(6)), kCellPrecision);
-        printCell_(static_cast<float>(a(9)), kCellPrecision);
-        printCell_(static_cast<float>(a(10)), kCellPrecision);
-        printCell_(a(2), kCellPrecision);
-        printCell_(ix + a(5), kCellPrecision);
-        printCell_(iy + a(6), kCellPrecision);
-        printCell_(xfwhm, kCellPrecision);
-        printCell_(yfwhm, kCellPrecision);
-        printCell_(a(7) * kHalfTurnDeg / kPi, kCellPrecision);  // degrees, a7 * 180 / pi
-        printCell_(a(8), kCellPrecision);
-        std::cout << '\n';
-    }
+// One row of the fit table under the driver's two header lines: nchi,
+// iterations, data points, background at the centre, its slopes, amplitude,
+// centre in image pixels (ix, iy: the stamp's pixel 0), the two widths, the
+// angle in degrees and beta.
+void printTableRow(FitOutcome const& outcome, int n, sci::MArray<double, 1> const& a, int ix,
+                   int iy, double xfwhm, double yfwhm) {
+    std::cout << std::fixed;
+    printCell_(static_cast<float>(outcome.nchi), kCellPrecision);
+    printCell_(outcome.iterations, kCountPrecision);
+    printCell_(n, kCountPrecision);
+    printCell_(static_cast<float>(a(1) + a(9) * a(5) + a(10) * a(6)), kCellPrecision);
+    printCell_(static_cast<float>(a(9)), kCellPrecision);
+    printCell_(static_cast<float>(a(10)), kCellPrecision);
+    printCell_(a(2), kCellPrecision);
+    printCell_(ix + a(5), kCellPrecision);
+    printCell_(iy + a(6), kCellPrecision);
+    printCell_(xfwhm, kCellPrecision);
+    printCell_(yfwhm, kCellPrecision);
+    printCell_(a(7) * kHalfTurnDeg / sci::kPi, kCellPrecision);  // degrees, a7 * 180 / pi
+    printCell_(a(8), kCellPrecision);
+    std::cout << '\n';
+}
 
-    // 12. Results.
+}  // namespace
+
+int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
+            float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
+            float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
+            float& beta, float& nchi, int verbose) {
+    // The centre in stamp coordinates: offsets from the pixel nearest to the star.
+    int const ix = nearestIndex_(xcen);
+    int const iy = nearestIndex_(ycen);
+    xcen -= ix;
+    ycen -= iy;
+
+    StampData const data = collectDataPoints(image, error, xcen, ycen);
+    FitParameters p = startValues(data, surface, ax, ay, beta_min, beta_max, fwhm_min, fwhm_max);
+    FitOutcome const outcome = runFit(data, p, verbose);
+    sci::MArray<double, 1>& a = p.a;
+
+    // The reported shape and its widths.
+    moffatNormalizeAxes(a(3), a(4), a(7), p.sa(3), p.sa(4));
+    nchi = static_cast<float>(outcome.nchi);
+    double const xfwhm = moffatFwhm(a(8), a(3));
+    double const yfwhm = moffatFwhm(a(8), a(4));
+
+    // Too few data points count only when the fit passes every check.
+    int status = failedCheck(image, error, p, xfwhm, yfwhm, beta_min, beta_max, fwhm_min, fwhm_max);
+    if (status == kMoffatOk && data.count() < kMinDataPoints) status = kMoffatFewPixels;
+
+    if (verbose > 2) printTableRow(outcome, data.count(), a, ix, iy, xfwhm, yfwhm);
+
     if (status == kMoffatOk) {
         surface = static_cast<float>(a(1));
         amplitude = static_cast<float>(a(2));
@@ -311,3 +370,5 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
     }
     return status;
 }
+
+}  // namespace fit

@@ -9,6 +9,8 @@
 #include "fit/marquardt.h"
 #include "sci/marray.h"
 
+namespace fit {
+
 // Status codes of fmoffat; the checks after the fit run in this order and the
 // first that applies sets the status.
 constexpr int kMoffatOk = 0;                   // fit accepted
@@ -34,8 +36,8 @@ class Class_moffat_fit : public marquardt {
   public:
     using marquardt::marquardt;
 
-    // x, y: stamp indices (pixels); a: parameters 1..10; dyda: 1..10.
-    int funcs(double x, double y, sci::MArray<double, 1> const& a, double& yfit,
+    // px, py: stamp indices (pixels); params: a(1..10); dyda: 1..10.
+    int funcs(double px, double py, sci::MArray<double, 1> const& params, double& yfit,
               sci::MArray<double, 1>& dyda) override;
 };
 
@@ -78,3 +80,5 @@ void moffatNormalizeAxes(double& scale1, double& scale2, double& angle, double& 
 // a negative c, then kept within first..last (so a centre exactly on the first,
 // negative, index stays on it instead of pointing one pixel outside).
 int moffatCentrePixel(double c, int first, int last);
+
+}  // namespace fit

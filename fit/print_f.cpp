@@ -5,6 +5,8 @@
 #include <ios>
 #include <string>
 
+namespace fit {
+
 namespace {
 
 // Writes value right-aligned in w characters with the given notation and precision.
@@ -59,3 +61,5 @@ std::ostream& printF::operator()(std::ostream& os) const {
     os << std::defaultfloat;
     return os;
 }
+
+}  // namespace fit

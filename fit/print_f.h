@@ -6,6 +6,8 @@
 
 #include <ostream>
 
+namespace fit {
+
 // One formatted cell. Fields in this order: width (whole cell, blanks
 // included), precision (digits after the point in fixed notation), value,
 // blanks (leading spaces).
@@ -30,3 +32,5 @@ struct printF {
     // notation (its precision stays at the last one set).
     std::ostream& operator()(std::ostream& os) const;
 };
+
+}  // namespace fit

@@ -1,5 +1,6 @@
 // sci::AscFile: reads numeric columns of a plain-text table, one column per
-// request, into rank-1 sci::MArray.
+// request, into rank-1 sci::MArray. Its parts: rows and lines in
+// sci/asc_lines.h, fields in sci/asc_fields.h, numbers in sci/asc_numbers.h.
 // Index base: data rows and columns are numbered from 1; returned arrays have
 // base 1 (element i holds row first + i - 1). Values are taken as written (no units).
 #pragma once
@@ -95,15 +96,5 @@ class AscFile {
     long rowCounter_ = 1;  // number of the data row the next read returns
     off_t offset_ = 0;     // file offset just behind data row rowCounter_ - 1
 };
-
-// The value strtod gives for the text [begin, end) (read as if it ended with a
-// NUL there). Decimal numbers take a fast exact path; everything else
-// (leading '+' or white space, hex, inf, nan, out-of-range values, ...) goes
-// through strtod itself.
-double fieldToDouble(char const* begin, char const* end);
-
-// The value strtol(text, nullptr, 10) gives for the text [begin, end) (read as
-// if it ended with a NUL there), clamped to LONG_MIN..LONG_MAX like strtol.
-long fieldToLong(char const* begin, char const* end);
 
 }  // namespace sci

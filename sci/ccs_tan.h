@@ -6,16 +6,11 @@
 // native coordinates of nc_ and x_nc, which are radians.
 #pragma once
 
+#include "sci/angles.h"
 #include "sci/fvector.h"
 #include "sci/wcs.h"
 
 namespace sci {
-
-// The projection must use these exact literals: degrees -> radians and back.
-constexpr double kDegToRad = 0.017453292519943295;  // pi / 180
-constexpr double kRadToDeg = 57.29577951308232;     // 180 / pi
-constexpr double kPi = 3.141592653589793;           // the double nearest to pi
-constexpr double kHalfPi = 1.5707963267948966;      // the double nearest to pi / 2
 
 // cos and sin of an angle in degrees, exact at multiples of 90 degrees, so that a
 // reference point on the equator or at a pole gives exact 0, 1 and -1.

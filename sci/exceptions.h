@@ -9,7 +9,9 @@
 
 namespace sci {
 
-// Errors of the ASCII table reader.
+// Errors of plain-text files: reading a table (sci::AscFile) and writing the
+// output table of a run (a file that cannot be opened or written, or that is
+// one of the run's inputs).
 class IOException : public util::TextException {
   public:
     using util::TextException::TextException;

@@ -81,6 +81,9 @@ bool multiply(long a, long b, long& product) {
 
 // ------------------------------------------------------------ construction
 
+FitsHeader::FitsHeader(std::string const& filename, CardWarnings warnings)
+    : FitsHeader(filename, warnings == CardWarnings::kQuiet, false) {}
+
 FitsHeader::FitsHeader(std::string const& filename, bool quiet, bool allJunk) {
     init_(filename, 0, quiet, allJunk);
 }

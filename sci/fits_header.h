@@ -16,10 +16,17 @@
 
 namespace sci {
 
+// Whether a header reader prints its warnings about rejected or deprecated
+// cards on standard error (kPrint) or keeps them to itself (kQuiet).
+enum class CardWarnings { kPrint, kQuiet };
+
 class FitsHeader {
   public:
     using CardList = std::list<std::unique_ptr<FitsCard>>;
 
+    // Reads the primary header of filename, parsing every card; warnings as
+    // given. The same as FitsHeader(filename, warnings == kQuiet, false).
+    explicit FitsHeader(std::string const& filename, CardWarnings warnings = CardWarnings::kPrint);
     // Reads the primary header of filename. quiet suppresses the warnings about
     // rejected or deprecated cards; allJunk stores every card after the
     // mandatory and NAXISn cards as junk without parsing it.

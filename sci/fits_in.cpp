@@ -9,8 +9,6 @@ namespace sci {
 
 namespace {
 
-using P = FitsPhysical_;
-
 std::string const kNoSuchArray = "NAXIS or slice does not match MArray dimensions";
 
 }  // namespace
@@ -48,6 +46,9 @@ util::Region FitsIO::getRegion() const {
 
 // ------------------------------------------------------------------ FitsIn
 
+FitsIn::FitsIn(std::string const& filename, CardWarnings warnings)
+    : FitsHeader(filename, warnings), FitsIO(filename) {}
+
 FitsIn::FitsIn(char const* filename, bool quiet, bool allJunk)
     : FitsHeader(filename, quiet, allJunk), FitsIO(filename) {}
 
@@ -71,8 +72,8 @@ void FitsIn::describeSelf(std::ostream& out) const {
 
 std::unique_ptr<FitsIn> FitsIn::getNextExtension() const {
     if (!getExtend()) throw FitsException("No extension present");
-    long const records = (getDataLength() + P::RECORD_LENGTH - 1) / P::RECORD_LENGTH;
-    return std::make_unique<FitsIn>(filename_, getDataOffset() + records * P::RECORD_LENGTH,
+    long const padding = static_cast<long>(fitsRecordPadding(static_cast<size_t>(getDataLength())));
+    return std::make_unique<FitsIn>(filename_, getDataOffset() + getDataLength() + padding,
                                     isQuiet(), false);
 }
 
@@ -161,6 +162,10 @@ unsigned char const* FitsIn::begin() {
 }
 
 std::unique_ptr<float[]> FitsIn::getDataArray(float) {
+    return getFloatArray();
+}
+
+std::unique_ptr<float[]> FitsIn::getFloatArray() {
     if (getBitpix() != FitsKnownList::BITPIX_CHAR && getBitpix() != FitsKnownList::BITPIX_SHORT &&
         getBitpix() != FitsKnownList::BITPIX_INT && getBitpix() != FitsKnownList::BITPIX_FLOAT &&
         getBitpix() != FitsKnownList::BITPIX_DOUBLE)
@@ -196,7 +201,7 @@ MArray<float, 2> getFitsMArray(FitsIn& in) {
         throw FitsException(
             "data segment of FITS file '" + in.getFilename() + "' is shorter than its image",
             in.getFilename());
-    std::unique_ptr<float[]> buffer = in.getDataArray(0.0f);
+    std::unique_ptr<float[]> buffer = in.getFloatArray();
     return MArray<float, 2>::adopt(buffer.release(), lengths[0], lengths[1]);
 }
 
@@ -212,9 +217,10 @@ void readIntoBlock(MArray<float, 2>& a, FitsIn& in, int x0, int y0) {
     in.readRegionArray(it, block.end());
 }
 
-}  // namespace
-
-void insertFitsMArray(MArray<float, 2>& a, FitsIn& in) {
+// Fills a from the reader as insertFitsMArray describes. Returns false when the
+// whole image went straight into an array of its size (no region is left set),
+// true when the reader's region is the tile that was read.
+bool fillArray(MArray<float, 2>& a, FitsIn& in) {
     int const naxis = in.getNaxis();
     if (naxis < 2) throw FitsException("MArray cannot be filled with FITS file");
 
@@ -242,7 +248,7 @@ void insertFitsMArray(MArray<float, 2>& a, FitsIn& in) {
                 in.getFilename());
         auto it = a.begin();
         in.readDataArray(it, a.end());
-        return;
+        return false;
     }
 
     if (a.size() == r.getLength()) {
@@ -266,9 +272,15 @@ void insertFitsMArray(MArray<float, 2>& a, FitsIn& in) {
         readIntoBlock(a, in, inside ? r.getStart(1) : a.base(1),
                       inside ? r.getStart(2) : a.base(2));
     }
+    return true;
+}
 
-    // The next tile of a's size: the first axis that is not at its end moves
-    // on; every axis before it returns to its start.
+// Moves the reader's region, the tile just read into a, on to the next tile of
+// a's size: the first axis that is not at its end moves on; every axis before
+// it returns to its start. After the last tile the first one follows.
+void advanceRegion(MArray<float, 2> const& a, FitsIn& in) {
+    int const naxis = in.getNaxis();
+    util::Region const r = in.getRegion();
     util::Region next(r);
     bool advanced = false;
     for (int d = 1; d <= naxis && !advanced; ++d) {
@@ -285,6 +297,16 @@ void insertFitsMArray(MArray<float, 2>& a, FitsIn& in) {
     }
     if (!advanced) in.resetRegion();
     in.setRegion(next);
+}
+
+}  // namespace
+
+void insertFitsMArray(MArray<float, 2>& a, FitsIn& in) {
+    if (fillArray(a, in)) advanceRegion(a, in);
+}
+
+void readRegion(FitsIn& in, MArray<float, 2>& a) {
+    fillArray(a, in);
 }
 
 FitsIn& operator>>(FitsIn& in, MArray<float, 2>& a) {

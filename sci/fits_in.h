@@ -7,12 +7,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <iosfwd>
 #include <memory>
 #include <string>
 
 #include "sci/exceptions.h"
+#include "sci/fits_bytes.h"
 #include "sci/fits_file.h"
 #include "sci/fits_header.h"
 #include "sci/marray.h"
@@ -33,12 +33,14 @@ class FitsIO {
     void freeData() { window_.release(); }
 
     // Throws "request for unset region" without a region and "request for
-    // invalid region parameter" for d = 0.
-    void checkRegion(unsigned long d) const;
+    // invalid region parameter" for d = 0. A reader that knows its image's
+    // axes checks d against them too (FitsIn).
+    virtual void checkRegion(unsigned long d) const;
     bool hasRegion() const { return region_ != nullptr; }
     // Elements of the region; 0 when none is set.
     long getRegionLength() const;
-    // d: axis 1..N, after checkRegion(d).
+    // d: axis 1..N, after the check of FitsIO::checkRegion(d) (d is not
+    // tested against the image's axes).
     long getRegionLength(unsigned long d) const;
     int getRegionStart(unsigned long d) const;
     int getRegionEnd(unsigned long d) const;
@@ -60,6 +62,9 @@ class FitsIO {
 class FitsIn : public FitsHeader, public FitsIO {
   public:
     // Reads the header as FitsHeader does; no region, nothing mapped.
+    // FitsIn(name) prints the header's warnings, FitsIn(name,
+    // CardWarnings::kQuiet) keeps them; both parse every card.
+    explicit FitsIn(std::string const& filename, CardWarnings warnings = CardWarnings::kPrint);
     FitsIn(char const* filename, bool quiet, bool allJunk);
     FitsIn(std::string const& filename, bool quiet, bool allJunk);
     // The header that starts at byte offset (an extension).
@@ -78,7 +83,7 @@ class FitsIn : public FitsHeader, public FitsIO {
     // No region, nothing mapped.
     void resetRegion();
     // checkRegion of FitsIO, and "request for invalid region parameter" for d > NAXIS.
-    void checkRegion(unsigned long d) const;
+    void checkRegion(unsigned long d) const override;
 
     // Maps the bytes of the region, or of the whole data segment without one.
     // Throws FitsException for NAXIS = 0, for an extension other than IMAGE and
@@ -90,7 +95,9 @@ class FitsIn : public FitsHeader, public FitsIO {
 
     // A new buffer holding the whole data segment (data length / bytpix
     // elements), or the region when one is set, converted to float in file
-    // order. The argument only selects the element type.
+    // order.
+    std::unique_ptr<float[]> getFloatArray();
+    // getFloatArray(); the argument only selects the element type.
     std::unique_ptr<float[]> getDataArray(float);
     // Elements of the whole data segment: data length / bytpix.
     long getDataElements() const { return getDataLength() / getBytpix(); }
@@ -129,40 +136,17 @@ MArray<float, 2> getFitsMArray(FitsIn& in);
 // Fills a with the image, or with the reader's region, and advances the
 // reader's region to the next tile of a's size (see fits_in.cpp).
 void insertFitsMArray(MArray<float, 2>& a, FitsIn& in);
+// Fills a exactly as insertFitsMArray does but leaves the reader's region on
+// the tile it read (without a region: on the first tile of a's size, or none
+// when a has exactly the image's size). For reading one region, e.g. a stamp.
+void readRegion(FitsIn& in, MArray<float, 2>& a);
 // An array without storage becomes getFitsMArray(in); otherwise
-// insertFitsMArray(a, in).
+// insertFitsMArray(a, in), which moves the reader's region on to the next
+// tile: a second in >> a reads the tile after the first, not the same pixels
+// again. readRegion reads without moving the region.
 FitsIn& operator>>(FitsIn& in, MArray<float, 2>& a);
 
 // ------------------------------------------------------------ templates
-
-namespace fits_detail {
-
-// The element of type Raw stored big-endian at bytes.
-template <class Raw>
-Raw loadBigEndian(unsigned char const* bytes) {
-    static_assert(sizeof(Raw) <= 8, "FITS elements have at most 8 bytes");
-    uint64_t bits = 0;
-    for (size_t k = 0; k < sizeof(Raw); ++k) bits = (bits << 8) | bytes[k];
-    if constexpr (sizeof(Raw) == 1) {
-        return static_cast<Raw>(bits);
-    } else if constexpr (sizeof(Raw) == 2) {
-        uint16_t const narrow = static_cast<uint16_t>(bits);
-        Raw value;
-        std::memcpy(&value, &narrow, sizeof value);
-        return value;
-    } else if constexpr (sizeof(Raw) == 4) {
-        uint32_t const narrow = static_cast<uint32_t>(bits);
-        Raw value;
-        std::memcpy(&value, &narrow, sizeof value);
-        return value;
-    } else {
-        Raw value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-}
-
-}  // namespace fits_detail
 
 template <class Raw, class Iter>
 void FitsIn::convertTyped_(unsigned char const* bytes, long count, Iter& it,
@@ -173,12 +157,12 @@ void FitsIn::convertTyped_(unsigned char const* bytes, long count, Iter& it,
     // The variant is chosen once per run: identity only for exactly 1 and 0.
     if (s == 1.0 && z == 0.0) {
         for (long k = 0; k < count && it != end; ++k, ++it)
-            *it = static_cast<float>(fits_detail::loadBigEndian<Raw>(bytes + k * size));
+            *it = static_cast<float>(loadBigEndian<Raw>(bytes + k * size));
     } else {
         // v * s + z in double precision, then rounded to float.
         for (long k = 0; k < count && it != end; ++k, ++it)
-            *it = static_cast<float>(
-                static_cast<double>(fits_detail::loadBigEndian<Raw>(bytes + k * size)) * s + z);
+            *it = static_cast<float>(static_cast<double>(loadBigEndian<Raw>(bytes + k * size)) * s +
+                                     z);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "sci/exceptions.h"
+#include "sci/fits_bytes.h"
 #include "sci/fits_card.h"
 
 namespace sci {
@@ -14,13 +15,6 @@ namespace {
 
 using K = FitsKnownList;
 using P = FitsPhysical_;
-
-// Appends the bytes of value most significant first (FITS is big-endian).
-template <typename Unsigned>
-void appendBigEndian(std::string& out, Unsigned value) {
-    for (int shift = 8 * static_cast<int>(sizeof(Unsigned)) - 8; shift >= 0; shift -= 8)
-        out.push_back(static_cast<char>((value >> shift) & 0xffu));
-}
 
 // value rounded to the nearest integer, checked against [lo, hi].
 long checkedInteger(double value, double lo, double hi, int bitpix) {
@@ -32,8 +26,7 @@ long checkedInteger(double value, double lo, double hi, int bitpix) {
 }
 
 void padTo(std::string& block, char fill) {
-    size_t const rest = block.size() % P::RECORD_LENGTH;
-    if (rest != 0) block.append(P::RECORD_LENGTH - rest, fill);
+    block.append(fitsRecordPadding(block.size()), fill);
 }
 
 }  // namespace

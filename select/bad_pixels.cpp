@@ -10,8 +10,7 @@ BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long na
 
 void BadPixelCheck::open_() {
     for (std::string const& name : names_)
-        files_.push_back(namingFile(
-            name, [&name] { return std::make_unique<sci::FitsIn>(name, false, false); }));
+        files_.push_back(namingFile(name, [&name] { return std::make_unique<sci::FitsIn>(name); }));
     names_.clear();
 }
 
@@ -39,7 +38,7 @@ bool BadPixelCheck::passes(float x, float y) {
             if (!stamp.hasStorage())
                 stamp.makeReference(
                     sci::MArray<float, 2>(sci::Range(-r_, r_), sci::Range(-r_, r_)));
-            *file >> stamp;
+            sci::readRegion(*file, stamp);
         });
         for (int v = -r_; v <= r_; ++v)
             for (int u = -r_; u <= r_; ++u)

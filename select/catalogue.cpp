@@ -7,18 +7,13 @@
 #include "sci/asc_file.h"
 #include "sci/exceptions.h"
 #include "sci/fits_header.h"
+#include "sci/header_wcs.h"
 #include "select/file_errors.h"
 
 namespace {
 
 constexpr char kCommentMarker[] = "#";
 constexpr char kWhiteSpace = 0;  // fields separated by white space
-
-// A CD element whose value cannot be read counts as absent, so that the CDELT
-// keywords are used instead; any other keyword that is present must be valid.
-bool isCdElement(std::string const& key) {
-    return key.size() >= 3 && key[0] == 'C' && key[1] == 'D' && key[2] >= '0' && key[2] <= '9';
-}
 
 // Pixel -> sky for every row (positions narrowed to float).
 void pixelsToSky(sci::CCS_TAN const& ccs, Catalogue& c) {
@@ -59,23 +54,8 @@ sci::MArray<float, 1> zeros(int n) {
 
 // The projection from the header of image (no file name added to failures).
 sci::TanWcs readHeaderWcs(std::string const& image) {
-    sci::FitsHeader const header(image, false, false);
-    sci::NumberLookup const number = [&header](std::string const& key) -> std::optional<double> {
-        if (isCdElement(key)) {
-            try {
-                return header.getFloat(key);
-            } catch (std::exception const&) {
-                return std::nullopt;
-            }
-        }
-        if (header.findValueCard(key) == nullptr) return std::nullopt;
-        return header.getFloat(key);
-    };
-    sci::TextLookup const text = [&header](std::string const& key) -> std::optional<std::string> {
-        if (header.findValueCard(key) == nullptr) return std::nullopt;
-        return header.getString(key);
-    };
-    return sci::readTanWcs(image, number, text);
+    sci::FitsHeader const header(image);
+    return sci::readHeaderTanWcs(header, image);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ void writeFitTableHeader(std::ostream& out, int verbose) {
 
 // A reader of name; a failure names the file.
 std::unique_ptr<sci::FitsIn> openNamingFile(std::string const& name) {
-    return namingFile(name, [&name] { return std::make_unique<sci::FitsIn>(name, false, false); });
+    return namingFile(name, [&name] { return std::make_unique<sci::FitsIn>(name); });
 }
 
 }  // namespace
@@ -79,8 +79,8 @@ bool StampReader::read(int ix, int iy, int boxlen, sci::MArray<float, 2>& image,
     namingFile(error_->getFilename(), [&] { selectStamp(*error_, ix, iy, boxlen); });
     sci::MArray<float, 2> img(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
     sci::MArray<float, 2> err(sci::Range(-boxlen, boxlen), sci::Range(-boxlen, boxlen));
-    namingFile(image_->getFilename(), [&] { *image_ >> img; });
-    namingFile(error_->getFilename(), [&] { *error_ >> err; });
+    namingFile(image_->getFilename(), [&] { sci::readRegion(*image_, img); });
+    namingFile(error_->getFilename(), [&] { sci::readRegion(*error_, err); });
     image.makeReference(img);
     error.makeReference(err);
     return true;
@@ -97,7 +97,7 @@ void selectStamp(sci::FitsIn& in, int ix, int iy, int r) {
 
 void readStamp(sci::FitsIn& in, int ix, int iy, int r, sci::MArray<float, 2>& stamp) {
     selectStamp(in, ix, iy, r);
-    in >> stamp;
+    sci::readRegion(in, stamp);
 }
 
 int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& stamps,
@@ -118,14 +118,15 @@ int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& s
             float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
             float xcen = s.select_x(i), ycen = s.select_y(i);
             float amplitude = 0, angle = 0;
-            ok = fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                         ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose) == kMoffatOk;
+            ok = fit::fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
+                              ycen, amplitude, xscale, yscale, angle, beta, nchi,
+                              verbose) == fit::kMoffatOk;
         }
         if (ok) {
             ++fitted;
             // FWHM = 2 sqrt(2^(1/beta) - 1) / scale, in double from the fitted floats.
-            xfwhm(i) = static_cast<float>(moffatFwhm(beta, xscale));
-            yfwhm(i) = static_cast<float>(moffatFwhm(beta, yscale));
+            xfwhm(i) = static_cast<float>(fit::moffatFwhm(beta, xscale));
+            yfwhm(i) = static_cast<float>(fit::moffatFwhm(beta, yscale));
             s.select_fwhm(i) = (xfwhm(i) + yfwhm(i)) * 0.5f;
             s.select_nchi(i) = nchi;
         } else {

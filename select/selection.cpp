@@ -125,7 +125,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
         field = selection::fieldBoxFromCatalogue(cat.x, cat.y, cat.flux, P.border);
     } else {
         namingFile(image, [&] {
-            sci::FitsIn const in(image, false, false);
+            sci::FitsIn const in(image);
             naxis1 = in.getInt("NAXIS1  ");
             naxis2 = in.getInt("NAXIS2  ");
         });

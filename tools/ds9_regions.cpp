@@ -4,12 +4,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sci/angles.h"
+
 namespace tools {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;  // the double nearest to pi
-constexpr double kDegToRad = kPi / 180.0;
+using sci::kDegToRad;
 constexpr double kArcsecPerDegree = 3600.0;
 
 // Angular distance (degrees) by the haversine formula, sound at small angles:

@@ -52,7 +52,7 @@ int run(tools::ArgParser& parser, ErrCommand& m, int argc, char** argv) {
     std::string const path = rest[0];
     std::string const output = m.output.empty() ? tools::errorImageName(path) : m.output;
 
-    sci::FitsHeader const header(path, true, false);
+    sci::FitsHeader const header(path, sci::CardWarnings::kQuiet);
     std::optional<double> gain = m.gain ? m.gain : headerNumber(header, "GAIN");
     std::optional<double> readNoise = m.readNoise ? m.readNoise : headerNumber(header, "RDNOISE");
     if (!gain || !(*gain > 0))

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "sci/fits_bytes.h"
 #include "sci/fits_card.h"
 #include "sci/fits_in.h"
 #include "sci/fits_writer.h"
@@ -15,7 +16,6 @@ namespace tools {
 
 namespace {
 
-constexpr long kRecordBytes = 2880;       // FITS logical record
 constexpr size_t kBlockPixels = 1 << 20;  // pixels converted per write
 
 std::string padded(std::string const& keyword) {
@@ -25,7 +25,7 @@ std::string padded(std::string const& keyword) {
 }  // namespace
 
 FloatImage readFitsImage(std::string const& path) {
-    sci::FitsIn in(path, true, false);
+    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
     if (in.getNaxis() != 2) throw ToolError("image '" + path + "' is not two-dimensional");
     // Checked before the buffer is allocated, so a damaged header cannot ask
     // for more memory than the file could fill.
@@ -47,7 +47,7 @@ FloatImage readFitsImage(std::string const& path) {
 }
 
 std::vector<std::string> readWcsCards(std::string const& path) {
-    sci::FitsHeader header(path, true, false);
+    sci::FitsHeader header(path, sci::CardWarnings::kQuiet);
     std::vector<std::string> keys;
     for (char const* base : {"CTYPE", "CRVAL", "CRPIX", "CDELT"})
         for (int i = 1; i <= 2; ++i) keys.push_back(base + std::to_string(i));
@@ -77,19 +77,13 @@ void writeFloatFits(std::string const& path, long nx, long ny, float const* pixe
         for (size_t k = 0; k < count; ++k) {
             uint32_t bits = 0;
             std::memcpy(&bits, pixels + first + k, sizeof bits);
-            block[4 * k] = static_cast<unsigned char>(bits >> 24);
-            block[4 * k + 1] = static_cast<unsigned char>(bits >> 16);
-            block[4 * k + 2] = static_cast<unsigned char>(bits >> 8);
-            block[4 * k + 3] = static_cast<unsigned char>(bits);
+            sci::storeBigEndian(&block[4 * k], bits);
         }
         out.write(reinterpret_cast<char const*>(block.data()),
                   static_cast<std::streamsize>(block.size()));
     }
-    long const rest = static_cast<long>((total * 4) % kRecordBytes);
-    if (rest != 0) {
-        std::string const zeros(static_cast<size_t>(kRecordBytes - rest), '\0');
-        out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
-    }
+    std::string const zeros(sci::fitsRecordPadding(total * 4), '\0');
+    out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
     out.close();
     if (!out) throw cannotWrite(path);
 }

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "sci/angles.h"
 #include "sci/fits_card.h"
 #include "sci/fits_writer.h"
 #include "sci/tan_wcs.h"
@@ -18,8 +19,8 @@ namespace tools {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;  // the double nearest to pi
-constexpr double kDegToRad = kPi / 180.0;
+using sci::kDegToRad;
+using sci::kPi;
 constexpr double kArcsecPerDegree = 3600.0;
 constexpr double kFwhmPerSigma = 2.3548200450309493;  // 2 sqrt(2 ln 2), Gaussian
 

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sci/angles.h"
+
 namespace tools {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;  // the double nearest to pi
+using sci::kPi;
 
 // Gauss-Legendre nodes on [-1/2, 1/2] (half the nodes on [-1, 1]) with
 // weights summing to 1: 2 points at +-1/(2 sqrt 3), 3 points at 0 and

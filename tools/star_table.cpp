@@ -1,12 +1,10 @@
 #include "tools/star_table.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "tools/tool_args.h"
+#include "util/number_text.h"
 
 namespace tools {
 
@@ -22,12 +20,8 @@ bool headerNamesId(std::string const& line) {
 }
 
 double field(std::string const& text, std::string const& where) {
-    char const* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    double const v = std::strtod(begin, &end);
-    if (end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(v))
-        throw ToolError(where + ": '" + text + "' is not a number");
+    double v = 0.0;
+    if (!util::textToDouble(text, v)) throw ToolError(where + ": '" + text + "' is not a number");
     return v;
 }
 

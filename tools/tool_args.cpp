@@ -1,10 +1,10 @@
 #include "tools/tool_args.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <iostream>
 #include <sstream>
+
+#include "util/number_text.h"
+#include "util/word_wrap.h"
 
 namespace tools {
 
@@ -38,16 +38,9 @@ constexpr size_t kUsageWidth = 79;  // usage lines are wrapped before this colum
 
 // text word-wrapped to kUsageWidth columns, every line starting with indent.
 std::string wrapped(std::string const& text, std::string const& indent) {
-    std::istringstream words(text);
-    std::string out, line, word;
-    while (words >> word) {
-        if (!line.empty() && indent.size() + line.size() + 1 + word.size() > kUsageWidth) {
-            out += indent + line + "\n";
-            line.clear();
-        }
-        line += (line.empty() ? "" : " ") + word;
-    }
-    if (!line.empty()) out += indent + line + "\n";
+    std::string out;
+    for (std::string const& line : util::wrapWords(text, kUsageWidth - indent.size()))
+        out += indent + line + "\n";
     return out;
 }
 
@@ -67,21 +60,15 @@ ToolError cannotWrite(std::string const& path) {
 }
 
 double parseDouble(std::string const& text, std::string const& what) {
-    char const* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    double const v = std::strtod(begin, &end);
-    if (text.empty() || end == begin || *end != '\0' || !std::isfinite(v) || errno == ERANGE)
+    double v = 0.0;
+    if (!util::textToDouble(text, v))
         throw UsageError(what + " expects a number, not '" + text + "'");
     return v;
 }
 
 long parseLong(std::string const& text, std::string const& what) {
-    char const* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    long const v = std::strtol(begin, &end, 10);
-    if (text.empty() || end == begin || *end != '\0' || errno == ERANGE)
+    long v = 0;
+    if (!util::textToLong(text, v))
         throw UsageError(what + " expects a whole number, not '" + text + "'");
     return v;
 }

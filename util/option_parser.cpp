@@ -2,20 +2,24 @@
 
 #include <cassert>
 #include <cstdio>
+#include <vector>
 
 #include "util/exception.h"
+#include "util/word_wrap.h"
 
 namespace util {
 
 namespace {
 
 // Usage text layout: header lines are padded to this width before "  [default]";
-// usage words go on a line while column + word length stays below the wrap
-// column; continuation lines start with the indent.
+// every usage line starts with the indent, and its words, each followed by a
+// blank, stay below the wrap column: at most kUsageLineWidth bytes of words
+// and the blanks between them.
 constexpr std::size_t kUsageHeaderWidth = 39;
 constexpr std::size_t kUsageWrapColumn = 72;
 constexpr char kUsageIndent[] = "        ";
 constexpr std::size_t kUsageIndentWidth = sizeof kUsageIndent - 1;
+constexpr std::size_t kUsageLineWidth = kUsageWrapColumn - kUsageIndentWidth - 1;
 
 // The value-table prefix is formatted into this many bytes, so it is cut at
 // one less (the terminating zero takes the last byte).
@@ -80,22 +84,14 @@ void OptionParser::printUsage(std::ostream& os) const {
         if (line.size() < kUsageHeaderWidth) line.resize(kUsageHeaderWidth, ' ');
         os << line << "  [" << opt.getDefault() << "]\n";
 
+        std::vector<std::string> lines = wrapWords(opt.getUsage(), kUsageLineWidth);
+        // A first word too long for any line starts below a line of the bare indent.
+        if (!lines.empty() && lines.front().size() > kUsageLineWidth)
+            lines.insert(lines.begin(), std::string());
         os << kUsageIndent;
-        std::size_t column = kUsageIndentWidth;
-        std::string const& usage = opt.getUsage();
-        char const* const separators = " \t\n";
-        std::size_t begin = usage.find_first_not_of(separators);
-        while (begin != std::string::npos) {
-            std::size_t const end = usage.find_first_of(separators, begin);
-            std::string const word = usage.substr(begin, end - begin);
-            if (column + word.size() < kUsageWrapColumn) {
-                os << word << ' ';
-                column += word.size() + 1;
-            } else {
-                os << '\n' << kUsageIndent << word << ' ';
-                column = kUsageIndentWidth + word.size() + 1;
-            }
-            begin = usage.find_first_not_of(separators, end);
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            if (k > 0) os << '\n' << kUsageIndent;
+            if (!lines[k].empty()) os << lines[k] << ' ';
         }
         os << "\n\n";
     }

@@ -12,6 +12,7 @@
 
 #include "tests/support/float_compare.h"
 
+namespace fit {
 namespace {
 
 using sci::MArray;
@@ -105,10 +106,10 @@ Grid gaussData() {
 // The fitter with the model given as a function.
 class ModelFit : public marquardt {
   public:
-    ModelFit(Model m, Grid const& d, std::vector<double> const& a, std::vector<int> const& ia)
-        : marquardt(d.x, d.y, d.z, d.sig, vec(a), vec(ia)), model(std::move(m)) {}
-    int funcs(double x, double y, Vec const& a, double& f, Vec& dfda) override {
-        return model(x, y, a, f, dfda);
+    ModelFit(Model m, Grid const& d, std::vector<double> const& start, std::vector<int> const& mask)
+        : marquardt(d.x, d.y, d.z, d.sig, vec(start), vec(mask)), model(std::move(m)) {}
+    int funcs(double px, double py, Vec const& params, double& f, Vec& dfda) override {
+        return model(px, py, params, f, dfda);
     }
     Model model;
 };
@@ -351,3 +352,4 @@ TEST(Marquardt, DumpsWriteFifteenCharacterCells) {
 }
 
 }  // namespace
+}  // namespace fit

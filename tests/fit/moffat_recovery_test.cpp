@@ -13,6 +13,7 @@
 #include "tests/fit/synthetic_stamp.h"
 #include "tests/support/float_compare.h"
 
+namespace fit {
 namespace {
 
 using fittest::Call;
@@ -172,3 +173,4 @@ TEST(MoffatRecovery, EndsAtTheLeastSquaresMinimum) {
 }
 
 }  // namespace
+}  // namespace fit

@@ -16,6 +16,7 @@
 #include "sci/fits_in.h"
 #include "tests/fit/synthetic_stamp.h"
 
+namespace fit {
 namespace {
 
 constexpr int kBoxlen = 12;
@@ -55,7 +56,7 @@ sci::MArray<float, 2> stamp(sci::FitsIn& in, int ix, int iy) {
     region.setRange(2, iy - kBoxlen, iy + kBoxlen);
     in.setRegion(region);
     sci::MArray<float, 2> s(sci::Range(-kBoxlen, kBoxlen), sci::Range(-kBoxlen, kBoxlen));
-    in >> s;
+    sci::readRegion(in, s);
     return s;
 }
 
@@ -63,8 +64,8 @@ TEST(FmoffatReference, RealStarsAgreeWithAnIndependentSolver) {
     std::string const dir = std::string(PSFPICK_SOURCE_DIR) + "/data/m51/";
     std::vector<Reference> const reference = readReference(dir + "m51.reference_fits.txt");
     ASSERT_GT(reference.size(), 100u);
-    sci::FitsIn image(dir + "m51.fits", true, false);
-    sci::FitsIn error(dir + "e.m51.fits", true, false);
+    sci::FitsIn image(dir + "m51.fits", sci::CardWarnings::kQuiet);
+    sci::FitsIn error(dir + "e.m51.fits", sci::CardWarnings::kQuiet);
 
     int sameStatus = 0, widthAgrees = 0;
     std::vector<double> differences;
@@ -89,3 +90,4 @@ TEST(FmoffatReference, RealStarsAgreeWithAnIndependentSolver) {
 }
 
 }  // namespace
+}  // namespace fit

@@ -11,6 +11,7 @@
 #include "tests/fit/synthetic_stamp.h"
 #include "tests/support/float_compare.h"
 
+namespace fit {
 namespace {
 
 using fittest::Call;
@@ -389,3 +390,4 @@ TEST(Fmoffat, DumpsShowStartValuesWithFirstMaximumInScanOrder) {
 }
 
 }  // namespace
+}  // namespace fit

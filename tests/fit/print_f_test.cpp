@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+namespace fit {
 namespace {
 
 // Every cell written out by hand from printF's notation rules (W = width - blanks,
@@ -69,3 +70,4 @@ TEST(PrintF, CellsByteForByte) {
 }
 
 }  // namespace
+}  // namespace fit

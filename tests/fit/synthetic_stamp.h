@@ -102,8 +102,8 @@ struct Call {
     // Runs fmoffat; returns the lines it wrote on standard output.
     std::vector<std::string> run(Stamp const& image, Stamp const& error) {
         testing::internal::CaptureStdout();
-        status = fmoffat(image, error, surface, ax, ay, betaMin, betaMax, fwhmMin, fwhmMax, xcen,
-                         ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose);
+        status = fit::fmoffat(image, error, surface, ax, ay, betaMin, betaMax, fwhmMin, fwhmMax,
+                              xcen, ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose);
         std::istringstream out(testing::internal::GetCapturedStdout());
         std::vector<std::string> lines;
         for (std::string line; std::getline(out, line);) lines.push_back(line);
@@ -111,8 +111,8 @@ struct Call {
     }
     // The mean of the two widths as the driver derives and stores them (float).
     double meanFwhm() const {
-        return (static_cast<float>(moffatFwhm(beta, xscale)) +
-                static_cast<float>(moffatFwhm(beta, yscale))) *
+        return (static_cast<float>(fit::moffatFwhm(beta, xscale)) +
+                static_cast<float>(fit::moffatFwhm(beta, yscale))) *
                0.5;
     }
 };

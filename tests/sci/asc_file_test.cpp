@@ -1,4 +1,5 @@
 #include "sci/asc_file.h"
+#include "sci/asc_numbers.h"
 
 #include <gtest/gtest.h>
 

@@ -72,14 +72,15 @@ Cards replaced(Cards cards, size_t k, std::string const& card) {
 
 TEST(FitsHeader, ReadsGeometryOfAnImage) {
     testsupport::TempDir dir;
-    sci::FitsHeader const header(writeHeader(dir, imageCards(-32, {100, 50})), false, false);
+    sci::FitsHeader const header(writeHeader(dir, imageCards(-32, {100, 50})));
     EXPECT_EQ("-32 2 [1:100,1:50] 2880 20000", geometry(header));
     EXPECT_EQ(4, header.getBytpix());
     EXPECT_EQ(50, header.getNaxis(2));
     EXPECT_EQ(1.0, header.getBscale());
     EXPECT_EQ(0.0, header.getBzero());
     EXPECT_EQ((std::vector<size_t>{3, 2, 0, 0, 0, 0, 0, 0, 0, 0}), listSizes(header));
-    sci::FitsHeader const none(writeHeader(dir, imageCards(16, {})), true, false);  // no data
+    sci::FitsHeader const none(writeHeader(dir, imageCards(16, {})),
+                               sci::CardWarnings::kQuiet);  // no data
     EXPECT_EQ("16 0 [] 2880 0", geometry(none));
     for (auto [h, axis] : {std::pair{&header, 3}, std::pair{&header, 0}, std::pair{&none, 1}})
         EXPECT_EQ("Request for unset NAXIS parameter", errorOf([&] { h->getNaxis(axis); }));
@@ -136,8 +137,8 @@ TEST(FitsHeader, HugeAxesRaiseInsteadOfWrapping) {
         "data segment of FITS file '" + path + "' is too large",
         headerError(writeHeader(dir, imageCards(-64, {2147483647L, 2147483647L, 2147483647L}))));
     // Large but representable: only the header is read, nothing is mapped.
-    sci::FitsHeader const big(writeHeader(dir, imageCards(-64, {2147483647L, 1000000L})), true,
-                              false);
+    sci::FitsHeader const big(writeHeader(dir, imageCards(-64, {2147483647L, 1000000L})),
+                              sci::CardWarnings::kQuiet);
     EXPECT_EQ(2147483647L * 1000000L * 8, big.getDataLength());
 }
 
@@ -148,7 +149,7 @@ TEST(FitsHeader, NaxisCardsSpanTwoRecords) {
     axes[33] = 2;  // NAXIS34: the first card of the second record
     axes[39] = 5;
     std::string const path = writeHeader(dir, imageCards(16, axes, {floatCard("CRVAL1", 7.5)}));
-    sci::FitsHeader const header(path, false, false);
+    sci::FitsHeader const header(path);
     EXPECT_EQ(40u, header.naxisCards().size());
     EXPECT_EQ(3 * 2 * 5 * 2, header.getDataLength());
     EXPECT_EQ(2 * 2880, header.getDataOffset());
@@ -159,7 +160,7 @@ TEST(FitsHeader, NaxisCardsSpanTwoRecords) {
     // 999 axes, the most a header may have, over 28 records.
     std::vector<long> most(999, 1);
     most[998] = 4;
-    sci::FitsHeader const widest(writeHeader(dir, imageCards(8, most)), false, false);
+    sci::FitsHeader const widest(writeHeader(dir, imageCards(8, most)));
     EXPECT_EQ(999u, widest.naxisCards().size());
     EXPECT_EQ(4, widest.getNaxis(999));
     EXPECT_EQ(4, widest.getDataLength());
@@ -264,7 +265,7 @@ TEST(FitsHeader, LaterCardsReplaceEarlierOnes) {
                                     {floatCard("CRVAL1", 1.5), floatCard("CRVAL1", 2.5),
                                      simpleAgain, badCrpix, floatCard("CRPIX1", 3.0)}));
     testing::internal::CaptureStderr();
-    sci::FitsHeader const header(path, false, false);
+    sci::FitsHeader const header(path);
     EXPECT_EQ(
         simpleAgain +
             "\nmandatory keywords may only be (re)set via constructor\nAdding to junk list\n" +
@@ -287,7 +288,7 @@ TEST(FitsHeader, EpochBecomesEquinox) {
     testsupport::TempDir dir;
     std::string const epoch = floatCard("EPOCH", 1950.0);
     testing::internal::CaptureStderr();
-    sci::FitsHeader const alone(writeHeader(dir, imageCards(8, {4}, {epoch})), false, false);
+    sci::FitsHeader const alone(writeHeader(dir, imageCards(8, {4}, {epoch})));
     EXPECT_EQ("EPOCH is deprecated, renaming to EQUINOX when writing\n",
               testing::internal::GetCapturedStderr());
     EXPECT_EQ(1950.0, alone.getFloat("EQUINOX "));
@@ -296,14 +297,15 @@ TEST(FitsHeader, EpochBecomesEquinox) {
 
     testing::internal::CaptureStderr();
     sci::FitsHeader const after(
-        writeHeader(dir, imageCards(8, {4}, {floatCard("EQUINOX", 2000.0), epoch})), false, false);
+        writeHeader(dir, imageCards(8, {4}, {floatCard("EQUINOX", 2000.0), epoch})));
     EXPECT_EQ("EPOCH is deprecated, discarding card when writing\n",
               testing::internal::GetCapturedStderr());
     EXPECT_EQ(2000.0, after.getFloat("EQUINOX "));
     EXPECT_EQ(1950.0, after.getFloat("EPOCH   "));
 
     sci::FitsHeader const before(
-        writeHeader(dir, imageCards(8, {4}, {epoch, intCard("EQUINOX", 2000)})), true, false);
+        writeHeader(dir, imageCards(8, {4}, {epoch, intCard("EQUINOX", 2000)})),
+        sci::CardWarnings::kQuiet);
     EXPECT_EQ(2000.0, before.getFloat("EQUINOX "));
     EXPECT_EQ(2u, before.otherCards().size());
 
@@ -321,7 +323,7 @@ TEST(FitsHeader, CardsGoToTheirLists) {
                          sci::fitsRawCard("          three"), floatCard("BSCALE", 0.5),
                          floatCard("BZERO", 32768.0), floatCard("GAINEFF", 0.97),
                          sci::fitsRawCard("HIERARCH A = 1"), sci::fitsRawCard("EXTEND  = F")}));
-    sci::FitsHeader const h(path, true, false);
+    sci::FitsHeader const h(path, sci::CardWarnings::kQuiet);
     EXPECT_EQ((std::vector<size_t>{3, 2, 3, 2, 1, 1, 1, 2, 1, 2}), listSizes(h));
     EXPECT_EQ("EXTEND  ", h.extensionCards().front()->getKeyword());  // EXTEND goes first
     EXPECT_EQ("GCOUNT  ", h.extensionCards().back()->getKeyword());
@@ -348,7 +350,7 @@ TEST(FitsHeader, OutOfRangeCountsAreRefused) {
                   intCard("PCOUNT", 1L << 40) +
                   "\nvalue of 'PCOUNT  ' is out of range\nAdding to junk list\n",
               warningsOf(dir, cards));
-    sci::FitsHeader const h(writeHeader(dir, cards), true, false);
+    sci::FitsHeader const h(writeHeader(dir, cards), sci::CardWarnings::kQuiet);
     EXPECT_EQ(1, h.getGcount());
     EXPECT_EQ(0, h.getPcount());
     EXPECT_EQ(4, h.getDataLength());
@@ -360,7 +362,7 @@ TEST(FitsHeader, KeywordQueries) {
         writeHeader(dir, imageCards(8, {4},
                                     {floatCard("CD1_1", 1e-4), stringCard("CTYPE1", "RA---TAN"),
                                      sci::fitsRawCard("COMMENT   text")})),
-        true, false);
+        sci::CardWarnings::kQuiet);
     EXPECT_EQ(1e-4, h.getFloat("CD1_1   "));
     EXPECT_EQ("RA---TAN", h.getString("CTYPE1  "));
     EXPECT_EQ(4, h.getInt("NAXIS1  "));
@@ -380,7 +382,7 @@ TEST(FitsHeader, KeywordQueries) {
 
 TEST(FitsHeader, RegionTest) {
     testsupport::TempDir dir;
-    sci::FitsHeader const h(writeHeader(dir, imageCards(8, {100, 50})), true, false);
+    sci::FitsHeader const h(writeHeader(dir, imageCards(8, {100, 50})), sci::CardWarnings::kQuiet);
     EXPECT_EQ("", errorOf([&] { h.testRegion(h.getFullRegion()); }));
     EXPECT_EQ("request for illegal region:\n[0:0,0:0,0:0] is no subarray of [1:100,1:50]",
               errorOf([&] { h.testRegion(util::Region(3)); }));
@@ -395,7 +397,7 @@ TEST(FitsHeader, RegionTest) {
 
 TEST(FitsHeader, CardInsertion) {
     testsupport::TempDir dir;
-    sci::FitsHeader h(writeHeader(dir, imageCards(8, {4})), true, false);
+    sci::FitsHeader h(writeHeader(dir, imageCards(8, {4})), sci::CardWarnings::kQuiet);
     EXPECT_EQ("mandatory keywords may only be (re)set via constructor", errorOf([&] {
                   h.addValueCard(std::make_unique<sci::FitsIntCard>("NAXIS2  ", 5, true, ""));
               }));

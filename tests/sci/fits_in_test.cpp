@@ -80,7 +80,7 @@ std::string beyondEnd(std::string const& what, std::string const& path) {
 TEST(FitsIn, ReadsWholeImageIntoEmptyArray) {
     TempDir dir;
     std::string const path = writeStored(dir, "img.fits", 16, {100, 50}, positionImage(100, 50));
-    sci::FitsIn in(path, true, false);
+    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
     Image a;
     in >> a;
     ASSERT_EQ(100, a.length(1));
@@ -122,10 +122,10 @@ TEST(FitsIn, EveryBitpixWithAndWithoutScaling) {
         Cards const scaling = {floatCard("BSCALE", c.bscale), floatCard("BZERO", c.bzero)};
         sci::FitsIn in(
             writeStored(dir, "t.fits", c.bitpix, {3, 2}, c.stored, scaled ? scaling : Cards{}),
-            true, false);
+            sci::CardWarnings::kQuiet);
         EXPECT_EQ(c.bscale, in.getBscale());
         EXPECT_EQ(c.bzero, in.getBzero());
-        std::unique_ptr<float[]> data = in.getDataArray(0.0f);
+        std::unique_ptr<float[]> data = in.getFloatArray();
         for (size_t k = 0; k < c.stored.size(); ++k) {
             double const v = c.bitpix == -32 ? static_cast<float>(c.stored[k]) : c.stored[k];
             float const expected = static_cast<float>(scaled ? v * c.bscale + c.bzero : v);
@@ -145,7 +145,7 @@ TEST(FitsIn, EveryBitpixWithAndWithoutScaling) {
     for (uint32_t const p : patterns)
         for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(p >> shift));
     sci::writeFitsFile(dir.file("nan.fits"), bytes);
-    sci::FitsIn in(dir.file("nan.fits"), true, false);
+    sci::FitsIn in(dir.file("nan.fits"), sci::CardWarnings::kQuiet);
     std::vector<uint32_t> got;
     for (float const v : sci::getFitsMArray(in)) got.push_back(bitsOf(v));
     EXPECT_EQ(patterns, got);
@@ -161,7 +161,7 @@ TEST(FitsIn, RegionsAtTheImageEdges) {
         // Stamps indexed around their centre, at the four corners and inside.
         for (auto [cx, cy] : {std::pair{2, 2}, std::pair{36, 22}, std::pair{2, 22},
                               std::pair{36, 2}, std::pair{19, 12}}) {
-            sci::FitsIn in(path, true, false);
+            sci::FitsIn in(path, sci::CardWarnings::kQuiet);
             setRegion(in, cx - 1, cx + 1, cy - 1, cy + 1);
             Image stamp(sci::Range(-1, 1), sci::Range(-1, 1));
             in >> stamp;
@@ -171,7 +171,7 @@ TEST(FitsIn, RegionsAtTheImageEdges) {
                         << bitpix << " " << cx << "," << cy;
         }
         // The last two columns, read into a new array.
-        sci::FitsIn in(path, true, false);
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         setRegion(in, nx - 1, nx, 1, ny);
         Image columns = sci::getFitsMArray(in);
         ASSERT_EQ(2, columns.length(1));
@@ -183,7 +183,7 @@ TEST(FitsIn, RegionsAtTheImageEdges) {
     // its own indices when they lie inside the array, else at the array's
     // bases; the rest of the array reads 0.
     {
-        sci::FitsIn in(path, true, false);
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         Image stamp(sci::Range(30, nx), sci::Range(15, ny));
         setRegion(in, 33, nx, 18, ny);
         in >> stamp;
@@ -197,7 +197,7 @@ TEST(FitsIn, RegionsAtTheImageEdges) {
         EXPECT_EQ(positionValue(3, 4), stamp(32, 17));
         EXPECT_EQ(0.0f, stamp(33, 18));
     }
-    sci::FitsIn in(path, true, false);
+    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
     EXPECT_EQ("request for illegal region:\n[35:38,1:23] is no subarray of [1:37,1:23]",
               errorOf([&] { setRegion(in, 35, 38, 1, 23); }));
     EXPECT_FALSE(in.hasRegion());
@@ -208,7 +208,7 @@ TEST(FitsIn, RegionMapsOnlyItsPages) {
     long const n = 1000;
     std::string const path =
         writeStored(dir, "wide.fits", -32, {n, n}, std::vector<double>(n * n, 1.0));
-    sci::FitsIn in(path, true, false);
+    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
     setRegion(in, 500, 504, 700, 704);
     EXPECT_EQ(1.0f, sci::getFitsMArray(in)(3, 3));
     // Four image rows of 4000 bytes plus one stamp row, and less than one page
@@ -228,7 +228,7 @@ TEST(FitsIn, ThreeAxesAndOneAxis) {
     for (int z = 1; z <= 3; ++z)
         for (double const v : positionImage(5, 4)) values.push_back(10000.0 * z + v);
     std::string const cube = writeStored(dir, "cube.fits", -32, {5, 4, 3}, values);
-    sci::FitsIn in(cube, true, false);
+    sci::FitsIn in(cube, sci::CardWarnings::kQuiet);
     Image empty;
     EXPECT_EQ("NAXIS or slice does not match MArray dimensions", errorOf([&] { in >> empty; }));
     util::Region plane = in.getFullRegion();
@@ -241,7 +241,7 @@ TEST(FitsIn, ThreeAxesAndOneAxis) {
 
     // An existing array without region: the first plane, then the region moves
     // on to the next plane.
-    sci::FitsIn tiles(cube, true, false);
+    sci::FitsIn tiles(cube, sci::CardWarnings::kQuiet);
     Image a(5, 4);
     for (int z = 1; z <= 4; ++z) {
         tiles >> a;
@@ -250,7 +250,8 @@ TEST(FitsIn, ThreeAxesAndOneAxis) {
         EXPECT_EQ(planeValue + positionValue(1, 1), a(1, 1)) << z;
     }
 
-    sci::FitsIn line(writeStored(dir, "line.fits", 16, {10}, positionImage(10, 1)), true, false);
+    sci::FitsIn line(writeStored(dir, "line.fits", 16, {10}, positionImage(10, 1)),
+                     sci::CardWarnings::kQuiet);
     Image b(10, 1);
     EXPECT_EQ("MArray cannot be filled with FITS file", errorOf([&] { line >> b; }));
     EXPECT_EQ("NAXIS or slice does not match MArray dimensions",
@@ -260,7 +261,7 @@ TEST(FitsIn, ThreeAxesAndOneAxis) {
 TEST(FitsIn, TilesOfTheArraySize) {
     TempDir dir;
     std::string const path = writeStored(dir, "tiles.fits", 32, {6, 4}, positionImage(6, 4));
-    sci::FitsIn in(path, true, false);
+    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
     Image a(4, 2);
     struct Tile {
         char const* regionAfter;
@@ -278,8 +279,17 @@ TEST(FitsIn, TilesOfTheArraySize) {
                     << t.regionAfter << " " << x << "," << y;
     }
 
+    // readRegion reads the same tile again and again: the region stays on it.
+    sci::FitsIn still(path, sci::CardWarnings::kQuiet);
+    for (int k = 0; k < 2; ++k) {
+        a = -1.0f;
+        sci::readRegion(still, a);
+        EXPECT_EQ("[1:4,1:2]", still.getRegion().toString());
+        EXPECT_EQ(positionValue(4, 2), a(4, 2));
+    }
+
     // An array larger than the image keeps rows aligned and the rest zero.
-    sci::FitsIn whole(path, true, false);
+    sci::FitsIn whole(path, sci::CardWarnings::kQuiet);
     Image large(8, 5);
     large = -1.0f;
     whole >> large;
@@ -288,7 +298,7 @@ TEST(FitsIn, TilesOfTheArraySize) {
             EXPECT_EQ(x <= 6 && y <= 4 ? positionValue(x, y) : 0.0, large(x, y)) << x << "," << y;
 
     // A region that cannot fit the array is refused.
-    sci::FitsIn small(path, true, false);
+    sci::FitsIn small(path, sci::CardWarnings::kQuiet);
     small.setRegion(small.getFullRegion());
     Image tiny(2, 2);
     EXPECT_EQ("region [1:6,1:4] of FITS file '" + path + "' does not fit into the array",
@@ -297,7 +307,8 @@ TEST(FitsIn, TilesOfTheArraySize) {
 
 TEST(FitsIn, ReaderStateAndMessages) {
     TempDir dir;
-    sci::FitsIn in(writeStored(dir, "state.fits", 16, {4, 3}, positionImage(4, 3)), true, false);
+    sci::FitsIn in(writeStored(dir, "state.fits", 16, {4, 3}, positionImage(4, 3)),
+                   sci::CardWarnings::kQuiet);
     EXPECT_EQ(0, in.getRegionLength());
     Image a(4, 3);
     auto it = a.begin();
@@ -305,8 +316,12 @@ TEST(FitsIn, ReaderStateAndMessages) {
     EXPECT_EQ("request for unset region", errorOf([&] { in.getRegion(); }));
     EXPECT_EQ("no region set", errorOf([&] { in.readRegionArray(it, a.end()); }));
     setRegion(in, 2, 3, 1, 3);
-    for (int d : {0, 3})
+    for (int d : {0, 3}) {
         EXPECT_EQ("request for invalid region parameter", errorOf([&] { in.checkRegion(d); }));
+        // The same check through the base class.
+        sci::FitsIO const& io = in;
+        EXPECT_EQ("request for invalid region parameter", errorOf([&] { io.checkRegion(d); }));
+    }
     EXPECT_EQ(6, in.getRegionLength());
     EXPECT_EQ((std::vector<long>{2, 2, 3}),
               (std::vector<long>{in.getRegionLength(1), in.getRegionStart(1), in.getRegionEnd(1)}));
@@ -315,7 +330,7 @@ TEST(FitsIn, ReaderStateAndMessages) {
     EXPECT_TRUE(in.isMapped());
     EXPECT_EQ(positionValue(2, 1), data[2] * 256 + data[3]);  // big-endian pixel (2, 1)
 
-    sci::FitsIn none(writeStored(dir, "empty.fits", 16, {}, {}), true, false);
+    sci::FitsIn none(writeStored(dir, "empty.fits", 16, {}, {}), sci::CardWarnings::kQuiet);
     EXPECT_EQ("No data segment associated with header (NAXIS = 0).",
               errorOf([&] { none.openData(); }));
     EXPECT_EQ("No extension present", errorOf([&] { none.getNextExtension(); }));
@@ -337,7 +352,7 @@ TEST(FitsIn, Extensions) {
                                  sci::fitsDataBlock(positionImage(3, 2), -32) +
                                  sci::fitsHeaderBlock(extension("BINTABLE", 8, 4)) +
                                  sci::fitsDataBlock(std::vector<double>(8, 0.0), 8));
-    sci::FitsIn in(path, true, false);
+    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
     std::unique_ptr<sci::FitsIn> image = in.getNextExtension();
     EXPECT_EQ(positionValue(3, 2), sci::getFitsMArray(*image)(3, 2));
     // The image extension has no EXTEND card of its own.
@@ -356,7 +371,7 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
     // Right after the header: the header reads, the data does not.
     sci::writeFitsFile(path, header);
     {
-        sci::FitsIn in(path, true, false);
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         EXPECT_EQ(10, in.getNaxis(2));
         Image a;
         EXPECT_EQ(segment, errorOf([&] { in >> a; }));
@@ -366,13 +381,13 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
     // Inside the data: rows 1-5 are there, rows 6-10 are not.
     sci::writeFitsFile(path, header + data.substr(0, 100));
     {
-        sci::FitsIn in(path, true, false);
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         setRegion(in, 1, 10, 4, 5);
         EXPECT_EQ(positionValue(10, 5), sci::getFitsMArray(in)(10, 2));
         setRegion(in, 1, 10, 5, 6);
         EXPECT_EQ(beyondEnd("region [1:10,5:6]", path), errorOf([&] { sci::getFitsMArray(in); }));
         in.resetRegion();
-        EXPECT_EQ(segment, errorOf([&] { in.getDataArray(0.0f); }));
+        EXPECT_EQ(segment, errorOf([&] { in.getFloatArray(); }));
         Image a(10, 10);
         EXPECT_EQ(segment, errorOf([&] { in >> a; }));
     }
@@ -380,8 +395,8 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
     // holding the last row are refused, the rows before it read.
     sci::writeFitsFile(path, header + data.substr(0, 199));
     {
-        sci::FitsIn in(path, true, false);
-        EXPECT_EQ(segment, errorOf([&] { in.getDataArray(0.0f); }));
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
+        EXPECT_EQ(segment, errorOf([&] { in.getFloatArray(); }));
         setRegion(in, 9, 10, 9, 10);
         EXPECT_EQ(beyondEnd("region [9:10,9:10]", path), errorOf([&] { sci::getFitsMArray(in); }));
         setRegion(in, 1, 10, 8, 9);
@@ -391,7 +406,7 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
     // when the reader goes.
     sci::writeFitsFile(path, header + data);
     {
-        sci::FitsIn in(path, true, false);
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         EXPECT_EQ(positionValue(10, 10), sci::getFitsMArray(in)(10, 10));
     }
     EXPECT_EQ(0, mappingsOf(path));
@@ -399,7 +414,7 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
     // Axes of 2e9 x 1000 bytes in a file of one record: only the first row is there.
     std::string const huge =
         writeStored(dir, "huge.fits", 8, {2000000000L, 1000}, std::vector<double>(100, 7.0));
-    sci::FitsIn in(huge, true, false);
+    sci::FitsIn in(huge, sci::CardWarnings::kQuiet);
     EXPECT_EQ(2000000000L * 1000, in.getDataLength());
     Image a;
     EXPECT_EQ(beyondEnd("data segment", huge), errorOf([&] { in >> a; }));
@@ -418,7 +433,7 @@ TEST(FitsIn, GroupCountsAndParameters) {
     std::vector<double> values = positionImage(4, 2);
     values.insert(values.end(), {1, 2, 3});
     sci::FitsIn in(writeStored(dir, "groups.fits", 16, {4, 2}, values, {intCard("PCOUNT", 3)}),
-                   true, false);
+                   sci::CardWarnings::kQuiet);
     EXPECT_EQ(11, in.getDataElements());
     Image a(4, 2);
     in >> a;
@@ -426,7 +441,7 @@ TEST(FitsIn, GroupCountsAndParameters) {
     EXPECT_EQ(positionValue(4, 2), sci::getFitsMArray(in)(4, 2));
 
     std::string const path = writeStored(dir, "g0.fits", 16, {4, 2}, {}, {intCard("GCOUNT", 0)});
-    sci::FitsIn none(path, true, false);
+    sci::FitsIn none(path, sci::CardWarnings::kQuiet);
     EXPECT_EQ(0, none.getDataLength());
     EXPECT_EQ("data segment of FITS file '" + path + "' is shorter than its image",
               errorOf([&] { sci::getFitsMArray(none); }));
@@ -461,7 +476,7 @@ TEST(FitsIn, DamagedFilesGiveFitsExceptionsOnly) {
         std::filesystem::remove(path);
         sci::writeFitsFile(path, bytes);
         try {
-            sci::FitsIn in(path, true, false);
+            sci::FitsIn in(path, sci::CardWarnings::kQuiet);
             if (in.getNaxis() == 2) {
                 setRegion(in, 1, std::min(3, in.getNaxis(1)), 1, std::min(3, in.getNaxis(2)));
                 Image stamp(in.getRegionLength(1), in.getRegionLength(2));

@@ -79,7 +79,7 @@ void compareImage(std::string const& path) {
     long naxes[3] = {0, 0, 0};
     fits_get_img_param(c.get(), 3, &bitpix, &naxis, naxes, &c.status());
     c.check("image parameters");
-    sci::FitsIn in(path, true, false);
+    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
     ASSERT_EQ(bitpix, in.getBitpix()) << path;
     ASSERT_EQ(naxis, in.getNaxis()) << path;
     long n = 1;
@@ -92,7 +92,7 @@ void compareImage(std::string const& path) {
     int anynul = 0;
     fits_read_pix(c.get(), TFLOAT, first, n, nullptr, theirs.data(), &anynul, &c.status());
     c.check("read " + path);
-    std::unique_ptr<float[]> data = in.getDataArray(0.0f);
+    std::unique_ptr<float[]> data = in.getFloatArray();
     comparePixels(std::vector<float>(data.get(), data.get() + n), theirs, path);
 
     if (naxis != 2) return;
@@ -113,7 +113,7 @@ void compareImage(std::string const& path) {
         region.setRange(2, static_cast<int>(cy - r), static_cast<int>(cy + r));
         in.setRegion(region);
         sci::MArray<float, 2> stamp(sci::Range(-r, r), sci::Range(-r, r));
-        in >> stamp;
+        sci::readRegion(in, stamp);
         long lo[2] = {cx - r, cy - r};
         long hi[2] = {cx + r, cy + r};
         long step[2] = {1, 1};
@@ -142,7 +142,7 @@ std::string unquoted(std::string value) {
 // text are all kept.
 void compareKeywords(std::string const& path) {
     CFits c(path, false);
-    sci::FitsHeader const header(path, true, false);
+    sci::FitsHeader const header(path, sci::CardWarnings::kQuiet);
     int nkeys = 0;
     fits_get_hdrspace(c.get(), &nkeys, nullptr, &c.status());
     std::vector<std::string> records;
@@ -307,7 +307,7 @@ TEST(FitsInXcheck, FilesWrittenByCfitsio) {
         }
         SCOPED_TRACE("BITPIX " + std::to_string(w.bitpix) + " type " +
                      std::to_string(w.cfitsioType));
-        sci::FitsIn in(path, true, false);
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         EXPECT_EQ(w.bscale, in.getBscale());
         EXPECT_EQ(w.bzero, in.getBzero());
         compareImage(path);
@@ -327,7 +327,7 @@ TEST(FitsInXcheck, FilesWrittenByOurWriterReadByCfitsio) {
                             {sci::FitsStringCard("OBJECT  ", "M51", true, "target").writeCard()});
         compareImage(path);
         compareKeywords(path);
-        sci::FitsIn in(path, true, false);
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         EXPECT_EQ(4117.0f, sci::getFitsMArray(in)(41, 17));  // and both read what was written
     }
 }

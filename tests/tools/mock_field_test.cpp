@@ -147,7 +147,7 @@ TEST(MockField, CatalogueSkyPositionsFollowTheWrittenHeader) {
         tools::MockField const f = tools::makeMockField(c);
         std::string const path = dir.file("m.fits");
         tools::writeMockField(f, c, path, dir.file("m.cat"), dir.file("m.truth"));
-        sci::FitsHeader const header(path, true, false);
+        sci::FitsHeader const header(path, sci::CardWarnings::kQuiet);
         auto number = [&](std::string const& k) -> std::optional<double> {
             sci::FitsCard const* card = header.findValueCard(k);
             return card ? std::optional<double>(card->getFloat()) : std::nullopt;

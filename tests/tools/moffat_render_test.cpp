@@ -73,8 +73,8 @@ Fit fit(std::vector<float> const& pixels, std::vector<float> const& error, long 
         }
     float surface = 0, ax = 0, ay = 0, amplitude = 0, xscale = 0, yscale = 0, angle = 0, beta = 0;
     float nchi = 0;
-    int const status = fmoffat(image, weight, surface, ax, ay, 2.9f, 2.9f, 1.0f, 20.0f, xcen, ycen,
-                               amplitude, xscale, yscale, angle, beta, nchi, 0);
+    int const status = fit::fmoffat(image, weight, surface, ax, ay, 2.9f, 2.9f, 1.0f, 20.0f, xcen,
+                                    ycen, amplitude, xscale, yscale, angle, beta, nchi, 0);
     double const k = 2.0 * std::sqrt(std::pow(2.0, 1.0 / beta) - 1.0);
     return {status, k / xscale, k / yscale, angle / kDegToRad, xcen, ycen, nchi};
 }
@@ -126,7 +126,7 @@ TEST(MoffatRender, PsfpickFitRecoversTheRenderedShape) {
         tools::MoffatShape const sh = shape(5.0, 4.0, angle);
         Fit const r =
             fit(render(sh, 81.2, 80.7, tools::Sampling::kCentre), {}, kSide, 81, 81, 81.2f, 80.7f);
-        ASSERT_EQ(r.status, kMoffatOk);
+        ASSERT_EQ(r.status, fit::kMoffatOk);
         double f1 = 0, f2 = 0, a = 0;
         tools::psfAxes(sh, f1, f2, a);
         EXPECT_CLOSE(r.fwhm1, f1, kFitFwhmTolerance);
@@ -161,7 +161,7 @@ TEST(MoffatRender, PsfpickFitReturnsTheTruthOfIsolatedMockStars) {
         SCOPED_TRACE(s.id);
         Fit const r = fit(f.image, f.error, c.nx, ix, iy, static_cast<float>(s.catX),
                           static_cast<float>(s.catY));
-        ASSERT_EQ(r.status, kMoffatOk);
+        ASSERT_EQ(r.status, fit::kMoffatOk);
         double f1 = 0, f2 = 0, a = 0;
         tools::psfAxes(s.shape, f1, f2, a);
         EXPECT_CLOSE(0.5 * (r.fwhm1 + r.fwhm2), 0.5 * (f1 + f2), kMockFwhmTolerance);
