@@ -35,24 +35,25 @@ constexpr int kDumpBlanks = 1;
 }
 
 // The data points of one evaluation: n points, the derivatives of the free
-// parameters (point k at dfree[k * m]), measured values, model values, errors.
+// parameters (point k at dfree[k * m]), measured values, model values and
+// weights 1 / sig^2.
 struct PointTerms {
     int n;
     double const* dfree;
     double const* z;
     double const* yfit;
-    double const* sig;
+    double const* w;
 };
 
 // Adds the points to the sums of mrqcof, point by point in order: with
-// w = 1 / sig^2, dy = z - yfit and d the point's free derivatives,
+// dy = z - yfit and d the point's free derivatives,
 //     sums(j, c) += (d_j w) d_c  (c <= j; row j at offset j (j + 1) / 2),
-//     g(j) += dy (d_j w),  chi += dy dy w,
+//     g(j) += dy (d_j w),
 // each term formed and added exactly as the plain loop over the mask forms
 // it. M > 0: m = M known when compiling, so that the loops unroll and the
 // sums stay in registers; M = 0: any m.
 template <int M>
-void addPoints_(PointTerms const& p, double* sums, double* g, double& chi, int m = M) {
+void addPoints_(PointTerms const& p, double* sums, double* g, int m = M) {
     constexpr int kFixed = M > 0 ? M : 1;
     constexpr int kCells = kFixed * (kFixed + 1) / 2;
     int const nf = M > 0 ? M : m;
@@ -64,10 +65,9 @@ void addPoints_(PointTerms const& p, double* sums, double* g, double& chi, int m
         for (int c = 0; c < kCells; ++c) fixedSums[c] = sums[c];
         for (int j = 0; j < kFixed; ++j) fixedGrad[j] = g[j];
     }
-    double total = chi;
     double const* d = p.dfree;
     for (int k = 0; k < p.n; ++k, d += nf) {
-        double const sig2i = 1.0 / (p.sig[k] * p.sig[k]);
+        double const sig2i = p.w[k];
         double const dy = p.z[k] - p.yfit[k];
         double* row = s;
         for (int j = 0; j < nf; ++j) {
@@ -76,9 +76,7 @@ void addPoints_(PointTerms const& p, double* sums, double* g, double& chi, int m
             gr[j] += dy * wt;
             row += j + 1;
         }
-        total += dy * dy * sig2i;
     }
-    chi = total;
     if (M > 0) {
         for (int c = 0; c < kCells; ++c) sums[c] = fixedSums[c];
         for (int j = 0; j < kFixed; ++j) g[j] = fixedGrad[j];
@@ -270,7 +268,7 @@ int marquardt::mrqmin() {
             atry(l) = a(l) + da(j);
         }
     }
-    if (mrqcof(atry, covar, da) != kCoefDone) {
+    if (mrqcof(atry, covar, da, true) != kCoefDone) {
         alamda = alamda * damping_factor;
         chisq = ochisq;
         return kStepTrialModelFailed;
@@ -292,90 +290,113 @@ int marquardt::mrqmin() {
     return kStepDone;
 }
 
-int marquardt::funcsBatch(sci::MArray<double, 1> const& params, int const* free, int nfree,
-                          double const* px, double const* py, int n, double* yfit, double* dfree) {
+int marquardt::funcsValues(sci::MArray<double, 1> const& params, double const* px, double const* py,
+                           int n, double* yfit) {
+    size_t const row = static_cast<size_t>(std::max(ma, 0));
+    dydaKept_.resize(static_cast<size_t>(n) * row);
     dyda_ = 0.0;
     for (int k = 0; k < n; ++k) {
         yfit[k] = 0.0;
         if (funcs(px[k], py[k], params, yfit[k], dyda_) != kModelOk) return k;
-        double* const d = dfree + static_cast<size_t>(k) * static_cast<size_t>(nfree);
-        for (int j = 0; j < nfree; ++j) d[j] = dyda_(free[j]);
+        double* const kept = dydaKept_.data() + static_cast<size_t>(k) * row;
+        for (int l = 1; l <= ma; ++l) kept[l - 1] = dyda_(l);
     }
     return n;
 }
 
+void marquardt::funcsDerivatives(sci::MArray<double, 1> const& /*params*/, int const* free,
+                                 int nfree, double const* /*px*/, double const* /*py*/, int n,
+                                 double* dfree) {
+    size_t const row = static_cast<size_t>(std::max(ma, 0));
+    for (int k = 0; k < n; ++k) {
+        double const* const kept = dydaKept_.data() + static_cast<size_t>(k) * row;
+        double* const d = dfree + static_cast<size_t>(k) * static_cast<size_t>(nfree);
+        for (int j = 0; j < nfree; ++j) d[j] = kept[free[j] - 1];
+    }
+}
+
 int marquardt::mrqcof(sci::MArray<double, 1> const& p, sci::MArray<double, 2>& curvature,
-                      sci::MArray<double, 1>& gradient) {
+                      sci::MArray<double, 1>& gradient, bool trial) {
     free_.clear();
     for (int l = 1; l <= ma; ++l)
         if (ia(l) != 0) free_.push_back(l);
     int const m = static_cast<int>(free_.size());
 
-    pointX_.clear();
-    pointY_.clear();
-    pointZ_.clear();
-    pointSig_.clear();
+    // The data points with sig > 0, in order, with their weights 1 / sig^2.
+    size_t const span = ihi >= ilo ? static_cast<size_t>(ihi - ilo) + 1 : 0;
+    pointX_.resize(span);
+    pointY_.resize(span);
+    pointZ_.resize(span);
+    pointW_.resize(span);
+    int n = 0;
     for (int i = ilo; i <= ihi; ++i) {
-        if (!(sig(i) > 0.0)) continue;
-        pointX_.push_back(x(i));
-        pointY_.push_back(y(i));
-        pointZ_.push_back(z(i));
-        pointSig_.push_back(sig(i));
+        double const s = sig(i);
+        if (!(s > 0.0)) continue;
+        pointX_[n] = x(i);
+        pointY_[n] = y(i);
+        pointZ_[n] = z(i);
+        pointW_[n] = 1.0 / (s * s);
+        ++n;
     }
-    int const n = static_cast<int>(pointX_.size());
+
+    // chi-square from the values alone.
     yfit_.resize(static_cast<size_t>(n));
-    dfree_.resize(static_cast<size_t>(n) * static_cast<size_t>(m));
-    int const evaluated = funcsBatch(p, free_.data(), m, pointX_.data(), pointY_.data(), n,
-                                     yfit_.data(), dfree_.data());
+    int const evaluated = funcsValues(p, pointX_.data(), pointY_.data(), n, yfit_.data());
+    double chi = 0.0;
+    for (int k = 0; k < evaluated; ++k) {
+        double const dy = pointZ_[k] - yfit_[k];
+        chi += dy * dy * pointW_[k];
+    }
+    chisq = chi;
+    bool const complete = evaluated == n;
+    if (trial && complete && !(chisq < ochisq)) return kCoefDone;
 
     // The sums over the points evaluated (see addPoints_).
+    dfree_.resize(static_cast<size_t>(evaluated) * static_cast<size_t>(m));
+    funcsDerivatives(p, free_.data(), m, pointX_.data(), pointY_.data(), evaluated, dfree_.data());
     curvature_.assign(static_cast<size_t>(m) * static_cast<size_t>(m + 1) / 2, 0.0);
     gradient_.assign(static_cast<size_t>(m), 0.0);
     double* const sums = curvature_.data();
     double* const g = gradient_.data();
-    double chi = 0.0;
-    PointTerms const points{evaluated, dfree_.data(), pointZ_.data(), yfit_.data(),
-                            pointSig_.data()};
+    PointTerms const points{evaluated, dfree_.data(), pointZ_.data(), yfit_.data(), pointW_.data()};
     switch (m) {
         case 1:
-            addPoints_<1>(points, sums, g, chi);
+            addPoints_<1>(points, sums, g);
             break;
         case 2:
-            addPoints_<2>(points, sums, g, chi);
+            addPoints_<2>(points, sums, g);
             break;
         case 3:
-            addPoints_<3>(points, sums, g, chi);
+            addPoints_<3>(points, sums, g);
             break;
         case 4:
-            addPoints_<4>(points, sums, g, chi);
+            addPoints_<4>(points, sums, g);
             break;
         case 5:
-            addPoints_<5>(points, sums, g, chi);
+            addPoints_<5>(points, sums, g);
             break;
         case 6:
-            addPoints_<6>(points, sums, g, chi);
+            addPoints_<6>(points, sums, g);
             break;
         case 7:
-            addPoints_<7>(points, sums, g, chi);
+            addPoints_<7>(points, sums, g);
             break;
         case 8:
-            addPoints_<8>(points, sums, g, chi);
+            addPoints_<8>(points, sums, g);
             break;
         case 9:
-            addPoints_<9>(points, sums, g, chi);
+            addPoints_<9>(points, sums, g);
             break;
         case 10:
-            addPoints_<10>(points, sums, g, chi);
+            addPoints_<10>(points, sums, g);
             break;
         default:
-            addPoints_<0>(points, sums, g, chi, m);
+            addPoints_<0>(points, sums, g, m);
             break;
     }
-    chisq = chi;
 
     // Into the packed block 1..m: the lower triangle, and above it its mirror
     // (or 0.0 when the model failed, the sums being incomplete).
-    bool const complete = evaluated == n;
     for (int j = 1; j <= m; ++j) {
         double const* const row = sums + static_cast<size_t>(j - 1) * static_cast<size_t>(j) / 2;
         for (int k = 1; k <= j; ++k) curvature(j, k) = row[k - 1];

@@ -79,19 +79,23 @@ class marquardt {
     virtual int funcs(double px, double py, sci::MArray<double, 1> const& params, double& yfit,
                       sci::MArray<double, 1>& dyda) = 0;
 
-    // The model at the n points (px[k], py[k]), k = 0..n-1, for the parameters
-    // params(1..ma): the value in yfit[k] and the derivatives with respect to
-    // the free parameters in dfree[k * nfree + j] = d(model)/d(params(free[j])),
-    // j = 0..nfree-1 (free: their indices 1..ma, increasing). Returns the
-    // number of points evaluated before the first at which the model cannot
-    // be evaluated (n when there is none); that point's outputs are undefined.
-    // The values are bit for bit those of funcs at the same points. This
-    // version calls funcs at each point in turn with one derivative vector,
-    // zeroed at the start of the call, as mrqcof always did; a model overrides
-    // it to do the work that depends only on the parameters once per call and
-    // to leave out the derivatives of held parameters.
-    virtual int funcsBatch(sci::MArray<double, 1> const& params, int const* free, int nfree,
-                           double const* px, double const* py, int n, double* yfit, double* dfree);
+    // The model at many points in two steps, bit for bit the values and
+    // derivatives of funcs. funcsValues: the values at the n points (px[k],
+    // py[k]), k = 0..n-1, for the parameters params(1..ma) into yfit[k];
+    // returns the number of points evaluated before the first at which the
+    // model cannot be evaluated (n when there is none). funcsDerivatives: after
+    // funcsValues, for the same parameters and the first n of its points, the
+    // derivatives of the free parameters dfree[k * nfree + j] =
+    // d(model)/d(params(free[j])), j = 0..nfree-1 (free: indices 1..ma,
+    // increasing). These versions call funcs at each point in turn with one
+    // derivative vector, zeroed at the start of funcsValues, and keep what it
+    // returns; a model overrides both to do the work that depends only on the
+    // parameters once per call, to leave out the derivatives of held
+    // parameters and to put off the cost of derivatives until they are asked for.
+    virtual int funcsValues(sci::MArray<double, 1> const& params, double const* px,
+                            double const* py, int n, double* yfit);
+    virtual void funcsDerivatives(sci::MArray<double, 1> const& params, int const* free, int nfree,
+                                  double const* px, double const* py, int n, double* dfree);
 
     // A complete fit from the current a: damped steps until alamda leaves
     // (1e-15, 1e15) or the cap is passed, then the covariance step, the errors
@@ -113,10 +117,13 @@ class marquardt {
     // parameter; every sum is added point by point in that order, starting
     // from 0. When the model fails at a point, the sums of the points before
     // it are left (lower triangle only) and kCoefModelFailed is returned.
-    // Returns kCoefDone or kCoefModelFailed. Virtual so that a fitter can
-    // supply the same sums computed another way (a reference evaluation).
+    // trial: the evaluation of a trial step, whose curvature and gradient
+    // mrqmin uses only when chisq < ochisq; otherwise they are not formed and
+    // curvature and gradient are left as they were. Returns kCoefDone or
+    // kCoefModelFailed. Virtual so that a fitter can supply the same sums
+    // computed another way (a reference evaluation).
     virtual int mrqcof(sci::MArray<double, 1> const& p, sci::MArray<double, 2>& curvature,
-                       sci::MArray<double, 1>& gradient);
+                       sci::MArray<double, 1>& gradient, bool trial = false);
 
     // Expands a matrix whose free-parameter block is packed into rows/columns
     // 1..mfit to the full 1..ma layout, zero rows and columns for fixed
@@ -162,13 +169,14 @@ class marquardt {
     sci::MArray<double, 1> sa;     // standard errors after calc, 1..ma
 
   private:
-    // Working storage of mrqcof and funcsBatch, kept between calls so that an
+    // Working storage of mrqcof and funcsValues, kept between calls so that an
     // evaluation allocates nothing once the first has sized it.
-    std::vector<int> free_;                                    // indices of the free parameters
-    std::vector<double> pointX_, pointY_, pointZ_, pointSig_;  // the data points with sig > 0
-    std::vector<double> yfit_, dfree_;                         // model values, free derivatives
-    std::vector<double> curvature_, gradient_;  // the sums, lower triangle row by row
-    sci::MArray<double, 1> dyda_;               // funcs' derivative vector, 1..ma
+    std::vector<int> free_;                                  // indices of the free parameters
+    std::vector<double> pointX_, pointY_, pointZ_, pointW_;  // points with sig > 0; w = 1/sig^2
+    std::vector<double> yfit_, dfree_;                       // values, free derivatives
+    std::vector<double> curvature_, gradient_;               // the sums (lower triangle by rows)
+    sci::MArray<double, 1> dyda_;                            // funcs' derivative vector, 1..ma
+    std::vector<double> dydaKept_;                           // funcsValues: dyda of every point
 };
 
 }  // namespace fit

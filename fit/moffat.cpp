@@ -133,54 +133,69 @@ MoffatTerms moffatTerms(sci::MArray<double, 1> const& a, bool needP, bool needLo
     return t;
 }
 
-// The model at (x, y): value in yfit, derivatives in d[1..10] (d[3..7] only
-// when t.needP, d[8] only when t.needLog; otherwise meaningless). Returns
-// kModelOk or kModelFailed (then nothing is written).
-int moffatAt(MoffatTerms const& t, double x, double y, double& yfit, double* d) {
+// The rotated offsets u, v of the point (x, y) and X = 1 + (a3 u)^2 + (a4 v)^2.
+struct PointShape {
+    double u, v, X;
+};
+
+PointShape shapeAt(MoffatTerms const& t, double x, double y) {
     double const dx = x - t.a5;
     double const dy = y - t.a6;
-    double const u = dx * t.c + dy * t.s;
-    double const v = dy * t.c - dx * t.s;
-    double const a3u = t.a3 * u;
-    double const a4v = t.a4 * v;
-    double const X = 1.0 + a3u * a3u + a4v * a4v;
+    PointShape p;
+    p.u = dx * t.c + dy * t.s;
+    p.v = dy * t.c - dx * t.s;
+    double const a3u = t.a3 * p.u;
+    double const a4v = t.a4 * p.v;
+    p.X = 1.0 + a3u * a3u + a4v * a4v;
+    return p;
+}
 
-    // log10 of X^(1 + a8): the size of the power that the profile needs.
-    bool negligible = X > t.above;
-    if (!(X < t.below) && !negligible) {
-        double const q = std::log10(X) * t.b;
-        if (q < -kPowerLimit) return kModelFailed;
-        negligible = q > kPowerLimit;
-    }
+// Where the point lies against the power limit, from q = log10(X) (1 + a8),
+// the size of the power that the profile needs: q > 100 the profile term is
+// negligible, q < -100 X^-a8 would overflow.
+enum class Power { kProfile, kNegligible, kOverflow };
+
+Power powerAt(MoffatTerms const& t, double X) {
+    if (X < t.below) return Power::kProfile;
+    if (X > t.above) return Power::kNegligible;
+    double const q = std::log10(X) * t.b;
+    if (q > kPowerLimit) return Power::kNegligible;
+    if (q < -kPowerLimit) return Power::kOverflow;
+    return Power::kProfile;
+}
+
+// The background plane a9 x + a1 + a10 y.
+double planeAt(MoffatTerms const& t, double x, double y) {
+    return t.a9 * x + t.a1 + t.a10 * y;
+}
+
+// The derivatives d[1..10] at a point of shape p with Q = X^-a8 (d[3..7]
+// only when t.needP, d[8] only when t.needLog; otherwise meaningless). Beyond
+// the power limit those of the plane alone.
+void derivativesAt(MoffatTerms const& t, double x, double y, PointShape const& p, bool negligible,
+                   double Q, double* d) {
+    d[1] = 1.0;
+    d[9] = x;
+    d[10] = y;
     if (negligible) {
-        // The profile term is negligible: the background plane alone.
-        yfit = t.a9 * x + t.a1 + t.a10 * y;
-        d[1] = 1.0;
         for (int l = 2; l <= 8; ++l) d[l] = 0.0;
-        d[9] = x;
-        d[10] = y;
-        return kModelOk;
+        return;
     }
-
-    // P = X^-(1+a8), Q = X^-a8; d(X^-a8)/dt = -a8 P dX/dt with
+    // P = X^-(1+a8); d(X^-a8)/dt = -a8 P dX/dt with
     // dX/da3 = 2 a3 u^2, dX/da4 = 2 a4 v^2,
     // dX/da5 = 2 (a4^2 v sin a7 - a3^2 u cos a7), dX/da6 = 2 (-a3^2 u sin a7 - a4^2 v cos a7),
     // dX/da7 = 2 u v (a3^2 - a4^2)   (du/da7 = v, dv/da7 = -u);
     // d(X^-a8)/da8 = -ln(X) X^-a8.
-    double const P = t.needP ? std::pow(X, t.expP) : 0.0;
-    double const Q = std::pow(X, t.expQ);
-    yfit = t.a9 * x + t.a1 + t.a10 * y + t.a2 * Q;
-    d[1] = 1.0;
+    double const u = p.u;
+    double const v = p.v;
+    double const P = t.needP ? std::pow(p.X, t.expP) : 0.0;
     d[2] = Q;
     d[3] = t.k3 * u * u * P;
     d[4] = t.k4 * v * v * P;
     d[5] = t.k * (t.a44 * v * t.s - t.a33 * u * t.c) * P;
     d[6] = t.k * (t.na33 * u * t.s - t.a44 * v * t.c) * P;
     d[7] = t.k * u * v * t.d34 * P;
-    d[8] = t.needLog ? t.na2 * std::log(X) * Q : 0.0;
-    d[9] = x;
-    d[10] = y;
-    return kModelOk;
+    d[8] = t.needLog ? t.na2 * std::log(p.X) * Q : 0.0;
 }
 
 }  // namespace
@@ -188,16 +203,44 @@ int moffatAt(MoffatTerms const& t, double x, double y, double& yfit, double* d) 
 int Class_moffat_fit::funcs(double px, double py, sci::MArray<double, 1> const& params,
                             double& yfit, sci::MArray<double, 1>& dyda) {
     MoffatTerms const t = moffatTerms(params, true, true, false);
+    PointShape const p = shapeAt(t, px, py);
+    Power const power = powerAt(t, p.X);
+    if (power == Power::kOverflow) return kModelFailed;
+    bool const negligible = power == Power::kNegligible;
+    double const Q = negligible ? 0.0 : std::pow(p.X, t.expQ);
+    yfit = negligible ? planeAt(t, px, py) : planeAt(t, px, py) + t.a2 * Q;
     double d[kParams + 1];
-    if (moffatAt(t, px, py, yfit, d) != kModelOk) return kModelFailed;
+    derivativesAt(t, px, py, p, negligible, Q, d);
     for (int l = 1; l <= kParams; ++l) dyda(l) = d[l];
     return kModelOk;
 }
 
-int Class_moffat_fit::funcsBatch(sci::MArray<double, 1> const& params, int const* free, int nfree,
-                                 double const* px, double const* py, int n, double* yfit,
-                                 double* dfree) {
-    if (ma != kParams) return marquardt::funcsBatch(params, free, nfree, px, py, n, yfit, dfree);
+int Class_moffat_fit::funcsValues(sci::MArray<double, 1> const& params, double const* px,
+                                  double const* py, int n, double* yfit) {
+    if (ma != kParams) return marquardt::funcsValues(params, px, py, n, yfit);
+    MoffatTerms const t = moffatTerms(params, false, false, true);
+    powerQ_.resize(static_cast<size_t>(n));
+    negligible_.resize(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        double const X = shapeAt(t, px[k], py[k]).X;
+        Power const power = powerAt(t, X);
+        if (power == Power::kOverflow) return k;
+        bool const negligible = power == Power::kNegligible;
+        double const Q = negligible ? 0.0 : std::pow(X, t.expQ);
+        negligible_[k] = negligible;
+        powerQ_[k] = Q;
+        yfit[k] = negligible ? planeAt(t, px[k], py[k]) : planeAt(t, px[k], py[k]) + t.a2 * Q;
+    }
+    return n;
+}
+
+void Class_moffat_fit::funcsDerivatives(sci::MArray<double, 1> const& params, int const* free,
+                                        int nfree, double const* px, double const* py, int n,
+                                        double* dfree) {
+    if (ma != kParams) {
+        marquardt::funcsDerivatives(params, free, nfree, px, py, n, dfree);
+        return;
+    }
     bool needP = false;
     bool needLog = false;
     for (int j = 0; j < nfree; ++j) {
@@ -207,11 +250,11 @@ int Class_moffat_fit::funcsBatch(sci::MArray<double, 1> const& params, int const
     MoffatTerms const t = moffatTerms(params, needP, needLog, true);
     double d[kParams + 1];
     for (int k = 0; k < n; ++k) {
-        if (moffatAt(t, px[k], py[k], yfit[k], d) != kModelOk) return k;
+        derivativesAt(t, px[k], py[k], shapeAt(t, px[k], py[k]), negligible_[k] != 0, powerQ_[k],
+                      d);
         double* const out = dfree + static_cast<size_t>(k) * static_cast<size_t>(nfree);
         for (int j = 0; j < nfree; ++j) out[j] = d[free[j]];
     }
-    return n;
 }
 
 double moffatFwhm(double beta, double scale) {

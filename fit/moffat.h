@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <ostream>
+#include <vector>
 
 #include "fit/marquardt.h"
 #include "sci/marray.h"
@@ -45,12 +46,20 @@ class Class_moffat_fit : public marquardt {
               sci::MArray<double, 1>& dyda) override;
 
     // The same values and derivatives at many points (see marquardt): the
-    // sine and cosine of a7 and the factors of the derivatives once per call,
-    // only the derivatives of free parameters (no logarithm while a8 is
-    // held), and the power limit decided from X against bounds set once per
-    // call, with log10 only for X close to the limit.
-    int funcsBatch(sci::MArray<double, 1> const& params, int const* free, int nfree,
-                   double const* px, double const* py, int n, double* yfit, double* dfree) override;
+    // sine and cosine of a7 and the factors of the derivatives once per call;
+    // the power limit decided from X against bounds set once per call, with
+    // log10 only for X close to the limit; X^-(1+a8) and ln X only in
+    // funcsDerivatives, and only for the free parameters that need them.
+    // funcsValues keeps X^-a8 and the side of the limit of every point for
+    // funcsDerivatives. Parameters a(1..10) (other lengths: funcs at every point).
+    int funcsValues(sci::MArray<double, 1> const& params, double const* px, double const* py, int n,
+                    double* yfit) override;
+    void funcsDerivatives(sci::MArray<double, 1> const& params, int const* free, int nfree,
+                          double const* px, double const* py, int n, double* dfree) override;
+
+  private:
+    std::vector<double> powerQ_;             // X^-a8 of every point of funcsValues
+    std::vector<unsigned char> negligible_;  // 1: beyond the power limit (plane only)
 };
 
 // Makes the fitter that fmoffat runs on the data points x, y, z, sig (1..n)
