@@ -328,24 +328,29 @@ int marquardt::mrqcof(sci::MArray<double, 1> const& p, sci::MArray<double, 2>& c
     pointY_.resize(span);
     pointZ_.resize(span);
     pointW_.resize(span);
+    double* const px = pointX_.data();
+    double* const py = pointY_.data();
+    double* const pz = pointZ_.data();
+    double* const pw = pointW_.data();
     int n = 0;
     for (int i = ilo; i <= ihi; ++i) {
         double const s = sig(i);
         if (!(s > 0.0)) continue;
-        pointX_[n] = x(i);
-        pointY_[n] = y(i);
-        pointZ_[n] = z(i);
-        pointW_[n] = 1.0 / (s * s);
+        px[n] = x(i);
+        py[n] = y(i);
+        pz[n] = z(i);
+        pw[n] = 1.0 / (s * s);
         ++n;
     }
 
     // chi-square from the values alone.
     yfit_.resize(static_cast<size_t>(n));
-    int const evaluated = funcsValues(p, pointX_.data(), pointY_.data(), n, yfit_.data());
+    double const* const yfit = yfit_.data();
+    int const evaluated = funcsValues(p, px, py, n, yfit_.data());
     double chi = 0.0;
     for (int k = 0; k < evaluated; ++k) {
-        double const dy = pointZ_[k] - yfit_[k];
-        chi += dy * dy * pointW_[k];
+        double const dy = pz[k] - yfit[k];
+        chi += dy * dy * pw[k];
     }
     chisq = chi;
     bool const complete = evaluated == n;

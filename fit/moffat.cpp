@@ -172,8 +172,8 @@ double planeAt(MoffatTerms const& t, double x, double y) {
 // The derivatives d[1..10] at a point of shape p with Q = X^-a8 (d[3..7]
 // only when t.needP, d[8] only when t.needLog; otherwise meaningless). Beyond
 // the power limit those of the plane alone.
-void derivativesAt(MoffatTerms const& t, double x, double y, PointShape const& p, bool negligible,
-                   double Q, double* d) {
+inline void derivativesAt(MoffatTerms const& t, double x, double y, PointShape const& p,
+                          bool negligible, double Q, double* d) {
     d[1] = 1.0;
     d[9] = x;
     d[10] = y;
