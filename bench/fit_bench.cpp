@@ -8,13 +8,17 @@
 //   mock  crowded mock stamps rendered here: one elliptical Moffat star with 2
 //         to 10 neighbours, sky and read noise, the error stamp from the same
 //         noise model.
-// The digest (FNV-1a over status, nchi and every fitted value, as bits) tells
+// Each set is fitted by the library and by the plain fitter of
+// tests/fit/literal_moffat.h (the evaluation as it was first written: every
+// derivative at every point, the sums walking the mask); the digests (FNV-1a
+// over status, nchi and every fitted value, as bits) must agree, and tell
 // whether two builds fit identically.
 //
 //     fit_bench [--seconds S] [--data DIR]
 //
-// --seconds: CPU time spent per set (default 2); --data: the demo data
-// directory (default the source tree's data/m51).
+// --seconds: CPU time spent per set and fitter (default 2); --data: the demo
+// data directory (default the source tree's data/m51). Exit status 1 when the
+// two fitters disagree.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +26,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -31,6 +36,7 @@
 #include "sci/marray.h"
 #include "select/flux_limits.h"
 #include "select/measurement.h"
+#include "tests/fit/literal_moffat.h"
 
 namespace {
 
@@ -74,14 +80,15 @@ struct Digest {
     }
 };
 
-// One fit as the star selection makes it; its outputs go into the digest.
-int fitStar(Star const& s, Digest& digest) {
+// One fit as the star selection makes it, by the fitter that make makes; its
+// outputs go into the digest.
+int fitStar(Star const& s, fit::MoffatFitterMaker make, Digest& digest) {
     float surface = kHeld, ax = kHeld, ay = kHeld;
     float xcen = s.xcen, ycen = s.ycen;
     float amplitude = 0, xscale = 0, yscale = 0, angle = 0, beta = 0, nchi = 0;
     int const status =
         fit::fmoffat(s.image, s.error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                     ycen, amplitude, xscale, yscale, angle, beta, nchi, 0);
+                     ycen, amplitude, xscale, yscale, angle, beta, nchi, 0, std::cout, make);
     digest.add(status);
     for (float v : {nchi, surface, ax, ay, xcen, ycen, amplitude, xscale, yscale, angle, beta})
         digest.add(v);
@@ -210,17 +217,17 @@ struct Timing {
 };
 
 // Passes over all stars until `seconds` of CPU time are spent (at least one).
-Timing timeFits(std::vector<Star> const& stars, double seconds) {
+Timing timeFits(std::vector<Star> const& stars, fit::MoffatFitterMaker make, double seconds) {
     Digest digest;
     int accepted = 0;
     for (Star const& s : stars)
-        if (fitStar(s, digest) == fit::kMoffatOk) ++accepted;
+        if (fitStar(s, make, digest) == fit::kMoffatOk) ++accepted;
     Digest scratch;
     long fits = 0;
     double const start = cpuSeconds();
     double elapsed = 0.0;
     do {
-        for (Star const& s : stars) fitStar(s, scratch);
+        for (Star const& s : stars) fitStar(s, make, scratch);
         fits += static_cast<long>(stars.size());
         elapsed = cpuSeconds() - start;
     } while (elapsed < seconds);
@@ -240,14 +247,21 @@ int main(int argc, char** argv) {
     }
     std::vector<Star> const demo = demoStars(dir);
     std::vector<Star> const mock = mockStars();
-    std::printf("Moffat fits on one thread, boxlen %d, beta held at %.1f; CPU time\n", kBoxlen,
-                static_cast<double>(kBeta));
-    std::printf("%-5s  %6s  %8s  %12s  %16s\n", "set", "stamps", "accepted", "fits/s", "digest");
+    std::printf("Moffat fits on one thread, boxlen %d, beta held at %.1f; fits per CPU second\n",
+                kBoxlen, static_cast<double>(kBeta));
+    std::printf("%-5s  %6s  %8s  %10s  %10s  %6s  %16s  %9s\n", "set", "stamps", "accepted",
+                "plain", "library", "ratio", "digest", "identical");
+    int failures = 0;
     for (auto const& set : {std::make_pair("demo", &demo), std::make_pair("mock", &mock)}) {
-        Timing const t = timeFits(*set.second, seconds);
-        std::printf("%-5s  %6zu  %8d  %12.1f  %016llx\n", set.first, set.second->size(), t.accepted,
-                    t.fitsPerSecond, static_cast<unsigned long long>(t.digest));
+        Timing const plain = timeFits(*set.second, literal::makeMoffatFit, seconds);
+        Timing const now = timeFits(*set.second, fit::makeClassMoffatFit, seconds);
+        bool const identical = plain.digest == now.digest && plain.accepted == now.accepted;
+        if (!identical) ++failures;
+        std::printf("%-5s  %6zu  %8d  %10.1f  %10.1f  %6.2f  %016llx  %9s\n", set.first,
+                    set.second->size(), now.accepted, plain.fitsPerSecond, now.fitsPerSecond,
+                    now.fitsPerSecond / plain.fitsPerSecond,
+                    static_cast<unsigned long long>(now.digest), identical ? "yes" : "NO");
         std::fflush(stdout);
     }
-    return 0;
+    return failures == 0 ? 0 : 1;
 }

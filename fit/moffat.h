@@ -101,9 +101,11 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
             float& beta, float& nchi, int verbose);
 
 // fmoffat with the table row and the dumps written to out, fitted by the
-// fitter that makeFitter makes. Thread-safe: the stamps are only read (their
-// storage is not shared further), so calls on several threads at once are
-// safe when each has its own output arguments and its own stream.
+// fitter that makeFitter makes. Thread safety: calls on several threads at
+// once are safe when each has its own output arguments and its own out (the
+// form above writes to std::cout, so it is safe only with verbose <= 2). The
+// stamps are only read: fmoffat makes no view or copy that would change the
+// (unsynchronised) reference count of their storage, so threads may share them.
 int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
             float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
             float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
