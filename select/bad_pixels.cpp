@@ -5,6 +5,8 @@
 #include "select/file_errors.h"
 #include "select/measurement.h"
 
+namespace selection {
+
 BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2)
     : names_(files), r_(r), naxis1_(naxis1), naxis2_(naxis2) {}
 
@@ -49,3 +51,5 @@ bool BadPixelCheck::passes(float x, float y) {
     }
     return !bad;
 }
+
+}  // namespace selection

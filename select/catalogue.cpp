@@ -9,6 +9,8 @@
 #include "sci/fits_header.h"
 #include "select/file_errors.h"
 
+namespace selection {
+
 namespace {
 
 constexpr char kCommentMarker[] = "#";
@@ -150,3 +152,5 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
             c.flux(k) = static_cast<float>(std::pow(10.0, -0.4 * static_cast<double>(c.flux(k))));
     return c;
 }
+
+}  // namespace selection

@@ -1,5 +1,7 @@
 #include "select/entry.h"
 
+namespace selection {
+
 namespace {
 
 constexpr char kSourceDate[] = "2014/02/14";
@@ -82,3 +84,5 @@ void reportRunFailure(std::ostream& out, std::ostream& err, std::exception const
     out << std::endl;
     err << "EXCEPTION: " << e.what() << std::endl;
 }
+
+}  // namespace selection

@@ -13,6 +13,8 @@
 
 #include "sci/exceptions.h"
 
+namespace selection {
+
 // file + ": " + message.
 std::string fileMessage(std::string const& file, char const* message);
 
@@ -33,3 +35,5 @@ auto namingFile(std::string const& file, Read&& read) -> decltype(read()) {
         throw sci::LinearAlgebraException(fileMessage(file, e.what()));
     }
 }
+
+}  // namespace selection

@@ -9,6 +9,8 @@
 #include "sci/parallel_sort.h"
 #include "select/file_errors.h"
 
+namespace selection {
+
 namespace {
 
 // Fit settings of every star: the background and its slopes held at 0, beta
@@ -192,3 +194,5 @@ int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<floa
     }
     return taken;
 }
+
+}  // namespace selection

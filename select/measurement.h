@@ -15,6 +15,8 @@
 #include "select/parameter.h"
 #include "select/selected_stars.h"
 
+namespace selection {
+
 // The error image of an image: "e." put in front of the file name, the
 // directory part kept ("data/field.fits" -> "data/e.field.fits").
 std::string errorImageName(std::string const& image);
@@ -70,3 +72,5 @@ int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& s
 // among equal keys. Returns the number of stars left.
 int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<float, 1>& yfwhm,
                 int taken, Parameter const& P, std::ostream& out);
+
+}  // namespace selection

@@ -2,6 +2,8 @@
 
 #include <iomanip>
 
+namespace selection {
+
 namespace {
 
 constexpr int kFilePrecision = 8;  // digits after the point of every number in the file
@@ -73,3 +75,5 @@ void writeSelectedEcho(std::ostream& console, StarRow const& row, int running, i
             << row.fwhm << "\n";
     console.flush();
 }
+
+}  // namespace selection

@@ -7,6 +7,8 @@
 
 #include <ostream>
 
+namespace selection {
+
 // One catalogue or selected row as the table and its echo show it.
 struct StarRow {
     int id = 0;  // catalogue id (used when id_column > 0)
@@ -41,3 +43,5 @@ void writePassThroughEcho(std::ostream& console, StarRow const& row, int running
 void writeSelectedEchoHeader(std::ostream& console, int id_column);
 void writeSelectedRow(std::ostream& file, StarRow const& row, int running, int id_column);
 void writeSelectedEcho(std::ostream& console, StarRow const& row, int running, int id_column);
+
+}  // namespace selection

@@ -7,6 +7,8 @@
 #include "sci/parallel_sort.h"
 #include "select/output_table.h"
 
+namespace selection {
+
 PositionIndex::PositionIndex(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y) {
     first_.reserve(static_cast<size_t>(x.length()));
     for (int k = x.last(); k >= x.base(); --k)
@@ -111,3 +113,5 @@ void writeSubfieldRows(SelectedStars& s, int n, Catalogue const& cat, PositionIn
     }
     if (P.verbose > 0) out << "\n";
 }
+
+}  // namespace selection

@@ -9,6 +9,8 @@
 #include "select/parameter.h"
 #include "select/selected_stars.h"
 
+namespace selection {
+
 // Finds the first catalogue row (1-based) at exactly a pixel position, in
 // constant time. Rows whose position is not finite are never found.
 class PositionIndex {
@@ -28,3 +30,5 @@ class PositionIndex {
 // P.verbose > 0. Leaves out in fixed notation.
 void writeSubfieldRows(SelectedStars& s, int n, Catalogue const& cat, PositionIndex const& index,
                        Parameter const& P, std::ostream& file, std::ostream& out);
+
+}  // namespace selection

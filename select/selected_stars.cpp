@@ -1,5 +1,7 @@
 #include "select/selected_stars.h"
 
+namespace selection {
+
 SelectedStars::SelectedStars(int number)
     : select_x(number),
       select_y(number),
@@ -21,3 +23,5 @@ void SelectedStars::writeLengths(std::ostream& os) const {
        << select_flag.last() << " " << select_class.last() << " " << select_nchi.last() << " "
        << select_fwhm.last() << "\n";
 }
+
+}  // namespace selection

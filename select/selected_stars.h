@@ -7,6 +7,8 @@
 
 #include "sci/marray.h"
 
+namespace selection {
+
 struct SelectedStars {
     // number elements each, all 0.
     explicit SelectedStars(int number);
@@ -38,3 +40,5 @@ void keepFirst(sci::MArray<T, 1>& a, int n) {
     for (int i = 1; i <= n; ++i) fresh(i) = a(a.base() + i - 1);
     a.makeReference(fresh);
 }
+
+}  // namespace selection

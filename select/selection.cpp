@@ -22,6 +22,8 @@
 #include "select/subfield_grid.h"
 #include "util/exception.h"
 
+namespace selection {
+
 namespace {
 
 constexpr float kNoValue = -1.0f;  // class_star shown for a catalogue without that column
@@ -48,15 +50,14 @@ void writeWholeCatalogue(Catalogue const& cat, Parameter const& P, std::ostream&
 
 void writeTooFewTaken(std::ostream& out, int taken, int number) {
     out << "\n"
-        << selection::kNotEnoughStarsWarning << "\n  taken=" << taken << "\n  P.number=" << number
-        << "\n\n";
+        << kNotEnoughStarsWarning << "\n  taken=" << taken << "\n  P.number=" << number << "\n\n";
 }
 
 // More subfields than the field has pixels along an axis leaves every subfield
 // empty, and a huge count would keep the run busy for ever with nothing to do.
 // A field that the border leaves empty still runs its one subfield, and the
 // message gives the field's true size.
-void checkGridFits(selection::PixelBox const& field, Parameter const& P) {
+void checkGridFits(PixelBox const& field, Parameter const& P) {
     long long const width = std::max(field.x2 - field.x1 + 1, 0LL);
     long long const height = std::max(field.y2 - field.y1 + 1, 0LL);
     if (P.nfields[0] > std::max(width, 1LL) || P.nfields[1] > std::max(height, 1LL))
@@ -107,36 +108,34 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
     writeTableHeader(table, P.id_column, P.flag_column, P.number);
 
     Catalogue const cat = readCatalogue(P, image, out, err);
-    std::vector<float> const sortedFlux =
-        selection::sortedParticipatingFlux(cat.x, cat.y, cat.flux);
+    std::vector<float> const sortedFlux = sortedParticipatingFlux(cat.x, cat.y, cat.flux);
     if (P.number == 0) {
         writeWholeCatalogue(cat, P, table, out);
         checkTableWritten(table, P.output);
         return;
     }
 
-    selection::FluxLimits const limits =
-        selection::computeFluxLimits(sortedFlux, P.min_thresh, P.max_thresh, P.neighbour_thresh);
-    if (P.verbose > 0) selection::writeFluxLimits(out, limits);
+    FluxLimits const limits =
+        computeFluxLimits(sortedFlux, P.min_thresh, P.max_thresh, P.neighbour_thresh);
+    if (P.verbose > 0) writeFluxLimits(out, limits);
 
     long naxis1 = 0, naxis2 = 0;
-    selection::PixelBox field{};
+    PixelBox field{};
     if (image.empty()) {
-        field = selection::fieldBoxFromCatalogue(cat.x, cat.y, cat.flux, P.border);
+        field = fieldBoxFromCatalogue(cat.x, cat.y, cat.flux, P.border);
     } else {
         namingFile(image, [&] {
             sci::FitsIn const in(image, false, false);
             naxis1 = in.getInt("NAXIS1  ");
             naxis2 = in.getInt("NAXIS2  ");
         });
-        field = selection::fieldBoxFromImage(naxis1, naxis2, P.border);
+        field = fieldBoxFromImage(naxis1, naxis2, P.border);
     }
     checkGridFits(field, P);
-    selection::SubfieldGrid const grid(field, P.nfields[0], P.nfields[1], P.subfield_border, err);
+    SubfieldGrid const grid(field, P.nfields[0], P.nfields[1], P.subfield_border, err);
 
-    selection::CandidateScreen const screen(
-        cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
-        selection::screeningRules(limits, P.flag_column, P.flag_limit));
+    CandidateScreen const screen(cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
+                                 screeningRules(limits, P.flag_column, P.flag_limit));
     BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2);
     PositionIndex const index(cat.x, cat.y);
     std::unique_ptr<StampReader> stamps;  // opened at the first measurement
@@ -145,11 +144,10 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
 
     for (int i = 1; i <= grid.nx(); ++i) {
         for (int j = 1; j <= grid.ny(); ++j) {
-            selection::PixelBox const box = grid.searchBox(i, j, P.check_radius);
-            if (P.verbose > 0)
-                selection::writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
-            selection::SubfieldCandidates const found = screen.screenSubfield(box);
-            selection::writeTestCounter(out, found.testCounter, P.number);
+            PixelBox const box = grid.searchBox(i, j, P.check_radius);
+            if (P.verbose > 0) writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
+            SubfieldCandidates const found = screen.screenSubfield(box);
+            writeTestCounter(out, found.testCounter, P.number);
             // Room for the stars that can be taken: at most number, and no
             // more than there are candidates (number may be as large as an int).
             SelectedStars s(static_cast<int>(
@@ -191,3 +189,5 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
         err << "warning: every profile fit failed; check that the image is sky-subtracted, that "
                "its error image matches it, and that boxlen is large enough for the stars\n";
 }
+
+}  // namespace selection

@@ -11,6 +11,11 @@
 
 namespace {
 
+using selection::Parameter;
+using selection::rejectStars;
+using selection::SelectedStars;
+using selection::StampReader;
+
 // Stars tagged by their starting position: select_x(i) = 100 + i, so every
 // reordering shows which star went where.
 struct Fixture {

@@ -7,6 +7,14 @@
 
 namespace {
 
+using selection::StarRow;
+using selection::writePassThroughEcho;
+using selection::writePassThroughRow;
+using selection::writeSelectedEcho;
+using selection::writeSelectedEchoHeader;
+using selection::writeSelectedRow;
+using selection::writeTableHeader;
+
 // Values that are exact in float, so the expected texts can be written by
 // hand: id, x, y, ra, dec, flux, closestDist, closestFlux, flag, classStar,
 // nchi, fwhm.

@@ -11,6 +11,13 @@
 
 namespace {
 
+using selection::Catalogue;
+using selection::keepFirst;
+using selection::Parameter;
+using selection::PositionIndex;
+using selection::SelectedStars;
+using selection::writeSubfieldRows;
+
 using fixture::toArray;
 using floats = std::vector<float>;
 
