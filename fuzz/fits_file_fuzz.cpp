@@ -16,7 +16,7 @@
 #include "sci/fits_in.h"
 #include "sci/marray.h"
 #include "select/catalogue.h"
-#include "select/measurement.h"
+#include "select/stamps.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "select/file_errors.h"
-#include "select/measurement.h"
+#include "select/stamps.h"
 
 namespace selection {
 
@@ -11,9 +11,7 @@ BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long na
     : names_(files), r_(r), naxis1_(naxis1), naxis2_(naxis2) {}
 
 void BadPixelCheck::open_() {
-    for (std::string const& name : names_)
-        files_.push_back(namingFile(
-            name, [&name] { return std::make_unique<sci::FitsIn>(name, false, false); }));
+    for (std::string const& name : names_) files_.push_back(openNamingFile(name));
     names_.clear();
 }
 

@@ -14,11 +14,13 @@
 #include "select/catalogue.h"
 #include "select/file_errors.h"
 #include "select/flux_limits.h"
+#include "select/image_names.h"
 #include "select/measurement.h"
 #include "select/output_table.h"
 #include "select/screening.h"
 #include "select/selected_rows.h"
 #include "select/selected_stars.h"
+#include "select/stamps.h"
 #include "select/subfield_grid.h"
 #include "util/exception.h"
 

@@ -6,15 +6,11 @@
 #include <sstream>
 #include <vector>
 
-#include "sci/fits_writer.h"
-#include "tests/support/temp_dir.h"
-
 namespace {
 
 using selection::Parameter;
 using selection::rejectStars;
 using selection::SelectedStars;
-using selection::StampReader;
 
 // Stars tagged by their starting position: select_x(i) = 100 + i, so every
 // reordering shows which star went where.
@@ -124,30 +120,6 @@ TEST(RejectStars, AtLeastOneStarIsKeptAndArraysFollow) {
     EXPECT_EQ(out.str(),
               "P.nchi_reject=10\n  taken_in=3\n  taken=1\n\n"
               "P.fwhm_reject=4\n  taken_in=1\n  taken=1\n\n");
-}
-
-TEST(StampReader, StampsInsideTheImageOnly) {
-    testsupport::TempDir dir;
-    int const nx = 30, ny = 20;
-    sci::MArray<float, 2> img(nx, ny), err(nx, ny);
-    for (int j = 1; j <= ny; ++j)
-        for (int i = 1; i <= nx; ++i) {
-            img(i, j) = static_cast<float>(100 * i + j);
-            err(i, j) = static_cast<float>(i + j);
-        }
-    sci::writeFitsImage(dir.file("a.fits"), img, -32);
-    sci::writeFitsImage(dir.file("e.a.fits"), err, -32);
-    StampReader reader(dir.file("a.fits"), dir.file("e.a.fits"));
-    sci::MArray<float, 2> s, e;
-    ASSERT_TRUE(reader.read(4, 4, 3, s, e));
-    EXPECT_EQ(s.base(1), -3);
-    EXPECT_EQ(s(0, 0), 404.0f);
-    EXPECT_EQ(s(-3, 3), 107.0f);
-    EXPECT_EQ(e(3, -3), 8.0f);
-    EXPECT_TRUE(reader.read(27, 17, 3, s, e));   // touches the last column and row
-    EXPECT_FALSE(reader.read(3, 10, 3, s, e));   // one column short on the left
-    EXPECT_FALSE(reader.read(28, 10, 3, s, e));  // one column past the right edge
-    EXPECT_FALSE(reader.read(10, 18, 3, s, e));
 }
 
 }  // namespace
