@@ -50,11 +50,6 @@ void writeWholeCatalogue(Catalogue const& cat, Parameter const& P, std::ostream&
     }
 }
 
-void writeTooFewTaken(std::ostream& out, int taken, int number) {
-    out << "\n"
-        << kNotEnoughStarsWarning << "\n  taken=" << taken << "\n  P.number=" << number << "\n\n";
-}
-
 // More subfields than the field has pixels along an axis leaves every subfield
 // empty, and a huge count would keep the run busy for ever with nothing to do.
 // A field that the border leaves empty still runs its one subfield, and the
@@ -169,7 +164,10 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
                 s.select_closest_dist(taken) = found.closestDist[k];
                 s.select_closest_flux(taken) = found.closestFlux[k];
             }
-            if (taken < P.number) writeTooFewTaken(out, taken, P.number);
+            if (taken < P.number) {
+                out << '\n';
+                writeNotEnoughStars(out, "taken", taken, P.number);
+            }
             for (auto* a : {&s.select_x, &s.select_y, &s.select_RA, &s.select_DEC, &s.select_flux,
                             &s.select_closest_dist, &s.select_closest_flux, &s.select_class,
                             &s.select_nchi, &s.select_fwhm})
