@@ -8,33 +8,30 @@
 
 #include <ostream>
 
-#include "sci/marray.h"
 #include "select/parameter.h"
 #include "select/selected_stars.h"
 #include "select/stamps.h"
 
 namespace selection {
 
-// Measures stars 1..taken of s (select_x, select_y; select_nchi and select_fwhm
-// receive the fit, -1 for a failed fit or a stamp not inside the image) and
+// Measures every star of s (its position; nchi, fwhm, xfwhm and yfwhm receive
+// the fit, kFitFailed for a failed fit or a stamp not inside the image) and
 // drops nchi_reject stars by nchi, then fwhm_reject stars by ellipticity and
-// size. Writes the fit table and the rejection counts to out as verbose asks.
-// Returns the number of stars left; select_x, select_y, select_closest_dist,
-// select_closest_flux, select_nchi and select_fwhm then hold exactly those,
-// in the order of the last sort applied. fitted grows by the number of
-// successful fits.
-int measureStars(SelectedStars& s, int taken, Parameter const& P, StampReader& stamps,
-                 std::ostream& out, int& fitted);
+// size (rejectStars). Writes the fit table and the rejection counts to out as
+// verbose asks. Returns the number of stars left, which s then holds, in the
+// order of the last sort applied. fitted grows by the number of successful
+// fits.
+int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std::ostream& out,
+                 int& fitted);
 
-// The rejection part of measureStars, on stars 1..taken whose select_nchi,
-// select_fwhm and widths xfwhm, yfwhm (pixels, -1 for a failed fit) are known:
+// The rejection part of measureStars, on stars whose nchi, fwhm and widths
+// xfwhm, yfwhm (-1 for a failed fit) are known:
 //   by nchi (nchi_reject > 0): the stars with the lowest nchi are kept, in
 //     ascending nchi;
 //   by width (fwhm_reject > 0): fwhm_reject / 2 stars by ellipticity
 //     |1 - xfwhm / yfwhm|, then the rest by size sqrt(xfwhm^2 + yfwhm^2);
-// every step keeps at least one star and sorts with the exchange sort's order
-// among equal keys. Returns the number of stars left.
-int rejectStars(SelectedStars& s, sci::MArray<float, 1>& xfwhm, sci::MArray<float, 1>& yfwhm,
-                int taken, Parameter const& P, std::ostream& out);
+// every step keeps at least one star and sorts in exchangeOrder
+// (select/exchange_order.h). Returns the number of stars left.
+int rejectStars(SelectedStars& s, Parameter const& P, std::ostream& out);
 
 }  // namespace selection

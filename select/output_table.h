@@ -51,6 +51,10 @@ constexpr int kSelectedDecWidth = 14;
 // the second line is "#" alone.
 constexpr char kTableHeaderStart[] = "#     ";
 
+// The flag and class_star that the echo shows for a catalogue without that column.
+constexpr int kNoFlag = -1;
+constexpr float kNoClassStar = -1.0f;
+
 // One catalogue or selected row as the table and its echo show it.
 struct StarRow {
     int id = 0;  // catalogue id (used when id_column > 0)

@@ -28,9 +28,6 @@ namespace selection {
 
 namespace {
 
-constexpr float kNoValue = -1.0f;  // class_star shown for a catalogue without that column
-constexpr int kNoFlag = -1;
-
 // The pass-through mode: every catalogue row once, no selection.
 void writeWholeCatalogue(Catalogue const& cat, Parameter const& P, std::ostream& table,
                          std::ostream& out) {
@@ -44,7 +41,7 @@ void writeWholeCatalogue(Catalogue const& cat, Parameter const& P, std::ostream&
         row.dec = cat.DEC(k);
         row.flux = cat.flux(k);
         row.flag = P.flag_column > 0 ? cat.flag(k) : kNoFlag;
-        row.classStar = P.class_column > 0 ? cat.classStar(k) : kNoValue;
+        row.classStar = P.class_column > 0 ? cat.classStar(k) : kNoClassStar;
         writePassThroughRow(table, row, k, P.id_column, P.flag_column);
         if (P.verbose > 0) writePassThroughEcho(out, row, k, P.id_column);
     }
@@ -82,6 +79,29 @@ void checkOutputIsNoInput(Parameter const& P, std::string const& image,
         if (!input.empty() && sameFile(P.output, input))
             throw sci::IOException("output table '" + P.output + "' is the input file '" + input +
                                    "'; it would be overwritten");
+}
+
+// The most isolated candidates that pass the bad-pixel and stellarity tests,
+// in visit order, at most number of them.
+SelectedStars takeStars(SubfieldCandidates const& found, Catalogue const& cat,
+                        BadPixelCheck& badPixels, Parameter const& P) {
+    SelectedStars s;
+    for (size_t k = 0; k < found.row.size() && static_cast<int>(s.stars.size()) < P.number; ++k) {
+        int const row = found.row[k];
+        bool const clean = badPixels.passes(cat.x(row), cat.y(row));
+        bool const stellar =
+            P.class_column <= 0 || P.class_star <= static_cast<double>(cat.classStar(row));
+        if (!clean || !stellar) continue;
+        StarRecord star;
+        star.row = row;
+        star.x = cat.x(row);
+        star.y = cat.y(row);
+        star.closestDist = found.closestDist[k];
+        star.closestFlux = found.closestFlux[k];
+        s.stars.push_back(star);
+    }
+    s.taken = static_cast<int>(s.stars.size());
+    return s;
 }
 
 // A table that could not be written (a full disk, a device that refuses
@@ -145,43 +165,18 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
             if (P.verbose > 0) writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
             SubfieldCandidates const found = screen.screenSubfield(box);
             writeTestCounter(out, found.testCounter, P.number);
-            // Room for the stars that can be taken: at most number, and no
-            // more than there are candidates (number may be as large as an int).
-            SelectedStars s(static_cast<int>(
-                std::min<size_t>(static_cast<size_t>(P.number), found.row.size())));
-
-            // The most isolated candidates that pass the bad-pixel and stellarity tests.
-            int taken = 0;
-            for (size_t k = 0; k < found.row.size() && taken < P.number; ++k) {
-                int const row = found.row[k];
-                bool const clean = badPixels.passes(cat.x(row), cat.y(row));
-                bool const stellar =
-                    P.class_column <= 0 || P.class_star <= static_cast<double>(cat.classStar(row));
-                if (!clean || !stellar) continue;
-                ++taken;
-                s.select_x(taken) = cat.x(row);
-                s.select_y(taken) = cat.y(row);
-                s.select_closest_dist(taken) = found.closestDist[k];
-                s.select_closest_flux(taken) = found.closestFlux[k];
-            }
-            if (taken < P.number) {
+            SelectedStars s = takeStars(found, cat, badPixels, P);
+            if (s.taken < P.number) {
                 out << '\n';
-                writeNotEnoughStars(out, "taken", taken, P.number);
+                writeNotEnoughStars(out, "taken", s.taken, P.number);
             }
-            for (auto* a : {&s.select_x, &s.select_y, &s.select_RA, &s.select_DEC, &s.select_flux,
-                            &s.select_closest_dist, &s.select_closest_flux, &s.select_class,
-                            &s.select_nchi, &s.select_fwhm})
-                keepFirst(*a, taken);
-            keepFirst(s.select_flag, taken);
-            keepFirst(s.select_id, taken);
-
-            if (taken >= 1 && !image.empty()) {
+            if (s.taken >= 1 && !image.empty()) {
                 if (!stamps) stamps = std::make_unique<StampReader>(image, errorImageName(image));
-                measured += taken;
-                taken = measureStars(s, taken, P, *stamps, out, fitted);
+                measured += s.taken;
+                measureStars(s, P, *stamps, out, fitted);
             }
             if (P.verbose > 2) out << "end measuring:\n";
-            writeSubfieldRows(s, taken, cat, index, P, table, out);
+            writeSubfieldRows(s, cat, index, P, table, out);
             checkTableWritten(table, P.output);
         }
     }
