@@ -154,6 +154,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
     CandidateScreen const screen(cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
                                  screeningRules(limits, P.flag_column, P.flag_limit));
     BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2);
+    // The first catalogue row at each position: the row the table shows for a star.
     PositionIndex const index(cat.x, cat.y);
     std::unique_ptr<StampReader> stamps;  // opened at the first measurement
     int measured = 0;

@@ -18,8 +18,8 @@ using selection::sortInExchangeOrder;
 // the order is that of the exchange sort run literally.
 TEST(ExchangeOrder, EqualsTheLiteralExchangeSortOnKeysFullOfTies) {
     std::mt19937 rng(12);
-    float const values[] = {-1.0f, 0.0f, 1.5f, 1.5f, 2.0f, 3.25f,
-                            std::numeric_limits<float>::quiet_NaN()};
+    float const values[] = {
+        -1.0f, 0.0f, 1.5f, 1.5f, 2.0f, 3.25f, std::numeric_limits<float>::quiet_NaN()};
     int withNaN = 0;
     for (int trial = 0; trial < 400; ++trial) {
         std::vector<float> key(rng() % 14);
