@@ -15,30 +15,31 @@
 
 int main(int argc, char** argv) {
     try {
-        writeStartBanner(std::cout, argc, argv);
+        selection::writeStartBanner(std::cout, argc, argv);
 
-        Parameter P;
+        selection::Parameter P;
         util::CommandLineReader reader(argc, argv);
         util::OptionParser parser(&reader);
-        ParameterOptions const options = registerParameterOptions(P, parser, std::cerr);
+        selection::ParameterOptions const options =
+            selection::registerParameterOptions(P, parser, std::cerr);
         try {
             parser.parseOptions();
         } catch (util::UException const& e) {
-            reportOptionError(std::cout, std::cerr, parser, e);
-            return kExitRefused;
+            selection::reportOptionError(std::cout, std::cerr, parser, e);
+            return selection::kExitRefused;
         }
         std::list<std::string> const files = reader.fileArguments();
 
-        RunCheck const check = checkRun(P, files.size());
-        if (check != RunCheck::kRunPossible) {
-            reportRefusal(std::cout, std::cerr, parser, check);
-            return kExitRefused;
+        selection::RunCheck const check = selection::checkRun(P, files.size());
+        if (check != selection::RunCheck::kRunPossible) {
+            selection::reportRefusal(std::cout, std::cerr, parser, check);
+            return selection::kExitRefused;
         }
 
-        runSelection(P, files);
-        return kExitSuccess;
+        selection::runSelection(P, files);
+        return selection::kExitSuccess;
     } catch (std::exception const& e) {
-        reportRunFailure(std::cout, std::cerr, e);
-        return kExitRunFailed;
+        selection::reportRunFailure(std::cout, std::cerr, e);
+        return selection::kExitRunFailed;
     }
 }

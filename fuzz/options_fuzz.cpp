@@ -30,20 +30,21 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
 
     fuzzsupport::NullStream out;
     fuzzsupport::NullStream err;
-    writeStartBanner(out, argc, argv.data());
-    Parameter P;
+    selection::writeStartBanner(out, argc, argv.data());
+    selection::Parameter P;
     util::CommandLineReader reader(argc, argv.data());
     util::OptionParser parser(&reader);
-    ParameterOptions const options = registerParameterOptions(P, parser, err);
+    selection::ParameterOptions const options = selection::registerParameterOptions(P, parser, err);
     try {
         parser.parseOptions();
     } catch (util::UException const& e) {
-        reportOptionError(out, err, parser, e);
+        selection::reportOptionError(out, err, parser, e);
         return 0;
     }
     std::list<std::string> const files = reader.fileArguments();
-    RunCheck const check = checkRun(P, files.size());
-    if (check != RunCheck::kRunPossible) reportRefusal(out, err, parser, check);
+    selection::RunCheck const check = selection::checkRun(P, files.size());
+    if (check != selection::RunCheck::kRunPossible)
+        selection::reportRefusal(out, err, parser, check);
     out << parser;
     parser.printUsage(out);
     return 0;

@@ -3,14 +3,15 @@
 #include <cmath>
 
 #include "select/file_errors.h"
-#include "select/measurement.h"
+#include "select/stamps.h"
+
+namespace selection {
 
 BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2)
     : names_(files), r_(r), naxis1_(naxis1), naxis2_(naxis2) {}
 
 void BadPixelCheck::open_() {
-    for (std::string const& name : names_)
-        files_.push_back(namingFile(name, [&name] { return std::make_unique<sci::FitsIn>(name); }));
+    for (std::string const& name : names_) files_.push_back(openNamingFile(name));
     names_.clear();
 }
 
@@ -48,3 +49,5 @@ bool BadPixelCheck::passes(float x, float y) {
     }
     return !bad;
 }
+
+}  // namespace selection

@@ -10,6 +10,8 @@
 
 #include "sci/fits_in.h"
 
+namespace selection {
+
 class BadPixelCheck {
   public:
     // files: every FITS file to search, each opened once, when the first
@@ -35,3 +37,5 @@ class BadPixelCheck {
     long naxis1_, naxis2_;
     std::vector<std::unique_ptr<sci::FitsIn>> files_;
 };
+
+}  // namespace selection

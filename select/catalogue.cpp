@@ -10,6 +10,8 @@
 #include "sci/header_wcs.h"
 #include "select/file_errors.h"
 
+namespace selection {
+
 namespace {
 
 constexpr char kCommentMarker[] = "#";
@@ -130,3 +132,5 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
             c.flux(k) = static_cast<float>(std::pow(10.0, -0.4 * static_cast<double>(c.flux(k))));
     return c;
 }
+
+}  // namespace selection

@@ -13,6 +13,8 @@
 #include "sci/tan_wcs.h"
 #include "select/parameter.h"
 
+namespace selection {
+
 struct Catalogue {
     int N = 0;  // data rows of the input table
     sci::MArray<float, 1> x, y;
@@ -38,3 +40,5 @@ sci::TanWcs readImageWcs(std::string const& image, std::ostream& err);
 // missing-projection errors on err (the run goes on, the positions stay 0).
 Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostream& out,
                         std::ostream& err);
+
+}  // namespace selection

@@ -1,8 +1,18 @@
 #include "select/entry.h"
 
+#include <string>
+
+namespace selection {
+
 namespace {
 
 constexpr char kSourceDate[] = "2014/02/14";
+
+char const* tooManySubfieldsNotice() {
+    static std::string const notice =
+        "error: nfields must not ask for more than " + std::to_string(kMaxSubfields) + " subfields";
+    return notice.c_str();
+}
 
 // Writes a notice line followed by one empty line.
 void writeNotice(std::ostream& err, char const* notice) {
@@ -44,7 +54,7 @@ char const* refusalNotice(RunCheck check) {
         case RunCheck::kBadNfields:
             return "error: nfields must be at least 1 in x and in y";
         case RunCheck::kTooManySubfields:
-            return "error: nfields must not ask for more than 1000000 subfields";
+            return tooManySubfieldsNotice();
         case RunCheck::kNegativeNumber:
             return "error: number must not be negative";
         case RunCheck::kNegativeBorder:
@@ -82,3 +92,5 @@ void reportRunFailure(std::ostream& out, std::ostream& err, std::exception const
     out << std::endl;
     err << "EXCEPTION: " << e.what() << std::endl;
 }
+
+}  // namespace selection

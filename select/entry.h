@@ -11,6 +11,8 @@
 #include "util/exception.h"
 #include "util/option_parser.h"
 
+namespace selection {
+
 // Exit statuses of psfpick.
 constexpr int kExitSuccess = 0;    // the run completed
 constexpr int kExitRunFailed = 1;  // an exception ended the run ("EXCEPTION: ..." on stderr)
@@ -62,3 +64,5 @@ void reportOptionError(std::ostream& out, std::ostream& err, util::OptionParser 
 
 // A failed run: an empty line on out, "EXCEPTION: <what>" on err.
 void reportRunFailure(std::ostream& out, std::ostream& err, std::exception const& e);
+
+}  // namespace selection

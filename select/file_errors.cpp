@@ -1,5 +1,13 @@
 #include "select/file_errors.h"
 
+namespace selection {
+
 std::string fileMessage(std::string const& file, char const* message) {
     return file + ": " + message;
 }
+
+std::unique_ptr<sci::FitsIn> openNamingFile(std::string const& name) {
+    return namingFile(name, [&name] { return std::make_unique<sci::FitsIn>(name); });
+}
+
+}  // namespace selection

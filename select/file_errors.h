@@ -9,9 +9,13 @@
 // that name their file already (sci::FitsException::file()) pass unchanged.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "sci/exceptions.h"
+#include "sci/fits_in.h"
+
+namespace selection {
 
 // file + ": " + message.
 std::string fileMessage(std::string const& file, char const* message);
@@ -33,3 +37,9 @@ auto namingFile(std::string const& file, Read&& read) -> decltype(read()) {
         throw sci::LinearAlgebraException(fileMessage(file, e.what()));
     }
 }
+
+// A reader of the FITS file name, opened as the run opens every file; a
+// failure to open it is passed on as namingFile does.
+std::unique_ptr<sci::FitsIn> openNamingFile(std::string const& name);
+
+}  // namespace selection

@@ -2,6 +2,8 @@
 
 #include "util/exception.h"
 
+namespace selection {
+
 namespace {
 
 // No short form.
@@ -60,3 +62,5 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
     }
     return options;
 }
+
+}  // namespace selection

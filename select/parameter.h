@@ -11,6 +11,8 @@
 #include "util/option.h"
 #include "util/option_parser.h"
 
+namespace selection {
+
 // Every field starts at zero (texts empty); constructing the options writes
 // their defaults into the fields, and parsing writes the given values.
 struct Parameter {
@@ -53,3 +55,5 @@ using ParameterOptions = std::vector<std::unique_ptr<util::Option>>;
 // the failing one are not created.
 ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
                                           std::ostream& err);
+
+}  // namespace selection

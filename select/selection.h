@@ -7,6 +7,8 @@
 
 #include "select/parameter.h"
 
+namespace selection {
+
 // Runs the selection with the checked parameters P; files are the FITS file
 // arguments in command-line order. Progress goes to standard output, errors
 // and warnings to standard error. The output table P.output is created
@@ -20,3 +22,5 @@
 // (select/file_errors.h); util::UException for an nfields grid finer than the
 // field.
 void runSelection(Parameter const& P, std::list<std::string> const& files);
+
+}  // namespace selection

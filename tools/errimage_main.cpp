@@ -8,9 +8,9 @@
 #include "sci/fits_card.h"
 #include "sci/fits_header.h"
 #include "sci/fits_writer.h"
+#include "select/image_names.h"
 #include "tools/error_image.h"
 #include "tools/fits_image.h"
-#include "tools/mock_field.h"
 #include "tools/tool_args.h"
 
 namespace {
@@ -50,7 +50,7 @@ int run(tools::ArgParser& parser, ErrCommand& m, int argc, char** argv) {
         throw tools::UsageError(rest.empty() ? "no image given"
                                              : "unexpected argument '" + rest[1] + "'");
     std::string const path = rest[0];
-    std::string const output = m.output.empty() ? tools::errorImageName(path) : m.output;
+    std::string const output = m.output.empty() ? selection::errorImageName(path) : m.output;
 
     sci::FitsHeader const header(path, sci::CardWarnings::kQuiet);
     std::optional<double> gain = m.gain ? m.gain : headerNumber(header, "GAIN");

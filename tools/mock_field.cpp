@@ -11,6 +11,7 @@
 #include "sci/fits_card.h"
 #include "sci/fits_writer.h"
 #include "sci/tan_wcs.h"
+#include "select/image_names.h"
 #include "tools/fits_image.h"
 #include "tools/random.h"
 #include "tools/tool_args.h"
@@ -326,12 +327,6 @@ MockField makeMockField(MockConfig const& c) {
     return f;
 }
 
-std::string errorImageName(std::string const& path) {
-    size_t const slash = path.rfind('/');
-    if (slash == std::string::npos) return "e." + path;
-    return path.substr(0, slash + 1) + "e." + path.substr(slash + 1);
-}
-
 std::string replaceExtension(std::string const& path, std::string const& ext) {
     size_t const slash = path.rfind('/');
     size_t const dot = path.rfind('.');
@@ -374,7 +369,7 @@ void writeMockField(MockField const& f, MockConfig const& c, std::string const& 
     writeFloatFits(path, f.nx, f.ny, f.image.data(), f.headerCards);
     std::vector<std::string> errorCards = f.headerCards;
     errorCards.push_back(stringCard("IMAGETYP", "error", "per-pixel standard error, ADU"));
-    writeFloatFits(errorImageName(path), f.nx, f.ny, f.error.data(), errorCards);
+    writeFloatFits(selection::errorImageName(path), f.nx, f.ny, f.error.data(), errorCards);
 
     TextFile cat(catPath);
     std::fprintf(cat.get(),

@@ -104,9 +104,6 @@ MockField makeMockField(MockConfig const& c);
 void writeMockField(MockField const& field, MockConfig const& c, std::string const& path,
                     std::string const& catPath, std::string const& truthPath);
 
-// "e." put in front of the file name part of path ("dir/a.fits" ->
-// "dir/e.a.fits"), the error-image name psfpick derives.
-std::string errorImageName(std::string const& path);
 // path with its extension (after the last '.' of the file name) replaced by
 // ext (".cat"); without an extension ext is appended.
 std::string replaceExtension(std::string const& path, std::string const& ext);

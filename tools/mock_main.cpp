@@ -4,6 +4,7 @@
 #include <iostream>
 #include <limits>
 
+#include "select/image_names.h"
 #include "tools/mock_field.h"
 #include "tools/tool_args.h"
 
@@ -123,7 +124,8 @@ int run(tools::ArgParser& parser, MockCommand& m, int argc, char** argv) {
             m.output.c_str(), field.nx, field.ny, static_cast<long>(field.sources.size()), pairs,
             saturated, field.badPixels);
         std::printf("wrote %s, %s, %s and %s\n", m.output.c_str(),
-                    tools::errorImageName(m.output).c_str(), m.catalogue.c_str(), m.truth.c_str());
+                    selection::errorImageName(m.output).c_str(), m.catalogue.c_str(),
+                    m.truth.c_str());
     }
     return tools::kExitOk;
 }

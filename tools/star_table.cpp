@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "select/output_table.h"
 #include "tools/tool_args.h"
 #include "util/number_text.h"
 
@@ -10,13 +11,14 @@ namespace tools {
 
 namespace {
 
-constexpr size_t kPositionColumns = 5;  // x, y, RA, DEC, flux
+// x, y, RA, DEC, flux
+constexpr size_t kPositionColumns = selection::kTableValueColumns;
 
 bool headerNamesId(std::string const& line) {
     std::istringstream words(line.substr(1));
     std::string first;
     words >> first;
-    return first == "id";
+    return first == selection::tableColumn(selection::TableColumn::kId).name;
 }
 
 double field(std::string const& text, std::string const& where) {

@@ -11,6 +11,8 @@
 
 namespace {
 
+using selection::BadPixelCheck;
+
 constexpr int kSize = 20;    // images of kSize x kSize pixels
 constexpr int kRadius = 3;   // check radius: bad within u^2 + v^2 <= 3 * 2 = 6
 constexpr int kCentre = 10;  // pixel of the candidate

@@ -14,6 +14,10 @@
 
 namespace {
 
+using selection::Catalogue;
+using selection::Parameter;
+using selection::readCatalogue;
+
 // Rows: id x y RA DEC mag flag class; the columns the run reads by default.
 constexpr char kTable[] =
     "# id x y RA DEC mag flag class\n"

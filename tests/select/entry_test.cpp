@@ -6,6 +6,12 @@
 
 namespace {
 
+using selection::checkRun;
+using selection::kMaxSubfields;
+using selection::Parameter;
+using selection::refusalNotice;
+using selection::RunCheck;
+
 // A record that passes the check: the defaults with an input table.
 Parameter runnable() {
     Parameter P;

@@ -13,6 +13,10 @@
 
 namespace {
 
+using selection::Parameter;
+using selection::ParameterOptions;
+using selection::registerParameterOptions;
+
 // Parses tokens (after the program name) into a fresh Parameter record.
 Parameter parsed(std::vector<std::string> tokens) {
     testsupport::Args args(std::move(tokens));

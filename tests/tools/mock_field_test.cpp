@@ -174,9 +174,7 @@ TEST(MockField, CatalogueSkyPositionsFollowTheWrittenHeader) {
     }
 }
 
-TEST(MockField, ErrorImageNameAndExtensions) {
-    EXPECT_EQ(tools::errorImageName("a.fits"), "e.a.fits");
-    EXPECT_EQ(tools::errorImageName("dir/sub/a.fits"), "dir/sub/e.a.fits");
+TEST(MockField, Extensions) {
     for (auto const& [in, out] :
          std::vector<std::pair<std::string, std::string>>{{"dir.x/a.fits", "dir.x/a.cat"},
                                                           {"dir.x/a", "dir.x/a.cat"},
