@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "sci/angles.h"
 #include "tests/support/float_compare.h"
 #include "tests/tools/tool_test_util.h"
 
@@ -88,7 +89,7 @@ TEST(StarTable, RejectsShortRowsAndNonNumbersNamingTheLine) {
 TEST(Ds9Regions, TableScaleIsTheAngularOverThePixelDistance) {
     TempDir dir;
     tools::StarTable t = tools::readStarTable(dir.write("a.tbl", kWithIds), kAuto);
-    double const d = 47.21 * M_PI / 180;
+    double const d = 47.21 * sci::kPi / 180;
     double const angle = std::hypot(0.02 * std::cos(d), 0.02) * 3600;
     EXPECT_CLOSE(tools::tableScale(t), angle / std::hypot(100.0, 200.0), kScaleTolerance);
     t.rows.resize(1);

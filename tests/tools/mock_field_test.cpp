@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sci/angles.h"
 #include "sci/fits_header.h"
 #include "sci/header_wcs.h"
 #include "tests/support/float_compare.h"
@@ -21,7 +22,7 @@ namespace {
 using namespace tooltest;
 
 std::string const kMock = tool("psfpick-mock");
-constexpr double kPi = 3.141592653589793;
+using sci::kPi;
 constexpr double kRounding = 1e-15;  // a few roundings of double arithmetic
 // The catalogue prints 4 decimals of a pixel (0.4" pixels: 4e-6 deg at most
 // between the printed and the exact position) and 8 of a degree.
