@@ -93,8 +93,7 @@ constexpr double kSkyTol = 3e-7;  // relative, on values near 150
 constexpr double kPixelTol = 2e-3;
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 
-// A 20 x 20 image whose only usable scale is CDELT: its CD1_1 holds text,
-// which counts as no CD matrix at all.
+// A 20 x 20 image with the projection above, scaled by CDELT1 and CDELT2.
 std::string writeWcsImage(testsupport::TempDir const& dir) {
     auto card = [](char const* key, double v) {
         char text[81];
@@ -105,8 +104,7 @@ std::string writeWcsImage(testsupport::TempDir const& dir) {
     for (std::string const& c :
          {std::string("CTYPE1  = 'RA---TAN'"), std::string("CTYPE2  = 'DEC--TAN'"),
           card("CRVAL1", kRa0), card("CRVAL2", kDec0), card("CRPIX1", kCrpix),
-          card("CRPIX2", kCrpix), std::string("CD1_1   = 'none'"), card("CDELT1", kScaleX),
-          card("CDELT2", kScaleY)})
+          card("CRPIX2", kCrpix), card("CDELT1", kScaleX), card("CDELT2", kScaleY)})
         cards.push_back(c);
     std::string const path = dir.file("wcs.fits");
     sci::writeFitsFile(
