@@ -380,10 +380,14 @@ struct OptionCase {
 
 std::string const kNfieldsNotice = "error: nfields must be at least 1 in x and in y";
 std::string const kBoxlenNotice = "error: boxlen must be at least 1";
+std::string const kClassStarWarning =
+    "warning: -c/--class_star has no effect without --class_column\n";
 
 // Every numeric option at 0, at a negative and at an extreme value: a
 // refusal, a failure naming the cause, or the result of an ordinary run
 // (values beyond every row, count or flux clamp to the nearest ordinary one).
+// Value texts that are not numbers and flux quantiles or stellarities
+// outside [0, 1] are refused.
 std::vector<OptionCase> const kOptionCases = {
     {"--nfields 0,1", kRefused, kNfieldsNotice},
     {"--nfields 1,-2147483648", kRefused, kNfieldsNotice},
@@ -415,8 +419,8 @@ std::vector<OptionCase> const kOptionCases = {
     {"--flag_limit 0", kSameAs, ""},
     {"--flag_limit -2147483648", kHeaderOnly, ""},
     {"--flag_limit 2147483647", kSameAs, ""},
-    {"--class_column 0", kSameAs, "", "-c 0"},
-    {"--class_column -2147483648", kSameAs, "", "-c 0"},
+    {"--class_column 0", kSameAs, kClassStarWarning, "-c 0"},
+    {"--class_column -2147483648", kSameAs, kClassStarWarning, "-c 0"},
     {"--class_column 2147483647", kFailed, kColumns},
     {"-r 0", kSameAs, ""},
     {"-r -2147483648", kRefused, "error: check radius (-r) must not be negative"},
@@ -434,18 +438,43 @@ std::vector<OptionCase> const kOptionCases = {
     {"--boxlen -2147483648", kRefused, kBoxlenNotice},
     {"--boxlen 2147483647", kHeaderOnly, kEveryFitFailed},
     {"-c 0", kSameAs, "", "--class_column 0"},
-    {"-c -1e308", kSameAs, "", "--class_column 0"},
-    {"-c 1e308", kHeaderOnly, ""},
+    {"-c 1", kHeaderOnly, ""},
+    {"-c -1e308", kRefused,
+     "error: --class_star (-c) must be a stellarity between 0 and 1, not -1e+308"},
+    {"-c 80", kRefused, "error: --class_star (-c) must be a stellarity between 0 and 1, not 80"},
     {"--neighbour_thresh 0", kSameAs, ""},
-    {"--neighbour_thresh -1e308", kSameAs, ""},
-    {"--neighbour_thresh 1e308", kSameAs, "", "--neighbour_thresh 1"},
-    {"--min_thresh -1e308", kSameAs, ""},
-    // One candidate (the brightest, or the faintest) in the flux range: the
-    // subfield search visits at most test_counter - 1 candidates, so none.
-    {"--min_thresh 1e308", kHeaderOnly, ""},
+    {"--neighbour_thresh 1", kSameAs, "", "--neighbour_thresh 0.95"},  // both the 6th of 6 fluxes
+    {"--neighbour_thresh -1e308", kRefused,
+     "error: --neighbour_thresh must be a flux quantile between 0 and 1, not -1e+308"},
+    {"--neighbour_thresh 1e308", kRefused,
+     "error: --neighbour_thresh must be a flux quantile between 0 and 1, not 1e+308"},
+    {"--min_thresh -1e308", kRefused,
+     "error: --min_thresh must be a flux quantile between 0 and 1, not -1e+308"},
+    {"--min_thresh 20", kRefused,
+     "error: --min_thresh must be a flux quantile between 0 and 1, not 20"},
+    // One candidate (the second brightest, or the faintest) in the flux range:
+    // the subfield search visits at most test_counter - 1 candidates, so none.
+    {"--min_thresh 1", kHeaderOnly, ""},
     {"--max_thresh 0", kHeaderOnly, ""},
-    {"--max_thresh -1e308", kHeaderOnly, ""},
-    {"--max_thresh 1e308", kSameAs, ""},
+    {"--max_thresh -1e308", kRefused,
+     "error: --max_thresh must be a flux quantile between 0 and 1, not -1e+308"},
+    {"--max_thresh 99", kRefused,
+     "error: --max_thresh must be a flux quantile between 0 and 1, not 99"},
+    {"--min_thresh 0.9 --max_thresh 0.5", kRefused,
+     "error: --min_thresh 0.9 is above --max_thresh 0.5: the flux band would be empty"},
+    // Values that are not wholly numbers, and options after the file arguments.
+    {"-n five", kRefused, "error: --number needs a whole number, not 'five'"},
+    {"-n 5x", kRefused, "error: --number needs a whole number, not '5x'"},
+    {"--number=", kRefused, "error: --number needs a whole number, not ''"},
+    {"--nfields 3x3", kRefused,
+     "error: --nfields needs whole numbers separated by commas, not '3x3'"},
+    {"--check_radius 2.5", kRefused, "error: --check_radius needs a whole number, not '2.5'"},
+    {"-c nan", kRefused, "error: --class_star needs a number, not 'nan'"},
+    {"img.fits -n 5", kRefused,
+     "error: option '-n' after the file arguments: options come before the files"},
+    // A value after "=" and the second name of the check radius.
+    {"--fwhm_reject=2147483647", kSameAs, "", "--fwhm_reject 2"},
+    {"--check_radius=2147483647", kHeaderOnly, ""},
 };
 
 TEST(BadInput, ExtremeOptionValuesAreRefusedOrClampedToOrdinaryRuns) {
