@@ -47,6 +47,10 @@ struct FakeHeader {
     std::string readError() const {
         return testsupport::messageOf<sci::FitsException>([this] { read(); });
     }
+    std::string missing() const {
+        return sci::missingTanKeywords(
+            [this](std::string const& key) { return find_(numbers, key); });
+    }
     template <class T>
     std::optional<T> find_(std::map<std::string, T> const& values, std::string const& key) const {
         if (broken.count(key)) throw sci::FitsException("value of '" + key + "' is bad");
@@ -130,21 +134,34 @@ TEST(TanWcs, KeywordsTakePrecedenceCdThenPcThenCrota2) {
     EXPECT_EQ(h.read().cdelt, Vec2(-3e-4, 3e-4));
 }
 
+// The message names the first missing keyword; the list of every missing one
+// goes with it.
 TEST(TanWcs, MissingKeywordsAreNamedWithTheirBlanks) {
+    FakeHeader none;
+    none.numbers.clear();
+    EXPECT_EQ(none.missing(), "CRVAL1, CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT1, CDELT2");
     FakeHeader h;
     EXPECT_EQ(h.readError(), "cannot find keyword 'CDELT1  '");
+    EXPECT_EQ(h.missing(), "CD1_1, CD2_2 or CDELT1, CDELT2");
     h = h.with({{"CD1_1", 1e-4}});  // without CD2_2 the CD pair does not count
     EXPECT_EQ(h.readError(), "cannot find keyword 'CDELT1  '");
+    EXPECT_EQ(h.missing(), "CD2_2 or CDELT1, CDELT2");
     h = h.with({{"CDELT1", 1e-4}});
     EXPECT_EQ(h.readError(), "cannot find keyword 'CDELT2  '");
+    EXPECT_EQ(h.missing(), "CD2_2 or CDELT2");
     h = h.with({{"CDELT2", 1e-4}});
     EXPECT_EQ(h.readError(), "");
+    EXPECT_EQ(h.missing(), "");
     for (char const* key : {"CRVAL1  ", "CRVAL2  ", "CRPIX1  ", "CRPIX2  "}) {
         FakeHeader missing = h;
         missing.numbers.erase(key);
         EXPECT_EQ(missing.readError(), sci::missingKeywordMessage(key));
         EXPECT_EQ(missing.readError(), "cannot find keyword '" + std::string(key) + "'");
+        EXPECT_EQ(missing.missing(), std::string(key, 6));
     }
+    // A keyword whose value cannot be read is there.
+    none.broken = {"CRVAL1  ", "CDELT1  "};
+    EXPECT_EQ(none.missing(), "CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT2");
 }
 
 // Unreadable rotation keywords and CTYPE count as absent; errors of the
