@@ -1,6 +1,7 @@
 // psfpick: picks isolated, well-measured point sources for PSF modelling.
-// The entry point only wires the steps together: banner, run parameters from
-// the command line, the check, the selection run, and the exit status.
+// The entry point only wires the steps together: run parameters from the
+// command line, the commands --help and --version, banner, the check, the
+// warnings, the selection run, and the exit status.
 #include <exception>
 #include <iostream>
 #include <list>
@@ -15,30 +16,39 @@
 
 int main(int argc, char** argv) {
     try {
-        writeStartBanner(std::cout, argc, argv);
-
-        Parameter P;
+        selection::Parameter P;
         util::CommandLineReader reader(argc, argv);
         util::OptionParser parser(&reader);
-        ParameterOptions const options = registerParameterOptions(P, parser, std::cerr);
+        selection::ParameterOptions const options =
+            selection::registerParameterOptions(P, parser, std::cerr);
+        selection::registerCommands(parser);
+        // Parsing writes nothing, so the banner can wait until it is known
+        // whether a command (--help, --version) answers instead of a run.
         try {
             parser.parseOptions();
         } catch (util::UException const& e) {
-            reportOptionError(std::cout, std::cerr, parser, e);
-            return kExitRefused;
+            selection::writeStartBanner(std::cout, argc, argv);
+            selection::reportOptionError(std::cout, std::cerr, parser, e);
+            return selection::kExitRefused;
         }
+        if (parser.command() != 0) {
+            selection::answerCommand(std::cout, parser);
+            return selection::kExitSuccess;
+        }
+        selection::writeStartBanner(std::cout, argc, argv);
         std::list<std::string> const files = reader.fileArguments();
 
-        RunCheck const check = checkRun(P, files.size());
-        if (check != RunCheck::kRunPossible) {
-            reportRefusal(std::cout, std::cerr, parser, check);
-            return kExitRefused;
+        selection::Refusal const refusal = selection::checkRun(P, options, files);
+        if (refusal.check != selection::RunCheck::kRunPossible) {
+            selection::reportRefusal(std::cout, std::cerr, parser, refusal);
+            return selection::kExitRefused;
         }
+        selection::writeOptionWarnings(std::cerr, P, options);
 
-        runSelection(P, files);
-        return kExitSuccess;
+        selection::runSelection(P, files);
+        return selection::kExitSuccess;
     } catch (std::exception const& e) {
-        reportRunFailure(std::cout, std::cerr, e);
-        return kExitRunFailed;
+        selection::reportRunFailure(std::cout, std::cerr, e);
+        return selection::kExitRunFailed;
     }
 }

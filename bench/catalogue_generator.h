@@ -1,4 +1,4 @@
-// Synthetic source catalogues for benchmarks and tools: uniform and clustered
+// Synthetic source catalogues for the benchmarks: uniform and clustered
 // positions, power-law fluxes, exact duplicates, flags and stellarity, and a
 // few variable objects. Rows 0-based in the vectors; positions in pixels
 // (first pixel = 1), fluxes in arbitrary counts.

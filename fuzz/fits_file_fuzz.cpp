@@ -16,7 +16,7 @@
 #include "sci/fits_in.h"
 #include "sci/marray.h"
 #include "select/catalogue.h"
-#include "select/measurement.h"
+#include "select/stamps.h"
 
 namespace {
 
@@ -58,7 +58,8 @@ void readData(sci::FitsIn& in) {
                 attempt([&] {
                     sci::MArray<float, 2> stamp(sci::Range(-kStampRadius, kStampRadius),
                                                 sci::Range(-kStampRadius, kStampRadius));
-                    readStamp(in, static_cast<int>(x), static_cast<int>(y), kStampRadius, stamp);
+                    selection::readStamp(in, static_cast<int>(x), static_cast<int>(y), kStampRadius,
+                                         stamp);
                 });
     }
     // A region partly outside the image must be refused.
@@ -116,7 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     // The projection keywords, as the catalogue ingestion reads them.
     try {
         fuzzsupport::NullStream sink;
-        (void)readImageWcs(file.path(), sink);
+        selection::FitsFiles files;
+        (void)selection::readImageWcs(file.path(), files,
+                                      selection::ProjectionUse::kCataloguePixelsToSky, sink);
     } catch (sci::FitsException const&) {
     } catch (sci::LinearAlgebraException const&) {
     }

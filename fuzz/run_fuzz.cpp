@@ -34,7 +34,8 @@ char const kSeparator[] = "\n%%%%\n";
 constexpr size_t kSections = 5;
 
 // The parameters from the option lines, or false when they do not parse.
-bool parseParameters(std::string const& lines, Parameter& P, ParameterOptions& options) {
+bool parseParameters(std::string const& lines, selection::Parameter& P,
+                     selection::ParameterOptions& options) {
     std::vector<std::string> args = {"psfpick"};
     if (!lines.empty())
         for (std::string& piece : fuzzsupport::splitSections(lines, "\n", lines.size() + 1))
@@ -45,7 +46,7 @@ bool parseParameters(std::string const& lines, Parameter& P, ParameterOptions& o
     util::CommandLineReader reader(static_cast<int>(args.size()), argv.data());
     util::OptionParser parser(&reader);
     fuzzsupport::NullStream err;
-    options = registerParameterOptions(P, parser, err);
+    options = selection::registerParameterOptions(P, parser, err);
     try {
         parser.parseOptions();
     } catch (util::UException const&) {
@@ -76,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     bool const hasImage = !sections[3].empty();
     if (sections[4].empty()) sections[4] = sections[3];
 
-    Parameter P;
-    ParameterOptions options;
+    selection::Parameter P;
+    selection::ParameterOptions options;
     if (!parseParameters(sections[0], P, options)) return 0;
 
     std::string const& dir = fuzzsupport::scratchDirectory();
@@ -96,10 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
         fuzzsupport::writeBytes(dir + "/e.img.fits", sections[4]);
         files = {dir + "/img.fits", dir + "/e.img.fits"};
     }
-    if (checkRun(P, files.size()) != RunCheck::kRunPossible) return 0;
+    if (selection::checkRun(P, options, files).check != selection::RunCheck::kRunPossible) return 0;
 
     try {
-        runSelection(P, files);
+        selection::runSelection(P, files);
     } catch (sci::FitsException const& e) {
         requireFileNamed(e.what());
     } catch (sci::IOException const& e) {

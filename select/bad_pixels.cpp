@@ -3,14 +3,16 @@
 #include <cmath>
 
 #include "select/file_errors.h"
-#include "select/measurement.h"
+#include "select/stamps.h"
 
-BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2)
-    : names_(files), r_(r), naxis1_(naxis1), naxis2_(naxis2) {}
+namespace selection {
+
+BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2,
+                             FitsFiles& fits)
+    : names_(files), r_(r), naxis1_(naxis1), naxis2_(naxis2), fits_(fits) {}
 
 void BadPixelCheck::open_() {
-    for (std::string const& name : names_)
-        files_.push_back(namingFile(name, [&name] { return std::make_unique<sci::FitsIn>(name); }));
+    for (std::string const& name : names_) files_.push_back(&fits_.open(name));
     names_.clear();
 }
 
@@ -32,7 +34,7 @@ bool BadPixelCheck::passes(float x, float y) {
     // The stamp is made once the first file holds its pixels: a header may
     // declare far more pixels than its file holds.
     sci::MArray<float, 2> stamp;
-    for (auto& file : files_) {
+    for (sci::FitsIn* file : files_) {
         namingFile(file->getFilename(), [&] {
             selectStamp(*file, ix, iy, r_);
             if (!stamp.hasStorage())
@@ -48,3 +50,5 @@ bool BadPixelCheck::passes(float x, float y) {
     }
     return !bad;
 }
+
+}  // namespace selection

@@ -2,34 +2,58 @@
 
 #include <iomanip>
 
+namespace selection {
+
 namespace {
 
-constexpr int kFilePrecision = 8;  // digits after the point of every number in the file
+// Writes value in the width of column c; followed by the column's gap when
+// another column comes after it.
+template <class T>
+void writeColumn(std::ostream& file, TableColumn c, T value, bool more, int width) {
+    file << std::setw(width) << value;
+    if (more) file << tableColumn(c).gap;
+}
+
+template <class T>
+void writeColumn(std::ostream& file, TableColumn c, T value, bool more) {
+    writeColumn(file, c, value, more, tableColumn(c).width);
+}
+
+// The columns x to flux of a row, DEC in decWidth; more: whether the flag follows.
+void writeValueColumns(std::ostream& file, StarRow const& row, int decWidth, bool more) {
+    writeColumn(file, TableColumn::kX, row.x, true);
+    writeColumn(file, TableColumn::kY, row.y, true);
+    writeColumn(file, TableColumn::kRa, row.ra, true);
+    writeColumn(file, TableColumn::kDec, row.dec, true, decWidth);
+    writeColumn(file, TableColumn::kFlux, row.flux, more);
+}
 
 }  // namespace
 
 void writeTableHeader(std::ostream& file, int id_column, int flag_column, int number) {
-    file << "#     ";
-    if (id_column >= 0) file << "id          ";
-    file << "x          y              RA             DEC          flux";
-    if (flag_column > 0 && number == 0) file << "       flag";
+    file << kTableHeaderStart;
+    if (id_column >= 0) file << tableColumn(TableColumn::kId).heading;
+    for (TableColumn c : {TableColumn::kX, TableColumn::kY, TableColumn::kRa, TableColumn::kDec,
+                          TableColumn::kFlux})
+        file << tableColumn(c).heading;
+    if (flag_column > 0 && number == 0) file << tableColumn(TableColumn::kFlag).heading;
     file << "\n#\n";
-    file << std::fixed << std::setprecision(kFilePrecision);
+    file << std::fixed << std::setprecision(kTablePrecision);
 }
 
 void writeIdField(std::ostream& os, int id_column, int id, int running) {
     if (id_column > 0)
-        os << std::setw(8) << id << "    ";
+        writeColumn(os, TableColumn::kId, id, true);
     else if (id_column == 0)
-        os << std::setw(8) << running << "    ";
+        writeColumn(os, TableColumn::kId, running, true);
 }
 
 void writePassThroughRow(std::ostream& file, StarRow const& row, int running, int id_column,
                          int flag_column) {
     writeIdField(file, id_column, row.id, running);
-    file << std::setw(7) << row.x << "    " << std::setw(7) << row.y << "  " << std::setw(14)
-         << row.ra << "  " << std::setw(13) << row.dec << "  " << std::setw(12) << row.flux;
-    if (flag_column > 0) file << "    " << std::setw(4) << row.flag;
+    bool const withFlag = flag_column > 0;
+    writeValueColumns(file, row, tableColumn(TableColumn::kDec).width, withFlag);
+    if (withFlag) writeColumn(file, TableColumn::kFlag, row.flag, false);
     file << "\n";
 }
 
@@ -55,8 +79,8 @@ void writeSelectedEchoHeader(std::ostream& console, int id_column) {
 
 void writeSelectedRow(std::ostream& file, StarRow const& row, int running, int id_column) {
     writeIdField(file, id_column, row.id, running);
-    file << std::setw(7) << row.x << "    " << std::setw(7) << row.y << "  " << std::setw(14)
-         << row.ra << "  " << std::setw(14) << row.dec << "  " << std::setw(12) << row.flux << "\n";
+    writeValueColumns(file, row, kSelectedDecWidth, false);
+    file << "\n";
     file.flush();
 }
 
@@ -73,3 +97,5 @@ void writeSelectedEcho(std::ostream& console, StarRow const& row, int running, i
             << row.fwhm << "\n";
     console.flush();
 }
+
+}  // namespace selection

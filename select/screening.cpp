@@ -234,12 +234,13 @@ SubfieldCandidates CandidateScreen::screenSubfield(PixelBox const& searchBox) co
 
 void writeTestCounter(std::ostream& out, int testCounter, int number) {
     out << "test_counter=" << testCounter << '\n';
-    if (testCounter < number) {
-        out << kNotEnoughStarsWarning << '\n';
-        out << "  test_counter=" << testCounter << '\n';
-        out << "  P.number=" << number << '\n';
-        out << '\n';
-    }
+    if (testCounter < number) writeNotEnoughStars(out, "test_counter", testCounter, number);
+}
+
+void writeNotEnoughStars(std::ostream& out, char const* countName, int count, int number) {
+    out << "warning: not enough stars-> lower min_thresh or increase max_thresh!!!\n";
+    out << "  " << countName << '=' << count << '\n';
+    out << "  P.number=" << number << "\n\n";
 }
 
 }  // namespace selection

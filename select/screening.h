@@ -91,10 +91,11 @@ class CandidateScreen {
     PointTree candidates_;        // candidate positions, tagged with their index
 };
 
-// The warning written when a subfield yields fewer stars than asked for (after
-// the screening here, and after taking candidates in the driver).
-inline constexpr char kNotEnoughStarsWarning[] =
-    "warning: not enough stars-> lower min_thresh or increase max_thresh!!!";
+// The warning that a subfield yields fewer stars than asked for, written
+// after the screening here and after taking candidates in the driver: the
+// warning line, "  <countName>=<count>", "  P.number=<number>" and an empty
+// line.
+void writeNotEnoughStars(std::ostream& out, char const* countName, int count, int number);
 
 // The report after a subfield's screening: "test_counter=" and the count,
 // then, when testCounter < number, the warning about too few stars.

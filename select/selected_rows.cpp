@@ -1,11 +1,14 @@
 #include "select/selected_rows.h"
 
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <iomanip>
+#include <type_traits>
 
-#include "sci/parallel_sort.h"
-#include "select/output_table.h"
+#include "select/exchange_order.h"
+
+namespace selection {
 
 PositionIndex::PositionIndex(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y) {
     first_.reserve(static_cast<size_t>(x.length()));
@@ -31,83 +34,92 @@ int PositionIndex::find(float x, float y) const {
 
 namespace {
 
-constexpr float kNoClass = -1.0f;  // select_class without a class column
-constexpr int kNoFlag = -1;        // select_flag without a flag column
+// The table row of a star. The row that describes it is the first catalogue
+// row at exactly its position (float equality): when rows share a position,
+// the table shows the RA, DEC, flux, id, flag and class of the first of them,
+// whichever of them was taken. The taken row lies at that position and its
+// position is finite, so the row found is star.row or an earlier one.
+StarRow completeRow(StarRecord const& star, Catalogue const& cat, PositionIndex const& index,
+                    Parameter const& P) {
+    int const j = index.find(star.x, star.y);
+    assert(j >= 1 && j <= star.row);
+    StarRow row;
+    if (P.id_column > 0) row.id = cat.id(j);
+    row.x = star.x;
+    row.y = star.y;
+    row.ra = cat.RA(j);
+    row.dec = cat.DEC(j);
+    row.flux = cat.flux(j);
+    row.closestDist = star.closestDist;
+    row.closestFlux = star.closestFlux;
+    row.flag = P.flag_column > 0 ? cat.flag(j) : kNoFlag;
+    row.classStar = P.class_column > 0 ? cat.classStar(j) : kNoClassStar;
+    row.nchi = star.nchi;
+    row.fwhm = star.fwhm;
+    return row;
+}
 
-void dumpArrays(SelectedStars const& s, std::ostream& out) {
+// One column of the rows as an array of length elements (index base 1):
+// value(row) for the rows there are, 0 for the rest.
+template <class Value>
+auto column(std::vector<StarRow> const& rows, int length, Value value) {
+    sci::MArray<std::invoke_result_t<Value, StarRow const&>, 1> a(length);
+    for (int i = 1; i <= length && i <= static_cast<int>(rows.size()); ++i)
+        a(i) = value(rows[static_cast<size_t>(i - 1)]);
+    return a;
+}
+
+// The debug dump of the twelve per-star columns, each as an array of its
+// length in c: a column the catalogue lacks shows 0 beyond the stars left.
+void dumpColumns(std::ostream& out, std::vector<StarRow> const& rows, ColumnLengths const& c) {
+    auto dump = [&out, &rows](char const* label, int length, auto value) {
+        out << label << column(rows, length, value) << "\n\n";
+    };
     out << std::fixed << std::setprecision(2);
-    out << "select_id           = " << s.select_id << "\n\n";
-    out << "select_RA           = " << s.select_RA << "\n\n";
-    out << "select_DEC          = " << s.select_DEC << "\n\n";
-    out << "select_x            = " << s.select_x << "\n\n";
-    out << "select_y            = " << s.select_y << "\n\n";
-    out << "select_flux         = " << s.select_flux << "\n\n";
-    out << "select_closest_dist = " << s.select_closest_dist << "\n\n";
-    out << "select_closest_flux = " << s.select_closest_flux << "\n\n";
-    out << "select_flag         = " << s.select_flag << "\n\n";
-    out << "select_class        = " << s.select_class << "\n\n";
-    out << "select_nchi         = " << s.select_nchi << "\n\n";
-    out << "select_fwhm         = " << s.select_fwhm << "\n\n";
+    dump("select_id           = ", c.id, [](StarRow const& r) { return r.id; });
+    dump("select_RA           = ", c.raDecFlux, [](StarRow const& r) { return r.ra; });
+    dump("select_DEC          = ", c.raDecFlux, [](StarRow const& r) { return r.dec; });
+    dump("select_x            = ", c.measured, [](StarRow const& r) { return r.x; });
+    dump("select_y            = ", c.measured, [](StarRow const& r) { return r.y; });
+    dump("select_flux         = ", c.raDecFlux, [](StarRow const& r) { return r.flux; });
+    dump("select_closest_dist = ", c.measured, [](StarRow const& r) { return r.closestDist; });
+    dump("select_closest_flux = ", c.measured, [](StarRow const& r) { return r.closestFlux; });
+    dump("select_flag         = ", c.flag, [](StarRow const& r) { return r.flag; });
+    dump("select_class        = ", c.classStar, [](StarRow const& r) { return r.classStar; });
+    dump("select_nchi         = ", c.measured, [](StarRow const& r) { return r.nchi; });
+    dump("select_fwhm         = ", c.measured, [](StarRow const& r) { return r.fwhm; });
 }
 
 }  // namespace
 
-void writeSubfieldRows(SelectedStars& s, int n, Catalogue const& cat, PositionIndex const& index,
-                       Parameter const& P, std::ostream& file, std::ostream& out) {
-    // Fresh arrays for what the catalogue supplies; the measured arrays keep
-    // exactly the n stars left.
-    s.select_RA.makeReference(sci::MArray<float, 1>(n));
-    s.select_DEC.makeReference(sci::MArray<float, 1>(n));
-    s.select_flux.makeReference(sci::MArray<float, 1>(n));
-    if (P.class_column > 0) s.select_class.makeReference(sci::MArray<float, 1>(n));
-    if (P.flag_column > 0) s.select_flag.makeReference(sci::MArray<int, 1>(n));
-    if (P.id_column > 0) s.select_id.makeReference(sci::MArray<int, 1>(n));
-    for (auto* a : {&s.select_x, &s.select_y, &s.select_closest_dist, &s.select_closest_flux,
-                    &s.select_nchi, &s.select_fwhm})
-        keepFirst(*a, n);
+std::vector<StarRow> writeSubfieldRows(SelectedStars const& s, Catalogue const& cat,
+                                       PositionIndex const& index, Parameter const& P,
+                                       std::ostream& file, std::ostream& out) {
+    std::vector<StarRow> rows;
+    rows.reserve(s.stars.size());
+    for (StarRecord const& star : s.stars) rows.push_back(completeRow(star, cat, index, P));
 
-    for (int i = 1; i <= n; ++i) {
-        int const j = index.find(s.select_x(i), s.select_y(i));
-        if (j == 0) continue;  // cannot happen: the positions were copied from the catalogue
-        s.select_RA(i) = cat.RA(j);
-        s.select_DEC(i) = cat.DEC(j);
-        s.select_flux(i) = cat.flux(j);
-        s.select_class(i) = P.class_column >= 1 ? cat.classStar(j) : kNoClass;
-        s.select_flag(i) = P.flag_column >= 1 ? cat.flag(j) : kNoFlag;
-        if (P.id_column > 0) s.select_id(i) = cat.id(j);
-    }
-
-    if (P.verbose > 4) s.writeLengths(out);
-    if (P.verbose > 5) dumpArrays(s, out);
+    ColumnLengths const lengths =
+        completedLengths(s, P.id_column > 0, P.flag_column > 0, P.class_column > 0);
+    if (P.verbose > 4) writeLengths(out, lengths);
+    if (P.verbose > 5) dumpColumns(out, rows, lengths);
 
     if (P.fwhm_sort)
-        sort12(s.select_fwhm, s.select_x, s.select_y, s.select_RA, s.select_DEC, s.select_flux,
-               s.select_id, s.select_closest_dist, s.select_closest_flux, s.select_flag,
-               s.select_class, s.select_nchi);
+        sortInExchangeOrder(rows, [](StarRow const& r) { return r.fwhm; });
     else if (P.nchi_sort)
-        sort12(s.select_nchi, s.select_fwhm, s.select_x, s.select_y, s.select_RA, s.select_DEC,
-               s.select_flux, s.select_id, s.select_closest_dist, s.select_closest_flux,
-               s.select_flag, s.select_class);
+        sortInExchangeOrder(rows, [](StarRow const& r) { return r.nchi; });
 
     if (P.verbose > 0) writeSelectedEchoHeader(out, P.id_column);
     out << std::fixed;
-    for (int i = 1; i <= n; ++i) {
-        if (!(s.select_nchi(i) > 0 && s.select_fwhm(i) > 0)) continue;
-        StarRow row;
-        row.id = s.select_id(i);
-        row.x = s.select_x(i);
-        row.y = s.select_y(i);
-        row.ra = s.select_RA(i);
-        row.dec = s.select_DEC(i);
-        row.flux = s.select_flux(i);
-        row.closestDist = s.select_closest_dist(i);
-        row.closestFlux = s.select_closest_flux(i);
-        row.flag = s.select_flag(i);
-        row.classStar = s.select_class(i);
-        row.nchi = s.select_nchi(i);
-        row.fwhm = s.select_fwhm(i);
-        writeSelectedRow(file, row, i, P.id_column);
-        if (P.verbose > 0) writeSelectedEcho(out, row, i, P.id_column);
+    for (size_t k = 0; k < rows.size(); ++k) {
+        StarRow const& row = rows[k];
+        if (!(row.nchi > 0 && row.fwhm > 0)) continue;
+        int const running = static_cast<int>(k) + 1;
+        writeSelectedRow(file, row, running, P.id_column);
+        if (P.verbose > 0) writeSelectedEcho(out, row, running, P.id_column);
     }
     if (P.verbose > 0) out << "\n";
+    return rows;
 }
+
+}  // namespace selection

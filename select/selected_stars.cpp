@@ -1,23 +1,21 @@
 #include "select/selected_stars.h"
 
-SelectedStars::SelectedStars(int number)
-    : select_x(number),
-      select_y(number),
-      select_RA(number),
-      select_DEC(number),
-      select_flux(number),
-      select_flag(number),
-      select_closest_dist(number),
-      select_closest_flux(number),
-      select_class(number),
-      select_nchi(number),
-      select_fwhm(number),
-      select_id(number) {}
+namespace selection {
 
-void SelectedStars::writeLengths(std::ostream& os) const {
-    os << "len = " << select_id.last() << " " << select_RA.last() << " " << select_DEC.last() << " "
-       << select_x.last() << " " << select_y.last() << " " << select_flux.last() << " "
-       << select_closest_dist.last() << " " << select_closest_flux.last() << " "
-       << select_flag.last() << " " << select_class.last() << " " << select_nchi.last() << " "
-       << select_fwhm.last() << "\n";
+ColumnLengths measuredLengths(SelectedStars const& s) {
+    return {s.taken, s.taken, s.taken, s.taken, static_cast<int>(s.stars.size())};
 }
+
+ColumnLengths completedLengths(SelectedStars const& s, bool hasId, bool hasFlag, bool hasClass) {
+    int const left = static_cast<int>(s.stars.size());
+    return {hasId ? left : s.taken, left, hasFlag ? left : s.taken, hasClass ? left : s.taken,
+            left};
+}
+
+void writeLengths(std::ostream& os, ColumnLengths const& c) {
+    os << "len = " << c.id << " " << c.raDecFlux << " " << c.raDecFlux << " " << c.measured << " "
+       << c.measured << " " << c.raDecFlux << " " << c.measured << " " << c.measured << " "
+       << c.flag << " " << c.classStar << " " << c.measured << " " << c.measured << "\n";
+}
+
+}  // namespace selection

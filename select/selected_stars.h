@@ -1,40 +1,61 @@
-// The twelve parallel arrays of one subfield's selected stars: element i of
-// every array belongs to star i (index base 1). Positions in FITS pixels (first
-// pixel = 1), RA and DEC in degrees, distances and widths in pixels.
+// The stars taken in one subfield, one record each, from the subfield search
+// through the profile measurement and the rejection to the output table.
+// Rows are catalogue rows, 1-based; stars are kept in a vector, 0-based, in
+// their current order. Positions in FITS pixels (first pixel = 1); distances
+// and widths in pixels.
 #pragma once
 
 #include <ostream>
+#include <vector>
 
-#include "sci/marray.h"
+namespace selection {
 
-struct SelectedStars {
-    // number elements each, all 0.
-    explicit SelectedStars(int number);
+// nchi and the widths of a star whose fit failed or whose stamp is not wholly
+// inside the image; a star that was not measured keeps 0.
+inline constexpr float kFitFailed = -1.0f;
 
-    sci::MArray<float, 1> select_x, select_y;
-    sci::MArray<float, 1> select_RA, select_DEC;
-    sci::MArray<float, 1> select_flux;
-    sci::MArray<int, 1> select_flag;
-    sci::MArray<float, 1> select_closest_dist;  // distance to the nearest qualifying neighbour
-    sci::MArray<float, 1> select_closest_flux;  // that neighbour's flux
-    sci::MArray<float, 1> select_class;         // stellarity
-    sci::MArray<float, 1> select_nchi;          // normalised chi of the profile fit
-    sci::MArray<float, 1> select_fwhm;          // mean FWHM of the profile fit
-    sci::MArray<int, 1> select_id;
-
-    // "len = " and the last index of each array, in the order id, RA, DEC, x,
-    // y, flux, closest_dist, closest_flux, flag, class, nchi, fwhm, then a line end.
-    void writeLengths(std::ostream& os) const;
+struct StarRecord {
+    int row = 0;            // the catalogue row the star was taken from
+    float x = 0, y = 0;     // that row's position
+    float closestDist = 0;  // distance to the nearest qualifying neighbour
+    float closestFlux = 0;  // that neighbour's flux
+    // The profile fit; further results of the fit join here.
+    float nchi = 0;   // normalised chi
+    float fwhm = 0;   // mean FWHM: (xfwhm + yfwhm) / 2 in float
+    float xfwhm = 0;  // FWHM along x
+    float yfwhm = 0;  // FWHM along y
 };
 
-// Keeps the first n elements of a (n from 0 to its length) in new storage
-// indexed 1..n. Unlike shrink it also takes n = 1 and n = 0, so that after
-// every step each array holds exactly the stars that are left.
-template <class T>
-void keepFirst(sci::MArray<T, 1>& a, int n) {
-    if (n > a.length()) n = a.length();
-    if (n < 0) n = 0;
-    sci::MArray<T, 1> fresh(n);
-    for (int i = 1; i <= n; ++i) fresh(i) = a(a.base() + i - 1);
-    a.makeReference(fresh);
-}
+struct SelectedStars {
+    std::vector<StarRecord> stars;
+    int taken = 0;  // how many stars the subfield search took, before any rejection
+};
+
+// The debug output (the "len = " lines and the dumps at the highest
+// verbosity) shows a subfield's stars as twelve columns: id, RA, DEC, x, y,
+// flux, closest_dist, closest_flux, flag, class, nchi, fwhm. Their lengths:
+// the columns filled from the catalogue hold the count taken in the subfield
+// search until the rows are completed; the measured ones (x, y, closest_dist,
+// closest_flux, nchi, fwhm) hold the stars left after each rejection stage.
+struct ColumnLengths {
+    int id;
+    int raDecFlux;  // RA, DEC and flux
+    int flag;
+    int classStar;
+    int measured;
+};
+
+// The lengths during the measurement: every catalogue column at s.taken.
+ColumnLengths measuredLengths(SelectedStars const& s);
+
+// The lengths once the rows are completed from the catalogue: RA, DEC and
+// flux, and id, flag and class where the catalogue has that column (hasId,
+// hasFlag, hasClass), are filled anew for the stars left; a column the
+// catalogue lacks keeps s.taken.
+ColumnLengths completedLengths(SelectedStars const& s, bool hasId, bool hasFlag, bool hasClass);
+
+// "len = " and the twelve lengths in the order above, separated by blanks,
+// then a line end.
+void writeLengths(std::ostream& os, ColumnLengths const& c);
+
+}  // namespace selection

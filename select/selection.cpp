@@ -13,19 +13,20 @@
 #include "select/bad_pixels.h"
 #include "select/catalogue.h"
 #include "select/file_errors.h"
+#include "select/fits_files.h"
 #include "select/flux_limits.h"
 #include "select/measurement.h"
 #include "select/output_table.h"
 #include "select/screening.h"
 #include "select/selected_rows.h"
 #include "select/selected_stars.h"
+#include "select/stamps.h"
 #include "select/subfield_grid.h"
 #include "util/exception.h"
 
-namespace {
+namespace selection {
 
-constexpr float kNoValue = -1.0f;  // class_star shown for a catalogue without that column
-constexpr int kNoFlag = -1;
+namespace {
 
 // The pass-through mode: every catalogue row once, no selection.
 void writeWholeCatalogue(Catalogue const& cat, Parameter const& P, std::ostream& table,
@@ -40,23 +41,17 @@ void writeWholeCatalogue(Catalogue const& cat, Parameter const& P, std::ostream&
         row.dec = cat.DEC(k);
         row.flux = cat.flux(k);
         row.flag = P.flag_column > 0 ? cat.flag(k) : kNoFlag;
-        row.classStar = P.class_column > 0 ? cat.classStar(k) : kNoValue;
+        row.classStar = P.class_column > 0 ? cat.classStar(k) : kNoClassStar;
         writePassThroughRow(table, row, k, P.id_column, P.flag_column);
         if (P.verbose > 0) writePassThroughEcho(out, row, k, P.id_column);
     }
-}
-
-void writeTooFewTaken(std::ostream& out, int taken, int number) {
-    out << "\n"
-        << selection::kNotEnoughStarsWarning << "\n  taken=" << taken << "\n  P.number=" << number
-        << "\n\n";
 }
 
 // More subfields than the field has pixels along an axis leaves every subfield
 // empty, and a huge count would keep the run busy for ever with nothing to do.
 // A field that the border leaves empty still runs its one subfield, and the
 // message gives the field's true size.
-void checkGridFits(selection::PixelBox const& field, Parameter const& P) {
+void checkGridFits(PixelBox const& field, Parameter const& P) {
     long long const width = std::max(field.x2 - field.x1 + 1, 0LL);
     long long const height = std::max(field.y2 - field.y1 + 1, 0LL);
     if (P.nfields[0] > std::max(width, 1LL) || P.nfields[1] > std::max(height, 1LL))
@@ -86,6 +81,29 @@ void checkOutputIsNoInput(Parameter const& P, std::string const& image,
                                    "'; it would be overwritten");
 }
 
+// The most isolated candidates that pass the bad-pixel and stellarity tests,
+// in visit order, at most number of them.
+SelectedStars takeStars(SubfieldCandidates const& found, Catalogue const& cat,
+                        BadPixelCheck& badPixels, Parameter const& P) {
+    SelectedStars s;
+    for (size_t k = 0; k < found.row.size() && static_cast<int>(s.stars.size()) < P.number; ++k) {
+        int const row = found.row[k];
+        bool const clean = badPixels.passes(cat.x(row), cat.y(row));
+        bool const stellar =
+            P.class_column <= 0 || P.class_star <= static_cast<double>(cat.classStar(row));
+        if (!clean || !stellar) continue;
+        StarRecord star;
+        star.row = row;
+        star.x = cat.x(row);
+        star.y = cat.y(row);
+        star.closestDist = found.closestDist[k];
+        star.closestFlux = found.closestFlux[k];
+        s.stars.push_back(star);
+    }
+    s.taken = static_cast<int>(s.stars.size());
+    return s;
+}
+
 // A table that could not be written (a full disk, a device that refuses
 // writes) fails the run rather than leaving a short table behind a success.
 void checkTableWritten(std::ofstream& table, std::string const& output) {
@@ -106,84 +124,63 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
     if (!table) throw sci::IOException("cannot open file '" + P.output + "' for writing");
     writeTableHeader(table, P.id_column, P.flag_column, P.number);
 
-    Catalogue const cat = readCatalogue(P, image, out, err);
-    std::vector<float> const sortedFlux =
-        selection::sortedParticipatingFlux(cat.x, cat.y, cat.flux);
+    FitsFiles fits;  // every FITS file of the run, its header read (and warned about) once
+    Catalogue const cat = readCatalogue(P, image, fits, out, err);
+    std::vector<float> const sortedFlux = sortedParticipatingFlux(cat.x, cat.y, cat.flux);
     if (P.number == 0) {
         writeWholeCatalogue(cat, P, table, out);
         checkTableWritten(table, P.output);
         return;
     }
 
-    selection::FluxLimits const limits =
-        selection::computeFluxLimits(sortedFlux, P.min_thresh, P.max_thresh, P.neighbour_thresh);
-    if (P.verbose > 0) selection::writeFluxLimits(out, limits);
+    FluxLimits const limits =
+        computeFluxLimits(sortedFlux, P.min_thresh, P.max_thresh, P.neighbour_thresh);
+    if (P.verbose > 0) writeFluxLimits(out, limits);
 
     long naxis1 = 0, naxis2 = 0;
-    selection::PixelBox field{};
+    PixelBox field{};
+    // The image and its error image are opened and checked before the first
+    // subfield, so that a run that cannot measure fails before it writes rows.
+    std::unique_ptr<StampReader> stamps;
     if (image.empty()) {
-        field = selection::fieldBoxFromCatalogue(cat.x, cat.y, cat.flux, P.border);
+        field = fieldBoxFromCatalogue(cat.x, cat.y, cat.flux, P.border);
     } else {
         namingFile(image, [&] {
-            sci::FitsIn const in(image);
+            sci::FitsIn const& in = fits.open(image);
             naxis1 = in.getInt("NAXIS1  ");
             naxis2 = in.getInt("NAXIS2  ");
         });
-        field = selection::fieldBoxFromImage(naxis1, naxis2, P.border);
+        field = fieldBoxFromImage(naxis1, naxis2, P.border);
+        stamps = std::make_unique<StampReader>(image, fits);
     }
     checkGridFits(field, P);
-    selection::SubfieldGrid const grid(field, P.nfields[0], P.nfields[1], P.subfield_border, err);
+    SubfieldGrid const grid(field, P.nfields[0], P.nfields[1], P.subfield_border, err);
 
-    selection::CandidateScreen const screen(
-        cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
-        selection::screeningRules(limits, P.flag_column, P.flag_limit));
-    BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2);
+    CandidateScreen const screen(cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
+                                 screeningRules(limits, P.flag_column, P.flag_limit));
+    BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2, fits);
+    // The first catalogue row at each position: the row the table shows for a star.
     PositionIndex const index(cat.x, cat.y);
-    std::unique_ptr<StampReader> stamps;  // opened at the first measurement
     int measured = 0;
     int fitted = 0;
 
     for (int i = 1; i <= grid.nx(); ++i) {
         for (int j = 1; j <= grid.ny(); ++j) {
-            selection::PixelBox const box = grid.searchBox(i, j, P.check_radius);
-            if (P.verbose > 0)
-                selection::writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
-            selection::SubfieldCandidates const found = screen.screenSubfield(box);
-            selection::writeTestCounter(out, found.testCounter, P.number);
-            // Room for the stars that can be taken: at most number, and no
-            // more than there are candidates (number may be as large as an int).
-            SelectedStars s(static_cast<int>(
-                std::min<size_t>(static_cast<size_t>(P.number), found.row.size())));
-
-            // The most isolated candidates that pass the bad-pixel and stellarity tests.
-            int taken = 0;
-            for (size_t k = 0; k < found.row.size() && taken < P.number; ++k) {
-                int const row = found.row[k];
-                bool const clean = badPixels.passes(cat.x(row), cat.y(row));
-                bool const stellar =
-                    P.class_column <= 0 || P.class_star <= static_cast<double>(cat.classStar(row));
-                if (!clean || !stellar) continue;
-                ++taken;
-                s.select_x(taken) = cat.x(row);
-                s.select_y(taken) = cat.y(row);
-                s.select_closest_dist(taken) = found.closestDist[k];
-                s.select_closest_flux(taken) = found.closestFlux[k];
+            PixelBox const box = grid.searchBox(i, j, P.check_radius);
+            if (P.verbose > 0) writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
+            SubfieldCandidates const found = screen.screenSubfield(box);
+            writeTestCounter(out, found.testCounter, P.number);
+            SelectedStars s = takeStars(found, cat, badPixels, P);
+            if (s.taken < P.number) {
+                out << '\n';
+                writeNotEnoughStars(out, "taken", s.taken, P.number);
             }
-            if (taken < P.number) writeTooFewTaken(out, taken, P.number);
-            for (auto* a : {&s.select_x, &s.select_y, &s.select_RA, &s.select_DEC, &s.select_flux,
-                            &s.select_closest_dist, &s.select_closest_flux, &s.select_class,
-                            &s.select_nchi, &s.select_fwhm})
-                keepFirst(*a, taken);
-            keepFirst(s.select_flag, taken);
-            keepFirst(s.select_id, taken);
-
-            if (taken >= 1 && !image.empty()) {
-                if (!stamps) stamps = std::make_unique<StampReader>(image, errorImageName(image));
-                measured += taken;
-                taken = measureStars(s, taken, P, *stamps, out, fitted);
+            if (s.taken >= 1 && stamps) {
+                measured += s.taken;
+                measureStars(s, P, *stamps, out, fitted);
             }
             if (P.verbose > 2) out << "end measuring:\n";
-            writeSubfieldRows(s, taken, cat, index, P, table, out);
+            writeSubfieldRows(s, cat, index, P, table, out);
             checkTableWritten(table, P.output);
         }
     }
@@ -191,3 +188,5 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
         err << "warning: every profile fit failed; check that the image is sky-subtracted, that "
                "its error image matches it, and that boxlen is large enough for the stars\n";
 }
+
+}  // namespace selection

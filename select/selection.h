@@ -7,6 +7,8 @@
 
 #include "select/parameter.h"
 
+namespace selection {
+
 // Runs the selection with the checked parameters P; files are the FITS file
 // arguments in command-line order. Progress goes to standard output, errors
 // and warnings to standard error. The output table P.output is created
@@ -18,5 +20,8 @@
 // projection that cannot be inverted, sci::LinearAlgebraException) for a FITS
 // file that cannot be read, with the message "<file>: <reason>"
 // (select/file_errors.h); util::UException for an nfields grid finer than the
-// field.
+// field. A selecting run with an image opens and checks the image and its
+// error image before the first subfield (select/stamps.h).
 void runSelection(Parameter const& P, std::list<std::string> const& files);
+
+}  // namespace selection

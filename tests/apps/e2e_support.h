@@ -45,6 +45,9 @@ inline std::string const kTableHeader =
     "#     id          x          y              RA             DEC          flux\n#\n";
 inline std::string const kNotEnough =
     "warning: not enough stars-> lower min_thresh or increase max_thresh!!!\n";
+inline std::string const kNoColumnsWarning =
+    "warning: without --flag_column and --class_column saturated stars and galaxies are not "
+    "excluded; give their columns (Source Extractor: FLAGS, CLASS_STAR)\n";
 inline std::string const kEveryFitFailed =
     "warning: every profile fit failed; check that the image is sky-subtracted, that its error "
     "image matches it, and that boxlen is large enough for the stars\n";

@@ -73,7 +73,7 @@ std::string tableRow(size_t k) {
 
 // One star per 2 x 2 subfield from a wide flux range, flag and class columns in use.
 std::vector<std::string> const kSelection = words(
-    "-i cat.txt -o out.tbl --nfields 2,2 -n 1 --min_thresh 0.25 --max_thresh 1.1 "
+    "-i cat.txt -o out.tbl --nfields 2,2 -n 1 --min_thresh 0.25 --max_thresh 1 "
     "--flag_column 7 --class_column 8 -c 0.5");
 
 struct FieldRun {
@@ -97,12 +97,14 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     // (2,1): C and D are each other's neighbours; the tie puts D first, and
     //        D fails the stellarity test; only one of two accepted rows is visited.
     // (1,2): E and F tie the same way: F.
-    // (2,2): H fails the flag limit; G is more isolated than I but its stamp
-    //        leaves the image: a failed fit, no row.
+    // (2,2): H fails the flag limit; I, the brightest row, lies above the
+    //        flux band (max_thresh 1 ends it at the second brightest); G alone
+    //        is accepted, and a lone candidate is not visited.
     EXPECT_EQ(r.table, kTableHeader + tableRow(0) + tableRow(5));
     // Subfields in the order (1,1), (1,2), (2,1), (2,2).
+    std::string const notEnough = kNotEnough + "  taken=0\n  P.number=1\n\n";
     EXPECT_EQ(r.result.out, startText(args) + "test_counter=2\ntest_counter=2\ntest_counter=2\n\n" +
-                                kNotEnough + "  taken=0\n  P.number=1\n\ntest_counter=2\n");
+                                notEnough + "test_counter=1\n\n" + notEnough);
 
     // Sorting and rejection that leave one survivor per subfield change nothing.
     FieldRun const sorted =
@@ -123,7 +125,7 @@ TEST(PsfpickRun, VerboseRunShowsFitsNearTheTrueWidth) {
     writeField(dir);
     RunResult const r = run(kSelection + words("-v 3 field/img.fits"), dir.path());
     ASSERT_EQ(r.status, kStatusSuccess) << r.err;
-    for (char const* part : {"flux range of valid std stars:        15000...23000\n"
+    for (char const* part : {"flux range of valid std stars:        15000...22000\n"
                              "flux of brightest possible neighbour: 500\n\n",
                              "searching for 1 stars in [1:61,1:61]\n",
                              "searching for 1 stars in [61:120,61:120]\n", "end measuring:\n"})
@@ -168,12 +170,13 @@ TEST(PsfpickRun, BadPixelsNearTheCentreRefuseACandidate) {
 TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
     TempDir dir;
     writeField(dir);
-    // Only the brightest star is a candidate: no subfield has two accepted rows.
+    // Only the second brightest star is a candidate: no subfield has two
+    // accepted rows.
     RunResult const untested = run(words("-i cat.txt -o out.tbl --nfields 2,2 --min_thresh 0.99 "
-                                         "--max_thresh 1.1 -r 2 field/img.fits missing.fits"),
+                                         "--max_thresh 1 -r 2 field/img.fits missing.fits"),
                                    dir.path());
     EXPECT_EQ(untested.status, kStatusSuccess) << untested.err;
-    EXPECT_EQ(untested.err, "");
+    EXPECT_EQ(untested.err, kNoColumnsWarning);
 
     FieldRun const tested = runIn(dir, kSelection + words("-r 2 field/img.fits missing.fits"));
     EXPECT_EQ(tested.result.status, kStatusRunFailed);

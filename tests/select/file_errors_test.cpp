@@ -11,6 +11,8 @@
 
 namespace {
 
+using selection::namingFile;
+
 // The message of the exception caught as Caught after namingFile(file, ...)
 // ran a call that throws thrown.
 template <class Caught, class Thrown>

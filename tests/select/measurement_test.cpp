@@ -6,40 +6,41 @@
 #include <sstream>
 #include <vector>
 
-#include "sci/fits_writer.h"
-#include "tests/support/temp_dir.h"
-
 namespace {
 
-// Stars tagged by their starting position: select_x(i) = 100 + i, so every
-// reordering shows which star went where.
+using selection::Parameter;
+using selection::rejectStars;
+using selection::SelectedStars;
+using selection::StarRecord;
+
+// Stars tagged by their starting position: x = 100 + i for star i (from 1),
+// so every reordering shows which star went where.
 struct Fixture {
     SelectedStars s;
-    sci::MArray<float, 1> xfwhm, yfwhm;
     Parameter P;
 
     explicit Fixture(std::vector<float> const& nchi, std::vector<float> const& xw = {},
-                     std::vector<float> const& yw = {})
-        : s(static_cast<int>(nchi.size())),
-          xfwhm(static_cast<int>(nchi.size())),
-          yfwhm(static_cast<int>(nchi.size())) {
+                     std::vector<float> const& yw = {}) {
         for (int i = 1; i <= static_cast<int>(nchi.size()); ++i) {
-            s.select_x(i) = 100.0f + i;
-            s.select_y(i) = 200.0f + i;
-            s.select_closest_dist(i) = 300.0f + i;
-            s.select_closest_flux(i) = 400.0f + i;
-            s.select_nchi(i) = nchi[i - 1];
-            xfwhm(i) = xw.empty() ? 2.0f : xw[i - 1];
-            yfwhm(i) = yw.empty() ? 2.0f : yw[i - 1];
-            s.select_fwhm(i) = (xfwhm(i) + yfwhm(i)) * 0.5f;
+            StarRecord star;
+            star.row = i;
+            star.x = 100.0f + i;
+            star.y = 200.0f + i;
+            star.closestDist = 300.0f + i;
+            star.closestFlux = 400.0f + i;
+            star.nchi = nchi[i - 1];
+            star.xfwhm = xw.empty() ? 2.0f : xw[i - 1];
+            star.yfwhm = yw.empty() ? 2.0f : yw[i - 1];
+            star.fwhm = (star.xfwhm + star.yfwhm) * 0.5f;
+            s.stars.push_back(star);
         }
+        s.taken = static_cast<int>(nchi.size());
     }
 
-    // The tags (select_x - 100) of the stars left, in order.
+    // The tags (x - 100) of the stars left, in order.
     std::vector<int> tags() const {
         std::vector<int> t;
-        for (int i = 1; i <= s.select_x.last(); ++i)
-            t.push_back(static_cast<int>(s.select_x(i)) - 100);
+        for (StarRecord const& star : s.stars) t.push_back(static_cast<int>(star.x) - 100);
         return t;
     }
 };
@@ -50,19 +51,17 @@ TEST(RejectStars, HighestNchiDroppedLowestKeptAscending) {
     Fixture f({5, 1, 9, 3, 7, 2, 8, 4, 10, 6});
     f.P.nchi_reject = 3;
     std::ostringstream out;
-    EXPECT_EQ(rejectStars(f.s, f.xfwhm, f.yfwhm, 10, f.P, out), 7);
+    EXPECT_EQ(rejectStars(f.s, f.P, out), 7);
     EXPECT_EQ(f.tags(), (std::vector<int>{2, 6, 4, 8, 1, 10, 5}));
-    // Every measured array holds exactly the survivors, moved together.
-    for (auto const* a : {&f.s.select_y, &f.s.select_closest_dist, &f.s.select_closest_flux,
-                          &f.s.select_nchi, &f.s.select_fwhm})
-        EXPECT_EQ(a->length(), 7);
-    EXPECT_EQ(f.s.select_y(3), 204.0f);
-    EXPECT_EQ(f.s.select_closest_flux(7), 405.0f);
-    EXPECT_EQ(f.s.select_nchi(7), 7.0f);
+    // Exactly the survivors are left, each record whole.
+    EXPECT_EQ(f.s.stars.size(), 7u);
+    EXPECT_EQ(f.s.stars[2].y, 204.0f);
+    EXPECT_EQ(f.s.stars[6].closestFlux, 405.0f);
+    EXPECT_EQ(f.s.stars[6].nchi, 7.0f);
     EXPECT_EQ(out.str(), "");
     Fixture failed({3, -1, 2, 5});
     failed.P.nchi_reject = 2;
-    EXPECT_EQ(rejectStars(failed.s, failed.xfwhm, failed.yfwhm, 4, failed.P, out), 2);
+    EXPECT_EQ(rejectStars(failed.s, failed.P, out), 2);
     EXPECT_EQ(failed.tags(), (std::vector<int>{2, 3}));
 }
 
@@ -73,7 +72,7 @@ TEST(RejectStars, WidthStagesByEllipticityThenSize) {
     Fixture one({1, 1, 1, 1, 1, 1}, xw, yw);
     one.P.fwhm_reject = 1;
     std::ostringstream out;
-    EXPECT_EQ(rejectStars(one.s, one.xfwhm, one.yfwhm, 6, one.P, out), 5);
+    EXPECT_EQ(rejectStars(one.s, one.P, out), 5);
     // Sizes: 2.83, 4.24, 3.44, 3.28, 3.11, 2.97 -> ascending, widest (2) gone.
     EXPECT_EQ(one.tags(), (std::vector<int>{1, 6, 5, 4, 3}));
 
@@ -85,7 +84,7 @@ TEST(RejectStars, WidthStagesByEllipticityThenSize) {
     five.P.fwhm_reject = 5;
     five.P.verbose = 5;
     std::ostringstream verbose;
-    EXPECT_EQ(rejectStars(five.s, five.xfwhm, five.yfwhm, 8, five.P, verbose), 3);
+    EXPECT_EQ(rejectStars(five.s, five.P, verbose), 3);
     // Left after ellipticity: ratios 0 for 1, 2, 5, 6, 8 and 0.04 for 7;
     // the three smallest sizes are 8 (2.69), 1 (2.83) and 6 (2.97).
     EXPECT_EQ(five.tags(), (std::vector<int>{8, 1, 6}));
@@ -102,47 +101,23 @@ TEST(RejectStars, WidthStagesByEllipticityThenSize) {
     // 0.09); then the widest of 1, 3, 4 (3, size 2.97) goes.
     Fixture two({1, 1, 1, 1}, {2.0f, 2.2f, 2.0f, 1.9f}, {2.0f, 1.6f, 2.2f, 1.9f});
     two.P.fwhm_reject = 2;
-    EXPECT_EQ(rejectStars(two.s, two.xfwhm, two.yfwhm, 4, two.P, out), 2);
+    EXPECT_EQ(rejectStars(two.s, two.P, out), 2);
     EXPECT_EQ(two.tags(), (std::vector<int>{4, 1}));
 }
 
-TEST(RejectStars, AtLeastOneStarIsKeptAndArraysFollow) {
+TEST(RejectStars, AtLeastOneStarIsKeptWhole) {
     Fixture f({4, 2, 3});
     f.P.nchi_reject = 10;
     f.P.fwhm_reject = 4;
     f.P.verbose = 4;
     std::ostringstream out;
-    EXPECT_EQ(rejectStars(f.s, f.xfwhm, f.yfwhm, 3, f.P, out), 1);
+    EXPECT_EQ(rejectStars(f.s, f.P, out), 1);
     EXPECT_EQ(f.tags(), (std::vector<int>{2}));
-    EXPECT_EQ(f.s.select_fwhm.length(), 1);
-    EXPECT_EQ(f.s.select_closest_dist(1), 302.0f);
+    EXPECT_EQ(f.s.stars.size(), 1u);
+    EXPECT_EQ(f.s.stars[0].closestDist, 302.0f);
     EXPECT_EQ(out.str(),
               "P.nchi_reject=10\n  taken_in=3\n  taken=1\n\n"
               "P.fwhm_reject=4\n  taken_in=1\n  taken=1\n\n");
-}
-
-TEST(StampReader, StampsInsideTheImageOnly) {
-    testsupport::TempDir dir;
-    int const nx = 30, ny = 20;
-    sci::MArray<float, 2> img(nx, ny), err(nx, ny);
-    for (int j = 1; j <= ny; ++j)
-        for (int i = 1; i <= nx; ++i) {
-            img(i, j) = static_cast<float>(100 * i + j);
-            err(i, j) = static_cast<float>(i + j);
-        }
-    sci::writeFitsImage(dir.file("a.fits"), img, -32);
-    sci::writeFitsImage(dir.file("e.a.fits"), err, -32);
-    StampReader reader(dir.file("a.fits"), dir.file("e.a.fits"));
-    sci::MArray<float, 2> s, e;
-    ASSERT_TRUE(reader.read(4, 4, 3, s, e));
-    EXPECT_EQ(s.base(1), -3);
-    EXPECT_EQ(s(0, 0), 404.0f);
-    EXPECT_EQ(s(-3, 3), 107.0f);
-    EXPECT_EQ(e(3, -3), 8.0f);
-    EXPECT_TRUE(reader.read(27, 17, 3, s, e));   // touches the last column and row
-    EXPECT_FALSE(reader.read(3, 10, 3, s, e));   // one column short on the left
-    EXPECT_FALSE(reader.read(28, 10, 3, s, e));  // one column past the right edge
-    EXPECT_FALSE(reader.read(10, 18, 3, s, e));
 }
 
 }  // namespace

@@ -7,6 +7,16 @@
 
 namespace {
 
+using selection::StarRow;
+using selection::tableColumn;
+using selection::TableColumn;
+using selection::writePassThroughEcho;
+using selection::writePassThroughRow;
+using selection::writeSelectedEcho;
+using selection::writeSelectedEchoHeader;
+using selection::writeSelectedRow;
+using selection::writeTableHeader;
+
 // Values that are exact in float, so the expected texts can be written by
 // hand: id, x, y, ra, dec, flux, closestDist, closestFlux, flag, classStar,
 // nchi, fwhm.
@@ -30,6 +40,17 @@ TEST(OutputTable, HeaderVariants) {
         writeTableHeader(file, c.idColumn, c.flagColumn, c.number);
         EXPECT_EQ(file.str(), c.expected) << c.idColumn << " " << c.flagColumn << " " << c.number;
     }
+    // A reader finds the column names, in row order, as the words of the header.
+    std::ostringstream file;
+    writeTableHeader(file, 0, 5, 0);
+    std::istringstream words(file.str().substr(1, file.str().find('\n')));
+    std::string word;
+    for (TableColumn c : {TableColumn::kId, TableColumn::kX, TableColumn::kY, TableColumn::kRa,
+                          TableColumn::kDec, TableColumn::kFlux, TableColumn::kFlag}) {
+        ASSERT_TRUE(words >> word);
+        EXPECT_STREQ(tableColumn(c).name, word.c_str());
+    }
+    EXPECT_FALSE(words >> word);
 }
 
 // The rows after the header (which sets the notation): the catalogue id, the

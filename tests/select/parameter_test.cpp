@@ -13,6 +13,10 @@
 
 namespace {
 
+using selection::Parameter;
+using selection::ParameterOptions;
+using selection::registerParameterOptions;
+
 // Parses tokens (after the program name) into a fresh Parameter record.
 Parameter parsed(std::vector<std::string> tokens) {
     testsupport::Args args(std::move(tokens));
@@ -68,6 +72,7 @@ TEST(Parameter, EveryOptionReachesItsField) {
               "fwhm_reject=17 boxlen=18 mag=1 fwhm_sort=1 nchi_sort=1");
     EXPECT_EQ(doubles(P), (std::vector<double>{0.5, 0.25, 0.125, 0.875}));
     EXPECT_EQ(parsed({"-r", "3"}).check_radius, 3);
+    EXPECT_EQ(parsed({"--check_radius", "4"}).check_radius, 4);
 }
 
 TEST(Parameter, RegistrationErrorIsReportedAndStopsRegistering) {

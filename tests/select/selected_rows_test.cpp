@@ -11,6 +11,14 @@
 
 namespace {
 
+using selection::Catalogue;
+using selection::Parameter;
+using selection::PositionIndex;
+using selection::SelectedStars;
+using selection::StarRecord;
+using selection::StarRow;
+using selection::writeSubfieldRows;
+
 using fixture::toArray;
 using floats = std::vector<float>;
 
@@ -48,20 +56,25 @@ Catalogue makeCatalogue() {
     return c;
 }
 
-// Stars at catalogue rows 3, 1, 4 (as many as nchi has values) with the given
-// nchi and FWHM, star i with closest_dist 5i and closest_flux 500i.
+// Stars taken from catalogue rows 3, 1, 4 (as many as nchi has values) with
+// the given nchi and FWHM, star i (from 1) with closest_dist 5i and
+// closest_flux 500i.
 SelectedStars makeStars(std::vector<float> const& nchi, std::vector<float> const& fwhm) {
     int const rows[] = {3, 1, 4};
     int const n = static_cast<int>(nchi.size());
-    SelectedStars s(n);
+    SelectedStars s;
     for (int i = 1; i <= n; ++i) {
-        s.select_x(i) = 10.0f * rows[i - 1];
-        s.select_y(i) = 20.0f * rows[i - 1];
-        s.select_closest_dist(i) = 5.0f * i;
-        s.select_closest_flux(i) = 500.0f * i;
-        s.select_nchi(i) = nchi[i - 1];
-        s.select_fwhm(i) = fwhm[i - 1];
+        StarRecord star;
+        star.row = rows[i - 1];
+        star.x = 10.0f * rows[i - 1];
+        star.y = 20.0f * rows[i - 1];
+        star.closestDist = 5.0f * i;
+        star.closestFlux = 500.0f * i;
+        star.nchi = nchi[i - 1];
+        star.fwhm = fwhm[i - 1];
+        s.stars.push_back(star);
     }
+    s.taken = n;
     return s;
 }
 
@@ -84,16 +97,17 @@ Parameter params(int idColumn, bool fwhmSort, bool nchiSort, int verbose) {
 
 struct Written {
     std::string file, out;
+    std::vector<StarRow> rows;  // in table order
 };
 
-// writeSubfieldRows for stars 1..n of s on the catalogue above.
-Written writeRows(SelectedStars& s, int n, Parameter const& P) {
+// writeSubfieldRows for the stars of s on the catalogue above.
+Written writeRows(SelectedStars const& s, Parameter const& P) {
     static Catalogue const cat = makeCatalogue();
     static PositionIndex const index(cat.x, cat.y);
     std::ostringstream file, out;
     file << std::fixed << std::setprecision(8);
-    writeSubfieldRows(s, n, cat, index, P, file, out);
-    return {file.str(), out.str()};
+    std::vector<StarRow> rows = writeSubfieldRows(s, cat, index, P, file, out);
+    return {file.str(), out.str(), rows};
 }
 
 // In the order found, by FWHM (also when nchi_sort is set), or by nchi; the
@@ -111,46 +125,43 @@ TEST(SubfieldRows, CompletedFromTheCatalogueAndWrittenInOrder) {
         Parameter P = params(1, c.fwhmSort, c.nchiSort, 0);
         P.flag_column = 7;
         P.class_column = 8;
-        SelectedStars s = makeStars({1.5f, 1.2f, 1.9f}, {2.5f, 2.1f, 2.3f});
-        Written const w = writeRows(s, 3, P);
+        Written const w = writeRows(makeStars({1.5f, 1.2f, 1.9f}, {2.5f, 2.1f, 2.3f}), P);
         std::string expected;
         for (int k : c.rows) expected += fileRow(70 + k, k);
         EXPECT_EQ(w.file, expected);
         EXPECT_EQ(w.out, "");  // verbose 0: no echo
-        EXPECT_EQ(s.select_closest_dist(1), c.firstClosestDist);
-        EXPECT_EQ(s.select_flag(1), c.rows[0] % 2);
-        EXPECT_EQ(s.select_class(3), kClass[c.rows[2] - 1]);
+        EXPECT_EQ(w.rows[0].closestDist, c.firstClosestDist);
+        EXPECT_EQ(w.rows[0].flag, c.rows[0] % 2);
+        EXPECT_EQ(w.rows[2].classStar, kClass[c.rows[2] - 1]);
     }
 }
 
 TEST(SubfieldRows, FailedAndUnmeasuredStarsWriteNothing) {
     // id_column 0: running numbers, positions in this subfield's list.
-    SelectedStars s = makeStars({-1.0f, 1.2f, 0.0f}, {-1.0f, 2.1f, 0.0f});
-    EXPECT_EQ(writeRows(s, 3, params(0, false, false, 0)).file, fileRow(2, 1));
-    EXPECT_EQ(s.select_class(1), -1.0f);  // no class column
-    EXPECT_EQ(s.select_flag(2), -1);      // no flag column
+    Written const w =
+        writeRows(makeStars({-1.0f, 1.2f, 0.0f}, {-1.0f, 2.1f, 0.0f}), params(0, false, false, 0));
+    EXPECT_EQ(w.file, fileRow(2, 1));
+    EXPECT_EQ(w.rows[0].classStar, -1.0f);  // no class column
+    EXPECT_EQ(w.rows[1].flag, -1);          // no flag column
 
     // A positive nchi alone is not enough: the FWHM must be positive too.
-    SelectedStars t = makeStars({1.5f, 1.2f, 1.9f}, {0.0f, 2.1f, -1.0f});
-    EXPECT_EQ(writeRows(t, 3, params(0, false, false, 0)).file, fileRow(2, 1));
+    SelectedStars const t = makeStars({1.5f, 1.2f, 1.9f}, {0.0f, 2.1f, -1.0f});
+    EXPECT_EQ(writeRows(t, params(0, false, false, 0)).file, fileRow(2, 1));
 }
 
 TEST(SubfieldRows, SingleSurvivorIsWrittenWithEverySort) {
     for (bool byFwhm : {false, true}) {
-        // Twelve arrays of three stars, of which one survived the rejection.
+        // Three stars taken, of which one survived the rejection.
         SelectedStars s = makeStars({1.2f, 1.5f, 1.9f}, {2.1f, 2.5f, 2.3f});
-        for (auto* a : {&s.select_x, &s.select_y, &s.select_closest_dist, &s.select_closest_flux,
-                        &s.select_nchi, &s.select_fwhm})
-            keepFirst(*a, 1);
-        Written const w = writeRows(s, 1, params(1, byFwhm, !byFwhm, 5));
+        s.stars.resize(1);
+        Written const w = writeRows(s, params(1, byFwhm, !byFwhm, 5));
         EXPECT_EQ(w.file, fileRow(73, 3));
         EXPECT_EQ(w.out.substr(0, 30), "len = 1 1 1 1 1 1 1 1 3 3 1 1\n");
     }
 }
 
 TEST(SubfieldRows, VerboseEchoAndDumps) {
-    SelectedStars s = makeStars({1.25f}, {2.5f});
-    std::string const text = writeRows(s, 1, params(-1, false, false, 6)).out;
+    std::string const text = writeRows(makeStars({1.25f}, {2.5f}), params(-1, false, false, 6)).out;
     for (char const* part : {"len = 1 1 1 1 1 1 1 1 1 1 1 1\n",
                              "select_x            = MArray<float,1> ( 1 ) : (1,1) \n[ 30.00 ]\n\n",
                              "select_flag         = MArray<int,1> ( 1 ) : (1,1) \n[ -1 ]\n\n"})
