@@ -33,9 +33,10 @@
 #include <vector>
 
 #include "fit/moffat.h"
+#include "sci/fits_in.h"
 #include "sci/marray.h"
 #include "select/flux_limits.h"
-#include "select/measurement.h"
+#include "select/stamps.h"
 #include "tests/fit/literal_moffat.h"
 
 namespace {
@@ -124,14 +125,21 @@ std::vector<Star> demoStars(std::string const& dir) {
     selection::FluxLimits const limits = selection::computeFluxLimits(
         selection::sortedParticipatingFlux(toArray(x), toArray(y), toArray(flux)), kMinThresh,
         kMaxThresh, 0.0);
-    StampReader reader(dir + "/m51.fits", dir + "/e.m51.fits");
+    sci::FitsIn image(dir + "/m51.fits", sci::CardWarnings::kQuiet);
+    sci::FitsIn error(dir + "/e.m51.fits", sci::CardWarnings::kQuiet);
+    int const nx = image.getNaxis(1), ny = image.getNaxis(2);
     std::vector<Star> stars;
     for (size_t k = 0; k < x.size(); ++k) {
         if (!(limits.lower <= flux[k] && flux[k] <= limits.upper)) continue;
-        Star s{Stamp(), Stamp(), x[k], y[k]};
         int const ix = static_cast<int>(std::nearbyint(x[k]));
         int const iy = static_cast<int>(std::nearbyint(y[k]));
-        if (reader.read(ix, iy, kBoxlen, s.image, s.error)) stars.push_back(s);
+        if (ix - kBoxlen < 1 || ix + kBoxlen > nx || iy - kBoxlen < 1 || iy + kBoxlen > ny)
+            continue;
+        Star s{Stamp(sci::Range(-kBoxlen, kBoxlen), sci::Range(-kBoxlen, kBoxlen)),
+               Stamp(sci::Range(-kBoxlen, kBoxlen), sci::Range(-kBoxlen, kBoxlen)), x[k], y[k]};
+        selection::readStamp(image, ix, iy, kBoxlen, s.image);
+        selection::readStamp(error, ix, iy, kBoxlen, s.error);
+        stars.push_back(s);
     }
     return stars;
 }
