@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "fit/moffat.h"
+#include "sci/angles.h"
 #include "sci/fits_in.h"
 #include "sci/marray.h"
 #include "select/flux_limits.h"
@@ -57,7 +58,6 @@ constexpr double kMaxThresh = 0.99;
 // The mock stamps.
 constexpr int kMockStamps = 300;
 constexpr std::uint64_t kMockSeed = 15;
-constexpr double kPi = 3.14159265358979323846;
 
 struct Star {
     Stamp image, error;
@@ -153,7 +153,7 @@ class Random {
     }
     double normal() {
         double const u1 = uniform(0x1.0p-53, 1.0), u2 = uniform(0.0, 1.0);
-        return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * kPi * u2);
+        return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * sci::kPi * u2);
     }
 
   private:
@@ -186,9 +186,13 @@ std::vector<Star> mockStars() {
         std::vector<MockStar> field;
         auto shape = [&rng](double x, double y, double peak) {
             double const fwhm = rng.uniform(2.5, 5.0);
-            return MockStar{
-                x,      y, peak, fwhm, fwhm * (1.0 - rng.uniform(0.0, 0.3)), rng.uniform(0.0, kPi),
-                kBeta29};
+            return MockStar{x,
+                            y,
+                            peak,
+                            fwhm,
+                            fwhm * (1.0 - rng.uniform(0.0, 0.3)),
+                            rng.uniform(0.0, sci::kPi),
+                            kBeta29};
         };
         double const peak = std::exp(rng.uniform(std::log(300.0), std::log(30000.0)));
         field.push_back(

@@ -50,10 +50,10 @@ struct PointTerms {
 //     sums(j, c) += (d_j w) d_c  (c <= j; row j at offset j (j + 1) / 2),
 //     g(j) += dy (d_j w),
 // each term formed and added exactly as the plain loop over the mask forms
-// it. M > 0: m = M known when compiling, so that the loops unroll and the
-// sums stay in registers; M = 0: any m.
+// it. M > 0: m = M known when compiling, so that the loops unroll over a
+// local copy of the sums; M = 0: any m, summed in place.
 template <int M>
-void addPoints_(PointTerms const& p, double* sums, double* g, int m = M) {
+void addPoints_(PointTerms const& p, double* sums, double* g, int m) {
     constexpr int kFixed = M > 0 ? M : 1;
     constexpr int kCells = kFixed * (kFixed + 1) / 2;
     int const nf = M > 0 ? M : m;
@@ -82,6 +82,12 @@ void addPoints_(PointTerms const& p, double* sums, double* g, int m = M) {
         for (int j = 0; j < kFixed; ++j) g[j] = fixedGrad[j];
     }
 }
+
+// addPoints_ for m = 0..10 free parameters (element m); more take addPoints_<0>.
+constexpr int kUnrolledSums = 11;
+constexpr void (*kAddPoints[kUnrolledSums])(PointTerms const&, double*, double*, int) = {
+    addPoints_<0>, addPoints_<1>, addPoints_<2>, addPoints_<3>, addPoints_<4>, addPoints_<5>,
+    addPoints_<6>, addPoints_<7>, addPoints_<8>, addPoints_<9>, addPoints_<10>};
 
 }  // namespace
 
@@ -358,47 +364,13 @@ int marquardt::mrqcof(sci::MArray<double, 1> const& p, sci::MArray<double, 2>& c
 
     // The sums over the points evaluated (see addPoints_).
     dfree_.resize(static_cast<size_t>(evaluated) * static_cast<size_t>(m));
-    funcsDerivatives(p, free_.data(), m, pointX_.data(), pointY_.data(), evaluated, dfree_.data());
+    funcsDerivatives(p, free_.data(), m, px, py, evaluated, dfree_.data());
     curvature_.assign(static_cast<size_t>(m) * static_cast<size_t>(m + 1) / 2, 0.0);
     gradient_.assign(static_cast<size_t>(m), 0.0);
     double* const sums = curvature_.data();
     double* const g = gradient_.data();
-    PointTerms const points{evaluated, dfree_.data(), pointZ_.data(), yfit_.data(), pointW_.data()};
-    switch (m) {
-        case 1:
-            addPoints_<1>(points, sums, g);
-            break;
-        case 2:
-            addPoints_<2>(points, sums, g);
-            break;
-        case 3:
-            addPoints_<3>(points, sums, g);
-            break;
-        case 4:
-            addPoints_<4>(points, sums, g);
-            break;
-        case 5:
-            addPoints_<5>(points, sums, g);
-            break;
-        case 6:
-            addPoints_<6>(points, sums, g);
-            break;
-        case 7:
-            addPoints_<7>(points, sums, g);
-            break;
-        case 8:
-            addPoints_<8>(points, sums, g);
-            break;
-        case 9:
-            addPoints_<9>(points, sums, g);
-            break;
-        case 10:
-            addPoints_<10>(points, sums, g);
-            break;
-        default:
-            addPoints_<0>(points, sums, g, m);
-            break;
-    }
+    PointTerms const points{evaluated, dfree_.data(), pz, yfit, pw};
+    (m < kUnrolledSums ? kAddPoints[m] : addPoints_<0>)(points, sums, g, m);
 
     // Into the packed block 1..m: the lower triangle, and above it its mirror
     // (or 0.0 when the model failed, the sums being incomplete).

@@ -247,7 +247,7 @@ void Class_moffat_fit::funcsDerivatives(sci::MArray<double, 1> const& params, in
         if (free[j] >= 3 && free[j] <= 7) needP = true;
         if (free[j] == 8) needLog = true;
     }
-    MoffatTerms const t = moffatTerms(params, needP, needLog, true);
+    MoffatTerms const t = moffatTerms(params, needP, needLog, false);  // sides kept
     double d[kParams + 1];
     for (int k = 0; k < n; ++k) {
         derivativesAt(t, px[k], py[k], shapeAt(t, px[k], py[k]), negligible_[k] != 0, powerQ_[k],
