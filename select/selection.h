@@ -6,6 +6,7 @@
 #include <string>
 
 #include "select/parameter.h"
+#include "select/report.h"
 
 namespace selection {
 
@@ -20,7 +21,10 @@ namespace selection {
 // projection that cannot be inverted, sci::LinearAlgebraException) for a FITS
 // file that cannot be read, with the message "<file>: <reason>"
 // (select/file_errors.h); util::UException for an nfields grid finer than the
-// field.
-void runSelection(Parameter const& P, std::list<std::string> const& files);
+// field. A selecting run (number >= 1) ends with its warnings of the measured
+// stamps and its summary on standard error and, when P.report names a file,
+// writes the report there (the context says how the run was started).
+void runSelection(Parameter const& P, std::list<std::string> const& files,
+                  RunContext const& context = {});
 
 }  // namespace selection

@@ -137,6 +137,40 @@ PixelBox SubfieldGrid::searchBox(int i, int j, int checkRadius) const {
     return box;
 }
 
+// Subfield k spans lower = first + (k - 1) step .. upper <= lower + step - 1,
+// and its search box lies within lower..upper + 1. Its float bounds may be
+// off by the float spacing s near v, so v can lie in its box only when
+// lower <= v + s and upper + 1 >= v - s, that is
+//     (v - s - first) / step <= k <= (v + s - first) / step + 1.
+void SubfieldGrid::candidates_(float v, long long first, long long step, int count, int& lo,
+                               int& hi) {
+    lo = 1;
+    hi = count;
+    if (step < 1) return;  // a grid finer than the field: every subfield
+    double const s = 2.0 * (std::nextafter(std::fabs(v), HUGE_VALF) - std::fabs(v)) + 1.0;
+    double const from = std::ceil((static_cast<double>(v) - s - first) / step);
+    double const to = std::floor((static_cast<double>(v) + s - first) / step) + 1.0;
+    if (from > lo) lo = from > count ? count + 1 : static_cast<int>(from);
+    if (to < hi) hi = to < lo ? lo - 1 : static_cast<int>(to);
+}
+
+void SubfieldGrid::searchBoxesAt(float x, float y, int checkRadius,
+                                 std::vector<long long>& boxes) const {
+    boxes.clear();
+    int i1 = 0, i2 = 0, j1 = 0, j2 = 0;
+    candidates_(x, field_.x1, dx_, nx_, i1, i2);
+    candidates_(y, field_.y1, dy_, ny_, j1, j2);
+    for (int i = i1; i <= i2; ++i) {
+        for (int j = j1; j <= j2; ++j) {
+            PixelBox const box = searchBox(i, j, checkRadius);
+            if (x < static_cast<float>(box.x1) || x > static_cast<float>(box.x2) ||
+                y < static_cast<float>(box.y1) || y > static_cast<float>(box.y2))
+                continue;
+            boxes.push_back(runIndex(i, j));
+        }
+    }
+}
+
 void writeSearching(std::ostream& out, int number, int nchiReject, int fwhmReject,
                     PixelBox const& searchBox) {
     long long const count = static_cast<long long>(number) - nchiReject - fwhmReject;

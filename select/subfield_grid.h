@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ostream>
+#include <vector>
 
 #include "sci/marray.h"
 
@@ -53,7 +54,20 @@ class SubfieldGrid {
     // and the same in y.
     PixelBox searchBox(int i, int j, int checkRadius) const;
 
+    // The index in run order, (i - 1) ny + (j - 1), of subfield (i, j).
+    long long runIndex(int i, int j) const { return static_cast<long long>(i - 1) * ny_ + (j - 1); }
+
+    // Replaces boxes by the run indices, increasing, of the search boxes that
+    // hold the position (x, y), pixels, finite: the boxes whose screening
+    // (x < sx1, x > sx2, y < sy1 or y > sy2 rejects, compared in float)
+    // passes it. Search boxes reach one pixel past their subfield, so a
+    // position may lie in two of them along each axis.
+    void searchBoxesAt(float x, float y, int checkRadius, std::vector<long long>& boxes) const;
+
   private:
+    // The columns (rows: first = y1, step = dy) whose search box may hold v:
+    // first..last, empty when last < first.
+    static void candidates_(float v, long long first, long long step, int count, int& lo, int& hi);
     static void bounds_(long long first, long long last, long long step, int k, long long& lower,
                         long long& upper);
     PixelBox untrimmed_(int i, int j) const;

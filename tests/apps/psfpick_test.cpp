@@ -58,6 +58,7 @@ std::vector<OptionRow> const kOptions = {
     {"mag", 'm', "FLAG", "false", "mag", "FALSE"},
     {"fwhm_sort", 0, "FLAG", "false", "sort according to FWHM", "FALSE"},
     {"nchi_sort", 0, "FLAG", "false", "sort according to nchi", "FALSE"},
+    {"report", 0, "STRING", "", "ECSV report of every catalogue row (empty: none)", ""},
 };
 
 std::string padRight(std::string text, std::size_t width) {
@@ -184,7 +185,15 @@ TEST(Psfpick, CompleteRunCreatesTheOutputTable) {
     EXPECT_EQ(r.status, kStatusSuccess) << r.err;
     EXPECT_EQ(r.out,
               startText(args) + "test_counter=1\n\n" + kNotEnough + "  taken=0\n  P.number=1\n\n");
-    EXPECT_EQ(r.err, "Error: no x/y information or CCS given!\n");
+    EXPECT_EQ(r.err,
+              "Error: no x/y information or CCS given!\nsummary: 0 stars selected in 1 subfield "
+              "(1 asked in each); 1 subfield without a star\nfunnel: 2 rows read, 2 taking part, "
+              "2 in the field, 1 in the flux band, 1 passing flags, 1 clear of variable objects, "
+              "1 candidates, 0 visited, 0 stellar, 0 clear of bad pixels, 0 with an image, 0 "
+              "stamp inside the image, 0 fitted, 0 kept after --nchi_reject, 0 kept after "
+              "--fwhm_reject, 0 written\nhint: no image was given, so no star was measured: give "
+              "the image as the first file argument, with its error image 'e.<image>' beside "
+              "it\n");
     EXPECT_EQ(readFile(output), kTableHeader);
 
     // The default table name, in the working directory.
