@@ -66,7 +66,8 @@ void appendInteger(std::string& out, long long v) {
     out.append(text, result.ptr);
 }
 
-std::string realText(double v) {
+template <class Real>
+std::string realText(Real v) {
     std::string s;
     appendReal(s, v);
     return s;

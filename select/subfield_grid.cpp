@@ -138,18 +138,20 @@ PixelBox SubfieldGrid::searchBox(int i, int j, int checkRadius) const {
 }
 
 // Subfield k spans lower = first + (k - 1) step .. upper <= lower + step - 1,
-// and its search box lies within lower..upper + 1. Its float bounds may be
-// off by the float spacing s near v, so v can lie in its box only when
-// lower <= v + s and upper + 1 >= v - s, that is
-//     (v - s - first) / step <= k <= (v + s - first) / step + 1.
-void SubfieldGrid::candidates_(float v, long long first, long long step, int count, int& lo,
-                               int& hi) {
+// and its search box lies within lower - m .. upper + 1 + m, where m is the
+// inset subfield border + check radius when that is negative, else 0. The
+// box's float bounds may be off by the float spacing s near v, so v can lie
+// in its box only when lower - m <= v + s and upper + 1 + m >= v - s, that is
+//     (v - s - m - first) / step <= k <= (v + s + m - first) / step + 1.
+void SubfieldGrid::candidates_(float v, long long first, long long step, int count, long long inset,
+                               int& lo, int& hi) {
     lo = 1;
     hi = count;
     if (step < 1) return;  // a grid finer than the field: every subfield
     double const s = 2.0 * (std::nextafter(std::fabs(v), HUGE_VALF) - std::fabs(v)) + 1.0;
-    double const from = std::ceil((static_cast<double>(v) - s - first) / step);
-    double const to = std::floor((static_cast<double>(v) + s - first) / step) + 1.0;
+    double const m = inset < 0 ? -static_cast<double>(inset) : 0.0;
+    double const from = std::ceil((static_cast<double>(v) - s - m - first) / step);
+    double const to = std::floor((static_cast<double>(v) + s + m - first) / step) + 1.0;
     if (from > lo) lo = from > count ? count + 1 : static_cast<int>(from);
     if (to < hi) hi = to < lo ? lo - 1 : static_cast<int>(to);
 }
@@ -158,8 +160,9 @@ void SubfieldGrid::searchBoxesAt(float x, float y, int checkRadius,
                                  std::vector<long long>& boxes) const {
     boxes.clear();
     int i1 = 0, i2 = 0, j1 = 0, j2 = 0;
-    candidates_(x, field_.x1, dx_, nx_, i1, i2);
-    candidates_(y, field_.y1, dy_, ny_, j1, j2);
+    long long const inset = subfieldBorder_ + checkRadius;
+    candidates_(x, field_.x1, dx_, nx_, inset, i1, i2);
+    candidates_(y, field_.y1, dy_, ny_, inset, j1, j2);
     for (int i = i1; i <= i2; ++i) {
         for (int j = j1; j <= j2; ++j) {
             PixelBox const box = searchBox(i, j, checkRadius);

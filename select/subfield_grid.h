@@ -65,9 +65,11 @@ class SubfieldGrid {
     void searchBoxesAt(float x, float y, int checkRadius, std::vector<long long>& boxes) const;
 
   private:
-    // The columns (rows: first = y1, step = dy) whose search box may hold v:
-    // first..last, empty when last < first.
-    static void candidates_(float v, long long first, long long step, int count, int& lo, int& hi);
+    // The subfields along one axis (first: the field's lower bound; step: dx
+    // or dy; count: nx or ny) whose search box, moved inwards by inset, may
+    // hold v: lo..hi, none when hi < lo.
+    static void candidates_(float v, long long first, long long step, int count, long long inset,
+                            int& lo, int& hi);
     static void bounds_(long long first, long long last, long long step, int k, long long& lower,
                         long long& upper);
     PixelBox untrimmed_(int i, int j) const;
