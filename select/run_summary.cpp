@@ -179,8 +179,15 @@ std::string RunSummary::notStellarHint_() const {
         most = stellarAt_[l];
         enough = most >= shortWanted_;
     }
-    if (suggestion >= 0) text += ": try -c " + optionValue(suggestion);
-    return text;
+    if (suggestion >= 0) return text + ": try -c " + optionValue(suggestion);
+    return text + ": few of them are stars; " + fewerSubfields_();
+}
+
+std::string RunSummary::fewerSubfields_() const {
+    int const nx = std::max(P_.nfields[0] / 2, 1), ny = std::max(P_.nfields[1] / 2, 1);
+    if (static_cast<long long>(nx) * ny < subfields_)
+        return "try --nfields " + std::to_string(nx) + "," + std::to_string(ny);
+    return "the field holds fewer stars than asked";
 }
 
 std::string RunSummary::badPixelHint_(BadPixelRecheck const& recheck) const {
@@ -230,8 +237,8 @@ std::string RunSummary::candidatesHint_(Catalogue const& cat,
         cuts += (cuts.empty() ? "" : " and ") + std::string("class_star >= ") +
                 decimalText(P_.class_star, 2);
 
-    std::string text = "the " + counted(short_, "subfield", "subfields") +
-                       " that fell short hold " +
+    std::string text = "the " + counted(short_, "subfield", "subfields") + " that fell short " +
+                       (short_ == 1 ? "holds " : "hold ") +
                        counted(shortCandidates_, "candidate", "candidates") + " for " +
                        counted(shortWanted_, "star", "stars") +
                        " (the least isolated of a subfield is never visited); the flux band " +
@@ -256,13 +263,7 @@ std::string RunSummary::candidatesHint_(Catalogue const& cat,
         found = true;
         if (pass >= enough) break;
     }
-    if (!found) {
-        int const nx = std::max(P_.nfields[0] / 2, 1), ny = std::max(P_.nfields[1] / 2, 1);
-        text += "; no other band holds more";
-        if (nx * ny < P_.nfields[0] * P_.nfields[1])
-            text += ": try --nfields " + std::to_string(nx) + "," + std::to_string(ny);
-        return text;
-    }
+    if (!found) return text + "; no other band holds more: " + fewerSubfields_();
     text +=
         "; the band " + bandText(best.lower, best.upper) + " holds " + std::to_string(bestInBand);
     if (!cuts.empty()) text += ", " + std::to_string(bestPass) + " with " + cuts;

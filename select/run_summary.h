@@ -80,6 +80,9 @@ class RunSummary {
     std::string candidatesHint_(Catalogue const& cat, std::vector<float> const& sortedFlux) const;
     std::string notStellarHint_() const;
     std::string badPixelHint_(BadPixelRecheck const& recheck) const;
+    // "try --nfields" with half the subfields along each axis, when there
+    // are fewer then.
+    std::string fewerSubfields_() const;
 
     Parameter const& P_;
     long long subfields_;

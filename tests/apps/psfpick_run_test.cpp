@@ -105,7 +105,8 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
               "clear of bad pixels, 3 with an image, 2 stamp inside the image, 2 fitted, 2 kept "
               "after --nchi_reject, 2 kept after --fwhm_reject, 2 written\nhint: -c 0.50 refused "
               "1 of the 2 candidates visited in the 2 subfields that fell short; their 2 "
-              "visitable candidates hold 1 with class_star >= 0.50\n");
+              "visitable candidates hold 1 with class_star >= 0.50: few of them are stars; try "
+              "--nfields 1,1\n");
     // (1,1): A is more isolated than B (whose neighbour is the faint J): A.
     // (2,1): C and D are each other's neighbours; the tie puts D first, and
     //        D fails the stellarity test; only one of two accepted rows is visited.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -210,4 +211,45 @@ TEST(Psfpick, FailedRunEndsWithStatusOne) {
     EXPECT_EQ(r.status, kStatusRunFailed);
     EXPECT_EQ(r.out, startText(args) + "\n");
     EXPECT_EQ(r.err, "EXCEPTION: cannot open file '" + output + "' for writing\n");
+}
+
+// The examples of README.md: a fenced block after the line "<!-- example -->"
+// holds a command ("$ build/apps/psfpick ...", continued on lines that end in
+// " \") and, below it, what that run writes on standard error. Each runs in a
+// directory where data/ is the repository's and build/demo/ exists.
+TEST(Readme, ExamplesShowWhatPsfpickPrints) {
+    std::string const readme = readFile(std::string(PSFPICK_SOURCE_DIR) + "/README.md");
+    std::string const marker = "<!-- example -->\n```\n";
+    int examples = 0;
+    for (size_t at = readme.find(marker); at != std::string::npos;
+         at = readme.find(marker, at + 1)) {
+        size_t const start = at + marker.size();
+        std::string const block = readme.substr(start, readme.find("```\n", start) - start);
+        std::string command, expected;
+        std::istringstream lines(block);
+        bool continued = true;
+        for (std::string line; std::getline(lines, line);) {
+            if (continued) {
+                continued = line.size() >= 2 && line.substr(line.size() - 2) == " \\";
+                command += " " + (continued ? line.substr(0, line.size() - 2) : line);
+            } else {
+                expected += line + "\n";
+            }
+        }
+        std::vector<std::string> args = words(command);
+        SCOPED_TRACE(command);
+        ASSERT_GE(args.size(), 2u);
+        ASSERT_EQ(args[0], "$");
+        ASSERT_EQ(args[1], "build/apps/psfpick");
+        args.erase(args.begin(), args.begin() + 2);
+        TempDir dir;
+        std::filesystem::create_directory_symlink(std::string(PSFPICK_SOURCE_DIR) + "/data",
+                                                  dir.file("data"));
+        std::filesystem::create_directories(dir.file("build/demo"));
+        RunResult const r = run(args, dir.path());
+        EXPECT_EQ(r.status, kStatusSuccess);
+        EXPECT_EQ(r.err, expected);
+        ++examples;
+    }
+    EXPECT_GE(examples, 5);
 }
