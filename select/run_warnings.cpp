@@ -8,6 +8,7 @@
 #include "select/flux_limits.h"
 #include "select/measurement.h"
 #include "select/stamp_levels.h"
+#include "select/subfield_grid.h"
 
 namespace selection {
 
@@ -86,28 +87,21 @@ void warnCatalogueOutsideImage(std::ostream& err, sci::MArray<float, 1> const& x
                                long naxis1, long naxis2, std::string const& catalogue,
                                std::string const& image) {
     long part = 0, outside = 0;
-    float minX = 0, maxX = 0, minY = 0, maxY = 0;
     int const n = catalogueRows(x);
     for (int row = 1; row <= n; ++row) {
         if (!rowTakesPart(x, y, flux, row)) continue;
+        ++part;
+        // Pixel k covers k - 0.5 .. k + 0.5.
         float const a = x(x.base() + row - 1);
         float const b = y(y.base() + row - 1);
-        if (part++ == 0) {
-            minX = maxX = a;
-            minY = maxY = b;
-        }
-        minX = std::min(minX, a);
-        maxX = std::max(maxX, a);
-        minY = std::min(minY, b);
-        maxY = std::max(maxY, b);
-        // Pixel k covers k - 0.5 .. k + 0.5.
         if (a < 0.5 || a > naxis1 + 0.5 || b < 0.5 || b > naxis2 + 0.5) ++outside;
     }
-    if (2 * outside <= part) return;
+    Extent e{};
+    if (2 * outside <= part || !catalogueExtent(x, y, flux, e)) return;
     err << "warning: " << outside << " of " << part << " rows of catalogue '" << catalogue
         << "' lie outside image '" << image << "' (" << naxis1 << " x " << naxis2
-        << " pixels; the rows span x " << decimalText(minX, 1) << " to " << decimalText(maxX, 1)
-        << ", y " << decimalText(minY, 1) << " to " << decimalText(maxY, 1)
+        << " pixels; the rows span x " << decimalText(e.minX, 1) << " to " << decimalText(e.maxX, 1)
+        << ", y " << decimalText(e.minY, 1) << " to " << decimalText(e.maxY, 1)
         << "): the catalogue does not seem to belong to the image\n";
 }
 

@@ -38,29 +38,33 @@ PixelBox fieldBoxFromImage(long long naxis1, long long naxis2, long long border)
     return movedInwards(PixelBox{1, naxis1, 1, naxis2}, border);
 }
 
-PixelBox fieldBoxFromCatalogue(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
-                               sci::MArray<float, 1> const& flux, long long border) {
+bool catalogueExtent(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                     sci::MArray<float, 1> const& flux, Extent& extent) {
     bool any = false;
-    float minX = 0, maxX = 0, minY = 0, maxY = 0;
     int const n = catalogueRows(x);
     for (int row = 1; row <= n; ++row) {
         if (!rowTakesPart(x, y, flux, row)) continue;
         float const a = x(x.base() + row - 1);
         float const b = y(y.base() + row - 1);
         if (!any) {
-            minX = maxX = a;
-            minY = maxY = b;
+            extent = Extent{a, a, b, b};
             any = true;
         }
-        minX = std::min(minX, a);
-        maxX = std::max(maxX, a);
-        minY = std::min(minY, b);
-        maxY = std::max(maxY, b);
+        extent.minX = std::min(extent.minX, a);
+        extent.maxX = std::max(extent.maxX, a);
+        extent.minY = std::min(extent.minY, b);
+        extent.maxY = std::max(extent.maxY, b);
     }
-    if (!any) return movedInwards(PixelBox{1, 0, 1, 0}, border);
-    return movedInwards(
-        PixelBox{roundedBound(minX), roundedBound(maxX), roundedBound(minY), roundedBound(maxY)},
-        border);
+    return any;
+}
+
+PixelBox fieldBoxFromCatalogue(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                               sci::MArray<float, 1> const& flux, long long border) {
+    Extent e{};
+    if (!catalogueExtent(x, y, flux, e)) return movedInwards(PixelBox{1, 0, 1, 0}, border);
+    return movedInwards(PixelBox{roundedBound(e.minX), roundedBound(e.maxX), roundedBound(e.minY),
+                                 roundedBound(e.maxY)},
+                        border);
 }
 
 SubfieldGrid::SubfieldGrid(PixelBox const& field, int nx, int ny, int subfieldBorder,

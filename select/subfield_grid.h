@@ -20,6 +20,15 @@ struct PixelBox {
 // bound moved inwards by border (outwards when negative).
 PixelBox fieldBoxFromImage(long long naxis1, long long naxis2, long long border);
 
+// The extent of the rows that take part (see takesPart): their smallest and
+// largest x and y, pixels; false, with the bounds untouched, when no row
+// takes part.
+struct Extent {
+    float minX, maxX, minY, maxY;
+};
+bool catalogueExtent(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                     sci::MArray<float, 1> const& flux, Extent& extent);
+
 // The field without an image, from the rows that take part (see takesPart):
 //     x1 = trunc(min(x) + 0.5), x2 = trunc(max(x) + 0.5), the same for y,
 // truncation toward 0, values beyond the int range saturated to it; then
