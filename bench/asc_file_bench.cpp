@@ -74,12 +74,12 @@ struct Columns {
 Columns readColumns(std::string const& path) {
     sci::AscFile table(path, 0, "#");
     Columns c;
-    c.x.makeReference(table.readFloatColumn(2, 1, -1));
-    c.y.makeReference(table.readFloatColumn(3, 1, -1));
+    c.x.makeReference(table.readNumberColumn(2, 1, -1));
+    c.y.makeReference(table.readNumberColumn(3, 1, -1));
     c.id.makeReference(table.readIntColumn(1, 1, -1));
     c.flag.makeReference(table.readIntColumn(7, 1, -1));
     c.cls.makeReference(table.readFloatColumn(8, 1, -1));
-    c.flux.makeReference(table.readFloatColumn(6, 1, -1));
+    c.flux.makeReference(table.readNumberColumn(6, 1, -1));
     return c;
 }
 

@@ -117,7 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     // The projection keywords, as the catalogue ingestion reads them.
     try {
         fuzzsupport::NullStream sink;
-        (void)selection::readImageWcs(file.path(), sink);
+        selection::FitsFiles files;
+        (void)selection::readImageWcs(file.path(), files,
+                                      selection::ProjectionUse::kCataloguePixelsToSky, sink);
     } catch (sci::FitsException const&) {
     } catch (sci::LinearAlgebraException const&) {
     }

@@ -1,9 +1,10 @@
 // Fuzz target: the command line of psfpick. The input is split at line ends
 // into arguments, which go through the program's own steps: the 26 options
-// registered on a util::OptionParser, parsing, the file arguments, the check
-// whether a run is possible, and the reports of an option error and a refused
-// run. Parse errors must be util::UException; any other exception, a crash,
-// a hang or a sanitizer report is a finding.
+// registered on a util::OptionParser with the commands, parsing, the answer to
+// a command, the file arguments, the check whether a run is possible, the
+// warnings, and the reports of an option error and a refused run. Parse
+// errors must be util::UException; any other exception, a crash, a hang or a
+// sanitizer report is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -35,16 +36,23 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     util::CommandLineReader reader(argc, argv.data());
     util::OptionParser parser(&reader);
     selection::ParameterOptions const options = selection::registerParameterOptions(P, parser, err);
+    selection::registerCommands(parser);
     try {
         parser.parseOptions();
     } catch (util::UException const& e) {
         selection::reportOptionError(out, err, parser, e);
         return 0;
     }
+    if (parser.command() != 0) {
+        selection::answerCommand(out, parser);
+        return 0;
+    }
     std::list<std::string> const files = reader.fileArguments();
-    selection::RunCheck const check = selection::checkRun(P, files.size());
-    if (check != selection::RunCheck::kRunPossible)
-        selection::reportRefusal(out, err, parser, check);
+    selection::Refusal const refusal = selection::checkRun(P, options, files);
+    if (refusal.check != selection::RunCheck::kRunPossible)
+        selection::reportRefusal(out, err, parser, refusal);
+    else
+        selection::writeOptionWarnings(err, P, options);
     out << parser;
     parser.printUsage(out);
     return 0;

@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
         fuzzsupport::writeBytes(dir + "/e.img.fits", sections[4]);
         files = {dir + "/img.fits", dir + "/e.img.fits"};
     }
-    if (selection::checkRun(P, files.size()) != selection::RunCheck::kRunPossible) return 0;
+    if (selection::checkRun(P, options, files).check != selection::RunCheck::kRunPossible) return 0;
 
     try {
         selection::runSelection(P, files);

@@ -62,6 +62,17 @@ bool blankSeparatedField(char const* begin, char const* end, int col, int marker
     return false;
 }
 
+long blankSeparatedCount(char const* begin, char const* end) {
+    long pieces = 0;
+    bool inPiece = false;
+    for (char const* p = begin; p != end; ++p) {
+        bool const blank = *p == ' ' || *p == '\t';
+        if (!blank && !inPiece) ++pieces;
+        inPiece = !blank;
+    }
+    return pieces;
+}
+
 bool delimitedField(char const* begin, char const* end, char delimiter, int col,
                     char const*& fieldBegin, char const*& fieldEnd) {
     char const* p = begin;

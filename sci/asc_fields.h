@@ -23,6 +23,10 @@ constexpr int kNoMarker = -1;
 bool blankSeparatedField(char const* begin, char const* end, int col, int marker,
                          char const*& fieldBegin, char const*& fieldEnd);
 
+// The number of pieces of [begin, end) split at runs of blanks and tabs (a
+// plain byte loop, for messages; reads nothing beyond end).
+long blankSeparatedCount(char const* begin, char const* end);
+
 // Field col (col >= 1) of [begin, end) in delimiter mode: field 1 runs from
 // begin to the first delimiter, field k from just after the (k-1)-th delimiter
 // to the k-th one or end. False when the text has fewer than col - 1

@@ -28,8 +28,12 @@ static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<doubl
 std::string cannotOpenMessage(std::string const& name) {
     return "Cannot open file '" + name + "'!";
 }
-std::string notEnoughColumnsMessage(std::string const& name) {
-    return "Not enough columns in file '" + name + "'!";
+// line: the line of the file (every line counted, from 1) of the row that
+// has found fields where column col was asked.
+std::string notEnoughColumnsMessage(std::string const& name, long line, long found, int col) {
+    return "Not enough columns in file '" + name + "'! (line " + std::to_string(line) + " has " +
+           std::to_string(found) + (found == 1 ? " column" : " columns") + ", column " +
+           std::to_string(col) + " was asked)";
 }
 std::string columnDoesNotExistMessage(std::string const& name) {
     return "Column does not exist in file'" + name + "'!";
@@ -98,6 +102,12 @@ MArray<float, 1> AscFile::readFloatColumn(int col, int first, int count) {
     });
 }
 
+MArray<float, 1> AscFile::readNumberColumn(int col, int first, int count) {
+    return readSingleCol_<float>(col, first, count, [](char const* begin, char const* end) {
+        return static_cast<float>(fieldToNumber(begin, end));
+    });
+}
+
 MArray<int, 1> AscFile::readIntColumn(int col, int first, int count) {
     return readSingleCol_<int>(col, first, count, [](char const* begin, char const* end) {
         return fieldToInt(begin, end);
@@ -144,7 +154,7 @@ MArray<T, 1> AscFile::readSingleCol_(int col, int first, int count, Convert conv
             // Leave the reader behind the offending row.
             rowCounter_ += i + 1;
             offset_ = scan.offset();
-            throwMissingColumn_();
+            throwMissingColumn_(begin, end, col, offset_);
         }
         out[i] = convert(fieldBegin, fieldEnd);
     }
@@ -181,9 +191,22 @@ bool AscFile::getColumn_(char const* begin, char const* end, int col, char const
     return delimitedField(begin, end, delimiter_, col, fieldBegin, fieldEnd);
 }
 
-void AscFile::throwMissingColumn_() const {
-    if (delimiter_ == 0) throw IOException(notEnoughColumnsMessage(filename_));
-    throw IOException(columnDoesNotExistMessage(filename_));
+void AscFile::throwMissingColumn_(char const* begin, char const* end, int col, off_t rowEnd) const {
+    if (delimiter_ != 0) throw IOException(columnDoesNotExistMessage(filename_));
+    // Only here, on the way out, are the row's fields counted and the lines
+    // before it read again: the reading of whole columns pays nothing for it.
+    char const* const cut = findMarker(begin, end, end, comment_);
+    long const found = blankSeparatedCount(begin, cut != nullptr ? cut : end);
+    throw IOException(notEnoughColumnsMessage(filename_, lineEndingAt_(rowEnd), found, col));
+}
+
+long AscFile::lineEndingAt_(off_t rowEnd) const {
+    LineScanner lines(fd_, 0, filename_);
+    char const* begin;
+    char const* end;
+    long line = 0;
+    while (lines.offset() < rowEnd && lines.next(begin, end)) ++line;
+    return line;
 }
 
 }  // namespace sci

@@ -30,7 +30,9 @@ namespace sci {
 // Fields of a row:
 //   - white-space mode: the pieces between runs of blanks and tabs; column 0 is
 //     an empty field (value 0) in every row; a row with fewer than col pieces,
-//     or col below 0, throws "Not enough columns in file '<name>'!";
+//     or col below 0, throws "Not enough columns in file '<name>'! (line <l>
+//     has <n> columns, column <col> was asked)", l counting every line of the
+//     file from 1 and n the pieces of the row ("1 column" for one);
 //   - delimiter mode: field 1 runs from the row start to the first delimiter,
 //     field k from just after the (k-1)-th delimiter to the k-th one or the
 //     row end; column 0 is an empty field; fewer than col - 1 delimiters, or
@@ -74,6 +76,10 @@ class AscFile {
     // "First row below 1 requested from file '<name>'!".
     MArray<float, 1> readFloatColumn(int col, int first, int count);
     MArray<int, 1> readIntColumn(int col, int first, int count);
+    // readFloatColumn, except that a field that is not wholly a number
+    // ("INDEF", "--", "5x") reads NaN instead of its leading number or 0
+    // (sci::fieldToNumber); the empty column 0 still reads 0.
+    MArray<float, 1> readNumberColumn(int col, int first, int count);
 
   private:
     template <class T, class Convert>
@@ -85,7 +91,12 @@ class AscFile {
     // Field col (>= 1) of the text [begin, end), which is already cut.
     bool getColumn_(char const* begin, char const* end, int col, char const*& fieldBegin,
                     char const*& fieldEnd) const;
-    [[noreturn]] void throwMissingColumn_() const;
+    // Throws the missing-column message for column col of the row [begin,
+    // end), whose line ends at file offset rowEnd.
+    [[noreturn]] void throwMissingColumn_(char const* begin, char const* end, int col,
+                                          off_t rowEnd) const;
+    // The number (from 1, every line counted) of the line that ends at rowEnd.
+    long lineEndingAt_(off_t rowEnd) const;
     void rewind_();
 
     std::string filename_;

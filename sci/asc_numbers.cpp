@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -111,28 +112,42 @@ int clampToInt(long value) {
     return static_cast<int>(value);
 }
 
+// Fast paths for text that is a whole plain decimal number: first the exact
+// short form, then from_chars. Both round the decimal value correctly (to
+// nearest), as strtod does, so they agree with it on such text; anything else
+// (hex, inf, nan, '+', leading white space, trailing junk, overflow,
+// underflow) is left to strtod. False when the text needs strtod.
+bool wholeDecimal(char const* begin, char const* end, double& value) {
+    if (shortDecimal(begin, end, value)) return true;
+    if (begin == end) return false;
+    char const c = *begin;
+    bool const decimalStart =
+        isDigit(c) || c == '.' ||
+        (c == '-' && end - begin > 1 && (isDigit(begin[1]) || begin[1] == '.'));
+    if (!decimalStart) return false;
+    std::from_chars_result const r = std::from_chars(begin, end, value);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
 }  // namespace
 
 double fieldToDouble(char const* begin, char const* end) {
-    // Fast paths for text that is a whole plain decimal number: first the
-    // exact short form, then from_chars. Both round the decimal value
-    // correctly (to nearest), as strtod does, so they agree with it on such
-    // text; anything else (hex, inf, nan, '+', leading white space, trailing
-    // junk, overflow, underflow) is left to strtod.
     double value;
-    if (shortDecimal(begin, end, value)) return value;
-    if (begin != end) {
-        char const c = *begin;
-        bool const decimalStart =
-            isDigit(c) || c == '.' ||
-            (c == '-' && end - begin > 1 && (isDigit(begin[1]) || begin[1] == '.'));
-        if (decimalStart) {
-            std::from_chars_result const r = std::from_chars(begin, end, value);
-            if (r.ec == std::errc() && r.ptr == end) return value;
-        }
-    }
+    if (wholeDecimal(begin, end, value)) return value;
     return withTerminatedCopy(begin, end,
                               [](char const* text) { return std::strtod(text, nullptr); });
+}
+
+double fieldToNumber(char const* begin, char const* end) {
+    double value;
+    if (wholeDecimal(begin, end, value)) return value;
+    if (begin == end) return 0.0;
+    size_t const n = static_cast<size_t>(end - begin);
+    return withTerminatedCopy(begin, end, [n](char const* text) {
+        char* stop = nullptr;
+        double const v = std::strtod(text, &stop);
+        return stop == text + n ? v : std::numeric_limits<double>::quiet_NaN();
+    });
 }
 
 long fieldToLong(char const* begin, char const* end) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 
 #include "sci/exceptions.h"
@@ -34,6 +35,32 @@ std::string const kEquinoxKeyword = "EQUINOX ";
 
 bool isBlank(std::string const& text) {
     return text.find_first_not_of(' ') == std::string::npos;
+}
+
+std::string const kNotSimple = "FITS file not SIMPLE";
+
+// The two bytes that start every gzip stream (RFC 1952).
+constexpr unsigned char kGzipMagic[] = {0x1f, 0x8b};
+
+bool startsLikeGzip(std::string const& bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == kGzipMagic[0] &&
+           static_cast<unsigned char>(bytes[1]) == kGzipMagic[1];
+}
+
+std::string const kZimageKeyword = "ZIMAGE  ";
+
+// True when header holds the card keyword = T. The header may keep the card
+// as junk (read with allJunk): its text is parsed here on its own.
+bool cardIsTrue(FitsHeader const& header, std::string const& keyword) {
+    FitsCard const* card = header.findValueCard(keyword);
+    if (card == nullptr) return false;
+    try {
+        std::unique_ptr<FitsCard> const parsed =
+            card->isComment() ? FitsHeader::parseCard(keyword + card->getComment()) : nullptr;
+        return (parsed ? *parsed : *card).getBool();
+    } catch (FitsException const&) {
+        return false;
+    }
 }
 
 std::string endMissing(std::string const& filename) {
@@ -127,6 +154,11 @@ void FitsHeader::readHeader(std::string const& filename, bool allJunk) {
         if (!window.covers(dataOffset_, available)) window.map(file, dataOffset_, available);
         record.assign(reinterpret_cast<char const*>(window.at(dataOffset_)),
                       static_cast<size_t>(available));
+        // A compressed file is named as such rather than read as cards.
+        if (dataOffset_ == 0 && startsLikeGzip(record))
+            throw FitsException(kNotSimple +
+                                " (the file is gzip-compressed: decompress it first, e.g. with "
+                                "gunzip)");
         if (available < kRecordLength && !holdsEnd(record))
             throw FitsException(endMissing(filename), filename);
         record.resize(kRecordLength, ' ');
@@ -207,9 +239,8 @@ int FitsHeader::parseMandatory(std::string const& record) {
     // leaves the mandatory list empty.
     FitsCard const* first = cards[0].get();
     if (dataOffset_ == 0) {
-        if (first == nullptr || first->what_id() != K::SIMPLE_ID)
-            throw FitsException("FITS file not SIMPLE");
-        if (!first->getBool()) throw FitsException("FITS file not SIMPLE (SIMPLE not true)");
+        if (first == nullptr || first->what_id() != K::SIMPLE_ID) throw FitsException(kNotSimple);
+        if (!first->getBool()) throw FitsException(kNotSimple + " (SIMPLE not true)");
     } else if (first == nullptr || first->what_id() != K::XTENSION_ID) {
         throw FitsException("FITS extension does not start with XTENSION");
     }
@@ -547,6 +578,25 @@ void FitsHeader::describeSelf(std::ostream& out) const {
           &commentList_, &historyList_, &blankList_, &junkList_}) {
         for (auto const& card : *list) out << card->writeCard() << "\n";
     }
+}
+
+// --------------------------------------------------------- compressed files
+
+bool isTileCompressed(std::string const& filename) {
+    try {
+        // Read as junk: no card beyond the mandatory ones is parsed (or warned about).
+        FitsHeader const primary(filename, true, true);
+        if (cardIsTrue(primary, kZimageKeyword)) return true;
+        if (primary.getNaxis() != 0) return false;
+        FitsHeader const extension(filename, primary.getDataOffset(), true, true);
+        return cardIsTrue(extension, kZimageKeyword);
+    } catch (std::exception const&) {
+        return false;
+    }
+}
+
+std::string tileCompressedNote() {
+    return " (the file is tile-compressed FITS: decompress it first)";
 }
 
 }  // namespace sci

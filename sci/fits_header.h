@@ -26,6 +26,9 @@ class FitsHeader {
 
     // Reads the primary header of filename, parsing every card; warnings as
     // given. The same as FitsHeader(filename, warnings == kQuiet, false).
+    // A file that starts like gzip data (bytes 1f 8b) is refused with "FITS
+    // file not SIMPLE (the file is gzip-compressed: decompress it first, e.g.
+    // with gunzip)" by every constructor that reads a primary header.
     explicit FitsHeader(std::string const& filename, CardWarnings warnings = CardWarnings::kPrint);
     // Reads the primary header of filename. quiet suppresses the warnings about
     // rejected or deprecated cards; allJunk stores every card after the
@@ -145,5 +148,17 @@ class FitsHeader {
     CardList userList_;
     CardList junkList_;
 };
+
+// True when filename holds a tile-compressed image: its primary header has
+// ZIMAGE = T, or it has NAXIS = 0 and the header that follows it (the
+// compressed image's table) has ZIMAGE = T. Reads both headers quietly and
+// without parsing their other cards; false for a file that cannot be read so far.
+bool isTileCompressed(std::string const& filename);
+
+// " (the file is tile-compressed FITS: decompress it first)", the note that
+// ends a message about such a file. (A gzip-compressed file is refused by the
+// header reader itself: "FITS file not SIMPLE (the file is gzip-compressed:
+// decompress it first, e.g. with gunzip)".)
+std::string tileCompressedNote();
 
 }  // namespace sci

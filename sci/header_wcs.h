@@ -17,4 +17,8 @@ namespace sci {
 // the caller (FitsException, without the file name).
 TanWcs readHeaderTanWcs(FitsHeader const& header, std::string const& imageName);
 
+// missingTanKeywords over the header's cards, with the lookups of
+// readHeaderTanWcs (a CD element that cannot be read counts as missing).
+std::string missingHeaderTanKeywords(FitsHeader const& header);
+
 }  // namespace sci

@@ -1,6 +1,8 @@
 #include "sci/tan_wcs.h"
 
 #include <cstddef>
+#include <exception>
+#include <initializer_list>
 
 #include "sci/exceptions.h"
 
@@ -82,6 +84,29 @@ std::string withoutTrailingBlanks(std::string value) {
 }
 
 }  // namespace
+
+std::string missingTanKeywords(NumberLookup const& number) {
+    auto missing = [&number](std::initializer_list<char const*> keys) {
+        std::string names;
+        for (char const* key : keys) {
+            bool absent = false;
+            try {
+                absent = !number(key).has_value();
+            } catch (std::exception const&) {
+                // There, though unreadable.
+            }
+            if (!absent) continue;
+            std::string const name = withoutTrailingBlanks(key);
+            names += names.empty() ? name : ", " + name;
+        }
+        return names;
+    };
+    std::string text = missing({"CRVAL1  ", "CRVAL2  ", "CRPIX1  ", "CRPIX2  "});
+    std::string const cd = missing({"CD1_1   ", "CD2_2   "});
+    std::string const cdelt = missing({"CDELT1  ", "CDELT2  "});
+    if (!cd.empty() && !cdelt.empty()) text += (text.empty() ? "" : " and ") + cd + " or " + cdelt;
+    return text;
+}
 
 TanWcs readTanWcs(std::string const& imageName, NumberLookup const& number,
                   TextLookup const& text) {

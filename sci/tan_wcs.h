@@ -78,6 +78,15 @@ std::string tanProjectionWarning(
     std::string const& imageName,
     std::vector<std::pair<std::string, std::string>> const& keywordValues);
 
+// The keywords the projection needs that the header lacks (number gives
+// std::nullopt; a keyword whose value cannot be read is there), without their
+// padding, in the order readTanWcs reads them: those of CRVAL1, CRVAL2,
+// CRPIX1, CRPIX2 joined by ", ", then, when neither the pair CD1_1, CD2_2 nor
+// the pair CDELT1, CDELT2 is complete, " and " and the missing ones of each
+// pair joined by " or ", e.g. "CRPIX2 and CD2_2 or CDELT1, CDELT2". Empty when
+// nothing is missing.
+std::string missingTanKeywords(NumberLookup const& number);
+
 // "cannot find keyword '" + key + "'", the message of a missing header keyword.
 std::string missingKeywordMessage(std::string const& key);
 

@@ -7,11 +7,12 @@
 
 namespace selection {
 
-BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2)
-    : names_(files), r_(r), naxis1_(naxis1), naxis2_(naxis2) {}
+BadPixelCheck::BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2,
+                             FitsFiles& fits)
+    : names_(files), r_(r), naxis1_(naxis1), naxis2_(naxis2), fits_(fits) {}
 
 void BadPixelCheck::open_() {
-    for (std::string const& name : names_) files_.push_back(openNamingFile(name));
+    for (std::string const& name : names_) files_.push_back(&fits_.open(name));
     names_.clear();
 }
 
@@ -33,7 +34,7 @@ bool BadPixelCheck::passes(float x, float y) {
     // The stamp is made once the first file holds its pixels: a header may
     // declare far more pixels than its file holds.
     sci::MArray<float, 2> stamp;
-    for (auto& file : files_) {
+    for (sci::FitsIn* file : files_) {
         namingFile(file->getFilename(), [&] {
             selectStamp(*file, ix, iy, r_);
             if (!stamp.hasStorage())

@@ -4,23 +4,25 @@
 #pragma once
 
 #include <list>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "sci/fits_in.h"
+#include "select/fits_files.h"
 
 namespace selection {
 
 class BadPixelCheck {
   public:
-    // files: every FITS file to search, each opened once, when the first
-    // candidate reaches the pixel test (so a run that never tests a candidate
-    // never opens them), its pixels then read per candidate; r: the check
-    // radius (0 = no check); naxis1, naxis2: the size of the image, which
-    // bounds the candidates. A file that cannot be read throws
-    // sci::FitsException naming it (select/file_errors.h) from passes().
-    BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2);
+    // files: every FITS file to search, each opened through fits (which
+    // must outlive the check) when the first candidate reaches the pixel
+    // test (so a run that never tests a candidate never opens them), its
+    // pixels then read per candidate; r: the check radius (0 = no check);
+    // naxis1, naxis2: the size of the image, which bounds the candidates. A
+    // file that cannot be read throws sci::FitsException naming it
+    // (select/file_errors.h) from passes().
+    BadPixelCheck(std::list<std::string> const& files, int r, long naxis1, long naxis2,
+                  FitsFiles& fits);
 
     // True when the candidate at (x, y) passes: r = 0; or, with ix = trunc(x + 0.5)
     // and iy = trunc(y + 0.5), r < ix <= naxis1 - r and r < iy <= naxis2 - r, and
@@ -35,7 +37,8 @@ class BadPixelCheck {
     std::list<std::string> names_;
     int r_;
     long naxis1_, naxis2_;
-    std::vector<std::unique_ptr<sci::FitsIn>> files_;
+    FitsFiles& fits_;
+    std::vector<sci::FitsIn*> files_;
 };
 
 }  // namespace selection

@@ -54,28 +54,60 @@ sci::MArray<float, 1> zeros(int n) {
     return a;
 }
 
+// Why the run needs the projection, and which keywords it lacks.
+std::string projectionNote(ProjectionUse use, std::string const& missing) {
+    char const* need = "";
+    switch (use) {
+        case ProjectionUse::kCatalogueSkyToPixels:
+            need =
+                "the catalogue gives RA and DEC (--x_column < 0), and turning them into pixels "
+                "needs the image's projection";
+            break;
+        case ProjectionUse::kCataloguePixelsToSky:
+            need =
+                "the RA and DEC of the output table are computed from the catalogue's pixel "
+                "positions with the image's projection";
+            break;
+        case ProjectionUse::kVariablesSkyToPixels:
+            need =
+                "the variables table gives RA and DEC (--x_column < 0), and turning them into "
+                "pixels needs the image's projection";
+            break;
+    }
+    return std::string(" (") + need + ", but the image lacks " + missing + ")";
+}
+
 // The projection from the header of image (no file name added to failures).
-sci::TanWcs readHeaderWcs(std::string const& image) {
-    sci::FitsHeader const header(image);
-    return sci::readHeaderTanWcs(header, image);
+sci::TanWcs readHeaderWcs(std::string const& image, FitsFiles& files, ProjectionUse use) {
+    sci::FitsHeader const& header = files.open(image);
+    try {
+        return sci::readHeaderTanWcs(header, image);
+    } catch (sci::FitsException const& e) {
+        // The keywords of a tile-compressed image lie in its compressed part:
+        // that is what its message says instead (select/file_errors.h).
+        std::string const missing = sci::missingHeaderTanKeywords(header);
+        if (missing.empty() || sci::isTileCompressed(image)) throw;
+        throw sci::FitsException(e.what() + projectionNote(use, missing));
+    }
 }
 
 }  // namespace
 
-sci::TanWcs readImageWcs(std::string const& image, std::ostream& err) {
-    sci::TanWcs wcs = namingFile(image, [&image] { return readHeaderWcs(image); });
+sci::TanWcs readImageWcs(std::string const& image, FitsFiles& files, ProjectionUse use,
+                         std::ostream& err) {
+    sci::TanWcs wcs = namingFile(image, [&] { return readHeaderWcs(image, files, use); });
     for (std::string const& warning : wcs.warnings) err << warning << "\n";
     return wcs;
 }
 
-Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostream& out,
-                        std::ostream& err) {
+Catalogue readCatalogue(Parameter const& P, std::string const& image, FitsFiles& files,
+                        std::ostream& out, std::ostream& err) {
     Catalogue c;
     bool const skyInput = P.x_column < 0;
     int const raColumn = skyColumn(P.x_column);  // sky input: RA here, DEC in the next column
     std::optional<sci::TanWcs> wcs;
-    auto projection = [&]() -> sci::TanWcs const& {
-        if (!wcs) wcs = readImageWcs(image, err);
+    auto projection = [&](ProjectionUse use) -> sci::TanWcs const& {
+        if (!wcs) wcs = readImageWcs(image, files, use, err);
         return *wcs;
     };
 
@@ -90,7 +122,7 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
             if (image.empty()) {
                 err << "error: no x/y information or WCS given!\n";
             } else {
-                sci::CCS_TAN const& ccs = projection().ccs;
+                sci::CCS_TAN const& ccs = projection(ProjectionUse::kVariablesSkyToPixels).ccs;
                 namingFile(image, [&] { skyToPixels(ccs, ra, dec, c.vx, c.vy, c.Nv); });
             }
         } else {
@@ -100,33 +132,34 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostre
         }
     }
 
+    // Positions and fluxes that are not numbers read NaN: such a row takes no part.
     sci::AscFile table(P.input, kWhiteSpace, kCommentMarker);
     if (skyInput) {
-        c.RA.makeReference(table.readFloatColumn(raColumn, 1, -1));
-        c.DEC.makeReference(table.readFloatColumn(columnAfter(raColumn), 1, -1));
+        c.RA.makeReference(table.readNumberColumn(raColumn, 1, -1));
+        c.DEC.makeReference(table.readNumberColumn(columnAfter(raColumn), 1, -1));
         c.N = c.RA.length();
         c.x.makeReference(zeros(c.N));
         c.y.makeReference(zeros(c.N));
         if (image.empty()) {
             err << "Error: no x/y information or CCS given!\n";
         } else {
-            sci::TanWcs const& w = projection();
+            sci::TanWcs const& w = projection(ProjectionUse::kCatalogueSkyToPixels);
             out << w.crval(1) << " " << w.crval(2) << " " << w.crpix(1) << " " << w.crpix(2) << " "
                 << w.cdelt(1) << " " << w.cdelt(2) << "\n";
             namingFile(image, [&] { skyToPixels(w.ccs, c.RA, c.DEC, c.x, c.y, c.N); });
         }
     } else {
-        c.x.makeReference(table.readFloatColumn(P.x_column, 1, -1));
-        c.y.makeReference(table.readFloatColumn(columnAfter(P.x_column), 1, -1));
+        c.x.makeReference(table.readNumberColumn(P.x_column, 1, -1));
+        c.y.makeReference(table.readNumberColumn(columnAfter(P.x_column), 1, -1));
         c.N = c.x.length();
         c.RA.makeReference(zeros(c.N));
         c.DEC.makeReference(zeros(c.N));
-        if (!image.empty()) pixelsToSky(projection().ccs, c);
+        if (!image.empty()) pixelsToSky(projection(ProjectionUse::kCataloguePixelsToSky).ccs, c);
     }
     if (P.id_column > 0) c.id.makeReference(table.readIntColumn(P.id_column, 1, -1));
     if (P.flag_column > 0) c.flag.makeReference(table.readIntColumn(P.flag_column, 1, -1));
     if (P.class_column > 0) c.classStar.makeReference(table.readFloatColumn(P.class_column, 1, -1));
-    c.flux.makeReference(table.readFloatColumn(P.flux_column, 1, -1));
+    c.flux.makeReference(table.readNumberColumn(P.flux_column, 1, -1));
     if (P.mag)
         for (int k = 1; k <= c.N; ++k)
             c.flux(k) = static_cast<float>(std::pow(10.0, -0.4 * static_cast<double>(c.flux(k))));

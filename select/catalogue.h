@@ -11,6 +11,7 @@
 
 #include "sci/marray.h"
 #include "sci/tan_wcs.h"
+#include "select/fits_files.h"
 #include "select/parameter.h"
 
 namespace selection {
@@ -27,18 +28,35 @@ struct Catalogue {
     sci::MArray<float, 1> vx, vy;     // their pixel positions
 };
 
-// The image's projection, read from its header; the header's warnings (a
-// projection that is not TAN) go to err. Throws sci::FitsException when the
-// header cannot be read or lacks a required keyword, and
-// sci::LinearAlgebraException when the projection cannot be set up, each with
-// the message "<image>: <reason>" (select/file_errors.h).
-sci::TanWcs readImageWcs(std::string const& image, std::ostream& err);
+// What the run needs an image's projection for: the message of a header
+// without one says so.
+enum class ProjectionUse {
+    kCatalogueSkyToPixels,  // a catalogue of RA and DEC (x_column < 0)
+    kCataloguePixelsToSky,  // the RA and DEC of a catalogue of pixel positions
+    kVariablesSkyToPixels,  // a variables table of RA and DEC
+};
+
+// The image's projection, read from its header (opened through files); the
+// projection's warnings (one that is not TAN) go to err. Throws
+// sci::FitsException when the header cannot be read or lacks a required
+// keyword, and sci::LinearAlgebraException when the projection cannot be set
+// up, each with the message "<image>: <reason>" (select/file_errors.h). A
+// header that lacks keywords of the projection gives "<image>: cannot find
+// keyword '<first missing>' (<what use needs it for>, but the image lacks
+// <every missing keyword, sci::missingTanKeywords>)" unless the file is
+// tile-compressed.
+sci::TanWcs readImageWcs(std::string const& image, FitsFiles& files, ProjectionUse use,
+                         std::ostream& err);
 
 // Reads the variable objects and the catalogue as the run parameters P say.
-// image: the FITS image that supplies the projection, empty for none.
+// image: the FITS image that supplies the projection, empty for none, opened
+// through files. A position (x, y or RA, DEC) or flux field that is not
+// wholly a number ("INDEF", "--") reads NaN, so that its row takes no part
+// (sci::AscFile::readNumberColumn); the id, flag and class columns and the
+// variables table read such text as 0 or its leading number.
 // Messages: the projection values on out for a sky-coordinate catalogue; the
 // missing-projection errors on err (the run goes on, the positions stay 0).
-Catalogue readCatalogue(Parameter const& P, std::string const& image, std::ostream& out,
-                        std::ostream& err);
+Catalogue readCatalogue(Parameter const& P, std::string const& image, FitsFiles& files,
+                        std::ostream& out, std::ostream& err);
 
 }  // namespace selection

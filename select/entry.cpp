@@ -1,12 +1,40 @@
 #include "select/entry.h"
 
+#include <cstdio>
 #include <string>
+
+#include "util/version.h"
 
 namespace selection {
 
 namespace {
 
 constexpr char kSourceDate[] = "2014/02/14";
+constexpr char kSynopsis[] = "usage: psfpick [options] [FITS files...]";
+
+// The three options whose values are flux quantiles, for their range checks.
+struct Quantile {
+    char const* label;
+    double Parameter::*field;
+};
+constexpr Quantile kQuantiles[] = {{"--neighbour_thresh", &Parameter::neighbour_thresh},
+                                   {"--min_thresh", &Parameter::min_thresh},
+                                   {"--max_thresh", &Parameter::max_thresh}};
+
+bool isFraction(double v) {
+    return v >= 0 && v <= 1;  // false for NaN
+}
+
+std::string formatValue(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+bool isGiven(ParameterOptions const& options, char const* name) {
+    util::Option const* opt = findOption(options, name);
+    return opt != nullptr && opt->given();
+}
 
 char const* tooManySubfieldsNotice() {
     static std::string const notice =
@@ -19,18 +47,8 @@ void writeNotice(std::ostream& err, char const* notice) {
     err << notice << '\n' << std::endl;
 }
 
-}  // namespace
-
-char const* const kOptionErrorNotice = "error: invalid command line (see the usage text)";
-
-void writeStartBanner(std::ostream& out, int argc, char const* const* argv) {
-    out << '\n';
-    for (int i = 0; i < argc; ++i) out << argv[i] << ' ';
-    out << "\n\n";
-    out << "source code date: " << kSourceDate << "\n\n";
-}
-
-RunCheck checkRun(Parameter const& P, std::size_t fileCount) {
+// The tests on the record alone that the run has always made.
+RunCheck checkRecord(Parameter const& P, std::size_t fileCount) {
     if (P.input.empty()) return RunCheck::kNoInput;
     if (P.nfields[0] < 1 || P.nfields[1] < 1) return RunCheck::kBadNfields;
     if (static_cast<long long>(P.nfields[0]) * P.nfields[1] > kMaxSubfields)
@@ -45,9 +63,15 @@ RunCheck checkRun(Parameter const& P, std::size_t fileCount) {
     return RunCheck::kRunPossible;
 }
 
-char const* refusalNotice(RunCheck check) {
+// The notices of the tests of checkRecord.
+char const* recordNotice(RunCheck check) {
     switch (check) {
         case RunCheck::kRunPossible:
+        case RunCheck::kOptionAfterFiles:
+        case RunCheck::kNotANumber:
+        case RunCheck::kClassStarOutOfRange:
+        case RunCheck::kThreshOutOfRange:
+        case RunCheck::kMinAboveMax:
             return "";
         case RunCheck::kNoInput:
             return "error: no input table given (--input)";
@@ -73,10 +97,79 @@ char const* refusalNotice(RunCheck check) {
     return "";
 }
 
+}  // namespace
+
+char const* const kOptionErrorNotice = "error: invalid command line (see the usage text)";
+
+void writeStartBanner(std::ostream& out, int argc, char const* const* argv) {
+    out << '\n';
+    for (int i = 0; i < argc; ++i) out << argv[i] << ' ';
+    out << "\n\n";
+    out << "source code date: " << kSourceDate << "\n\n";
+}
+
+void registerCommands(util::OptionParser& parser) {
+    parser.addCommand("help", 'h', kHelpCommand);
+    parser.addCommand("version", 0, kVersionCommand);
+}
+
+void answerCommand(std::ostream& out, util::OptionParser const& parser) {
+    if (parser.command() == kHelpCommand) {
+        out << kSynopsis << "\n\n";
+        parser.printUsage(out);
+    } else if (parser.command() == kVersionCommand) {
+        out << "psfpick " << PSFPICK_VERSION << '\n';
+    }
+    out.flush();
+}
+
+Refusal checkRun(Parameter const& P, ParameterOptions const& options,
+                 std::list<std::string> const& files) {
+    RunCheck const recordCheck = checkRecord(P, files.size());
+    if (recordCheck != RunCheck::kRunPossible) return {recordCheck, recordNotice(recordCheck)};
+    // The first file argument never begins with "-": the options end there.
+    for (std::string const& file : files)
+        if (!file.empty() && file[0] == '-')
+            return {RunCheck::kOptionAfterFiles,
+                    "error: option '" + file +
+                        "' after the file arguments: options come before the files"};
+    for (auto const& opt : options)
+        if (!opt->lastTextValid())
+            return {RunCheck::kNotANumber, "error: " + optionLabel(*opt) + " needs " +
+                                               opt->valueDescription() + ", not '" +
+                                               opt->lastText() + "'"};
+    if (!isFraction(P.class_star))
+        return {RunCheck::kClassStarOutOfRange,
+                "error: --class_star (-c) must be a stellarity between 0 and 1, not " +
+                    formatValue(P.class_star)};
+    for (Quantile const& q : kQuantiles)
+        if (!isFraction(P.*q.field))
+            return {RunCheck::kThreshOutOfRange, "error: " + std::string(q.label) +
+                                                     " must be a flux quantile between 0 and 1, "
+                                                     "not " +
+                                                     formatValue(P.*q.field)};
+    if (P.min_thresh > P.max_thresh)
+        return {RunCheck::kMinAboveMax, "error: --min_thresh " + formatValue(P.min_thresh) +
+                                            " is above --max_thresh " + formatValue(P.max_thresh) +
+                                            ": the flux band would be empty"};
+    return {RunCheck::kRunPossible, ""};
+}
+
+void writeOptionWarnings(std::ostream& err, Parameter const& P, ParameterOptions const& options) {
+    if (P.class_column <= 0 && isGiven(options, kClassStarName))
+        err << "warning: -c/--class_star has no effect without --class_column\n";
+    if (P.flag_column <= 0 && isGiven(options, kFlagLimitName))
+        err << "warning: --flag_limit has no effect without --flag_column\n";
+    if (P.number >= 1 && P.flag_column <= 0 && P.class_column <= 0)
+        err << "warning: without --flag_column and --class_column saturated stars and galaxies "
+               "are not excluded; give their columns (Source Extractor: FLAGS, CLASS_STAR)\n";
+    err.flush();
+}
+
 void reportRefusal(std::ostream& out, std::ostream& err, util::OptionParser const& parser,
-                   RunCheck check) {
+                   Refusal const& refusal) {
     out << parser << std::endl;
-    writeNotice(err, refusalNotice(check));
+    writeNotice(err, refusal.notice.c_str());
 }
 
 void reportOptionError(std::ostream& out, std::ostream& err, util::OptionParser const& parser,
@@ -86,6 +179,12 @@ void reportOptionError(std::ostream& out, std::ostream& err, util::OptionParser 
     parser.printUsage(out);
     out.flush();
     writeNotice(err, kOptionErrorNotice);
+    if (auto const* unknown = dynamic_cast<util::UnknownOptionException const*>(&e)) {
+        err << "error: unknown option '" << unknown->option() << "'";
+        if (!unknown->suggestion().empty())
+            err << " (did you mean '" << unknown->suggestion() << "'?)";
+        err << std::endl;
+    }
 }
 
 void reportRunFailure(std::ostream& out, std::ostream& err, std::exception const& e) {

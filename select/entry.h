@@ -1,11 +1,14 @@
 // The steps of the psfpick entry point around the selection run: start-up
-// banner, the check whether a run is possible, and the reports of a refused
-// run, an option error and a failed run, with the matching exit statuses.
+// banner, the commands --help and --version, the check whether a run is
+// possible, the warnings about options, and the reports of a refused run, an
+// option error and a failed run, with the matching exit statuses.
 #pragma once
 
 #include <cstddef>
 #include <exception>
+#include <list>
 #include <ostream>
+#include <string>
 
 #include "select/parameter.h"
 #include "util/exception.h"
@@ -14,13 +17,25 @@
 namespace selection {
 
 // Exit statuses of psfpick.
-constexpr int kExitSuccess = 0;    // the run completed
+constexpr int kExitSuccess = 0;    // the run completed, or a command was answered
 constexpr int kExitRunFailed = 1;  // an exception ended the run ("EXCEPTION: ..." on stderr)
 constexpr int kExitRefused = 255;  // the run was refused, or the command line could not be parsed
 
 // Writes an empty line, every element of argv followed by a blank, an empty
 // line, then "source code date: 2014/02/14" and an empty line.
 void writeStartBanner(std::ostream& out, int argc, char const* const* argv);
+
+// The commands of psfpick, ids for util::OptionParser::addCommand.
+constexpr int kHelpCommand = 1;     // --help, -h: the usage text
+constexpr int kVersionCommand = 2;  // --version: "psfpick <version>"
+
+// Registers --help (also -h) and --version on parser.
+void registerCommands(util::OptionParser& parser);
+
+// The answer to the command that ended the parsing (parser.command()): for
+// --help the line "usage: psfpick [options] [FITS files...]", an empty line
+// and the usage text; for --version "psfpick <version>" and a line end.
+void answerCommand(std::ostream& out, util::OptionParser const& parser);
 
 // Outcome of the check before a run; the first failing test, in this order.
 enum class RunCheck {
@@ -35,6 +50,11 @@ enum class RunCheck {
     kNegativeCheckRadius,     // check radius < 0
     kCheckWithoutFiles,       // check radius > 0 and no file argument
     kBadBoxlen,               // boxlen < 1
+    kOptionAfterFiles,        // a file argument after the first begins with "-"
+    kNotANumber,              // a numeric option's value text is not wholly a number
+    kClassStarOutOfRange,     // class_star outside [0, 1] (NaN too)
+    kThreshOutOfRange,        // neighbour_thresh, min_thresh or max_thresh outside [0, 1]
+    kMinAboveMax,             // min_thresh > max_thresh
 };
 
 // The most subfields a run may have (a grid of 1000 x 1000). Every subfield
@@ -43,11 +63,26 @@ enum class RunCheck {
 // hours with nothing to find.
 constexpr long long kMaxSubfields = 1000000;
 
-RunCheck checkRun(Parameter const& P, std::size_t fileCount);
+// The first failing test and the one-line notice (without line end) that
+// explains it, naming the option and its value; for kRunPossible the empty
+// text.
+struct Refusal {
+    RunCheck check;
+    std::string notice;
+};
 
-// The one-line notice (without line end) that explains a refusal; for
-// kRunPossible the empty text.
-char const* refusalNotice(RunCheck check);
+// The tests on the parameters, the options as the command line gave them (in
+// registration order, for the first value text that is not a number) and the
+// file arguments.
+Refusal checkRun(Parameter const& P, ParameterOptions const& options,
+                 std::list<std::string> const& files);
+
+// The warnings about the options of a run that goes ahead, one line each on
+// err, in this order: -c given while class_column is not above 0;
+// --flag_limit given while flag_column is not above 0; a selecting run
+// (number >= 1) with neither column, which excludes neither saturated stars
+// nor galaxies.
+void writeOptionWarnings(std::ostream& err, Parameter const& P, ParameterOptions const& options);
 
 // The one-line notice (without line end) after an option error.
 extern char const* const kOptionErrorNotice;
@@ -55,10 +90,13 @@ extern char const* const kOptionErrorNotice;
 // A refused run: the value table and a line end on out; the notice, its line
 // end and one more on err.
 void reportRefusal(std::ostream& out, std::ostream& err, util::OptionParser const& parser,
-                   RunCheck check);
+                   Refusal const& refusal);
 
 // An option error: "Caught exception : <what>" on err; the value table, a line
-// end and the usage text on out; then the notice as in reportRefusal.
+// end and the usage text on out; then the notice as in reportRefusal. For an
+// unknown option, err then ends with the line
+// "error: unknown option '<option>'", followed by " (did you mean
+// '<suggestion>'?)" before its line end when the parser suggests one.
 void reportOptionError(std::ostream& out, std::ostream& err, util::OptionParser const& parser,
                        util::UException const& e);
 

@@ -7,6 +7,8 @@
 //     <file>: <original message>
 // with the original text intact and the exception's type unchanged. Messages
 // that name their file already (sci::FitsException::file()) pass unchanged.
+// A FITS failure about a tile-compressed file, which the reader cannot read,
+// ends with sci::tileCompressedNote().
 #pragma once
 
 #include <memory>
@@ -20,17 +22,23 @@ namespace selection {
 // file + ": " + message.
 std::string fileMessage(std::string const& file, char const* message);
 
+// message, followed by sci::tileCompressedNote() when file is a
+// tile-compressed FITS file (sci::isTileCompressed, asked only here, on the
+// way out of a failure).
+std::string withCompressionNote(std::string const& file, std::string message);
+
 // Runs read() and returns what it returns; a sci::FitsException or
 // sci::LinearAlgebraException (sci::SingularMatrixException kept apart) that
-// it throws is thrown again with the message fileMessage(file, what()), unless
-// it is a FitsException whose message names its file already.
+// it throws is thrown again with the message fileMessage(file, what()) (a
+// FitsException: withCompressionNote of it), unless it is a FitsException
+// whose message names its file already.
 template <class Read>
 auto namingFile(std::string const& file, Read&& read) -> decltype(read()) {
     try {
         return read();
     } catch (sci::FitsException const& e) {
         if (!e.file().empty()) throw;
-        throw sci::FitsException(fileMessage(file, e.what()), file);
+        throw sci::FitsException(withCompressionNote(file, fileMessage(file, e.what())), file);
     } catch (sci::SingularMatrixException const& e) {
         throw sci::SingularMatrixException(fileMessage(file, e.what()));
     } catch (sci::LinearAlgebraException const& e) {

@@ -10,4 +10,9 @@ namespace selection {
 // directory part kept ("data/field.fits" -> "data/e.field.fits").
 std::string errorImageName(std::string const& image);
 
+// " (the error image of image '<image>': the image's file name with 'e.' in
+// front, in the same directory)", the note that ends a failure to open the
+// error image of image.
+std::string errorImageNote(std::string const& image);
+
 }  // namespace selection

@@ -30,7 +30,8 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
         add(new StringOption("output", "selected.tbl", "output table", 'o', &P.output));
         add(new StringOption("variables", "", "variables table", kNoChar, &P.variables));
         add(new StringOption("image", "", "image", kNoChar, &P.image));
-        add(new DoubleOption("class_star", "0.90", "minimum class star value", 'c', &P.class_star));
+        add(new DoubleOption(kClassStarName, "0.90", "minimum class star value", 'c',
+                             &P.class_star));
         add(new DoubleOption("neighbour_thresh", "0.00", "neighbour threshold", kNoChar,
                              &P.neighbour_thresh));
         add(new DoubleOption("min_thresh", "0.90", "minimum threshold", kNoChar, &P.min_thresh));
@@ -44,10 +45,11 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
         add(new IntOption("flux_column", "6", "column number with fluxes", kNoChar,
                           &P.flux_column));
         add(new IntOption("flag_column", "0", "column number with flags", kNoChar, &P.flag_column));
-        add(new IntOption("flag_limit", "0", "maximum flag value", kNoChar, &P.flag_limit));
+        add(new IntOption(kFlagLimitName, "0", "maximum flag value", kNoChar, &P.flag_limit));
         add(new IntOption("class_column", "0", "column number class_star", kNoChar,
                           &P.class_column));
-        add(new IntOption("check radius", "0", "bad pixel check radius", 'r', &P.check_radius));
+        add(new IntOption(kCheckRadiusName, "0", "bad pixel check radius", 'r', &P.check_radius));
+        parser.addAlias(kCheckRadiusAlias, options.back().get());
         add(new IntOption("verbose", "0", "verbosity level", 'v', &P.verbose));
         add(new IntOption("nchi_reject", "0", "reject stars with of high nchi", kNoChar,
                           &P.nchi_reject));
@@ -63,6 +65,16 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
         err << "Parameter exception : " << e.what() << std::endl;
     }
     return options;
+}
+
+util::Option const* findOption(ParameterOptions const& options, std::string const& name) {
+    for (auto const& opt : options)
+        if (opt->getName() == name) return opt.get();
+    return nullptr;
+}
+
+std::string optionLabel(util::Option const& opt) {
+    return "--" + (opt.getName() == kCheckRadiusName ? kCheckRadiusAlias : opt.getName());
 }
 
 }  // namespace selection

@@ -45,17 +45,32 @@ struct Parameter {
     std::string report;           // ECSV report of every catalogue row; empty = none
 };
 
-// The option objects bound to a Parameter record. The parser only keeps raw
-// pointers to them, so this list must live as long as the parser is used.
+// The option objects bound to a Parameter record, in registration order. The
+// parser only keeps raw pointers to them, so this list must live as long as
+// the parser is used.
 using ParameterOptions = std::vector<std::unique_ptr<util::Option>>;
 
+// Long names of the options that the entry looks up, and the second long name
+// of the check radius, which can be typed without quotes.
+constexpr char kClassStarName[] = "class_star";
+constexpr char kFlagLimitName[] = "flag_limit";
+constexpr char kCheckRadiusName[] = "check radius";
+constexpr char kCheckRadiusAlias[] = "check_radius";
+
 // Creates the options in their fixed order (the 26 of the selection, then
-// --report), each bound to its field of P
-// (which thereby receives its default), and registers them on parser. A
-// util::UException on the way is reported on err as
-// "Parameter exception : <what>" and ends the registration: the options after
-// the failing one are not created.
+// --report), each bound to its field of P (which thereby receives its
+// default), and registers them on parser, with kCheckRadiusAlias as another
+// name of the check radius. A util::UException on the way is reported on err
+// as "Parameter exception : <what>" and ends the registration: the options
+// after the failing one are not created.
 ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
                                           std::ostream& err);
+
+// The option of that long name among options; nullptr when it was not created.
+util::Option const* findOption(ParameterOptions const& options, std::string const& name);
+
+// An option as messages name it: "--" and its long name ("--number"); the
+// check radius by its name without a blank ("--check_radius").
+std::string optionLabel(util::Option const& opt);
 
 }  // namespace selection

@@ -163,8 +163,9 @@ std::string RunSummary::notStellarHint_() const {
         std::to_string(shortFunnel_.rows[fateIndex(Fate::kNotStellar)]) + " of the " +
         counted(visited, "candidate", "candidates") + " visited in the " +
         counted(short_, "subfield", "subfields") + " that fell short; their " +
-        counted(shortVisitable_, "visitable candidate", "visitable candidates") + " hold " +
-        std::to_string(stellarAtLimit_) + " with class_star >= " + decimalText(P_.class_star, 2);
+        counted(shortVisitable_, "visitable candidate", "visitable candidates") +
+        (shortVisitable_ == 1 ? " holds " : " hold ") + std::to_string(stellarAtLimit_) +
+        " with class_star >= " + decimalText(P_.class_star, 2);
     // The highest limit at which they hold the stars wanted; else the
     // highest at which they hold the most, when that is more than at -c.
     double suggestion = -1;

@@ -14,6 +14,7 @@
 #include "select/bad_pixels.h"
 #include "select/catalogue.h"
 #include "select/file_errors.h"
+#include "select/fits_files.h"
 #include "select/flux_limits.h"
 #include "select/image_names.h"
 #include "select/measurement.h"
@@ -173,7 +174,8 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
     else if (!P.report.empty())
         openReport(report, P, image, files);
 
-    Catalogue const cat = readCatalogue(P, image, out, err);
+    FitsFiles fits;  // every FITS file of the run, its header read (and warned about) once
+    Catalogue const cat = readCatalogue(P, image, fits, out, err);
     std::vector<float> const sortedFlux = sortedParticipatingFlux(cat.x, cat.y, cat.flux);
     if (P.number == 0) {
         writeWholeCatalogue(cat, P, table, out);
@@ -187,15 +189,19 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
 
     long naxis1 = 0, naxis2 = 0;
     PixelBox field{};
+    // The image and its error image are opened and checked before the first
+    // subfield, so that a run that cannot measure fails before it writes rows.
+    std::unique_ptr<StampReader> stamps;
     if (image.empty()) {
         field = fieldBoxFromCatalogue(cat.x, cat.y, cat.flux, P.border);
     } else {
         namingFile(image, [&] {
-            sci::FitsIn const in(image);
+            sci::FitsIn const& in = fits.open(image);
             naxis1 = in.getInt("NAXIS1  ");
             naxis2 = in.getInt("NAXIS2  ");
         });
         field = fieldBoxFromImage(naxis1, naxis2, P.border);
+        stamps = std::make_unique<StampReader>(image, fits);
     }
     checkGridFits(field, P);
     SubfieldGrid const grid(field, P.nfields[0], P.nfields[1], P.subfield_border, err);
@@ -204,10 +210,9 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
 
     CandidateScreen const screen(cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
                                  screeningRules(limits, P.flag_column, P.flag_limit));
-    BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2);
+    BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2, fits);
     // The first catalogue row at each position: the row the table shows for a star.
     PositionIndex const index(cat.x, cat.y);
-    std::unique_ptr<StampReader> stamps;  // opened at the first measurement
     // The fates, the funnel and the stamps of the run, kept in run order.
     bool const perRow = report.is_open();
     RunRecord record(screen, grid, P.check_radius, cat.x, cat.y, perRow);
@@ -227,8 +232,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
                 out << '\n';
                 writeNotEnoughStars(out, "taken", s.taken, P.number);
             }
-            if (s.taken >= 1 && !image.empty()) {
-                if (!stamps) stamps = std::make_unique<StampReader>(image, errorImageName(image));
+            if (s.taken >= 1 && stamps) {
                 measureStars(s, P, *stamps, out);
                 for (StarRecord const& star : s.stars) survey.add(star);
                 for (DroppedStar const& d : s.dropped) survey.add(d.star);
@@ -243,7 +247,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
     }
     std::map<int, BadPixelCheck> otherRadius;
     auto recheck = [&](float x, float y, int r) {
-        auto const it = otherRadius.try_emplace(r, files, r, naxis1, naxis2).first;
+        auto const it = otherRadius.try_emplace(r, files, r, naxis1, naxis2, fits).first;
         return it->second.passes(x, y);
     };
     writeRunEnd(err, survey, summary, record, cat, sortedFlux, stamps.get(), P, image, recheck);

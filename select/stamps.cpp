@@ -2,6 +2,7 @@
 
 #include "sci/exceptions.h"
 #include "select/file_errors.h"
+#include "select/image_names.h"
 
 namespace selection {
 
@@ -19,8 +20,23 @@ void readStamp(sci::FitsIn& in, int ix, int iy, int r, sci::MArray<float, 2>& st
     sci::readRegion(in, stamp);
 }
 
-StampReader::StampReader(std::string const& image, std::string const& errorImage)
-    : image_(openNamingFile(image)), error_(openNamingFile(errorImage)) {
+namespace {
+
+// The error image of image, opened through files; a failure says what the
+// file is and how its name is made.
+sci::FitsIn& openErrorImage(std::string const& image, FitsFiles& files) {
+    std::string const name = errorImageName(image);
+    try {
+        return files.open(name);
+    } catch (sci::FitsException const& e) {
+        throw sci::FitsException(e.what() + errorImageNote(image), name);
+    }
+}
+
+}  // namespace
+
+StampReader::StampReader(std::string const& image, FitsFiles& files)
+    : image_(&files.open(image)), error_(&openErrorImage(image, files)) {
     auto axes = [](sci::FitsIn const& in, int& n1, int& n2) {
         n1 = in.getNaxis() >= 1 ? in.getNaxis(1) : 0;
         n2 = in.getNaxis() >= 2 ? in.getNaxis(2) : 0;
@@ -29,12 +45,14 @@ StampReader::StampReader(std::string const& image, std::string const& errorImage
     axes(*image_, naxis1_, naxis2_);
     axes(*error_, e1, e2);
     if (image_->getNaxis() < 2)
-        throw sci::FitsException("image '" + image + "' is not a two-dimensional image");
+        throw sci::FitsException(
+            withCompressionNote(image, "image '" + image + "' is not a two-dimensional image"));
+    std::string const errorImage = error_->getFilename();
     if (e1 != naxis1_ || e2 != naxis2_)
-        throw sci::FitsException("error image '" + errorImage + "' has " + std::to_string(e1) +
-                                 " x " + std::to_string(e2) + " pixels, but image '" + image +
-                                 "' has " + std::to_string(naxis1_) + " x " +
-                                 std::to_string(naxis2_));
+        throw sci::FitsException(withCompressionNote(
+            errorImage, "error image '" + errorImage + "' has " + std::to_string(e1) + " x " +
+                            std::to_string(e2) + " pixels, but image '" + image + "' has " +
+                            std::to_string(naxis1_) + " x " + std::to_string(naxis2_)));
 }
 
 bool StampReader::read(int ix, int iy, int boxlen, sci::MArray<float, 2>& image,

@@ -5,11 +5,11 @@
 // -r..r in both dimensions, so that stamp(0, 0) is the star's pixel.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "sci/fits_in.h"
 #include "sci/marray.h"
+#include "select/fits_files.h"
 
 namespace selection {
 
@@ -22,13 +22,17 @@ void selectStamp(sci::FitsIn& in, int ix, int iy, int r);
 // Reads the region of selectStamp into a stamp indexed -r..r.
 void readStamp(sci::FitsIn& in, int ix, int iy, int r, sci::MArray<float, 2>& stamp);
 
-// Reads fitting stamps from an image and its error image, each opened once.
-// Throws sci::FitsException "<file>: <reason>" when either cannot be read
-// (select/file_errors.h), and, naming both files, when their NAXIS1/NAXIS2
-// differ.
+// Reads fitting stamps from an image and its error image (named by
+// errorImageName, select/image_names.h), both opened through the run's
+// files and checked when the reader is made. Throws sci::FitsException
+// "<file>: <reason>" when either cannot be read (select/file_errors.h), a
+// failure with the error image ending with errorImageNote(image); "image
+// '<image>' is not a two-dimensional image"; and, naming both files, when
+// their NAXIS1/NAXIS2 differ. The last two end with
+// sci::tileCompressedNote() when the file at fault is tile-compressed.
 class StampReader {
   public:
-    StampReader(std::string const& image, std::string const& errorImage);
+    StampReader(std::string const& image, FitsFiles& files);
 
     // The stamps of (2 boxlen + 1)^2 pixels around pixel (ix, iy), indexed
     // -boxlen..boxlen in both dimensions (stamp(0, 0) = pixel (ix, iy)).
@@ -37,8 +41,8 @@ class StampReader {
               sci::MArray<float, 2>& error);
 
   private:
-    std::unique_ptr<sci::FitsIn> image_;
-    std::unique_ptr<sci::FitsIn> error_;
+    sci::FitsIn* image_;
+    sci::FitsIn* error_;
     int naxis1_ = 0;
     int naxis2_ = 0;
 };

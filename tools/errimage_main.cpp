@@ -2,7 +2,6 @@
 // the gain, the read noise and the sky level (given or estimated).
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <optional>
 
 #include "sci/fits_card.h"
@@ -36,19 +35,8 @@ std::optional<double> headerNumber(sci::FitsHeader const& header, std::string co
     }
 }
 
-std::string cardText(std::string const& key, double v, std::string const& comment) {
-    return sci::FitsFloatCard(sci::fitsKeyword(key), v, false, comment).writeCard();
-}
-
-int run(tools::ArgParser& parser, ErrCommand& m, int argc, char** argv) {
-    std::vector<std::string> const rest = parser.parse(argc, argv);
-    if (parser.helpRequested()) {
-        std::cout << parser.usage();
-        return tools::kExitOk;
-    }
-    if (rest.size() != 1)
-        throw tools::UsageError(rest.empty() ? "no image given"
-                                             : "unexpected argument '" + rest[1] + "'");
+void run(ErrCommand& m, std::vector<std::string> const& rest) {
+    tools::expectOperands(rest, 1, "no image given");
     std::string const path = rest[0];
     std::string const output = m.output.empty() ? selection::errorImageName(path) : m.output;
 
@@ -83,12 +71,11 @@ int run(tools::ArgParser& parser, ErrCommand& m, int argc, char** argv) {
     }
     std::vector<float> const error = tools::errorImage(image.pixels, *gain, *readNoise, sky);
     std::vector<std::string> cards = tools::readWcsCards(path);
-    cards.push_back(cardText("GAIN", *gain, "electrons per ADU"));
-    cards.push_back(cardText("RDNOISE", *readNoise, "read noise, ADU"));
-    cards.push_back(cardText("SKYLEVEL", sky, "sky level used, ADU"));
+    cards.push_back(tools::floatCard("GAIN", *gain, "electrons per ADU"));
+    cards.push_back(tools::floatCard("RDNOISE", *readNoise, "read noise, ADU"));
+    cards.push_back(tools::floatCard("SKYLEVEL", sky, "sky level used, ADU"));
     tools::writeFloatFits(output, image.nx, image.ny, error.data(), cards);
     if (!m.quiet) std::printf("wrote %s\n", output.c_str());
-    return tools::kExitOk;
 }
 
 }  // namespace
@@ -114,6 +101,5 @@ int main(int argc, char** argv) {
     parser.addInt("sample", 0, "N", "at most this many pixels for the sky estimate", &m.sample, 100,
                   1000000000);
     parser.addFlag("quiet", 'q', "print nothing but errors", &m.quiet);
-    return tools::runTool(
-        kProgram, [&] { return parser.usage(); }, [&] { return run(parser, m, argc, argv); });
+    return tools::runTool(parser, argc, argv, [&](auto const& rest) { run(m, rest); });
 }

@@ -18,10 +18,6 @@ namespace {
 
 constexpr size_t kBlockPixels = 1 << 20;  // pixels converted per write
 
-std::string padded(std::string const& keyword) {
-    return sci::fitsKeyword(keyword);
-}
-
 }  // namespace
 
 FloatImage readFitsImage(std::string const& path) {
@@ -56,9 +52,22 @@ std::vector<std::string> readWcsCards(std::string const& path) {
         keys.push_back(k);
     std::vector<std::string> cards;
     for (std::string const& k : keys)
-        if (sci::FitsCard const* card = header.findValueCard(padded(k)))
+        if (sci::FitsCard const* card = header.findValueCard(sci::fitsKeyword(k)))
             cards.push_back(card->writeCard());
     return cards;
+}
+
+std::string floatCard(std::string const& keyword, double value, std::string const& comment) {
+    return sci::FitsFloatCard(sci::fitsKeyword(keyword), value, false, comment).writeCard();
+}
+
+std::string intCard(std::string const& keyword, long value, std::string const& comment) {
+    return sci::FitsIntCard(sci::fitsKeyword(keyword), value, false, comment).writeCard();
+}
+
+std::string stringCard(std::string const& keyword, std::string const& value,
+                       std::string const& comment) {
+    return sci::FitsStringCard(sci::fitsKeyword(keyword), value, false, comment).writeCard();
 }
 
 void writeFloatFits(std::string const& path, long nx, long ny, float const* pixels,

@@ -29,6 +29,14 @@ FloatImage readFitsImage(std::string const& path);
 // card images in that order; absent keywords are skipped.
 std::vector<std::string> readWcsCards(std::string const& path);
 
+// Card images (80 characters) for the extra cards of writeFloatFits, in the
+// free format that sci::FitsCard writes: keyword (without padding), value and
+// comment; a float as the shortest text that reads back as the same double.
+std::string floatCard(std::string const& keyword, double value, std::string const& comment);
+std::string intCard(std::string const& keyword, long value, std::string const& comment);
+std::string stringCard(std::string const& keyword, std::string const& value,
+                       std::string const& comment);
+
 // Writes a BITPIX -32 primary image of nx * ny pixels with the extra card
 // images after the mandatory cards, streaming the data in blocks (the file
 // never exists twice in memory). Throws ToolError "cannot open file '<path>'

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <map>
 #include <optional>
 
 #include "sci/angles.h"
-#include "sci/fits_card.h"
-#include "sci/fits_writer.h"
 #include "sci/tan_wcs.h"
-#include "select/image_names.h"
 #include "tools/fits_image.h"
 #include "tools/random.h"
 #include "tools/tool_args.h"
@@ -68,14 +64,9 @@ double drawFlux(Random& rng, MockConfig const& c) {
     return lo * std::pow(1.0 - rng.uniform() * (1.0 - tail), -1.0 / c.fluxSlope);
 }
 
-std::string floatCard(std::string const& key, double v, std::string const& comment) {
-    return sci::FitsFloatCard(sci::fitsKeyword(key), v + 0.0, false, comment).writeCard();
-}
-std::string stringCard(std::string const& key, std::string const& v, std::string const& comment) {
-    return sci::FitsStringCard(sci::fitsKeyword(key), v, false, comment).writeCard();
-}
-std::string intCard(std::string const& key, long v, std::string const& comment) {
-    return sci::FitsIntCard(sci::fitsKeyword(key), v, false, comment).writeCard();
+// A header card of a number, -0 written as 0.
+std::string numberCard(std::string const& key, double v, std::string const& comment) {
+    return floatCard(key, v + 0.0, comment);
 }
 
 // The WCS cards and the projection built from the very same values, so that
@@ -107,8 +98,8 @@ sci::TanWcs makeWcs(MockConfig const& c, std::vector<std::string>& cards) {
     cards.push_back(stringCard("CTYPE2", texts["CTYPE2"], "gnomonic projection"));
     for (char const* k : {"CRVAL1", "CRVAL2", "CRPIX1", "CRPIX2", "CD1_1", "CD1_2", "CD2_1",
                           "CD2_2", "CDELT1", "CDELT2", "CROTA2"})
-        if (numbers.count(k)) cards.push_back(floatCard(k, numbers[k], ""));
-    cards.push_back(floatCard("EQUINOX", 2000.0, ""));
+        if (numbers.count(k)) cards.push_back(numberCard(k, numbers[k], ""));
+    cards.push_back(numberCard("EQUINOX", 2000.0, ""));
     cards.push_back(stringCard("RADESYS", "FK5", ""));
     auto trim = [](std::string const& key) { return key.substr(0, key.find(' ')); };
     sci::NumberLookup const number = [&](std::string const& key) -> std::optional<double> {
@@ -313,97 +304,18 @@ MockField makeMockField(MockConfig const& c) {
         s.dec = sky(2);
     }
 
-    f.headerCards.push_back(floatCard("GAIN", c.gain, "electrons per ADU"));
-    f.headerCards.push_back(floatCard("RDNOISE", c.readNoise, "read noise, ADU"));
-    f.headerCards.push_back(floatCard("SKYLEVEL", c.sky, "sky level subtracted, ADU"));
+    f.headerCards.push_back(numberCard("GAIN", c.gain, "electrons per ADU"));
+    f.headerCards.push_back(numberCard("RDNOISE", c.readNoise, "read noise, ADU"));
+    f.headerCards.push_back(numberCard("SKYLEVEL", c.sky, "sky level subtracted, ADU"));
     f.headerCards.push_back(
-        floatCard("SATURATE", c.saturation - c.sky, "clip level after sky subtraction, ADU"));
-    f.headerCards.push_back(floatCard("PSFFWHM", c.fwhm, "major-axis FWHM at the centre, pixels"));
-    f.headerCards.push_back(floatCard("PSFELL", c.ellipticity, "1 - minor/major at the centre"));
-    f.headerCards.push_back(floatCard("PSFANGLE", c.angle, "major axis from x toward y, degrees"));
-    f.headerCards.push_back(floatCard("PSFBETA", c.beta, "Moffat beta"));
+        numberCard("SATURATE", c.saturation - c.sky, "clip level after sky subtraction, ADU"));
+    f.headerCards.push_back(numberCard("PSFFWHM", c.fwhm, "major-axis FWHM at the centre, pixels"));
+    f.headerCards.push_back(numberCard("PSFELL", c.ellipticity, "1 - minor/major at the centre"));
+    f.headerCards.push_back(numberCard("PSFANGLE", c.angle, "major axis from x toward y, degrees"));
+    f.headerCards.push_back(numberCard("PSFBETA", c.beta, "Moffat beta"));
     f.headerCards.push_back(
         intCard("MOCKSEED", static_cast<long>(c.seed & 0x7fffffffffffffffULL), "random seed"));
     return f;
-}
-
-std::string replaceExtension(std::string const& path, std::string const& ext) {
-    size_t const slash = path.rfind('/');
-    size_t const dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
-        dot == (slash == std::string::npos ? 0 : slash + 1))
-        return path + ext;
-    return path.substr(0, dot) + ext;
-}
-
-namespace {
-
-// A text file written through a buffer; throws ToolError naming the file.
-class TextFile {
-  public:
-    explicit TextFile(std::string const& path) : path_(path), file_(std::fopen(path.c_str(), "w")) {
-        if (!file_) throw cannotOpenForWriting(path);
-    }
-    ~TextFile() {
-        if (file_) std::fclose(file_);
-    }
-    TextFile(TextFile const&) = delete;
-    TextFile& operator=(TextFile const&) = delete;
-    std::FILE* get() { return file_; }
-    void close() {
-        bool const failed = std::ferror(file_) != 0;
-        int const rc = std::fclose(file_);
-        file_ = nullptr;
-        if (failed || rc != 0) throw cannotWrite(path_);
-    }
-
-  private:
-    std::string path_;
-    std::FILE* file_;
-};
-
-}  // namespace
-
-void writeMockField(MockField const& f, MockConfig const& c, std::string const& path,
-                    std::string const& catPath, std::string const& truthPath) {
-    writeFloatFits(path, f.nx, f.ny, f.image.data(), f.headerCards);
-    std::vector<std::string> errorCards = f.headerCards;
-    errorCards.push_back(stringCard("IMAGETYP", "error", "per-pixel standard error, ADU"));
-    writeFloatFits(selection::errorImageName(path), f.nx, f.ny, f.error.data(), errorCards);
-
-    TextFile cat(catPath);
-    std::fprintf(cat.get(),
-                 "#   1 NUMBER        Running object number\n"
-                 "#   2 X_IMAGE       Object position along x [pixel]\n"
-                 "#   3 Y_IMAGE       Object position along y [pixel]\n"
-                 "#   4 ALPHA_J2000   Right ascension [deg]\n"
-                 "#   5 DELTA_J2000   Declination [deg]\n"
-                 "#   6 FLUX          Flux [ADU]\n"
-                 "#   7 FLAGS         2 = close pair, 4 = saturated\n"
-                 "#   8 CLASS_STAR    Stellarity\n");
-    for (MockSource const& s : f.sources) {
-        int const flags = (s.partner ? kFlagPair : 0) | (s.saturated ? kFlagSaturated : 0);
-        std::fprintf(cat.get(), "%10ld %11.4f %11.4f %13.8f %+13.8f %14.3f %4d %6.3f\n", s.id,
-                     s.catX, s.catY, s.ra, s.dec, s.catFlux, flags, s.classStar);
-    }
-    cat.close();
-
-    TextFile truth(truthPath);
-    std::fprintf(truth.get(),
-                 "# truth of %s: seed %llu, %ld x %ld pixels, %ld sources, beta %.4g\n"
-                 "# fwhm1: along the axis nearest to x; fwhm2: across it; angle: of that axis "
-                 "from x toward y, degrees, in [-45, 45]; fwhm = (fwhm1 + fwhm2) / 2\n"
-                 "# id  x  y  flux  fwhm1  fwhm2  angle  fwhm  beta  peak  saturated  partner\n",
-                 path.c_str(), static_cast<unsigned long long>(c.seed), f.nx, f.ny,
-                 static_cast<long>(f.sources.size()), c.beta);
-    for (MockSource const& s : f.sources) {
-        double f1 = 0, f2 = 0, a = 0;
-        psfAxes(s.shape, f1, f2, a);
-        std::fprintf(truth.get(), "%ld %.5f %.5f %.4f %.5f %.5f %.4f %.5f %.4f %.4f %d %ld\n", s.id,
-                     s.x, s.y, s.flux, f1, f2, a, 0.5 * (f1 + f2), s.shape.beta, s.peak,
-                     s.saturated ? 1 : 0, s.partner);
-    }
-    truth.close();
 }
 
 }  // namespace tools

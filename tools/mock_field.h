@@ -58,10 +58,6 @@ struct MockConfig {
     bool cdeltForm = false;                    // CDELT/CROTA2 cards instead of CD
 };
 
-// Bits of the catalogue's flag column.
-constexpr int kFlagPair = 2;       // member of a close pair
-constexpr int kFlagSaturated = 4;  // a pixel within one pixel of the centre clips
-
 // One source as generated.
 struct MockSource {
     long id = 0;
@@ -85,7 +81,8 @@ MoffatShape mockShapeAt(MockConfig const& c, double x, double y);
 void psfAxes(MoffatShape const& shape, double& fwhm1, double& fwhm2, double& angleDeg);
 
 // A finished field: noisy sky-subtracted image, error image, bad-pixel mask
-// already applied (0 in both), and the sources.
+// already applied (0 in both), the sources and the header cards of its
+// images (tools/mock_files.h writes them).
 struct MockField {
     long nx = 0, ny = 0;
     std::vector<float> image;
@@ -98,14 +95,5 @@ struct MockField {
 // Builds the field of config c (deterministic for a given seed). Throws
 // ToolError for an inconsistent configuration.
 MockField makeMockField(MockConfig const& c);
-
-// Writes image (path), error image ("e." + file name in the same directory),
-// the catalogue (catPath) and the truth (truthPath).
-void writeMockField(MockField const& field, MockConfig const& c, std::string const& path,
-                    std::string const& catPath, std::string const& truthPath);
-
-// path with its extension (after the last '.' of the file name) replaced by
-// ext (".cat"); without an extension ext is appended.
-std::string replaceExtension(std::string const& path, std::string const& ext);
 
 }  // namespace tools

@@ -1,11 +1,12 @@
 // psfpick-mock: writes a synthetic star field with a known PSF (image, error
 // image, catalogue and truth table) for testing and benchmarking psfpick.
 #include <cstdio>
-#include <iostream>
 #include <limits>
 
 #include "select/image_names.h"
+#include "tools/file_names.h"
 #include "tools/mock_field.h"
+#include "tools/mock_files.h"
 #include "tools/tool_args.h"
 
 namespace {
@@ -88,13 +89,8 @@ void registerOptions(tools::ArgParser& p, MockCommand& m) {
     p.addFlag("quiet", 'q', "print no summary", &m.quiet);
 }
 
-int run(tools::ArgParser& parser, MockCommand& m, int argc, char** argv) {
-    std::vector<std::string> const rest = parser.parse(argc, argv);
-    if (parser.helpRequested()) {
-        std::cout << parser.usage();
-        return tools::kExitOk;
-    }
-    if (!rest.empty()) throw tools::UsageError("unexpected argument '" + rest.front() + "'");
+void run(MockCommand& m, std::vector<std::string> const& rest) {
+    tools::expectOperands(rest, 0, "");
     if (m.sampling == "integrated")
         m.config.sampling = tools::Sampling::kIntegrated;
     else if (m.sampling == "centre" || m.sampling == "center")
@@ -127,7 +123,6 @@ int run(tools::ArgParser& parser, MockCommand& m, int argc, char** argv) {
                     selection::errorImageName(m.output).c_str(), m.catalogue.c_str(),
                     m.truth.c_str());
     }
-    return tools::kExitOk;
 }
 
 }  // namespace
@@ -139,6 +134,5 @@ int main(int argc, char** argv) {
                             "elliptical Moffat PSF: the image, its error image (e.<name>), a "
                             "catalogue (id x y RA DEC flux flags class_star) and the truth.");
     registerOptions(parser, m);
-    return tools::runTool(
-        kProgram, [&] { return parser.usage(); }, [&] { return run(parser, m, argc, argv); });
+    return tools::runTool(parser, argc, argv, [&](auto const& rest) { run(m, rest); });
 }

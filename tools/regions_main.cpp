@@ -1,11 +1,10 @@
 // psfpick-regions: a ds9 region file with a circle on every star of a psfpick
 // output table, in image or fk5 coordinates.
 #include <fstream>
-#include <iostream>
 
 #include "tools/ds9_regions.h"
+#include "tools/file_names.h"
 #include "tools/image_scale.h"
-#include "tools/mock_field.h"
 #include "tools/star_table.h"
 #include "tools/tool_args.h"
 
@@ -24,22 +23,8 @@ struct RegionCommand {
     bool noLabels = false;
 };
 
-tools::IdColumn idColumn(std::string const& text) {
-    if (text == "auto") return tools::IdColumn::kAuto;
-    if (text == "yes") return tools::IdColumn::kPresent;
-    if (text == "no") return tools::IdColumn::kAbsent;
-    throw tools::UsageError("option '--ids' expects auto, yes or no, not '" + text + "'");
-}
-
-int run(tools::ArgParser& parser, RegionCommand& m, int argc, char** argv) {
-    std::vector<std::string> const rest = parser.parse(argc, argv);
-    if (parser.helpRequested()) {
-        std::cout << parser.usage();
-        return tools::kExitOk;
-    }
-    if (rest.size() != 1)
-        throw tools::UsageError(rest.empty() ? "no table given"
-                                             : "unexpected argument '" + rest[1] + "'");
+void run(RegionCommand& m, std::vector<std::string> const& rest) {
+    tools::expectOperands(rest, 1, "no table given");
     tools::RegionStyle style;
     if (m.system == "image")
         style.system = tools::RegionSystem::kImage;
@@ -47,7 +32,7 @@ int run(tools::ArgParser& parser, RegionCommand& m, int argc, char** argv) {
         style.system = tools::RegionSystem::kFk5;
     else
         throw tools::UsageError("option '--system' expects image or fk5, not '" + m.system + "'");
-    tools::IdColumn const ids = idColumn(m.ids);
+    tools::IdColumn const ids = tools::idColumnOption(m.ids);
     if (m.color.empty() || m.color.find_first_of(" \t#") != std::string::npos)
         throw tools::UsageError("option '--color' expects a ds9 colour name, not '" + m.color +
                                 "'");
@@ -75,7 +60,6 @@ int run(tools::ArgParser& parser, RegionCommand& m, int argc, char** argv) {
     tools::writeRegions(out, table, style);
     out.close();
     if (!out) throw tools::cannotWrite(output);
-    return tools::kExitOk;
 }
 
 }  // namespace
@@ -99,6 +83,5 @@ int main(int argc, char** argv) {
                      &m.ids);
     parser.addString("color", 0, "NAME", "ds9 colour of the circles", &m.color);
     parser.addFlag("no-labels", 0, "leave out the id labels", &m.noLabels);
-    return tools::runTool(
-        kProgram, [&] { return parser.usage(); }, [&] { return run(parser, m, argc, argv); });
+    return tools::runTool(parser, argc, argv, [&](auto const& rest) { run(m, rest); });
 }

@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "tools/canvas.h"
+#include "tools/file_names.h"
 #include "tools/fits_image.h"
-#include "tools/mock_field.h"
 #include "tools/stamp_view.h"
 #include "tools/star_table.h"
 #include "tools/tool_args.h"
@@ -26,24 +26,11 @@ struct StampCommand {
     bool noLabels = false;
 };
 
-int run(tools::ArgParser& parser, StampCommand& m, int argc, char** argv) {
-    std::vector<std::string> const rest = parser.parse(argc, argv);
-    if (parser.helpRequested()) {
-        std::cout << parser.usage();
-        return tools::kExitOk;
-    }
-    if (rest.size() != 2)
-        throw tools::UsageError(rest.size() < 2 ? "expected a table and an image"
-                                                : "unexpected argument '" + rest[2] + "'");
+void run(StampCommand& m, std::vector<std::string> const& rest) {
+    tools::expectOperands(rest, 2, "expected a table and an image");
     if (m.percentiles[0] >= m.percentiles[1])
         throw tools::UsageError("option '--percentiles' needs LOW below HIGH");
-    tools::IdColumn ids = tools::IdColumn::kAuto;
-    if (m.ids == "yes")
-        ids = tools::IdColumn::kPresent;
-    else if (m.ids == "no")
-        ids = tools::IdColumn::kAbsent;
-    else if (m.ids != "auto")
-        throw tools::UsageError("option '--ids' expects auto, yes or no, not '" + m.ids + "'");
+    tools::IdColumn const ids = tools::idColumnOption(m.ids);
 
     std::string const& tablePath = rest[0];
     std::string const& imagePath = rest[1];
@@ -69,7 +56,6 @@ int run(tools::ArgParser& parser, StampCommand& m, int argc, char** argv) {
     tools::writePng(output, canvas);
     std::cout << "wrote " << output << " (" << canvas.width() << " x " << canvas.height()
               << " pixels, " << table.rows.size() << " stars)\n";
-    return tools::kExitOk;
 }
 
 }  // namespace
@@ -96,6 +82,5 @@ int main(int argc, char** argv) {
     parser.addDouble("radius", 'r', "PIX", "circle radius in image pixels", &m.radius, 0.1, 10000);
     parser.addString("ids", 0, "MODE", "first table column is an id: auto, yes or no", &m.ids);
     parser.addFlag("no-labels", 0, "leave out the ids beside the circles", &m.noLabels);
-    return tools::runTool(
-        kProgram, [&] { return parser.usage(); }, [&] { return run(parser, m, argc, argv); });
+    return tools::runTool(parser, argc, argv, [&](auto const& rest) { run(m, rest); });
 }

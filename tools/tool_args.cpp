@@ -10,23 +10,39 @@ namespace tools {
 
 namespace {
 
-// "%g"-like text of a default, without trailing zeros.
-std::string numberText(double v) {
+// The text of a number in defaults and messages: "%g"-like, without trailing
+// zeros, for a double.
+std::string valueText(double v) {
     std::ostringstream os;
     os.precision(10);
     os << v;
     return os.str();
 }
-
-std::string joinNumbers(std::vector<double> const& values) {
-    std::string text;
-    for (size_t i = 0; i < values.size(); ++i) text += (i ? "," : "") + numberText(values[i]);
-    return text;
+std::string valueText(long v) {
+    return std::to_string(v);
 }
 
-std::string joinNumbers(std::vector<long> const& values) {
+// What a list of numbers of each type holds, for messages.
+char const* listWords(double) {
+    return "numbers";
+}
+char const* listWords(long) {
+    return "whole numbers";
+}
+
+// The whole of text as a number of the type of the last argument (parseDouble
+// or parseLong); what names the value in messages.
+double parseNumber(std::string const& text, std::string const& what, double) {
+    return parseDouble(text, what);
+}
+long parseNumber(std::string const& text, std::string const& what, long) {
+    return parseLong(text, what);
+}
+
+template <class T>
+std::string joinNumbers(std::vector<T> const& values) {
     std::string text;
-    for (size_t i = 0; i < values.size(); ++i) text += (i ? "," : "") + std::to_string(values[i]);
+    for (size_t i = 0; i < values.size(); ++i) text += (i ? "," : "") + valueText(values[i]);
     return text;
 }
 
@@ -42,6 +58,48 @@ std::string wrapped(std::string const& text, std::string const& indent) {
     for (std::string const& line : util::wrapWords(text, kUsageWidth - indent.size()))
         out += indent + line + "\n";
     return out;
+}
+
+// "<subject> must be between <lo> and <hi>, not '<text>'".
+template <class T>
+UsageError outOfRange(std::string const& subject, T lo, T hi, std::string const& text) {
+    return UsageError(subject + " must be between " + valueText(lo) + " and " + valueText(hi) +
+                      ", not '" + text + "'");
+}
+
+// Sets *target to the option's number, which must lie within [lo, hi]; Target
+// is T or std::optional<T>.
+template <class T, class Target>
+std::function<void(std::string const&)> numberSetter(std::string const& name, Target* target, T lo,
+                                                     T hi) {
+    return [=](std::string const& v) {
+        std::string const label = optionLabel(name);
+        T const x = parseNumber(v, label, T());
+        if (x < lo || x > hi) throw outOfRange(label, lo, hi, v);
+        *target = x;
+    };
+}
+
+// Sets *target to count comma-separated numbers within [lo, hi], or to count
+// copies of a single one.
+template <class T>
+std::function<void(std::string const&)> listSetter(std::string const& name, std::vector<T>* target,
+                                                   size_t count, T lo, T hi) {
+    return [=](std::string const& v) {
+        std::string const label = optionLabel(name);
+        std::vector<std::string> const parts = splitList(v);
+        if (parts.size() != 1 && parts.size() != count)
+            throw UsageError(label + " expects " + std::to_string(count) + " comma-separated " +
+                             listWords(T()) + ", not '" + v + "'");
+        std::vector<T> values;
+        for (std::string const& p : parts) {
+            T const x = parseNumber(p, label, T());
+            if (x < lo || x > hi) throw outOfRange(label + " values", lo, hi, v);
+            values.push_back(x);
+        }
+        if (values.size() == 1) values.assign(count, values[0]);
+        *target = values;
+    };
 }
 
 }  // namespace
@@ -107,81 +165,33 @@ void ArgParser::addString(std::string const& name, char shortName, std::string c
 
 void ArgParser::addInt(std::string const& name, char shortName, std::string const& metavar,
                        std::string const& help, long* target, long lo, long hi) {
-    add_({name, shortName, metavar, help, std::to_string(*target), [=](std::string const& v) {
-              long const x = parseLong(v, optionLabel(name));
-              if (x < lo || x > hi)
-                  throw UsageError(optionLabel(name) + " must be between " + std::to_string(lo) +
-                                   " and " + std::to_string(hi) + ", not '" + v + "'");
-              *target = x;
-          }});
+    add_({name, shortName, metavar, help, valueText(*target), numberSetter(name, target, lo, hi)});
 }
 
 void ArgParser::addDouble(std::string const& name, char shortName, std::string const& metavar,
                           std::string const& help, double* target, double lo, double hi) {
-    add_({name, shortName, metavar, help, numberText(*target), [=](std::string const& v) {
-              double const x = parseDouble(v, optionLabel(name));
-              if (x < lo || x > hi)
-                  throw UsageError(optionLabel(name) + " must be between " + numberText(lo) +
-                                   " and " + numberText(hi) + ", not '" + v + "'");
-              *target = x;
-          }});
+    add_({name, shortName, metavar, help, valueText(*target), numberSetter(name, target, lo, hi)});
 }
 
 void ArgParser::addOptionalDouble(std::string const& name, char shortName,
                                   std::string const& metavar, std::string const& help,
                                   std::optional<double>* target, double lo, double hi,
                                   std::string const& defaultText) {
-    add_({name, shortName, metavar, help, defaultText, [=](std::string const& v) {
-              double const x = parseDouble(v, optionLabel(name));
-              if (x < lo || x > hi)
-                  throw UsageError(optionLabel(name) + " must be between " + numberText(lo) +
-                                   " and " + numberText(hi) + ", not '" + v + "'");
-              *target = x;
-          }});
+    add_({name, shortName, metavar, help, defaultText, numberSetter(name, target, lo, hi)});
 }
 
 void ArgParser::addDoubleList(std::string const& name, char shortName, std::string const& metavar,
                               std::string const& help, std::vector<double>* target, size_t count,
                               double lo, double hi) {
-    add_({name, shortName, metavar, help, joinNumbers(*target), [=](std::string const& v) {
-              std::vector<std::string> const parts = splitList(v);
-              if (parts.size() != 1 && parts.size() != count)
-                  throw UsageError(optionLabel(name) + " expects " + std::to_string(count) +
-                                   " comma-separated numbers, not '" + v + "'");
-              std::vector<double> values;
-              for (std::string const& p : parts) {
-                  double const x = parseDouble(p, optionLabel(name));
-                  if (x < lo || x > hi)
-                      throw UsageError(optionLabel(name) + " values must be between " +
-                                       numberText(lo) + " and " + numberText(hi) + ", not '" + v +
-                                       "'");
-                  values.push_back(x);
-              }
-              if (values.size() == 1) values.assign(count, values[0]);
-              *target = values;
-          }});
+    add_({name, shortName, metavar, help, joinNumbers(*target),
+          listSetter(name, target, count, lo, hi)});
 }
 
 void ArgParser::addIntList(std::string const& name, char shortName, std::string const& metavar,
                            std::string const& help, std::vector<long>* target, size_t count,
                            long lo, long hi) {
-    add_({name, shortName, metavar, help, joinNumbers(*target), [=](std::string const& v) {
-              std::vector<std::string> const parts = splitList(v);
-              if (parts.size() != 1 && parts.size() != count)
-                  throw UsageError(optionLabel(name) + " expects " + std::to_string(count) +
-                                   " comma-separated whole numbers, not '" + v + "'");
-              std::vector<long> values;
-              for (std::string const& p : parts) {
-                  long const x = parseLong(p, optionLabel(name));
-                  if (x < lo || x > hi)
-                      throw UsageError(optionLabel(name) + " values must be between " +
-                                       std::to_string(lo) + " and " + std::to_string(hi) +
-                                       ", not '" + v + "'");
-                  values.push_back(x);
-              }
-              if (values.size() == 1) values.assign(count, values[0]);
-              *target = values;
-          }});
+    add_({name, shortName, metavar, help, joinNumbers(*target),
+          listSetter(name, target, count, lo, hi)});
 }
 
 ArgParser::Entry const* ArgParser::find_(std::string const& name) const {
@@ -269,15 +279,26 @@ std::string ArgParser::usage() const {
     return os.str();
 }
 
-int runTool(std::string const& program, std::function<std::string()> const& usageText,
-            std::function<int()> const& body) {
+void expectOperands(std::vector<std::string> const& operands, size_t count,
+                    std::string const& missing) {
+    if (operands.size() < count) throw UsageError(missing);
+    if (operands.size() > count) throw UsageError("unexpected argument '" + operands[count] + "'");
+}
+
+int runTool(ArgParser& parser, int argc, char const* const* argv,
+            std::function<void(std::vector<std::string> const& operands)> const& body) {
     try {
-        return body();
+        std::vector<std::string> const operands = parser.parse(argc, argv);
+        if (parser.helpRequested())
+            std::cout << parser.usage();
+        else
+            body(operands);
+        return kExitOk;
     } catch (UsageError const& e) {
-        std::cerr << program << ": " << e.what() << "\n\n" << usageText();
+        std::cerr << parser.program() << ": " << e.what() << "\n\n" << parser.usage();
         return kExitBadUsage;
     } catch (std::exception const& e) {
-        std::cerr << program << ": error: " << e.what() << "\n";
+        std::cerr << parser.program() << ": error: " << e.what() << "\n";
         return kExitFailed;
     }
 }

@@ -104,12 +104,18 @@ long parseLong(std::string const& text, std::string const& what);
 // Text split at commas (empty fields kept).
 std::vector<std::string> splitList(std::string const& text);
 
-// The body of a tool's main: builds nothing itself, runs body(argc, argv) and
-// maps the outcome to the exit status. UsageError: "<program>: <message>" and
-// the usage text on stderr, kExitBadUsage. Other exceptions: "<program>:
-// error: <message>" on stderr, kExitFailed. usageText is called only for the
-// usage text of a UsageError.
-int runTool(std::string const& program, std::function<std::string()> const& usageText,
-            std::function<int()> const& body);
+// Throws UsageError unless there are count operands: missing when there are
+// fewer, "unexpected argument '<the first one too many>'" when there are more.
+void expectOperands(std::vector<std::string> const& operands, size_t count,
+                    std::string const& missing);
+
+// The body of a tool's main: parses argv[1..argc-1] with parser; "--help"
+// prints the usage text on stdout; otherwise runs body with the positional
+// arguments. Maps the outcome to the exit status: kExitOk; a UsageError:
+// "<program>: <message>", an empty line and the usage text on stderr,
+// kExitBadUsage; any other exception: "<program>: error: <message>" on
+// stderr, kExitFailed.
+int runTool(ArgParser& parser, int argc, char const* const* argv,
+            std::function<void(std::vector<std::string> const& operands)> const& body);
 
 }  // namespace tools

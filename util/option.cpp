@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "util/exception.h"
+#include "util/number_text.h"
 
 namespace util {
 
@@ -30,6 +31,16 @@ double readDouble(std::string const& text) {
     return std::strtod(text.c_str(), nullptr);
 }
 
+// Whether a text reads whole as one number of the kind (util/number_text.h).
+bool isInt(std::string const& text) {
+    int value = 0;
+    return textToInt(text, value);
+}
+bool isDouble(std::string const& text) {
+    double value = 0;
+    return textToDouble(text, value);
+}
+
 std::string formatInt(int value) {
     char text[16];
     std::snprintf(text, sizeof text, "%d", value);
@@ -42,19 +53,29 @@ std::string formatDouble(double value) {
     return text;
 }
 
-// Splits a comma list and hands element i (0-based) with its text to store.
-// The capacity test comes before each element, so with n slots the (n+1)-th
-// element throws after the first n have been stored.
+// "Too many elements in <className> <name>! (it takes at most <n> <unit>s)".
+UException tooManyElements(char const* className, std::string const& name, int n,
+                           char const* unit) {
+    return UException(std::string("Too many elements in ") + className + " " + name +
+                      "! (it takes at most " + std::to_string(n) + " " + unit +
+                      (n == 1 ? "" : "s") + ")");
+}
+
+// Splits a comma list and hands element i (0-based) with its text to store,
+// which tells whether the element read whole; returns whether all did. The
+// capacity test comes before each element, so with n slots the (n+1)-th
+// element throws after the first n have been stored. unit names an element in
+// the message ("value").
 template <class Store>
-void forEachElement(std::string const& text, int n, char const* className, std::string const& name,
-                    Store store) {
+bool forEachElement(std::string const& text, int n, char const* className, std::string const& name,
+                    char const* unit, Store store) {
     std::string rest = text;
+    bool valid = true;
     for (int i = 0;; ++i) {
-        if (i >= n)
-            throw UException(std::string("Too many elements in ") + className + " " + name + "!");
+        if (i >= n) throw tooManyElements(className, name, n, unit);
         std::size_t const comma = rest.find(',');
-        store(static_cast<std::size_t>(i), rest.substr(0, comma));
-        if (comma == std::string::npos) return;
+        valid = store(static_cast<std::size_t>(i), rest.substr(0, comma)) && valid;
+        if (comma == std::string::npos) return valid;
         rest.erase(0, comma + 1);
     }
 }
@@ -78,6 +99,11 @@ Option::Option(std::string name, std::string defaultValue, std::string usage, ch
       usage_(std::move(usage)),
       cmdLineChar_(cmdLineChar) {}
 
+void Option::recordText_(std::string const& text, bool valid) {
+    lastText_ = text;
+    lastTextValid_ = valid;
+}
+
 // ---- IntOption
 
 IntOption::IntOption(char const* name, char const* defaultValue, char const* usage,
@@ -92,6 +118,7 @@ IntOption::IntOption(std::string const& name, std::string const& defaultValue,
 }
 
 void IntOption::setValue(std::string const& text) {
+    recordText_(text, isInt(text));
     value_ = readInt(text);
     if (bound_) *bound_ = value_;
 }
@@ -114,6 +141,7 @@ FloatOption::FloatOption(std::string const& name, std::string const& defaultValu
 }
 
 void FloatOption::setValue(std::string const& text) {
+    recordText_(text, isDouble(text));
     value_ = static_cast<float>(readDouble(text));
     if (bound_) *bound_ = value_;
 }
@@ -136,6 +164,7 @@ DoubleOption::DoubleOption(std::string const& name, std::string const& defaultVa
 }
 
 void DoubleOption::setValue(std::string const& text) {
+    recordText_(text, isDouble(text));
     value_ = readDouble(text);
     if (bound_) *bound_ = value_;
 }
@@ -160,6 +189,7 @@ BoolOption::BoolOption(std::string const& name, std::string const& defaultValue,
 void BoolOption::setValue(std::string const& text) {
     static char const* const kFalseWords[] = {"FALSE", "false", "NO", "no", "F",
                                               "f",     "N",     "n",  "0"};
+    recordText_(text, true);
     if (text == "toggle") {
         value_ = !value_;
     } else {
@@ -188,6 +218,7 @@ StringOption::StringOption(std::string const& name, std::string const& defaultVa
 }
 
 void StringOption::setValue(std::string const& text) {
+    recordText_(text, true);
     value_ = text;
     if (bound_) *bound_ = value_;
 }
@@ -207,11 +238,14 @@ IntArrayOption::IntArrayOption(std::string const& name, std::string const& defau
 }
 
 void IntArrayOption::setValue(std::string const& text) {
-    forEachElement(text, static_cast<int>(values_.size()), "IntArrayOption", getName(),
-                   [this](std::size_t i, std::string const& element) {
-                       values_[i] = readInt(element);
-                       if (bound_) bound_[i] = values_[i];
-                   });
+    bool const valid =
+        forEachElement(text, static_cast<int>(values_.size()), "IntArrayOption", getName(), "value",
+                       [this](std::size_t i, std::string const& element) {
+                           values_[i] = readInt(element);
+                           if (bound_) bound_[i] = values_[i];
+                           return isInt(element);
+                       });
+    recordText_(text, valid);
 }
 
 std::string IntArrayOption::toString() const {
@@ -233,11 +267,14 @@ FloatArrayOption::FloatArrayOption(std::string const& name, std::string const& d
 }
 
 void FloatArrayOption::setValue(std::string const& text) {
-    forEachElement(text, static_cast<int>(values_.size()), "FloatArrayOption", getName(),
-                   [this](std::size_t i, std::string const& element) {
-                       values_[i] = static_cast<float>(readDouble(element));
-                       if (bound_) bound_[i] = values_[i];
-                   });
+    bool const valid =
+        forEachElement(text, static_cast<int>(values_.size()), "FloatArrayOption", getName(),
+                       "value", [this](std::size_t i, std::string const& element) {
+                           values_[i] = static_cast<float>(readDouble(element));
+                           if (bound_) bound_[i] = values_[i];
+                           return isDouble(element);
+                       });
+    recordText_(text, valid);
 }
 
 std::string FloatArrayOption::toString() const {
@@ -259,11 +296,14 @@ DoubleArrayOption::DoubleArrayOption(std::string const& name, std::string const&
 }
 
 void DoubleArrayOption::setValue(std::string const& text) {
-    forEachElement(text, static_cast<int>(values_.size()), "DoubleArrayOption", getName(),
-                   [this](std::size_t i, std::string const& element) {
-                       values_[i] = readDouble(element);
-                       if (bound_) bound_[i] = values_[i];
-                   });
+    bool const valid =
+        forEachElement(text, static_cast<int>(values_.size()), "DoubleArrayOption", getName(),
+                       "value", [this](std::size_t i, std::string const& element) {
+                           values_[i] = readDouble(element);
+                           if (bound_) bound_[i] = values_[i];
+                           return isDouble(element);
+                       });
+    recordText_(text, valid);
 }
 
 std::string DoubleArrayOption::toString() const {
@@ -285,11 +325,14 @@ StringArrayOption::StringArrayOption(std::string const& name, std::string const&
 }
 
 void StringArrayOption::setValue(std::string const& text) {
-    forEachElement(text, static_cast<int>(values_.size()), "StringArrayOption", getName(),
-                   [this](std::size_t i, std::string const& element) {
-                       values_[i] = element;
-                       if (bound_) bound_[i] = values_[i];
-                   });
+    bool const valid =
+        forEachElement(text, static_cast<int>(values_.size()), "StringArrayOption", getName(),
+                       "value", [this](std::size_t i, std::string const& element) {
+                           values_[i] = element;
+                           if (bound_) bound_[i] = values_[i];
+                           return true;
+                       });
+    recordText_(text, valid);
 }
 
 std::string StringArrayOption::toString() const {
@@ -312,17 +355,20 @@ RegionArrayOption::RegionArrayOption(std::string const& name, std::string const&
 }
 
 void RegionArrayOption::setValue(std::string const& text) {
-    forEachElement(text, static_cast<int>(region_.dimensions()), "RegionArrayOption", getName(),
-                   [this](std::size_t i, std::string const& pair) {
-                       std::size_t const colon = pair.find(':');
-                       int const a = readInt(pair);  // strtol stops at the colon
-                       int const b =
-                           colon == std::string::npos ? 0 : readInt(pair.substr(colon + 1));
-                       int const start = a < b ? a : b;
-                       int const end = a < b ? b : a;
-                       region_.setRange(i + 1, start, end);
-                       if (bound_) bound_->setRange(i + 1, start, end);
-                   });
+    bool const valid = forEachElement(
+        text, static_cast<int>(region_.dimensions()), "RegionArrayOption", getName(),
+        "start:end pair", [this](std::size_t i, std::string const& pair) {
+            std::size_t const colon = pair.find(':');
+            int const a = readInt(pair);  // strtol stops at the colon
+            int const b = colon == std::string::npos ? 0 : readInt(pair.substr(colon + 1));
+            int const start = a < b ? a : b;
+            int const end = a < b ? b : a;
+            region_.setRange(i + 1, start, end);
+            if (bound_) bound_->setRange(i + 1, start, end);
+            return colon != std::string::npos && isInt(pair.substr(0, colon)) &&
+                   isInt(pair.substr(colon + 1));
+        });
+    recordText_(text, valid);
 }
 
 std::string RegionArrayOption::toString() const {

@@ -15,6 +15,12 @@ namespace util {
 // Abstract base of all options. The default text is parsed once, by the
 // subclass constructor, so the bound variable holds the default as soon as the
 // option exists. A command-line char of 0 means "no short form".
+//
+// Every option also remembers its last value text and whether that text read
+// whole as a value of its kind (for the numeric options: one number per
+// element, nothing left over; see util/number_text.h). The conversion itself
+// stays lenient, so a text that is not a number still sets the value strtol or
+// strtod gives it; the caller decides whether to refuse it.
 class Option {
   public:
     Option(std::string name, std::string defaultValue, std::string usage, char cmdLineChar);
@@ -28,6 +34,17 @@ class Option {
     std::string const& getUsage() const { return usage_; }
     char getCmdLineChar() const { return cmdLineChar_; }
 
+    // Set by the parser for every option that a command line gives (even with
+    // its default value); false after construction.
+    bool given() const { return given_; }
+    void markGiven() { given_ = true; }
+    // The text given to the last setValue (the default text after construction).
+    std::string const& lastText() const { return lastText_; }
+    // False when lastText() did not read whole as a value of the option's kind.
+    bool lastTextValid() const { return lastTextValid_; }
+    // What a valid value text holds, for messages: "a whole number", ...
+    virtual std::string valueDescription() const { return "a value"; }
+
     virtual void setValue(std::string const& text) = 0;
     virtual int getInt() const { return 0; }
     virtual float getFloat() const { return 0; }
@@ -39,14 +56,23 @@ class Option {
     // The current value as text.
     virtual std::string toString() const = 0;
 
+  protected:
+    // Called by setValue with the text and whether it read whole.
+    void recordText_(std::string const& text, bool valid);
+
   private:
     std::string name_;
     std::string default_;
     std::string usage_;
     char cmdLineChar_;
+    bool given_ = false;
+    std::string lastText_;
+    bool lastTextValid_ = true;
 };
 
-// int; value text read with strtol base 10 (text that is not a number reads as 0).
+// int; value text read with strtol base 10 (text that is not a number reads as
+// 0, a whole number beyond int is held at the nearest end of its range). Valid:
+// the text is one whole number within the range of int.
 class IntOption : public Option {
   public:
     IntOption(char const* name, char const* defaultValue, char const* usage, char cmdLineChar,
@@ -56,6 +82,7 @@ class IntOption : public Option {
     void setValue(std::string const& text) override;
     int getInt() const override { return bound_ ? *bound_ : value_; }
     std::string getTypeName() const override { return "INT"; }
+    std::string valueDescription() const override { return "a whole number"; }
     std::string toString() const override;  // "%d"
 
   private:
@@ -63,7 +90,8 @@ class IntOption : public Option {
     int* bound_;
 };
 
-// float; value text read with strtod and narrowed to float.
+// float; value text read with strtod and narrowed to float. Valid: the text is
+// one finite number.
 class FloatOption : public Option {
   public:
     FloatOption(char const* name, char const* defaultValue, char const* usage, char cmdLineChar,
@@ -73,6 +101,7 @@ class FloatOption : public Option {
     void setValue(std::string const& text) override;
     float getFloat() const override { return bound_ ? *bound_ : value_; }
     std::string getTypeName() const override { return "FLOAT"; }
+    std::string valueDescription() const override { return "a number"; }
     std::string toString() const override;  // "%g"
 
   private:
@@ -80,7 +109,7 @@ class FloatOption : public Option {
     float* bound_;
 };
 
-// double; value text read with strtod.
+// double; value text read with strtod. Valid: the text is one finite number.
 class DoubleOption : public Option {
   public:
     DoubleOption(char const* name, char const* defaultValue, char const* usage, char cmdLineChar,
@@ -89,6 +118,7 @@ class DoubleOption : public Option {
                  char cmdLineChar, double* bound = nullptr);
     void setValue(std::string const& text) override;
     std::string getTypeName() const override { return "DOUBLE"; }
+    std::string valueDescription() const override { return "a number"; }
     std::string toString() const override;  // "%g"
     virtual double getDouble() const { return bound_ ? *bound_ : value_; }
 
@@ -137,8 +167,10 @@ class StringOption : public Option {
 // Array options hold N elements (slots 0..N-1), N >= 1; the bound pointer, when
 // given, must address N elements. The value text is a comma list: element i goes
 // to slot i, elements beyond the given count keep their values, and more than N
-// elements throw "Too many elements in <Class> <name>!" once element N is reached
-// (the earlier slots are written by then). toString() prints all N elements.
+// elements throw "Too many elements in <Class> <name>! (it takes at most N
+// values)" once element N is reached (the earlier slots are written by then).
+// toString() prints all N elements. The numeric arrays are valid when every
+// element is valid as for the scalar option of their type.
 
 class IntArrayOption : public Option {
   public:
@@ -149,6 +181,7 @@ class IntArrayOption : public Option {
                    int* bound = nullptr);
     void setValue(std::string const& text) override;
     std::string getTypeName() const override { return "INTARRAY"; }
+    std::string valueDescription() const override { return "whole numbers separated by commas"; }
     std::string toString() const override;  // "%d" joined by ","
     virtual int const* getIntArray() const { return bound_ ? bound_ : values_.data(); }
 
@@ -166,6 +199,7 @@ class FloatArrayOption : public Option {
                      float* bound = nullptr);
     void setValue(std::string const& text) override;
     std::string getTypeName() const override { return "FLOATARRAY"; }
+    std::string valueDescription() const override { return "numbers separated by commas"; }
     std::string toString() const override;  // "%g" joined by ","
     virtual float const* getFloatArray() const { return bound_ ? bound_ : values_.data(); }
 
@@ -183,6 +217,7 @@ class DoubleArrayOption : public Option {
                       double* bound = nullptr);
     void setValue(std::string const& text) override;
     std::string getTypeName() const override { return "DOUBLEARRAY"; }
+    std::string valueDescription() const override { return "numbers separated by commas"; }
     std::string toString() const override;  // "%g" joined by ","
     virtual double const* getDoubleArray() const { return bound_ ? bound_ : values_.data(); }
 
@@ -211,7 +246,8 @@ class StringArrayOption : public Option {
 // One util::Region of N dimensions. The value text holds one "start:end" pair
 // per dimension, pairs separated by ","; each number is read with strtol base 10
 // (a missing end reads as 0), and the smaller of the two becomes the start.
-// More than N pairs throw "Too many elements in RegionArrayOption <name>!".
+// More than N pairs throw "Too many elements in RegionArrayOption <name>! (it
+// takes at most N start:end pairs)". Valid: every pair is two whole numbers.
 class RegionArrayOption : public Option {
   public:
     RegionArrayOption(char const* name, char const* defaultValue, char const* usage,
@@ -221,6 +257,9 @@ class RegionArrayOption : public Option {
                       Region* bound = nullptr);
     void setValue(std::string const& text) override;
     std::string getTypeName() const override { return "REGIONARRAY"; }
+    std::string valueDescription() const override {
+        return "start:end pairs of whole numbers separated by commas";
+    }
     std::string toString() const override;  // "%d:%d" per dimension joined by ","
     virtual Region const* getRegionArray() const { return bound_ ? bound_ : &region_; }
 

@@ -40,6 +40,14 @@ std::string CommandLineReader::nextOptionName() {
             throw notAnArgumentSpecifier(token);
         name = token.substr(1);
     }
+    // "name=value": a name of at least one character before the first "=".
+    std::size_t const equals = name.find('=');
+    hasAttachedValue_ = equals != std::string::npos && equals > 0;
+    optionToken_ = token;
+    if (hasAttachedValue_) {
+        attachedValue_ = name.substr(equals + 1);
+        name.erase(equals);
+    }
     ++next_;
     return name;
 }
@@ -48,7 +56,13 @@ std::string CommandLineReader::nextOptionValue(Option const* opt) {
     assert(opt != nullptr);
     bool const needsValue = opt->needsValue();
     std::string token;
-    if (needsValue) {
+    if (hasAttachedValue_) {
+        hasAttachedValue_ = false;
+        if (!needsValue)
+            throw UException("Flag '" + opt->getName() + "' takes no value, but '" + optionToken_ +
+                             "' gives one!");
+        token = attachedValue_;
+    } else if (needsValue) {
         if (next_ >= argc_) throw UException("No more argument values left!");
         token = argv_[next_];
         // A dash followed by a digit or a point starts a negative number.

@@ -24,6 +24,9 @@ class OptionReader {
 
 // Token forms: "--name" gives name, "-c" gives c, and "-abc" gives abc (so a
 // long name may also follow a single dash, and "--c" names the short form c).
+// Each form may carry its value after the first "=" that follows the name
+// ("--name=value", "-c=value"): the value is then the rest of that token,
+// whatever it holds (the empty text too), and no further token is taken.
 // Option parsing ends at the first token in option position that does not begin
 // with "-"; when the first argument does not begin with "-", every argument is a
 // file argument.
@@ -36,7 +39,9 @@ class CommandLineReader : public OptionReader {
     std::string nextOptionName() override;
     // Throws "No more argument values left!" when a value is missing, and
     // "Token '<t>' does not seem like a valid value!" for a value that begins
-    // with "-" not followed by "." or a digit (so -5 and -.5 are values).
+    // with "-" not followed by "." or a digit (so -5 and -.5 are values). A
+    // value after "=" given to a flag throws
+    // "Flag '<name>' takes no value, but '<token>' gives one!".
     std::string nextOptionValue(Option const* opt) override;
     bool done() const override;
 
@@ -48,6 +53,11 @@ class CommandLineReader : public OptionReader {
     char** argv_;
     int next_ = 1;  // index of the next token in argv_
     bool done_;
+    // The "=value" part of the last option token: whether it had one, the
+    // value, and the token itself for messages.
+    bool hasAttachedValue_ = false;
+    std::string attachedValue_;
+    std::string optionToken_;
 };
 
 }  // namespace util

@@ -79,7 +79,13 @@ std::string headerOnly(int bitpix, std::vector<long> const& axes, bool withEnd =
 std::string const kImageBytes = fitsBytes(-32, {kSize, kSize}, fieldPixels(), kWcs);
 std::string const kErrorBytes = fitsBytes(-32, {kSize, kSize}, constant(kSize* kSize, kNoiseSigma));
 
-std::string const kColumns = "Not enough columns in file 'cat.txt'!";
+// The message of column col missing from a row of cat.txt on line `line`
+// that has `found` columns (the catalogue's rows have 8, after one comment line).
+std::string columns(long col, int line = 2, int found = 8) {
+    return "Not enough columns in file 'cat.txt'! (line " + std::to_string(line) + " has " +
+           std::to_string(found) + (found == 1 ? " column" : " columns") + ", column " +
+           std::to_string(col) + " was asked)";
+}
 
 // The header record and rows 1..rows of the data of an image.
 std::string firstRows(std::string const& bytes, int rows) {
@@ -188,6 +194,21 @@ TEST(BadInput, DamagedFilesFailNamingTheFileAfterTheRowsWrittenSoFar) {
          numberCard("CRPIX2", 32.0), numberCard("CD1_1", 1e-4), numberCard("CD1_2", 1e-4),
          numberCard("CD2_1", 1e-4), numberCard("CD2_2", 1e-4)});
     std::string const kBitpix = "FITS file has invalid BITPIX (not 8, 16, 32, -32 , -64)";
+    auto errorImageOf = [](std::string const& image) {
+        return " (the error image of image '" + image +
+               "': the image's file name with 'e.' in front, in the same directory)";
+    };
+    std::string const kTileCompressed = " (the file is tile-compressed FITS: decompress it first)";
+    // A tile-compressed image: an empty primary header, then the table that
+    // holds the compressed pixels.
+    std::string const logicalTrue = std::string(19, ' ') + "T";  // in fixed format
+    std::vector<std::string> table = sci::fitsImageCards(8, {16, 4});
+    table[0] = "XTENSION= 'BINTABLE'";
+    table.insert(table.end(),
+                 {numberCard("PCOUNT", 0), numberCard("GCOUNT", 1), "ZIMAGE  = " + logicalTrue});
+    std::string const tiles = fitsBytes(8, {}, {}, {"EXTEND  = " + logicalTrue}) +
+                              sci::fitsHeaderBlock(table) + std::string(2880, '\0');
+
     std::string const kNaxis = "img.fits: invalid or insane NAXIS setting (NAXIS negative or 0)";
     struct Case {
         char const* name;
@@ -215,8 +236,22 @@ TEST(BadInput, DamagedFilesFailNamingTheFileAfterTheRowsWrittenSoFar) {
          headerOnly(-64, {2147483647L, 2147483647L})},
         {"NAXIS 1", "img.fits", "img.fits: cannot find keyword 'NAXIS2  '", kTableHeader,
          "img.fits", headerOnly(-32, {kSize})},
-        {"no projection", "img.fits", "img.fits: cannot find keyword 'CDELT1  '", kTableHeader,
-         "img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels())},
+        {"no projection", "img.fits",
+         "img.fits: cannot find keyword 'CDELT1  ' (the RA and DEC of the output table are "
+         "computed from the catalogue's pixel positions with the image's projection, but the "
+         "image lacks CRVAL1, CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT1, CDELT2)",
+         kTableHeader, "img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels())},
+        {"image gzip-compressed", "img.fits",
+         "img.fits: FITS file not SIMPLE (the file is gzip-compressed: decompress it first, e.g. "
+         "with gunzip)",
+         kTableHeader, "img.fits", "\x1f\x8b\x08\x08" + kImageBytes.substr(0, 5000)},
+        {"image tile-compressed", "img.fits",
+         "img.fits: cannot find keyword 'CDELT1  '" + kTileCompressed, kTableHeader, "img.fits",
+         tiles},
+        {"error image tile-compressed", "img.fits",
+         "error image 'e.img.fits' has 0 x 0 pixels, but image 'img.fits' has 64 x 64" +
+             kTileCompressed,
+         kTableHeader, "e.img.fits", tiles},
         {"CD matrix without inverse, sky positions", "-x -4 img.fits",
          "img.fits: Singular matrix in Gauss-Jordan", kTableHeader, "img.fits", singular},
         {"image cut at the end of its header", "img.fits",
@@ -235,10 +270,15 @@ TEST(BadInput, DamagedFilesFailNamingTheFileAfterTheRowsWrittenSoFar) {
         {"error image of another size", "img.fits",
          "error image 'e.img.fits' has 64 x 63 pixels, but image 'img.fits' has 64 x 64",
          kTableHeader, "e.img.fits", fitsBytes(-32, {kSize, kSize - 1}, constant(64 * 63, 1.0))},
-        {"error image with BITPIX 24", "img.fits", "e.img.fits: " + kBitpix, kTableHeader,
-         "e.img.fits", headerOnly(24, {kSize, kSize})},
-        {"error image missing", "other.fits", "cannot open file 'e.other.fits' for reading",
-         kTableHeader},
+        {"error image with BITPIX 24", "img.fits",
+         "e.img.fits: " + kBitpix + errorImageOf("img.fits"), kTableHeader, "e.img.fits",
+         headerOnly(24, {kSize, kSize})},
+        {"error image missing", "other.fits",
+         "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"), kTableHeader},
+        // The images are checked before the first subfield: also a run that
+        // would have measured no star fails.
+        {"error image missing, no star stellar", "-c 0.99 other.fits",
+         "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"), kTableHeader},
         {"image a directory", "adir", "cannot read FITS file 'adir': it is a directory",
          kTableHeader},
         {"image a named pipe without a writer", "pipe.fits",
@@ -251,8 +291,9 @@ TEST(BadInput, DamagedFilesFailNamingTheFileAfterTheRowsWrittenSoFar) {
         {"empty catalogue", "img.fits", "", kTableHeader, "cat.txt", ""},
         {"catalogue of comments and blank lines", "img.fits", "", kTableHeader, "cat.txt",
          "# x y\n\n   \t\n# 1 2 3 4 5 6\n"},
-        {"binary catalogue", "img.fits", kColumns, kTableHeader, "cat.txt", binary},
-        {"too few columns", "img.fits", kColumns, kTableHeader, "cat.txt", "1 16.3 15.6 0 0\n"},
+        {"binary catalogue", "img.fits", columns(2, 1, 1), kTableHeader, "cat.txt", binary},
+        {"too few columns", "img.fits", columns(7, 1, 5), kTableHeader, "cat.txt",
+         "1 16.3 15.6 0 0\n"},
         {"variables table missing", "--variables nosuch.txt img.fits",
          "Cannot open file 'nosuch.txt'!", kTableHeader},
         {"variables table a directory", "--variables adir img.fits", "Cannot open file 'adir'!",
@@ -292,6 +333,36 @@ TEST(BadInput, HugeDeclaredImagesFailBeforeAnyHugeArray) {
     }
 }
 
+// A header's warnings (an old date, a card the reader rejects, a deprecated
+// keyword) are written once per file and run, where the file is first read:
+// the run reads the image's header for its projection, its size, the stamps
+// and the bad-pixel test, and the error image's for the stamps and the
+// bad-pixel test. The warnings change nothing else.
+TEST(BadInput, HeaderWarningsAreWrittenOncePerFileAndRun) {
+    Field const field;
+    std::vector<std::string> const args = words("-r 1 img.fits e.img.fits");
+    Outcome const plain = runOn(field, args);
+    expectRun(plain, "", plain.table);
+    EXPECT_GT(plain.table.size(), kTableHeader.size());  // stars were measured
+    std::vector<std::string> const warn = {"DATE    = '03/03/08'", "DATE-OBS= '29/11/51'",
+                                           numberCard("EPOCH", 1951.9)};
+    std::vector<std::string> imageCards = kWcs;
+    imageCards.insert(imageCards.end(), warn.begin(), warn.end());
+    sci::writeFitsFile(field.dir.file("img.fits"),
+                       fitsBytes(-32, {kSize, kSize}, fieldPixels(), imageCards));
+    sci::writeFitsFile(field.dir.file("e.img.fits"),
+                       fitsBytes(-32, {kSize, kSize}, constant(kSize * kSize, kNoiseSigma), warn));
+    std::string const warnings =
+        "FitsDate: Assuming date 2008. Date has obsolete syntax.\n" +
+        sci::fitsRawCard("DATE-OBS= '29/11/51'") +
+        "\nFitsDate: cannot handle dates before Jan. 1st 1970.\nAdding to junk list\n"
+        "EPOCH is deprecated, renaming to EQUINOX when writing\n";
+    Outcome const warned = runOn(field, args);
+    EXPECT_EQ(warned.status, kStatusSuccess);
+    EXPECT_EQ(withoutSummary(warned.err), warnings + warnings);  // img.fits, then e.img.fits
+    EXPECT_EQ(warned.table, plain.table);
+}
+
 // Odd but readable files give the ordinary result: a cube (its first plane is
 // read), an error image of bytes (BITPIX 8, the same values).
 TEST(BadInput, CubesAndByteErrorImagesReadLikeTheOrdinaryImages) {
@@ -327,9 +398,10 @@ TEST(BadInput, OutputsThatAreInputsOrDevicesFailTheRun) {
 }
 
 // Catalogue text that does not read as numbers gives the run of its numeric
-// reading: text reads as 0; rows with a position or flux that is not finite
-// take no part; lines of 10 megabytes (a comment, a long last field) change
-// nothing.
+// reading: a position or flux that is not wholly a number (INDEF, --, 5x)
+// reads as NaN, and rows with a position or flux that is not finite take no
+// part; text in the flag and class columns reads as 0; lines of 10 megabytes
+// (a comment, a long last field) change nothing.
 TEST(BadInput, OddCatalogueTextGivesTheRunOfItsNumericReading) {
     Field const field;
     std::string const tenMegabytes(10 * 1000 * 1000, 'x');
@@ -341,15 +413,20 @@ TEST(BadInput, OddCatalogueTextGivesTheRunOfItsNumericReading) {
         char const* name;
         std::string odd;
         std::string plain;
+        bool sameRows = true;  // plain holds every row of odd
     };
     std::vector<Case> const cases = {
         {"text in number columns",
-         replaced("5 32.0 33.0 0 0 300.0", "5 32.0 33.0 0 0 faint") + "7 x? 12.5 0 0 9e3 a b\n",
-         replaced("5 32.0 33.0 0 0 300.0", "5 32.0 33.0 0 0 0") + "7 0 12.5 0 0 9e3 0 0\n"},
+         replaced("5 32.0 33.0 0 0 300.0", "5 32.0 33.0 0 0 INDEF") +
+             "7 x? 12.5 0 0 9e3 0 0.9\n8 50 -- 0 0 9e3 0 0.9\n9 56 8 0 0 4e4x 0 0.9\n" +
+             "10 56.5 56 0 0 9e3 a b\n",
+         replaced("5 32.0 33.0 0 0 300.0", "5 32.0 33.0 0 0 nan") +
+             "7 nan 12.5 0 0 9e3 0 0.9\n8 50 nan 0 0 9e3 0 0.9\n9 56 8 0 0 nan 0 0.9\n" +
+             "10 56.5 56 0 0 9e3 0 0\n"},
         {"nan and inf",
          kCatalogue + "7 nan 10 0 0 5000 0 0.9\n8 20 inf 0 0 5000 0 0.9\n9 30 30 0 0 NaN 0 0.9\n"
                       "10 40 40 0 0 -inf 0 0.9\n11 1e39 40 0 0 5000 0 0.9\n",
-         kCatalogue},
+         kCatalogue, false},
         {"lines of 10 megabytes",
          "#" + tenMegabytes + "\n" + replaced("0.95\n", "0.95 " + tenMegabytes + "\n"), kCatalogue},
     };
@@ -357,8 +434,11 @@ TEST(BadInput, OddCatalogueTextGivesTheRunOfItsNumericReading) {
         SCOPED_TRACE(c.name);
         field.dir.write("cat.txt", c.plain);
         Outcome const plain = runOn(field, {"img.fits"});
+        // The whole catalogue passed through (number 0): every row, such a field as nan.
+        Outcome const plainAll = c.sameRows ? runOn(field, words("-n 0 img.fits")) : plain;
         field.dir.write("cat.txt", c.odd);
         expectRun(runOn(field, {"img.fits"}), "", plain.table);
+        if (c.sameRows) expectRun(runOn(field, words("-n 0 img.fits")), "", plainAll.table);
         expectRun(plain, "", plain.table);
         EXPECT_GT(plain.table.size(), kTableHeader.size());
     }
@@ -381,10 +461,14 @@ struct OptionCase {
 
 std::string const kNfieldsNotice = "error: nfields must be at least 1 in x and in y";
 std::string const kBoxlenNotice = "error: boxlen must be at least 1";
+std::string const kClassStarWarning =
+    "warning: -c/--class_star has no effect without --class_column\n";
 
 // Every numeric option at 0, at a negative and at an extreme value: a
 // refusal, a failure naming the cause, or the result of an ordinary run
 // (values beyond every row, count or flux clamp to the nearest ordinary one).
+// Value texts that are not numbers and flux quantiles or stellarities
+// outside [0, 1] are refused.
 std::vector<OptionCase> const kOptionCases = {
     {"--nfields 0,1", kRefused, kNfieldsNotice},
     {"--nfields 1,-2147483648", kRefused, kNfieldsNotice},
@@ -401,24 +485,24 @@ std::vector<OptionCase> const kOptionCases = {
     {"--subfield_border 0", kSameAs, ""},
     {"--subfield_border -2147483648", kRefused, "error: subfield_border must not be negative"},
     {"--subfield_border 2147483647", kHeaderOnly, ""},
-    {"--id_column 2147483647", kFailed, kColumns},
+    {"--id_column 2147483647", kFailed, columns(2147483647)},
     {"-x 0", kRefused, "error: x_column must not be 0 (x column, or minus the RA column)"},
-    {"-x -2147483648", kFailed, kColumns},
-    {"-x 2147483647", kFailed, kColumns},
+    {"-x -2147483648", kFailed, columns(2147483647)},
+    {"-x 2147483647", kFailed, columns(2147483647)},
     // Column 0 reads 0 in every row: no neighbour is brighter than 0, so no
     // row is a candidate.
     {"--flux_column 0", kHeaderOnly, ""},
-    {"--flux_column -2147483648", kFailed, kColumns},
-    {"--flux_column 2147483647", kFailed, kColumns},
+    {"--flux_column -2147483648", kFailed, columns(-2147483648L)},
+    {"--flux_column 2147483647", kFailed, columns(2147483647)},
     {"--flag_column 0", kSameAs, ""},
     {"--flag_column -2147483648", kSameAs, ""},
-    {"--flag_column 2147483647", kFailed, kColumns},
+    {"--flag_column 2147483647", kFailed, columns(2147483647)},
     {"--flag_limit 0", kSameAs, ""},
     {"--flag_limit -2147483648", kHeaderOnly, ""},
     {"--flag_limit 2147483647", kSameAs, ""},
-    {"--class_column 0", kSameAs, "", "-c 0"},
-    {"--class_column -2147483648", kSameAs, "", "-c 0"},
-    {"--class_column 2147483647", kFailed, kColumns},
+    {"--class_column 0", kSameAs, kClassStarWarning, "-c 0"},
+    {"--class_column -2147483648", kSameAs, kClassStarWarning, "-c 0"},
+    {"--class_column 2147483647", kFailed, columns(2147483647)},
     {"-r 0", kSameAs, ""},
     {"-r -2147483648", kRefused, "error: check radius (-r) must not be negative"},
     {"-r 2147483647", kHeaderOnly, ""},
@@ -435,18 +519,43 @@ std::vector<OptionCase> const kOptionCases = {
     {"--boxlen -2147483648", kRefused, kBoxlenNotice},
     {"--boxlen 2147483647", kHeaderOnly, ""},
     {"-c 0", kSameAs, "", "--class_column 0"},
-    {"-c -1e308", kSameAs, "", "--class_column 0"},
-    {"-c 1e308", kHeaderOnly, ""},
+    {"-c 1", kHeaderOnly, ""},
+    {"-c -1e308", kRefused,
+     "error: --class_star (-c) must be a stellarity between 0 and 1, not -1e+308"},
+    {"-c 80", kRefused, "error: --class_star (-c) must be a stellarity between 0 and 1, not 80"},
     {"--neighbour_thresh 0", kSameAs, ""},
-    {"--neighbour_thresh -1e308", kSameAs, ""},
-    {"--neighbour_thresh 1e308", kSameAs, "", "--neighbour_thresh 1"},
-    {"--min_thresh -1e308", kSameAs, ""},
-    // One candidate (the brightest, or the faintest) in the flux range: the
-    // subfield search visits at most test_counter - 1 candidates, so none.
-    {"--min_thresh 1e308", kHeaderOnly, ""},
+    {"--neighbour_thresh 1", kSameAs, "", "--neighbour_thresh 0.95"},  // both the 6th of 6 fluxes
+    {"--neighbour_thresh -1e308", kRefused,
+     "error: --neighbour_thresh must be a flux quantile between 0 and 1, not -1e+308"},
+    {"--neighbour_thresh 1e308", kRefused,
+     "error: --neighbour_thresh must be a flux quantile between 0 and 1, not 1e+308"},
+    {"--min_thresh -1e308", kRefused,
+     "error: --min_thresh must be a flux quantile between 0 and 1, not -1e+308"},
+    {"--min_thresh 20", kRefused,
+     "error: --min_thresh must be a flux quantile between 0 and 1, not 20"},
+    // One candidate (the second brightest, or the faintest) in the flux range:
+    // the subfield search visits at most test_counter - 1 candidates, so none.
+    {"--min_thresh 1", kHeaderOnly, ""},
     {"--max_thresh 0", kHeaderOnly, ""},
-    {"--max_thresh -1e308", kHeaderOnly, ""},
-    {"--max_thresh 1e308", kSameAs, ""},
+    {"--max_thresh -1e308", kRefused,
+     "error: --max_thresh must be a flux quantile between 0 and 1, not -1e+308"},
+    {"--max_thresh 99", kRefused,
+     "error: --max_thresh must be a flux quantile between 0 and 1, not 99"},
+    {"--min_thresh 0.9 --max_thresh 0.5", kRefused,
+     "error: --min_thresh 0.9 is above --max_thresh 0.5: the flux band would be empty"},
+    // Values that are not wholly numbers, and options after the file arguments.
+    {"-n five", kRefused, "error: --number needs a whole number, not 'five'"},
+    {"-n 5x", kRefused, "error: --number needs a whole number, not '5x'"},
+    {"--number=", kRefused, "error: --number needs a whole number, not ''"},
+    {"--nfields 3x3", kRefused,
+     "error: --nfields needs whole numbers separated by commas, not '3x3'"},
+    {"--check_radius 2.5", kRefused, "error: --check_radius needs a whole number, not '2.5'"},
+    {"-c nan", kRefused, "error: --class_star needs a number, not 'nan'"},
+    {"img.fits -n 5", kRefused,
+     "error: option '-n' after the file arguments: options come before the files"},
+    // A value after "=" and the second name of the check radius.
+    {"--fwhm_reject=2147483647", kSameAs, "", "--fwhm_reject 2"},
+    {"--check_radius=2147483647", kHeaderOnly, ""},
 };
 
 TEST(BadInput, ExtremeOptionValuesAreRefusedOrClampedToOrdinaryRuns) {

@@ -45,6 +45,9 @@ inline std::string const kTableHeader =
     "#     id          x          y              RA             DEC          flux\n#\n";
 inline std::string const kNotEnough =
     "warning: not enough stars-> lower min_thresh or increase max_thresh!!!\n";
+inline std::string const kNoColumnsWarning =
+    "warning: without --flag_column and --class_column saturated stars and galaxies are not "
+    "excluded; give their columns (Source Extractor: FLAGS, CLASS_STAR)\n";
 
 // Standard error without the summary that ends a selecting run (its lines
 // "summary: ", "funnel: " and "hint: "), for tests of the other messages; the

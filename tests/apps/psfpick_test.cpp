@@ -12,6 +12,7 @@
 
 #include "tests/apps/e2e_support.h"
 #include "tests/support/temp_dir.h"
+#include "util/version.h"
 
 using namespace e2e;
 using testsupport::readFile;
@@ -118,37 +119,70 @@ TEST(Psfpick, NoArgumentsIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
 }
 
-// Options parsed before the error keep their values in the table.
+// Options parsed before the error keep their values in the table. An unknown
+// option is named once more at the end, with the option meant when one is
+// close.
 TEST(Psfpick, UnknownOptionsPrintTableAndUsage) {
     struct Case {
         char const* args;
         std::string message;
         std::map<std::string, std::string> changed;
+        std::string unknown = "";  // the option named by the last line, and the suggestion
     };
     for (Case const& c :
-         {Case{"--nosuch", "Unknown long option 'nosuch' encountered!", {}},
-          Case{"-q cat.txt", "Unknown short option 'q' encountered!", {}},
+         {Case{"--nosuch", "Unknown long option 'nosuch' encountered!", {}, "'--nosuch'"},
+          Case{"-q cat.txt", "Unknown short option 'q' encountered!", {}, "'-q'"},
+          Case{"-n 2 --nfield 3,3",
+               "Unknown long option 'nfield' encountered!",
+               {{"number", "2"}},
+               "'--nfield' (did you mean '--nfields'?)"},
           Case{"-i cat.txt -v", "No more argument values left!", {{"input", "cat.txt"}}},
           Case{"-n -x", "Token '-x' does not seem like a valid value!", {}},
+          Case{"--mag=false", "Flag 'mag' takes no value, but '--mag=false' gives one!", {}},
           Case{"--nfields 1,2,3",
-               "Too many elements in IntArrayOption nfields!",
+               "Too many elements in IntArrayOption nfields! (it takes at most 2 values)",
                {{"nfields", "1,2"}}}}) {
         SCOPED_TRACE(c.args);
         TempDir dir;
         RunResult const r = run(words(c.args), dir.path());
         EXPECT_EQ(r.status, kStatusRefused);
-        EXPECT_EQ(r.err, "Caught exception : " + c.message +
-                             "\nerror: invalid command line (see the usage text)\n\n");
+        EXPECT_EQ(r.err,
+                  "Caught exception : " + c.message +
+                      "\nerror: invalid command line (see the usage text)\n\n" +
+                      (c.unknown.empty() ? "" : "error: unknown option " + c.unknown + "\n"));
         EXPECT_EQ(r.out, startText(words(c.args)) + expectedValueTable(c.changed) + "\n" +
                              expectedUsage());
         EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
     }
 }
 
-// Each refusal of the run check: the value table with the values given, the
-// notice, no table.
+// --help and -h print the usage text, --version the version, before the
+// banner and instead of a run.
+TEST(Psfpick, HelpAndVersionAnswerInsteadOfARun) {
+    std::string const usage = "usage: psfpick [options] [FITS files...]\n\n" + expectedUsage();
+    for (auto const& [args, out] :
+         {std::pair<char const*, std::string>{"--help", usage},
+          {"-i cat.txt -n 3 -h --nosuch", usage},
+          {"--version", std::string("psfpick ") + PSFPICK_VERSION + "\n"}}) {
+        SCOPED_TRACE(args);
+        TempDir dir;
+        RunResult const r = run(words(args), dir.path());
+        EXPECT_EQ(r.status, kStatusSuccess);
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, "");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
+    }
+}
+
+// Each refusal of the run check: the value table with the values given (a
+// value that is not a number shows as it reads), the notice, no table.
 TEST(Psfpick, InvalidValuesAreRefused) {
-    std::pair<char const*, char const*> const cases[] = {
+    struct Case {
+        char const* option;
+        char const* notice;
+        char const* shown = nullptr;  // in the value table; nullptr: the value given
+    };
+    Case const cases[] = {
         {"--nfields 0,1", "error: nfields must be at least 1 in x and in y"},
         {"--nfields 2,-1", "error: nfields must be at least 1 in x and in y"},
         {"-n -1", "error: number must not be negative"},
@@ -158,18 +192,20 @@ TEST(Psfpick, InvalidValuesAreRefused) {
         {"-r -1 img.fits", "error: check radius (-r) must not be negative"},
         {"-r 3", "error: check radius (-r) given but no FITS file to check"},
         {"--boxlen 0", "error: boxlen must be at least 1"},
+        {"-n 5x", "error: --number needs a whole number, not '5x'", "5"},
     };
-    for (auto const& [option, notice] : cases) {
-        SCOPED_TRACE(option);
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.option);
         TempDir dir;
-        std::vector<std::string> const args = words("-i cat.txt") + words(option);
+        std::vector<std::string> const args = words("-i cat.txt") + words(c.option);
         RunResult const r = run(args, dir.path());
         EXPECT_EQ(r.status, kStatusRefused);
         EXPECT_EQ(r.out,
                   startText(args) +
-                      expectedValueTable({{"input", "cat.txt"}, {optionName(args[2]), args[3]}}) +
+                      expectedValueTable({{"input", "cat.txt"},
+                                          {optionName(args[2]), c.shown ? c.shown : args[3]}}) +
                       "\n");
-        EXPECT_EQ(r.err, std::string(notice) + "\n\n");
+        EXPECT_EQ(r.err, std::string(c.notice) + "\n\n");
         EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
     }
 }
@@ -187,14 +223,15 @@ TEST(Psfpick, CompleteRunCreatesTheOutputTable) {
     EXPECT_EQ(r.out,
               startText(args) + "test_counter=1\n\n" + kNotEnough + "  taken=0\n  P.number=1\n\n");
     EXPECT_EQ(r.err,
-              "Error: no x/y information or CCS given!\nsummary: 0 stars selected in 1 subfield "
-              "(1 asked in each); 1 subfield without a star\nfunnel: 2 rows read, 2 taking part, "
-              "2 in the field, 1 in the flux band, 1 passing flags, 1 clear of variable objects, "
-              "1 candidates, 0 visited, 0 stellar, 0 clear of bad pixels, 0 with an image, 0 "
-              "stamp inside the image, 0 fitted, 0 kept after --nchi_reject, 0 kept after "
-              "--fwhm_reject, 0 written\nhint: no image was given, so no star was measured: give "
-              "the image as the first file argument, with its error image 'e.<image>' beside "
-              "it\n");
+              kNoColumnsWarning +
+                  "Error: no x/y information or CCS given!\nsummary: 0 stars selected in 1 "
+                  "subfield (1 asked in each); 1 subfield without a star\nfunnel: 2 rows read, 2 "
+                  "taking part, 2 in the field, 1 in the flux band, 1 passing flags, 1 clear of "
+                  "variable objects, 1 candidates, 0 visited, 0 stellar, 0 clear of bad pixels, 0 "
+                  "with an image, 0 stamp inside the image, 0 fitted, 0 kept after --nchi_reject, "
+                  "0 kept after --fwhm_reject, 0 written\nhint: no image was given, so no star "
+                  "was measured: give the image as the first file argument, with its error image "
+                  "'e.<image>' beside it\n");
     EXPECT_EQ(readFile(output), kTableHeader);
 
     // The default table name, in the working directory.
@@ -210,7 +247,8 @@ TEST(Psfpick, FailedRunEndsWithStatusOne) {
     RunResult const r = run(args, dir.path());
     EXPECT_EQ(r.status, kStatusRunFailed);
     EXPECT_EQ(r.out, startText(args) + "\n");
-    EXPECT_EQ(r.err, "EXCEPTION: cannot open file '" + output + "' for writing\n");
+    EXPECT_EQ(r.err,
+              kNoColumnsWarning + "EXCEPTION: cannot open file '" + output + "' for writing\n");
 }
 
 // The examples of README.md: a fenced block after the line "<!-- example -->"

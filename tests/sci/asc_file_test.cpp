@@ -41,6 +41,13 @@ std::string messageOf(std::function<void()> const& call) {
 }
 
 std::string const kNotEnough = "Not enough columns in file '";
+
+// What follows kNotEnough, the name and "'!".
+std::string notEnoughDetail(int line, size_t found, int col) {
+    return " (line " + std::to_string(line) + " has " + std::to_string(found) +
+           (found == 1 ? " column" : " columns") + ", column " + std::to_string(col) +
+           " was asked)";
+}
 std::string const kNoColumn = "Column does not exist in file'";
 
 // The literal reader: the table rules applied line by line with std::getline,
@@ -51,7 +58,9 @@ class LiteralTable {
     LiteralTable(std::string const& name, char delimiter, std::string const& comment)
         : name_(name), delimiter_(delimiter) {
         std::ifstream in(name, std::ios::binary);
+        int lineNumber = 0;
         for (std::string line; std::getline(in, line);) {
+            ++lineNumber;
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (delimiter == 0) {
                 size_t k = 0;
@@ -60,7 +69,10 @@ class LiteralTable {
             }
             if (!comment.empty() && line.find(comment) != std::string::npos)
                 line.erase(line.find(comment));
-            if (!line.empty()) rows_.push_back(line);
+            if (!line.empty()) {
+                rows_.push_back(line);
+                lines_.push_back(lineNumber);
+            }
         }
     }
 
@@ -72,7 +84,7 @@ class LiteralTable {
         long const n = count == -1 ? rows() - first + 1L : count;
         std::vector<T> result(n > 0 ? n : 0, T(0));
         for (long i = 0; i < n && first - 1 + i < rows(); ++i) {
-            std::string const text = field(rows_[first - 1 + i], col);
+            std::string const text = field(first - 1 + i, col);
             if constexpr (std::is_same_v<T, float>) {
                 result[i] = static_cast<float>(std::strtod(text.c_str(), nullptr));
             } else {
@@ -84,7 +96,8 @@ class LiteralTable {
     }
 
   private:
-    std::string field(std::string const& row, int col) const {
+    std::string field(long index, int col) const {
+        std::string const& row = rows_[index];
         if (col == 0) return "";
         std::vector<std::string> pieces;
         if (delimiter_ == 0) {
@@ -104,14 +117,18 @@ class LiteralTable {
                 pieces.push_back(row.substr(start, hit - start));
             }
         }
-        if (col < 0 || static_cast<int>(pieces.size()) < col)
-            throw IOException((delimiter_ == 0 ? kNotEnough : kNoColumn) + name_ + "'!");
+        if (col < 0 || static_cast<int>(pieces.size()) < col) {
+            if (delimiter_ != 0) throw IOException(kNoColumn + name_ + "'!");
+            throw IOException(kNotEnough + name_ + "'!" +
+                              notEnoughDetail(lines_[index], pieces.size(), col));
+        }
         return pieces[col - 1];
     }
 
     std::string name_;
     char delimiter_;
     std::vector<std::string> rows_;
+    std::vector<int> lines_;  // the line number of each row
 };
 
 // A table whose field j of data row i holds 100*i + j, under a header comment.
@@ -177,11 +194,16 @@ TEST(AscFile, MissingColumnsAndRowsNameTheFile) {
         char delimiter;
         int col, first, count;
         std::string message;  // followed by the name and "'!"
+        std::string detail = "";
     };
     std::vector<Case> const cases = {
-        {"  12.5   7  #word\n", 0, 3, 1, -1, kNotEnough},  // the comment is no third field
-        {"1 2 3 4 5 6 7 8\n", 0, 9, 1, -1, kNotEnough},
-        {indexedTable(3, 2), 0, -1, 1, -1, kNotEnough},
+        // The comment is no third field.
+        {"  12.5   7  #word\n", 0, 3, 1, -1, kNotEnough, notEnoughDetail(1, 2, 3)},
+        {"1 2 3 4 5 6 7 8\n", 0, 9, 1, -1, kNotEnough, notEnoughDetail(1, 8, 9)},
+        {indexedTable(3, 2), 0, -1, 1, -1, kNotEnough, notEnoughDetail(2, 2, -1)},
+        // The line counts comments, blank lines and CRLF lines; one column.
+        {"# a b\r\n\n1 2\r\n  \n 7\t# 8\r\n3 4\n", 0, 2, 1, -1, kNotEnough,
+         notEnoughDetail(5, 1, 2)},
         {";7;;9\n  \n1;2;3;4\n", ';', 2, 1, -1, kNoColumn},
         {";7;;9\n  \n1;2;3;4\n", ';', 5, 1, 1, kNoColumn},
         {indexedTable(5, 3), 0, 1, 0, 1, "First row below 1 requested from file '"},
@@ -191,7 +213,7 @@ TEST(AscFile, MissingColumnsAndRowsNameTheFile) {
         std::string const name = dir.write("t.cat", c.text);
         AscFile table(name, c.delimiter, "#");
         EXPECT_EQ(messageOf([&] { table.readIntColumn(c.col, c.first, c.count); }),
-                  c.message + name + "'!")
+                  c.message + name + "'!" + c.detail)
             << c.text;
     }
 }
@@ -206,11 +228,16 @@ TEST(AscFile, ConversionFollowsStrtodAndStrtol) {
     std::vector<float> const floats = {
         0, 1.5f, 16, 1e5f, 99999999999.0f, -99999999999.0f, NAN, -INFINITY, INFINITY, 2.5f};
     std::vector<int> const ints = {0, 1, 0, 1, INT_MAX, INT_MIN, 0, 0, 1, 2};
+    // The number columns read text that is not wholly a number as NaN.
+    std::vector<float> const numbers = {
+        NAN, NAN, 16, 1e5f, 99999999999.0f, -99999999999.0f, NAN, -INFINITY, INFINITY, 2.5f};
+    auto same = [](float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); };
     for (int col = 1; col <= 10; ++col) {
-        float const f = table.readFloatColumn(col, 1, -1)(1);
-        EXPECT_TRUE(f == floats[col - 1] || (std::isnan(f) && std::isnan(floats[col - 1]))) << col;
+        EXPECT_TRUE(same(table.readFloatColumn(col, 1, -1)(1), floats[col - 1])) << col;
         EXPECT_EQ(table.readIntColumn(col, 1, -1)(1), ints[col - 1]) << col;
+        EXPECT_TRUE(same(table.readNumberColumn(col, 1, -1)(1), numbers[col - 1])) << col;
     }
+    EXPECT_EQ(table.readNumberColumn(0, 1, -1)(1), 0.0f);  // the empty column 0
 }
 
 // --- the row counter: requests in any order, and beyond the table -----------------
@@ -236,7 +263,8 @@ TEST(AscFile, RequestsPositionThemselvesByTheRowCounter) {
     // A request after a missing column starts again.
     std::string const name = dir.write("short.cat", "1 2\n3\n5 6\n");
     AscFile gaps(name, 0, "#");
-    EXPECT_EQ(messageOf([&] { gaps.readIntColumn(2, 1, -1); }), kNotEnough + name + "'!");
+    EXPECT_EQ(messageOf([&] { gaps.readIntColumn(2, 1, -1); }),
+              kNotEnough + name + "'!" + notEnoughDetail(2, 1, 2));
     EXPECT_EQ(values(gaps.readIntColumn(2, 3, 1)), (std::vector<int>{6}));
     EXPECT_EQ(values(gaps.readIntColumn(1, 1, -1)), (std::vector<int>{1, 3, 5}));
 }
@@ -484,9 +512,16 @@ TEST(AscFileRandomized, FieldConversionsMatchStrtodAndStrtol) {
         std::string const token = randomToken(random);
         char const* const begin = token.data();
         char const* const end = begin + token.size();
-        double const expected = std::strtod(token.c_str(), nullptr);
+        char* stop = nullptr;
+        double const expected = std::strtod(token.c_str(), &stop);
         double const got = sci::fieldToDouble(begin, end);
         ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << "'" << token << "'";
+        // Only a text that strtod reads to its end is a number.
+        double const number = sci::fieldToNumber(begin, end);
+        if (stop == token.c_str() + token.size())
+            ASSERT_EQ(std::memcmp(&number, &expected, sizeof number), 0) << "'" << token << "'";
+        else
+            ASSERT_TRUE(std::isnan(number)) << "'" << token << "'";
         ASSERT_EQ(sci::fieldToLong(begin, end), std::strtol(token.c_str(), nullptr, 10))
             << "'" << token << "'";
     }

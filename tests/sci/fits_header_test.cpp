@@ -208,6 +208,59 @@ TEST(FitsHeader, FilesThatEndTooEarlyOrAreNoFiles) {
     std::string const pipe = dir.file("pipe.fits");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_EQ("cannot read FITS file '" + pipe + "': not a regular file", headerError(pipe));
+    // gzip data, shorter and longer than a record, is named as such.
+    for (size_t size : {size_t(2), size_t(3000)}) {
+        sci::writeFitsFile(path, std::string("\x1f\x8b\x08") + std::string(size, 'x'));
+        EXPECT_EQ(
+            "FITS file not SIMPLE (the file is gzip-compressed: decompress it first, e.g. with "
+            "gunzip)",
+            headerError(path))
+            << size;
+    }
+}
+
+// A tile-compressed image: an empty primary header followed by the table of
+// the compressed image (ZIMAGE = T), or ZIMAGE = T in the primary header.
+TEST(FitsHeader, TileCompressedFilesAreRecognised) {
+    testsupport::TempDir dir;
+    Cards primary = imageCards(8, {});
+    primary.push_back(boolCard("EXTEND", true));
+    Cards table = imageCards(8, {8, 2}, {intCard("PCOUNT", 0), intCard("GCOUNT", 1)});
+    table[0] = stringCard("XTENSION", "BINTABLE");
+    auto with = [](Cards cards, std::string const& card) {
+        cards.push_back(card);
+        return cards;
+    };
+    // The date card would print a warning if any card but ZIMAGE were parsed.
+    std::string const date = stringCard("DATE", "03/03/08");
+    std::string const rows(2880, '\0');
+    struct Case {
+        std::string bytes;
+        bool compressed;
+    };
+    std::vector<Case> const cases = {
+        {sci::fitsHeaderBlock(primary) +
+             sci::fitsHeaderBlock(with(with(table, date), boolCard("ZIMAGE", true))) + rows,
+         true},
+        {sci::fitsHeaderBlock(with(with(imageCards(8, {4}), date), boolCard("ZIMAGE", true))) +
+             rows,
+         true},
+        {sci::fitsHeaderBlock(primary) + sci::fitsHeaderBlock(table) + rows, false},
+        {sci::fitsHeaderBlock(primary) +
+             sci::fitsHeaderBlock(with(table, boolCard("ZIMAGE", false))) + rows,
+         false},
+        {sci::fitsHeaderBlock(primary), false},  // nothing follows the primary header
+        {sci::fitsHeaderBlock(with(imageCards(8, {4}), date)) + rows, false},
+        {"\x1f\x8b\x08", false},
+    };
+    std::string const path = dir.file("c.fits");
+    for (Case const& c : cases) {
+        sci::writeFitsFile(path, c.bytes);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(sci::isTileCompressed(path), c.compressed) << "case " << &c - &cases[0];
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    }
+    EXPECT_FALSE(sci::isTileCompressed(dir.file("missing.fits")));
 }
 
 // An image whose END card is damaged: without the search for END ahead, the

@@ -1,6 +1,7 @@
-// Reading the linear transformation of an image header into a TAN projection.
-// The projections themselves are cross-checked against wcslib in
-// ccs_tan_xcheck_test.cpp; here: which keywords win, exact splits, messages.
+// Reading the linear transformation of an image header into a TAN projection,
+// through lookups and over the cards of a FITS header. The projections
+// themselves are cross-checked against wcslib in ccs_tan_xcheck_test.cpp;
+// here: which keywords win, exact splits, messages.
 #include "sci/tan_wcs.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,10 @@
 #include <vector>
 
 #include "sci/exceptions.h"
+#include "sci/header_wcs.h"
+#include "tests/sci/fits_test_cards.h"
 #include "tests/support/messages.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -42,6 +46,10 @@ struct FakeHeader {
     }
     std::string readError() const {
         return testsupport::messageOf<sci::FitsException>([this] { read(); });
+    }
+    std::string missing() const {
+        return sci::missingTanKeywords(
+            [this](std::string const& key) { return find_(numbers, key); });
     }
     template <class T>
     std::optional<T> find_(std::map<std::string, T> const& values, std::string const& key) const {
@@ -126,21 +134,34 @@ TEST(TanWcs, KeywordsTakePrecedenceCdThenPcThenCrota2) {
     EXPECT_EQ(h.read().cdelt, Vec2(-3e-4, 3e-4));
 }
 
+// The message names the first missing keyword; the list of every missing one
+// goes with it.
 TEST(TanWcs, MissingKeywordsAreNamedWithTheirBlanks) {
+    FakeHeader none;
+    none.numbers.clear();
+    EXPECT_EQ(none.missing(), "CRVAL1, CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT1, CDELT2");
     FakeHeader h;
     EXPECT_EQ(h.readError(), "cannot find keyword 'CDELT1  '");
+    EXPECT_EQ(h.missing(), "CD1_1, CD2_2 or CDELT1, CDELT2");
     h = h.with({{"CD1_1", 1e-4}});  // without CD2_2 the CD pair does not count
     EXPECT_EQ(h.readError(), "cannot find keyword 'CDELT1  '");
+    EXPECT_EQ(h.missing(), "CD2_2 or CDELT1, CDELT2");
     h = h.with({{"CDELT1", 1e-4}});
     EXPECT_EQ(h.readError(), "cannot find keyword 'CDELT2  '");
+    EXPECT_EQ(h.missing(), "CD2_2 or CDELT2");
     h = h.with({{"CDELT2", 1e-4}});
     EXPECT_EQ(h.readError(), "");
+    EXPECT_EQ(h.missing(), "");
     for (char const* key : {"CRVAL1  ", "CRVAL2  ", "CRPIX1  ", "CRPIX2  "}) {
         FakeHeader missing = h;
         missing.numbers.erase(key);
         EXPECT_EQ(missing.readError(), sci::missingKeywordMessage(key));
         EXPECT_EQ(missing.readError(), "cannot find keyword '" + std::string(key) + "'");
+        EXPECT_EQ(missing.missing(), std::string(key, 6));
     }
+    // A keyword whose value cannot be read is there.
+    none.broken = {"CRVAL1  ", "CDELT1  "};
+    EXPECT_EQ(none.missing(), "CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT2");
 }
 
 // Unreadable rotation keywords and CTYPE count as absent; errors of the
@@ -155,6 +176,54 @@ TEST(TanWcs, UnreadableOptionalKeywordsCountAsAbsent) {
         h.broken = {key};
         EXPECT_EQ(h.readError(), "value of '" + std::string(key) + "' is bad");
     }
+}
+
+// Over the cards of a FITS header, a CD element whose value is not a number
+// counts as absent, so that CDELT serves instead; such a value of another
+// keyword the projection needs is an error.
+TEST(HeaderTanWcs, CdElementsThatAreNoNumbersGiveWayToCdelt) {
+    using testsupport::floatCard;
+    using testsupport::stringCard;
+    testsupport::TempDir dir;
+    auto read = [&](testsupport::Cards const& extra) {
+        testsupport::Cards cards = sci::fitsImageCards(-32, {20, 20});
+        for (std::string const& c :
+             {stringCard("CTYPE1", "RA---TAN"), stringCard("CTYPE2", "DEC--TAN"),
+              floatCard("CRVAL1", 150.0), floatCard("CRVAL2", 30.0), floatCard("CRPIX1", 10.0),
+              floatCard("CRPIX2", 10.0)})
+            cards.push_back(c);
+        cards.insert(cards.end(), extra.begin(), extra.end());
+        std::string const path = dir.file("wcs.fits");
+        sci::writeFitsFile(path, sci::fitsHeaderBlock(cards));
+        return sci::readHeaderTanWcs(sci::FitsHeader(path, sci::CardWarnings::kQuiet), path);
+    };
+    std::string const cdelt1 = floatCard("CDELT1", -1e-3), cdelt2 = floatCard("CDELT2", 2e-3);
+    // Written by hand: the card classes refuse text for these keywords.
+    auto text = [](std::string const& key) { return sci::fitsKeyword(key) + "= 'none'"; };
+    struct Case {
+        testsupport::Cards extra;
+        LinearKeywords source;
+        Vec2 cdelt;
+    };
+    std::vector<Case> const cases = {
+        {{text("CD1_1"), cdelt1, cdelt2}, LinearKeywords::kCdelt, Vec2(-1e-3, 2e-3)},
+        {{floatCard("CD1_1", -3e-4), text("CD2_2"), cdelt1, cdelt2},
+         LinearKeywords::kCdelt,
+         Vec2(-1e-3, 2e-3)},
+        {{floatCard("CD1_1", -3e-4), floatCard("CD2_2", 3e-4), cdelt1, cdelt2},
+         LinearKeywords::kCd,
+         Vec2(-3e-4, 3e-4)},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(&c - &cases[0]));
+        sci::TanWcs const wcs = read(c.extra);
+        EXPECT_EQ(wcs.source, c.source);
+        EXPECT_EQ(wcs.cdelt, c.cdelt);
+    }
+    EXPECT_EQ(testsupport::errorOf([&] {
+                  read({text("CD1_1"), cdelt1, text("CDELT2")});
+              }),
+              "value of 'CDELT2  ' is no valid floating point number");
 }
 
 TEST(TanWcs, SingularCdMakesSkyToPixelThrow) {

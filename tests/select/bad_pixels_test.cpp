@@ -12,6 +12,7 @@
 namespace {
 
 using selection::BadPixelCheck;
+using selection::FitsFiles;
 
 constexpr int kSize = 20;    // images of kSize x kSize pixels
 constexpr int kRadius = 3;   // check radius: bad within u^2 + v^2 <= 3 * 2 = 6
@@ -45,11 +46,13 @@ TEST(BadPixelCheck, ZeroPixelsWithinTheInnerDiskRefuse) {
     testsupport::TempDir dir;
     for (Case const& c : cases) {
         std::string const mask = writeMask(dir, "mask.fits", {{c.u, c.v}});
-        BadPixelCheck check({mask}, kRadius, kSize, kSize);
+        FitsFiles fits;
+        BadPixelCheck check({mask}, kRadius, kSize, kSize, fits);
         // 10.2 and 9.7 both round to pixel 10.
         EXPECT_EQ(check.passes(10.2f, 9.7f), c.passes) << "zero at offset " << c.u << "," << c.v;
     }
-    BadPixelCheck clean({writeMask(dir, "clean.fits", {})}, kRadius, kSize, kSize);
+    FitsFiles fits;
+    BadPixelCheck clean({writeMask(dir, "clean.fits", {})}, kRadius, kSize, kSize, fits);
     EXPECT_TRUE(clean.passes(10.0f, 10.0f));
 }
 
@@ -59,9 +62,10 @@ TEST(BadPixelCheck, EveryFileCountsAndRadiusZeroChecksNothing) {
     testsupport::TempDir dir;
     std::string const clean = writeMask(dir, "clean.fits", {});
     std::string const bad = writeMask(dir, "bad.fits", {{1, 0}});
-    BadPixelCheck both({clean, bad}, kRadius, kSize, kSize);
+    FitsFiles fits;
+    BadPixelCheck both({clean, bad}, kRadius, kSize, kSize, fits);
     EXPECT_FALSE(both.passes(10.0f, 10.0f));
-    BadPixelCheck off({bad, dir.file("missing.fits")}, 0, kSize, kSize);
+    BadPixelCheck off({bad, dir.file("missing.fits")}, 0, kSize, kSize, fits);
     EXPECT_TRUE(off.passes(10.0f, 10.0f));
 }
 
@@ -80,7 +84,8 @@ TEST(BadPixelCheck, CandidatesTooNearTheEdgeAreRefused) {
         {17.5f, 10.0f, false},  // pixel 18
         {10.0f, 3.0f, false},  {10.0f, 4.0f, true}, {10.0f, 17.0f, true}, {10.0f, 18.0f, false},
     };
-    BadPixelCheck check({clean}, kRadius, kSize, kSize);
+    FitsFiles fits;
+    BadPixelCheck check({clean}, kRadius, kSize, kSize, fits);
     for (Case const& c : cases)
         EXPECT_EQ(check.passes(c.x, c.y), c.passes) << "at " << c.x << "," << c.y;
 }

@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "sci/exceptions.h"
 #include "sci/fits_writer.h"
 #include "tests/support/float_compare.h"
+#include "tests/support/messages.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using selection::Catalogue;
+using selection::FitsFiles;
 using selection::Parameter;
 using selection::readCatalogue;
 
@@ -45,7 +48,8 @@ TEST(ReadCatalogue, PixelPositionsWithMagnitudes) {
     Parameter P = pixelRun(dir);
     P.mag = true;
     std::ostringstream out, err;
-    Catalogue const c = readCatalogue(P, "", out, err);
+    FitsFiles fits;
+    Catalogue const c = readCatalogue(P, "", fits, out, err);
     ASSERT_EQ(c.N, 3);
     EXPECT_EQ(c.flux(1), static_cast<float>(std::pow(10.0, -8.0)));
     EXPECT_EQ(c.flux(2), 10.0f);
@@ -62,7 +66,7 @@ TEST(ReadCatalogue, PixelPositionsWithMagnitudes) {
 
     // Without --mag the column is the flux itself.
     P.mag = false;
-    EXPECT_EQ(readCatalogue(P, "", out, err).flux(1), 20.0f);
+    EXPECT_EQ(readCatalogue(P, "", fits, out, err).flux(1), 20.0f);
 }
 
 // The variable objects are read from the same x and y columns as the catalogue.
@@ -71,7 +75,8 @@ TEST(ReadCatalogue, VariableObjectsFromTheCatalogueColumns) {
     Parameter P = pixelRun(dir);
     P.variables = dir.write("var.txt", "# x y\n1 5.5 6.5\n2 7 8\n");
     std::ostringstream out, err;
-    Catalogue const c = readCatalogue(P, "", out, err);
+    FitsFiles fits;
+    Catalogue const c = readCatalogue(P, "", fits, out, err);
     ASSERT_EQ(c.Nv, 2);
     EXPECT_EQ(c.vx(1), 5.5f);
     EXPECT_EQ(c.vy(1), 6.5f);
@@ -93,8 +98,7 @@ constexpr double kSkyTol = 3e-7;  // relative, on values near 150
 constexpr double kPixelTol = 2e-3;
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 
-// A 20 x 20 image whose only usable scale is CDELT: its CD1_1 holds text,
-// which counts as no CD matrix at all.
+// A 20 x 20 image with the projection above, scaled by CDELT1 and CDELT2.
 std::string writeWcsImage(testsupport::TempDir const& dir) {
     auto card = [](char const* key, double v) {
         char text[81];
@@ -105,8 +109,7 @@ std::string writeWcsImage(testsupport::TempDir const& dir) {
     for (std::string const& c :
          {std::string("CTYPE1  = 'RA---TAN'"), std::string("CTYPE2  = 'DEC--TAN'"),
           card("CRVAL1", kRa0), card("CRVAL2", kDec0), card("CRPIX1", kCrpix),
-          card("CRPIX2", kCrpix), std::string("CD1_1   = 'none'"), card("CDELT1", kScaleX),
-          card("CDELT2", kScaleY)})
+          card("CRPIX2", kCrpix), card("CDELT1", kScaleX), card("CDELT2", kScaleY)})
         cards.push_back(c);
     std::string const path = dir.file("wcs.fits");
     sci::writeFitsFile(
@@ -137,7 +140,8 @@ TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
     P.x_column = 2;
     P.flux_column = 6;
     std::ostringstream out, err;
-    Catalogue const pixel = readCatalogue(P, image, out, err);
+    FitsFiles fits;
+    Catalogue const pixel = readCatalogue(P, image, fits, out, err);
     ASSERT_EQ(pixel.N, 3);
     EXPECT_CLOSE(pixel.RA(1), kRa0, kSkyTol);
     EXPECT_CLOSE(pixel.DEC(1), kDec0, kSkyTol);
@@ -152,7 +156,7 @@ TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
     P.x_column = -4;
     P.variables = dir.write("var.txt", table);
     std::ostringstream skyOut, skyErr;
-    Catalogue const sky = readCatalogue(P, image, skyOut, skyErr);
+    Catalogue const sky = readCatalogue(P, image, fits, skyOut, skyErr);
     EXPECT_EQ(skyOut.str(), "150 30 10 10 -0.001 0.002\n");
     EXPECT_EQ(skyErr.str(), "");
     ASSERT_EQ(sky.N, 3);
@@ -169,8 +173,44 @@ TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
     // Sky input without an image leaves the pixel positions at 0 and says so.
     P.variables.clear();
     std::ostringstream noOut, noErr;
-    Catalogue const none = readCatalogue(P, "", noOut, noErr);
+    Catalogue const none = readCatalogue(P, "", fits, noOut, noErr);
     EXPECT_EQ(noErr.str(), "Error: no x/y information or CCS given!\n");
     EXPECT_EQ(none.x(2), 0.0f);
     EXPECT_EQ(none.y(3), 0.0f);
+}
+
+// An image that lacks keywords of its projection: the message names the first
+// missing keyword, then what the projection is needed for and every keyword
+// missing (the first use asks: here the variables table, read first).
+TEST(ReadCatalogue, AnImageWithoutItsProjectionSaysWhatItLacksAndWhy) {
+    testsupport::TempDir dir;
+    std::vector<std::string> cards = sci::fitsImageCards(-32, {20, 20});
+    for (char const* card : {"CRVAL1  =                  150", "CRVAL2  =                   30",
+                             "CRPIX1  =                   10", "CD1_1   =               0.0001",
+                             "CDELT2  =               0.0001"})
+        cards.push_back(card);
+    std::string const image = dir.file("part.fits");
+    sci::writeFitsFile(image, sci::fitsHeaderBlock(cards) +
+                                  sci::fitsDataBlock(std::vector<double>(400, 1.0), -32));
+    Parameter P;
+    P.input = dir.write("cat.txt", "1 150 30 5\n");
+    P.x_column = -2;
+    P.flux_column = 4;
+    std::string const lacks = ", but the image lacks CRPIX2 and CD2_2 or CDELT1)";
+    std::string const start = image + ": cannot find keyword 'CDELT1  ' (the ";
+    auto messageOf = [&] {
+        FitsFiles fits;
+        std::ostringstream out, err;
+        return testsupport::messageOf<sci::FitsException>(
+            [&] { readCatalogue(P, image, fits, out, err); });
+    };
+    EXPECT_EQ(messageOf(), start +
+                               "catalogue gives RA and DEC (--x_column < 0), and turning them "
+                               "into pixels needs the image's projection" +
+                               lacks);
+    P.variables = P.input;
+    EXPECT_EQ(messageOf(), start +
+                               "variables table gives RA and DEC (--x_column < 0), and turning "
+                               "them into pixels needs the image's projection" +
+                               lacks);
 }

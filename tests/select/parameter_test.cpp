@@ -72,6 +72,7 @@ TEST(Parameter, EveryOptionReachesItsField) {
               "fwhm_reject=17 boxlen=18 mag=1 fwhm_sort=1 nchi_sort=1 report=rep.ecsv");
     EXPECT_EQ(doubles(P), (std::vector<double>{0.5, 0.25, 0.125, 0.875}));
     EXPECT_EQ(parsed({"-r", "3"}).check_radius, 3);
+    EXPECT_EQ(parsed({"--check_radius", "4"}).check_radius, 4);
 }
 
 TEST(Parameter, RegistrationErrorIsReportedAndStopsRegistering) {

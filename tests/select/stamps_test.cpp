@@ -20,7 +20,8 @@ TEST(StampReader, StampsInsideTheImageOnly) {
         }
     sci::writeFitsImage(dir.file("a.fits"), img, -32);
     sci::writeFitsImage(dir.file("e.a.fits"), err, -32);
-    StampReader reader(dir.file("a.fits"), dir.file("e.a.fits"));
+    selection::FitsFiles fits;
+    StampReader reader(dir.file("a.fits"), fits);
     sci::MArray<float, 2> s, e;
     ASSERT_TRUE(reader.read(4, 4, 3, s, e));
     EXPECT_EQ(s.base(1), -3);

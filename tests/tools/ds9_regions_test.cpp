@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "sci/angles.h"
 #include "tests/support/float_compare.h"
 #include "tests/tools/tool_test_util.h"
 
@@ -48,6 +49,12 @@ TEST(StarTable, ReadsIdsOrRowNumbersAsTheHeaderSays) {
     tools::StarRow const& r = a.rows[1];
     EXPECT_EQ(std::vector<double>({static_cast<double>(r.id), r.x, r.y, r.ra, r.dec, r.flux}),
               std::vector<double>({205, 110.5, 220.25, 202.45, 47.22, 2000}));
+    // The extremes of the ids psfpick writes.
+    tools::StarTable const e =
+        read(kWithIds + "-2147483648 1 2 3 4 5\n2147483647 1 2 3 4 5\n", kAuto);
+    ASSERT_EQ(e.rows.size(), 4u);
+    EXPECT_EQ(e.rows[2].id, -2147483648L);
+    EXPECT_EQ(e.rows[3].id, 2147483647L);
     // Without ids: running numbers (see the region labels below).
     EXPECT_FALSE(read(kWithoutIds, kAuto).hasIds);
     // Forced: the id table read as id-less takes the id for x.
@@ -69,6 +76,10 @@ TEST(StarTable, RejectsShortRowsAndNonNumbersNamingTheLine) {
               at + "expected at least 6 columns, found 4");
     EXPECT_EQ(error(kWithoutIds + "1 2 x 4 5\n"), at + "'x' is not a number");
     EXPECT_EQ(error(kWithoutIds + "1 2 nan 4 5\n"), at + "'nan' is not a number");
+    // Ids are whole numbers in the range of the ids psfpick writes (int).
+    std::string const range = " is not a whole number from -2147483648 to 2147483647";
+    for (std::string const id : {"1e300", "7.5", "2147483648", "-2147483649"})
+        EXPECT_EQ(error(kWithIds + id + " 1 2 3 4 5\n"), at + "id '" + id + "'" + range);
     EXPECT_EQ(errorOf([&] { tools::readStarTable(dir.file("none.tbl"), kAuto); }),
               "cannot open file '" + dir.file("none.tbl") + "' for reading");
 }
@@ -78,7 +89,7 @@ TEST(StarTable, RejectsShortRowsAndNonNumbersNamingTheLine) {
 TEST(Ds9Regions, TableScaleIsTheAngularOverThePixelDistance) {
     TempDir dir;
     tools::StarTable t = tools::readStarTable(dir.write("a.tbl", kWithIds), kAuto);
-    double const d = 47.21 * M_PI / 180;
+    double const d = 47.21 * sci::kPi / 180;
     double const angle = std::hypot(0.02 * std::cos(d), 0.02) * 3600;
     EXPECT_CLOSE(tools::tableScale(t), angle / std::hypot(100.0, 200.0), kScaleTolerance);
     t.rows.resize(1);

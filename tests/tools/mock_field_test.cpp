@@ -7,21 +7,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
-#include "sci/fits_card.h"
+#include "sci/angles.h"
 #include "sci/fits_header.h"
-#include "sci/tan_wcs.h"
+#include "sci/header_wcs.h"
 #include "tests/support/float_compare.h"
 #include "tests/tools/tool_test_util.h"
+#include "tools/file_names.h"
 #include "tools/fits_image.h"
+#include "tools/mock_files.h"
 
 namespace {
 
 using namespace tooltest;
 
 std::string const kMock = tool("psfpick-mock");
-constexpr double kPi = 3.141592653589793;
+using sci::kPi;
 constexpr double kRounding = 1e-15;  // a few roundings of double arithmetic
 // The catalogue prints 4 decimals of a pixel (0.4" pixels: 4e-6 deg at most
 // between the printed and the exact position) and 8 of a degree.
@@ -148,15 +149,7 @@ TEST(MockField, CatalogueSkyPositionsFollowTheWrittenHeader) {
         std::string const path = dir.file("m.fits");
         tools::writeMockField(f, c, path, dir.file("m.cat"), dir.file("m.truth"));
         sci::FitsHeader const header(path, sci::CardWarnings::kQuiet);
-        auto number = [&](std::string const& k) -> std::optional<double> {
-            sci::FitsCard const* card = header.findValueCard(k);
-            return card ? std::optional<double>(card->getFloat()) : std::nullopt;
-        };
-        auto text = [&](std::string const& k) -> std::optional<std::string> {
-            sci::FitsCard const* card = header.findValueCard(k);
-            return card ? std::optional<std::string>(card->getString()) : std::nullopt;
-        };
-        sci::TanWcs const wcs = sci::readTanWcs(path, number, text);
+        sci::TanWcs const wcs = sci::readHeaderTanWcs(header, path);
         EXPECT_TRUE(wcs.warnings.empty());
         EXPECT_EQ(wcs.source, cdelt ? sci::LinearKeywords::kCdeltCrota2 : sci::LinearKeywords::kCd);
         // Catalogue rows: id x y RA DEC flux flags class_star.

@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "fit/moffat.h"
+#include "sci/angles.h"
 #include "sci/marray.h"
 #include "tests/support/float_compare.h"
 #include "tools/mock_field.h"
 
 namespace {
 
-constexpr double kDegToRad = 3.141592653589793 / 180.0;
+using sci::kDegToRad;
 constexpr long kSide = 161;  // image side for one star, pixels
 constexpr double kFlux = 1.0e6;
 // Beyond 2.5 FWHM pixels take the centre value, below the mean of the convex

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <list>
 #include <sstream>
 #include <string>
 
@@ -34,14 +36,35 @@ struct Options {
              std::initializer_list<Option*>{&verboseOpt, &threshOpt, &magOpt, &inputOpt, &gridOpt})
             parser.addOption(o);
     }
-    // Parses tokens; returns the exception message, "" on success.
+    // Parses tokens; returns the exception message, "" on success. The parser
+    // also knows "level" as another name of verbose, and the commands help
+    // (-h) and version. Keeps the command met, the file arguments, and for an
+    // unknown option "<option> -> <suggestion>".
     std::string parse(std::vector<std::string> tokens) {
         Args args(std::move(tokens));
         CommandLineReader reader(args.argc(), args.argv());
         OptionParser parser(&reader);
         registerOn(parser);
-        return testsupport::messageOf<UException>([&] { parser.parseOptions(); });
+        parser.addAlias("level", &verboseOpt);
+        parser.addCommand("help", 'h', kHelp);
+        parser.addCommand("version", 0, kVersion);
+        try {
+            parser.parseOptions();
+        } catch (UnknownOptionException const& e) {
+            unknown = e.option() + " -> " + e.suggestion();
+            return e.what();
+        } catch (UException const& e) {
+            return e.what();
+        }
+        command = parser.command();
+        files = reader.fileArguments();
+        return "";
     }
+    static constexpr int kHelp = 1;
+    static constexpr int kVersion = 2;
+    int command = -1;
+    std::list<std::string> files;
+    std::string unknown;
 };
 
 std::string usageOf(OptionParser const& parser) {
@@ -85,11 +108,108 @@ TEST(OptionParser, ReportsUnknownAndMalformedOptions) {
         {{"--q"}, "Unknown short option 'q' encountered!"},
         {{"-verbos", "1"}, "Unknown long option 'verbos' encountered!"},
         {{"--"}, "Token '--' not an argument specifier!"},
-        {{"--grid", "1,2,3"}, "Too many elements in IntArrayOption grid!"},
+        {{"--grid", "1,2,3"},
+         "Too many elements in IntArrayOption grid! (it takes at most 2 values)"},
         {{"-v", "9", "--nosuch"}, "Unknown long option 'nosuch' encountered!"},
     };
     for (auto const& [tokens, message] : cases) EXPECT_EQ(o.parse(tokens), message);
     EXPECT_EQ(o.verbose, 9);  // values parsed before the error stay
+}
+
+// A value may follow the name after "=" in every form, and is then taken
+// whole (a leading dash, the empty text); a flag takes none. An alias reaches
+// its option; every option given, and only those, is marked given.
+TEST(OptionParser, ValuesAfterEqualsAliasesAndGivenOptions) {
+    Options o;
+    EXPECT_EQ(o.parse({"--verbose=3", "-thresh=-x", "-i=", "--grid=4,5=6", "-m", "a.fits"}), "");
+    EXPECT_EQ(o.verbose, 3);
+    EXPECT_EQ(o.threshOpt.lastText(), "-x");
+    EXPECT_EQ(o.input, "");
+    EXPECT_EQ(o.gridOpt.lastText(), "4,5=6");
+    EXPECT_TRUE(o.mag);
+    EXPECT_EQ(o.files, std::list<std::string>{"a.fits"});
+
+    Options p;
+    EXPECT_EQ(p.parse({"-v=2", "--level", "7", "a.fits", "--thresh=1"}), "");
+    EXPECT_EQ(p.verbose, 7);
+    EXPECT_EQ(p.files, (std::list<std::string>{"a.fits", "--thresh=1"}));
+    EXPECT_TRUE(p.verboseOpt.given());
+    for (Option const* notGiven :
+         std::initializer_list<Option const*>{&p.threshOpt, &p.magOpt, &p.inputOpt, &p.gridOpt})
+        EXPECT_FALSE(notGiven->given()) << notGiven->getName();
+
+    for (auto const& [token, message] : std::initializer_list<std::pair<char const*, char const*>>{
+             {"--mag=false", "Flag 'mag' takes no value, but '--mag=false' gives one!"},
+             {"-m=", "Flag 'mag' takes no value, but '-m=' gives one!"},
+             {"--=5", "Unknown long option '=5' encountered!"}})
+        EXPECT_EQ(o.parse({token}), message);
+}
+
+// A command ends the parsing wherever it stands; the options before it are
+// parsed, the tokens after it are not read. Commands and aliases take names
+// like options do and show in neither listing.
+TEST(OptionParser, CommandsEndTheParsing) {
+    Options o;
+    EXPECT_EQ(o.parse({"-v", "2", "--help", "--nosuch"}), "");
+    EXPECT_EQ(o.command, Options::kHelp);
+    EXPECT_EQ(o.verbose, 2);
+    EXPECT_EQ(o.parse({"-m", "-h"}), "");
+    EXPECT_EQ(o.command, Options::kHelp);
+    EXPECT_EQ(o.parse({"--version"}), "");
+    EXPECT_EQ(o.command, Options::kVersion);
+    EXPECT_EQ(o.parse({"-v", "1"}), "");
+    EXPECT_EQ(o.command, 0);
+    EXPECT_EQ(o.parse({"--help=1"}), "Flag 'help' takes no value, but '--help=1' gives one!");
+
+    CommandLineReader reader(0, nullptr);
+    OptionParser parser(&reader);
+    o.registerOn(parser);
+    std::string const table = valueTableOf(parser);
+    std::string const usage = usageOf(parser);
+    parser.addAlias("level", &o.verboseOpt);
+    parser.addCommand("help", 'h', 1);
+    EXPECT_EQ(valueTableOf(parser), table);
+    EXPECT_EQ(usageOf(parser), usage);
+    for (auto const& [call, message] :
+         std::initializer_list<std::pair<std::function<void()>, char const*>>{
+             {[&] { parser.addAlias("input", &o.inputOpt); },
+              "An option named input already exists!"},
+             {[&] { parser.addAlias("help", &o.inputOpt); },
+              "An option named help already exists!"},
+             {[&] { parser.addCommand("level", 0, 2); }, "An option named level already exists!"},
+             {[&] { parser.addCommand("loud", 'v', 2); }, "Command line char v is already in use!"},
+             {[&] { parser.addCommand("hush", 'h', 2); },
+              "Command line char h is already in use!"}})
+        EXPECT_EQ(testsupport::messageOf<UException>(call), message);
+}
+
+// An unknown long name names the closest known long name, if any is close:
+// few edits (a swap of neighbours is one, case does not count) or a name
+// that begins with it. Short names get no suggestion.
+TEST(OptionParser, UnknownLongNamesSuggestTheClosest) {
+    Options o;
+    for (auto const& [token, unknown] : std::initializer_list<std::pair<char const*, char const*>>{
+             {"--verbos", "--verbos -> --verbose"},
+             {"-verbosely", "--verbosely -> --verbose"},
+             {"--gird", "--gird -> --grid"},
+             {"--MAG", "--MAG -> --mag"},
+             {"--inp", "--inp -> --input"},
+             {"--levl", "--levl -> --level"},
+             {"--hlep", "--hlep -> --help"},
+             {"--ab", "--ab -> "},
+             {"--nosuch", "--nosuch -> "},
+             {"--verbosity", "--verbosity -> "},
+             {"-q", "-q -> "}}) {
+        o.unknown.clear();
+        o.parse({token});
+        EXPECT_EQ(o.unknown, unknown);
+    }
+    // Names with a blank cannot be typed as one word: never suggested.
+    CommandLineReader reader(0, nullptr);
+    OptionParser parser(&reader);
+    IntOption blank("check radius", "0", "", 'r');
+    parser.addOption(&blank);
+    EXPECT_EQ(parser.suggestionFor("check_radius"), "");
 }
 
 // The value table is in byte-wise name order and shows the bound variables;

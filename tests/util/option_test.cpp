@@ -114,7 +114,7 @@ TEST(ArrayOption, TooManyElementsThrowAfterStoringTheFirst) {
     int n[2] = {0, 0};
     IntArrayOption io("nfields", "1,1", "", 0, 2, n);
     EXPECT_EQ(messageOf([&] { io.setValue("7,8,9"); }),
-              "Too many elements in IntArrayOption nfields!");
+              "Too many elements in IntArrayOption nfields! (it takes at most 2 values)");
     EXPECT_EQ(n[0], 7);
     EXPECT_EQ(n[1], 8);
 
@@ -122,15 +122,17 @@ TEST(ArrayOption, TooManyElementsThrowAfterStoringTheFirst) {
     DoubleArrayOption dopt("da", "", "", 0, 1);
     StringArrayOption so("sa", "", "", 0, 1);
     RegionArrayOption ro("ra", "", "", 0, 1);
-    for (auto const& c : {std::tuple<Option*, char const*, char const*>{
-                              &fo, "1,2", "Too many elements in FloatArrayOption fa!"},
-                          {&dopt, "1,2", "Too many elements in DoubleArrayOption da!"},
-                          {&so, "1,2", "Too many elements in StringArrayOption sa!"},
-                          {&ro, "1:2,3:4", "Too many elements in RegionArrayOption ra!"}})
+    for (auto const& c :
+         {std::tuple<Option*, char const*, char const*>{
+              &fo, "1,2", "Too many elements in FloatArrayOption fa! (it takes at most 1 value)"},
+          {&dopt, "1,2", "Too many elements in DoubleArrayOption da! (it takes at most 1 value)"},
+          {&so, "1,2", "Too many elements in StringArrayOption sa! (it takes at most 1 value)"},
+          {&ro, "1:2,3:4",
+           "Too many elements in RegionArrayOption ra! (it takes at most 1 start:end pair)"}})
         EXPECT_EQ(messageOf([&] { std::get<0>(c)->setValue(std::get<1>(c)); }), std::get<2>(c));
     // A default with too many elements fails the construction itself.
     EXPECT_EQ(messageOf([] { IntArrayOption bad("bad", "1,2,3", "", 0, 2); }),
-              "Too many elements in IntArrayOption bad!");
+              "Too many elements in IntArrayOption bad! (it takes at most 2 values)");
 }
 
 // Each pair is ordered (the smaller number starts); a missing end reads as 0;
@@ -147,4 +149,57 @@ TEST(RegionArrayOption, PairsOrderedPerDimension) {
     ro.setValue("7");
     EXPECT_EQ(ro.toString(), "0:7,1:4096");
     EXPECT_EQ(RegionArrayOption("r", "3:4", "", 0, 1).getRegionArray()->getLength(), 2);
+}
+
+// Every option keeps its last value text and whether it read whole as a value
+// of its kind; the value itself is the lenient reading all the same. Texts and
+// flags are always valid, and so is every default here.
+TEST(Option, RemembersWhetherTheLastTextWasANumber) {
+    int i = 0;
+    double d = 0;
+    int grid[2] = {0, 0};
+    IntOption io("number", "1", "", 'n', &i);
+    DoubleOption dop("thresh", "0.90", "", 0, &d);
+    FloatOption fo("scale", "1", "", 0);
+    IntArrayOption ia("nfields", "1,1", "", 0, 2, grid);
+    DoubleArrayOption da("scales", "1,1", "", 0, 2);
+    RegionArrayOption ro("section", "1:2", "", 0, 2);
+    StringOption so("output", "", "", 'o');
+    BoolOption bo("mag", "false", "", 'm');
+    struct Case {
+        Option* option;
+        char const* text;
+        bool valid;
+    };
+    Case const cases[] = {
+        {&io, " -12", true},        {&io, "5x", false},
+        {&io, "five", false},       {&io, "", false},
+        {&io, "2.5", false},        {&io, "5 ", false},
+        {&io, "4294967297", false}, {&dop, "-.5e-3", true},
+        {&dop, "0.5.", false},      {&dop, "nan", false},
+        {&dop, "1e309", false},     {&fo, "inf", false},
+        {&fo, "2", true},           {&ia, "3,4", true},
+        {&ia, "3x3", false},        {&ia, "3,", false},
+        {&ia, "7", true},           {&da, "0.5,x", false},
+        {&ro, "1:2,-3:4", true},    {&ro, "5", false},
+        {&ro, "1:x", false},        {&so, "", true},
+        {&bo, "toggle", true},      {&bo, "maybe", true},
+    };
+    for (Option* o : std::initializer_list<Option*>{&io, &dop, &fo, &ia, &da, &ro, &so, &bo}) {
+        EXPECT_TRUE(o->lastTextValid()) << o->getName();
+        EXPECT_EQ(o->lastText(), o->getDefault());
+        EXPECT_FALSE(o->given());
+    }
+    for (Case const& c : cases) {
+        c.option->setValue(c.text);
+        EXPECT_EQ(c.option->lastTextValid(), c.valid)
+            << c.option->getName() << " '" << c.text << "'";
+        EXPECT_EQ(c.option->lastText(), c.text);
+    }
+    io.setValue("5x");
+    ia.setValue("1,7");
+    ia.setValue("3x3");
+    EXPECT_EQ(std::make_tuple(i, grid[0], grid[1]), std::make_tuple(5, 3, 7));
+    EXPECT_EQ(io.valueDescription() + "; " + dop.valueDescription() + "; " + ia.valueDescription(),
+              "a whole number; a number; whole numbers separated by commas");
 }
