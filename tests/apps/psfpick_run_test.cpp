@@ -244,8 +244,8 @@ TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
 }
 
 // A sky left in the image fails every fit (the sky check and the cause of
-// the failed fits); an error image of another size stops the run before any
-// row is written.
+// the failed fits); a catalogue of another image is named as such; an error
+// image of another size stops the run before any row is written.
 // The sky check: stamps whose outer rings, less the fitted profile, sit above
 // zero by more than half their error on median. The field's error is 1.
 TEST(PsfpickRun, SkyLeftInTheImageIsReported) {
@@ -285,6 +285,20 @@ TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
               "0 written\nhint: 2 of the 2 fits in the 4 subfields that fell short failed: "
               "background in the image: the outer rings of the failed stamps sit at +5000.2 "
               "(5000.2 sigma) above zero on median, and the fit holds the background at 0\n");
+
+    // The catalogue of another image: its rows lie outside this one.
+    TempDir other;
+    writeField(other);
+    std::vector<FieldStar> shifted = kStars;
+    for (FieldStar& star : shifted) star.x += 200;
+    other.write("cat.txt", testsupport::catalogueText(shifted));
+    FieldRun const o = runIn(other, kSelection + words("field/img.fits"));
+    ASSERT_EQ(o.result.status, kStatusSuccess) << o.result.err;
+    EXPECT_EQ(o.table, kTableHeader);
+    EXPECT_EQ(withoutSummary(o.result.err),
+              "warning: 10 of 10 rows of catalogue 'cat.txt' lie outside image 'field/img.fits' "
+              "(120 x 120 pixels; the rows span x 220.3 to 310.2, y 20.7 to 115.3): the catalogue "
+              "does not seem to belong to the image\n");
 
     TempDir mismatch;
     writeField(mismatch, 0.0, kSize - 1);
