@@ -395,6 +395,19 @@ TEST(BadInput, OutputsThatAreInputsOrDevicesFailTheRun) {
     RunResult const full = run(kBase + words("-o /dev/full img.fits"), field.dir.path());
     EXPECT_EQ(full.status, kStatusRunFailed);
     EXPECT_EQ(full.err, "EXCEPTION: cannot write to file '/dev/full'\n");
+
+    // The report likewise, and it may not be the output table either.
+    for (auto const& [report, message] : std::vector<std::pair<char const*, std::string>>{
+             {"cat.txt", "report 'cat.txt' is the input file 'cat.txt'; it would be overwritten"},
+             {"out.tbl", "report 'out.tbl' is the output table 'out.tbl'"},
+             {"/dev/full", "cannot write to file '/dev/full'"}}) {
+        SCOPED_TRACE(report);
+        RunResult const r =
+            run(kBase + words("--report " + std::string(report) + " img.fits"), field.dir.path());
+        EXPECT_EQ(r.status, kStatusRunFailed);
+        EXPECT_EQ(r.err.substr(r.err.find("EXCEPTION: ")), "EXCEPTION: " + message + "\n");
+    }
+    EXPECT_EQ(readFile(field.dir.file("cat.txt")), kCatalogue);
 }
 
 // Catalogue text that does not read as numbers gives the run of its numeric

@@ -237,10 +237,13 @@ TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
             "never visited); the flux band 0.99-1.00 holds 1 row; the band 0.10-0.99 holds 9: try "
             "--min_thresh 0.1 --max_thresh 0.99\n");
 
-    FieldRun const tested = runIn(dir, kSelection + words("-r 2 field/img.fits missing.fits"));
+    // A run that fails part way leaves its report empty.
+    FieldRun const tested =
+        runIn(dir, kSelection + words("-r 2 --report out.ecsv field/img.fits missing.fits"));
     EXPECT_EQ(tested.result.status, kStatusRunFailed);
     EXPECT_EQ(tested.result.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
     EXPECT_EQ(tested.table, kTableHeader);
+    EXPECT_EQ(readFile(dir.file("out.ecsv")), "");
 }
 
 // A sky left in the image fails every fit (the sky check and the cause of
