@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
         }
         selection::writeOptionWarnings(std::cerr, P, options);
 
-        selection::runSelection(P, files);
+        selection::runSelection(P, files, selection::runContext(argc, argv, options));
         return selection::kExitSuccess;
     } catch (std::exception const& e) {
         selection::reportRunFailure(std::cout, std::cerr, e);

@@ -80,9 +80,10 @@ if [ -z "$python" ]; then
 fi
 
 # --report is passed only when the program knows it: an unknown option makes
-# psfpick print its usage text, which lists every option.
+# psfpick print its usage text, which lists every option (and exit with
+# status 255, which pipefail would take for the pipeline's).
 report=0
-if "$prog" --quality-sh-probe 2>&1 | grep -qw report; then report=1; fi
+if { "$prog" --quality-sh-probe 2>&1 || true; } | grep -qw -- --report; then report=1; fi
 
 # quote WORD...: the words as a shell reads them back, each after a blank; plain
 # words stay as they are.

@@ -5,27 +5,20 @@
 #include <string>
 
 #include "fit/moffat.h"
+#include "sci/angles.h"
 #include "select/exchange_order.h"
+#include "select/stamp_levels.h"
 
 namespace selection {
 
-namespace {
-
-// Fit settings of every star: the background and its slopes held at 0, beta
-// held at 2.9 (in single precision, 2.9000000953674316), widths accepted from
-// 1 to 20 pixels. Six parameters remain free.
-constexpr float kHeldBackground = 0.0f;
-constexpr float kBeta = 2.9f;
-constexpr float kFwhmMin = 1.0f;
-constexpr float kFwhmMax = 20.0f;
-
-// The nearest integer, halves to even (the default rounding mode).
 int nearestPixel(float v) {
-    float const r = std::nearbyint(v);
+    float const r = std::nearbyint(v);  // halves to even: the default rounding mode
     // Positions far outside any image are refused by the stamp bounds anyway.
     if (!(std::fabs(r) < 1e9f)) return 0;
     return static_cast<int>(r);
 }
+
+namespace {
 
 void writeFitTableHeader(std::ostream& out, int verbose) {
     out << "\n";
@@ -37,8 +30,7 @@ void writeFitTableHeader(std::ostream& out, int verbose) {
 
 }  // namespace
 
-int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std::ostream& out,
-                 int& fitted) {
+int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std::ostream& out) {
     int const verbose = P.verbose;
     if (verbose > 2) writeFitTableHeader(out, verbose);
     for (StarRecord& star : s.stars) {
@@ -47,22 +39,29 @@ int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std:
         sci::MArray<float, 2> image, error;
         float nchi = 0, xscale = 0, yscale = 0, beta = 0;
         // A stamp that is not wholly inside the image counts as a failed fit.
-        bool ok = false;
+        star.fitStatus = kFitStampOff;
+        float amplitude = 0, angle = 0;
         if (stamps.read(ix, iy, P.boxlen, image, error)) {
             float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
             float xcen = star.x, ycen = star.y;
-            float amplitude = 0, angle = 0;
-            ok = fit::fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                              ycen, amplitude, xscale, yscale, angle, beta, nchi,
-                              verbose) == fit::kMoffatOk;
+            star.fitStatus =
+                fit::fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
+                             ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose);
+            // A successful fit leaves its centre in stamp indices in xcen, ycen.
+            FittedProfile const profile{amplitude, xscale, yscale, angle, beta, xcen, ycen};
+            star.stamp = measureStampLevels(image, error, star.x - static_cast<float>(ix),
+                                            star.y - static_cast<float>(iy),
+                                            star.fitStatus == fit::kMoffatOk ? &profile : nullptr);
         }
-        if (ok) {
-            ++fitted;
+        if (star.fitStatus == fit::kMoffatOk) {
             // FWHM = 2 sqrt(2^(1/beta) - 1) / scale, in double from the fitted floats.
             star.xfwhm = static_cast<float>(fit::moffatFwhm(beta, xscale));
             star.yfwhm = static_cast<float>(fit::moffatFwhm(beta, yscale));
             star.fwhm = (star.xfwhm + star.yfwhm) * 0.5f;
             star.nchi = nchi;
+            star.amplitude = amplitude;
+            star.angle = static_cast<float>(angle * sci::kRadToDeg);
+            star.beta = beta;
         } else {
             star.xfwhm = star.yfwhm = star.fwhm = star.nchi = kFitFailed;
         }
@@ -77,16 +76,19 @@ int rejectStars(SelectedStars& s, Parameter const& P, std::ostream& out) {
     int taken = static_cast<int>(s.stars.size());
     // One rejection stage: drop stars from the end of the order by key,
     // keeping at least one.
-    auto dropLargest = [&s, &taken](int drop, auto key) {
+    auto dropLargest = [&s, &taken](int drop, Fate fate, auto key) {
         taken = std::max(taken - drop, 1);
         sortInExchangeOrder(s.stars, key);
+        for (size_t k = static_cast<size_t>(taken); k < s.stars.size(); ++k)
+            s.dropped.push_back(DroppedStar{s.stars[k], fate});
         if (static_cast<size_t>(taken) < s.stars.size()) s.stars.resize(static_cast<size_t>(taken));
     };
 
     if (P.nchi_reject > 0) {
         if (verbose > 3)
             out << "P.nchi_reject=" << P.nchi_reject << "\n  taken_in=" << taken << "\n";
-        dropLargest(P.nchi_reject, [](StarRecord const& star) { return star.nchi; });
+        dropLargest(P.nchi_reject, Fate::kDroppedNchi,
+                    [](StarRecord const& star) { return star.nchi; });
     }
     if (verbose > 3) out << "  taken=" << taken << "\n\n";
     if (verbose > 4) writeLengths(out, measuredLengths(s));
@@ -98,7 +100,7 @@ int rejectStars(SelectedStars& s, Parameter const& P, std::ostream& out) {
         int const k2 = P.fwhm_reject - k1;
         if (k1 > 0) {
             // Ellipticity key |1 - xfwhm / yfwhm|, the quotient in single precision.
-            dropLargest(k1, [](StarRecord const& star) {
+            dropLargest(k1, Fate::kDroppedFwhm, [](StarRecord const& star) {
                 float const ratio = star.xfwhm / star.yfwhm;
                 return static_cast<float>(std::fabs(1.0 - static_cast<double>(ratio)));
             });
@@ -106,7 +108,7 @@ int rejectStars(SelectedStars& s, Parameter const& P, std::ostream& out) {
         }
         if (k2 > 0) {
             // Size key sqrt(xfwhm^2 + yfwhm^2), in double.
-            dropLargest(k2, [](StarRecord const& star) {
+            dropLargest(k2, Fate::kDroppedFwhm, [](StarRecord const& star) {
                 double const a = star.xfwhm, b = star.yfwhm;
                 return static_cast<float>(std::sqrt(a * a + b * b));
             });

@@ -15,14 +15,26 @@
 namespace selection {
 
 // Measures every star of s (its position; nchi, fwhm, xfwhm and yfwhm receive
-// the fit, kFitFailed for a failed fit or a stamp not inside the image) and
-// drops nchi_reject stars by nchi, then fwhm_reject stars by ellipticity and
-// size (rejectStars). Writes the fit table and the rejection counts to out as
+// the fit, kFitFailed for a failed fit or a stamp not inside the image;
+// fitStatus the fit's status, or kFitStampOff; amplitude, angle and beta the
+// rest of a successful fit; stamp the levels of its stamp) and drops
+// nchi_reject stars by nchi, then fwhm_reject stars by ellipticity and size
+// (rejectStars). Writes the fit table and the rejection counts to out as
 // verbose asks. Returns the number of stars left, which s then holds, in the
-// order of the last sort applied. fitted grows by the number of successful
-// fits.
-int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std::ostream& out,
-                 int& fitted);
+// order of the last sort applied.
+int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std::ostream& out);
+
+// The fit settings of every star: background and its slopes held at 0, beta
+// held at 2.9 (in single precision, 2.9000000953674316), both FWHM accepted
+// from kFwhmMin to kFwhmMax pixels. Six parameters remain free.
+inline constexpr float kHeldBackground = 0.0f;
+inline constexpr float kBeta = 2.9f;
+inline constexpr float kFwhmMin = 1.0f;
+inline constexpr float kFwhmMax = 20.0f;
+
+// The nearest pixel of a position (pixels), halves to even; 0 for positions
+// beyond +-1e9, which no image holds.
+int nearestPixel(float v);
 
 // The rejection part of measureStars, on stars whose nchi, fwhm and widths
 // xfwhm, yfwhm (-1 for a failed fit) are known:
@@ -31,7 +43,8 @@ int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std:
 //   by width (fwhm_reject > 0): fwhm_reject / 2 stars by ellipticity
 //     |1 - xfwhm / yfwhm|, then the rest by size sqrt(xfwhm^2 + yfwhm^2);
 // every step keeps at least one star and sorts in exchangeOrder
-// (select/exchange_order.h). Returns the number of stars left.
+// (select/exchange_order.h); the stars a step drops join s.dropped with the
+// fate kDroppedNchi or kDroppedFwhm. Returns the number of stars left.
 int rejectStars(SelectedStars& s, Parameter const& P, std::ostream& out);
 
 }  // namespace selection

@@ -59,6 +59,8 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
         add(new BoolOption("mag", "false", "mag", 'm', &P.mag));
         add(new BoolOption("fwhm_sort", "false", "sort according to FWHM", kNoChar, &P.fwhm_sort));
         add(new BoolOption("nchi_sort", "false", "sort according to nchi", kNoChar, &P.nchi_sort));
+        add(new StringOption("report", "", "ECSV report of every catalogue row (empty: none)",
+                             kNoChar, &P.report));
     } catch (UException const& e) {
         err << "Parameter exception : " << e.what() << std::endl;
     }

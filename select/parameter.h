@@ -1,5 +1,5 @@
 // The run parameters of psfpick: one field per command-line option, and the
-// registration of the 26 options bound to those fields. Columns are numbered
+// registration of the options bound to those fields. Columns are numbered
 // from 1; widths, borders and radii are in pixels.
 #pragma once
 
@@ -42,6 +42,7 @@ struct Parameter {
     bool mag = false;             // the flux column holds magnitudes
     bool fwhm_sort = false;       // order each subfield's rows by FWHM
     bool nchi_sort = false;       // order each subfield's rows by nchi
+    std::string report;           // ECSV report of every catalogue row; empty = none
 };
 
 // The option objects bound to a Parameter record, in registration order. The
@@ -56,11 +57,12 @@ constexpr char kFlagLimitName[] = "flag_limit";
 constexpr char kCheckRadiusName[] = "check radius";
 constexpr char kCheckRadiusAlias[] = "check_radius";
 
-// Creates the 26 options in their fixed order, each bound to its field of P
-// (which thereby receives its default), and registers them on parser, with
-// kCheckRadiusAlias as another name of the check radius. A util::UException
-// on the way is reported on err as "Parameter exception : <what>" and ends
-// the registration: the options after the failing one are not created.
+// Creates the options in their fixed order (the 26 of the selection, then
+// --report), each bound to its field of P (which thereby receives its
+// default), and registers them on parser, with kCheckRadiusAlias as another
+// name of the check radius. A util::UException on the way is reported on err
+// as "Parameter exception : <what>" and ends the registration: the options
+// after the failing one are not created.
 ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
                                           std::ostream& err);
 

@@ -23,6 +23,11 @@ float element(sci::MArray<float, 1> const& a, int row0) {
     return a(a.base() + row0);
 }
 
+// slotOfRow_ of a row that is no candidate.
+int fateCode(Fate f) {
+    return -1 - fateIndex(f);
+}
+
 }  // namespace
 
 ScreeningRules screeningRules(FluxLimits const& limits, int flagColumn, int flagLimit) {
@@ -115,14 +120,13 @@ CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<flo
     }
 
     // The box-independent tests before the neighbour search.
+    auto inBand = [&](int r) { return !(pf[r] < rules.lowerFlux || pf[r] > rules.upperFlux); };
+    auto passesFlags = [&](int r) {
+        return !rules.useFlags || (r < flag.size() && flag(flag.base() + r) <= rules.flagLimit);
+    };
     std::vector<int> query;
-    for (int r : part) {
-        if (pf[r] < rules.lowerFlux || pf[r] > rules.upperFlux) continue;
-        if (rules.useFlags) {
-            if (r >= flag.size() || flag(flag.base() + r) > rules.flagLimit) continue;
-        }
-        query.push_back(r);
-    }
+    for (int r : part)
+        if (inBand(r) && passesFlags(r)) query.push_back(r);
     std::vector<float> qx, qy;
     for (int r : query) {
         qx.push_back(px[r]);
@@ -147,14 +151,29 @@ CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<flo
         found[k] = neighbours.nearest(px[r], py[r], r, kNoNeighbourDistance2);
     }
 
+    // The fate of every row that is no query; then the queries'. (Set here,
+    // after the searches, so that the memory they need does not add to it.)
+    slotOfRow_.assign(static_cast<size_t>(n), fateCode(Fate::kNotANumber));
+    for (int r : part) {
+        if (!inBand(r))
+            slotOfRow_[r] = fateCode(Fate::kFluxBand);
+        else if (!passesFlags(r))
+            slotOfRow_[r] = fateCode(Fate::kFlags);
+    }
     // Candidates: a nearest neighbour with a flux above 0.
-    slotOfRow_.assign(static_cast<size_t>(n), -1);
     std::vector<float> cx, cy;
     for (size_t k = 0; k < query.size(); ++k) {
+        if (nearVariable[k]) {
+            slotOfRow_[query[k]] = fateCode(Fate::kNearVariable);
+            continue;
+        }
         PointTree::Nearest const& best = found[k];
         float const bestFlux = best.tag == PointTree::kNoTag ? 0.0f : pf[best.tag];
-        if (!(bestFlux > 0.0f)) continue;
         int const r = query[k];
+        if (!(bestFlux > 0.0f)) {
+            slotOfRow_[r] = fateCode(Fate::kNotIsolated);
+            continue;
+        }
         slotOfRow_[r] = static_cast<int>(candidateRow_.size());
         candidateRow_.push_back(r);
         candidateDist_.push_back(static_cast<float>(std::sqrt(best.d2)));
@@ -194,6 +213,12 @@ bool CandidateScreen::isCandidate(int row) const {
     return row >= 1 && row <= rowCount_ && slotOfRow_[row - 1] >= 0;
 }
 
+Fate CandidateScreen::screenedFate(int row) const {
+    if (isCandidate(row)) return Fate::kNotVisited;
+    if (row < 1 || row > rowCount_) return Fate::kNotANumber;
+    return static_cast<Fate>(-1 - slotOfRow_[row - 1]);
+}
+
 float CandidateScreen::closestDist(int row) const {
     return isCandidate(row) ? candidateDist_[slotOfRow_[row - 1]] : 0.0f;
 }
@@ -202,7 +227,8 @@ float CandidateScreen::closestFlux(int row) const {
     return isCandidate(row) ? candidateFlux_[slotOfRow_[row - 1]] : 0.0f;
 }
 
-SubfieldCandidates CandidateScreen::screenSubfield(PixelBox const& searchBox) const {
+SubfieldCandidates CandidateScreen::screenSubfield(PixelBox const& searchBox,
+                                                   bool everyCandidate) const {
     // The float comparison x < sx1 converts the integer bound to float.
     float const x1 = static_cast<float>(searchBox.x1);
     float const x2 = static_cast<float>(searchBox.x2);
@@ -222,7 +248,8 @@ SubfieldCandidates CandidateScreen::screenSubfield(PixelBox const& searchBox) co
         row.push_back(candidateRow_[s]);
         key.push_back(candidateDist_[s]);
     }
-    std::vector<int> const visit = isolationVisitOrder(row, key, rowCount_, result.testCounter - 1);
+    int const listed = everyCandidate ? result.testCounter : result.visitLimit();
+    std::vector<int> const visit = isolationVisitOrder(row, key, rowCount_, listed);
     for (int v : visit) {
         int const s = slot[v];
         result.row.push_back(candidateRow_[s] + 1);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sci/marray.h"
+#include "select/fates.h"
 #include "select/flux_limits.h"
 #include "select/point_tree.h"
 #include "select/subfield_grid.h"
@@ -30,9 +31,13 @@ ScreeningRules screeningRules(FluxLimits const& limits, int flagColumn, int flag
 // The candidates of one subfield.
 struct SubfieldCandidates {
     int testCounter = 0;             // rows accepted in the search box
-    std::vector<int> row;            // rows to visit (1-based), most isolated first
-    std::vector<float> closestDist;  // per visited row: distance to its nearest neighbour
-    std::vector<float> closestFlux;  // per visited row: that neighbour's flux
+    std::vector<int> row;            // candidates (1-based rows), most isolated first
+    std::vector<float> closestDist;  // per row: distance to its nearest neighbour
+    std::vector<float> closestFlux;  // per row: that neighbour's flux
+
+    // How many of them the subfield search may visit: testCounter - 1 (the
+    // least isolated candidate is never visited), at least 0.
+    int visitLimit() const { return testCounter > 1 ? testCounter - 1 : 0; }
 };
 
 // The screening of one run. A row is a candidate when it takes part (finite
@@ -68,15 +73,20 @@ class CandidateScreen {
     // Per row (1-based): whether it is a candidate in any box, and its
     // closest_dist and closest_flux (0 for a row that is not a candidate).
     bool isCandidate(int row) const;
+    // The fate of a row in every search box that holds it, as far as the
+    // screening decides it, tested in this order: kNotANumber, kFluxBand,
+    // kFlags, kNearVariable, kNotIsolated; a candidate gets kNotVisited, its
+    // fate until the subfield search reaches it.
+    Fate screenedFate(int row) const;
     float closestDist(int row) const;
     float closestFlux(int row) const;
 
     // The candidates inside the search box (x < x1, x > x2, y < y1 or y > y2
     // rejects, compared in float) in visit order: the order of their final
     // positions, from the last down, after an exchange sort of all rows by
-    // closest_dist (0 for rows that are not accepted here); at most
-    // testCounter - 1 of them.
-    SubfieldCandidates screenSubfield(PixelBox const& searchBox) const;
+    // closest_dist (0 for rows that are not accepted here); the first
+    // visitLimit() of them, or all testCounter with everyCandidate.
+    SubfieldCandidates screenSubfield(PixelBox const& searchBox, bool everyCandidate = false) const;
 
   private:
     void findVariables_(std::vector<float> const& x, std::vector<float> const& y,
@@ -87,8 +97,10 @@ class CandidateScreen {
     std::vector<int> candidateRow_;  // 0-based rows, increasing
     std::vector<float> candidateDist_;
     std::vector<float> candidateFlux_;
-    std::vector<int> slotOfRow_;  // per row: index into candidateRow_, or -1
-    PointTree candidates_;        // candidate positions, tagged with their index
+    // Per row: index into candidateRow_, or for a row that is no candidate
+    // -1 - its screened fate.
+    std::vector<int> slotOfRow_;
+    PointTree candidates_;  // candidate positions, tagged with their index
 };
 
 // The warning that a subfield yields fewer stars than asked for, written

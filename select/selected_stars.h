@@ -5,8 +5,11 @@
 // and widths in pixels.
 #pragma once
 
+#include <limits>
 #include <ostream>
 #include <vector>
+
+#include "select/fates.h"
 
 namespace selection {
 
@@ -14,21 +17,50 @@ namespace selection {
 // inside the image; a star that was not measured keeps 0.
 inline constexpr float kFitFailed = -1.0f;
 
+// StarRecord::fitStatus of a star that was not measured, and of one whose
+// stamp is not wholly inside the image; a measured star holds the status of
+// its fit (fit::kMoffatOk or a negative fit::kMoffat code).
+inline constexpr int kFitNotMade = 1;
+inline constexpr int kFitStampOff = 2;
+
+// Levels of a star's fitting stamp, in image units; NaN where the stamp holds
+// no usable pixel for them (select/stamp_levels.h).
+struct StampLevels {
+    static constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+    float peak = kNone;             // highest usable pixel within the fitting disk
+    float background = kNone;       // median of the usable pixels on the stamp's edge
+    float backgroundError = kNone;  // median of their errors
+    float usableErrors = 0;         // fraction of the stamp's errors that are finite and > 0
+};
+
 struct StarRecord {
     int row = 0;            // the catalogue row the star was taken from
+    int rank = 0;           // its isolation rank in the subfield, 1 = most isolated
     float x = 0, y = 0;     // that row's position
     float closestDist = 0;  // distance to the nearest qualifying neighbour
     float closestFlux = 0;  // that neighbour's flux
     // The profile fit; further results of the fit join here.
     float nchi = 0;   // normalised chi
     float fwhm = 0;   // mean FWHM: (xfwhm + yfwhm) / 2 in float
-    float xfwhm = 0;  // FWHM along x
-    float yfwhm = 0;  // FWHM along y
+    float xfwhm = 0;  // FWHM along the axis nearest to x
+    float yfwhm = 0;  // FWHM along the other axis
+    int fitStatus = kFitNotMade;
+    float amplitude = 0;  // peak of the profile, image units
+    float angle = 0;      // of the first axis from x toward y, degrees, in [-45, 45]
+    float beta = 0;       // Moffat index
+    StampLevels stamp;    // of the stamp the star was fitted on
+};
+
+// A star that a rejection stage dropped, and the fate it was dropped with.
+struct DroppedStar {
+    StarRecord star;
+    Fate fate;
 };
 
 struct SelectedStars {
     std::vector<StarRecord> stars;
     int taken = 0;  // how many stars the subfield search took, before any rejection
+    std::vector<DroppedStar> dropped;  // by the rejection stages, in the order dropped
 };
 
 // The debug output (the "len = " lines and the dumps at the highest

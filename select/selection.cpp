@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -15,8 +16,13 @@
 #include "select/file_errors.h"
 #include "select/fits_files.h"
 #include "select/flux_limits.h"
+#include "select/image_names.h"
 #include "select/measurement.h"
 #include "select/output_table.h"
+#include "select/report.h"
+#include "select/run_record.h"
+#include "select/run_summary.h"
+#include "select/run_warnings.h"
 #include "select/screening.h"
 #include "select/selected_rows.h"
 #include "select/selected_stars.h"
@@ -69,31 +75,40 @@ bool sameFile(std::string const& a, std::string const& b) {
            sa.st_ino == sb.st_ino;
 }
 
-// The output table is truncated before anything is read, so an output that
-// names one of the run's inputs would destroy it: such a run fails first.
-void checkOutputIsNoInput(Parameter const& P, std::string const& image,
-                          std::list<std::string> const& files) {
+// The output table and the report are truncated before anything is read, so
+// one that names an input of the run would destroy it: such a run fails first.
+// what: "output table" or "report".
+void checkIsNoInput(char const* what, std::string const& path, Parameter const& P,
+                    std::string const& image, std::list<std::string> const& files) {
     std::vector<std::string> inputs = {P.input, P.variables, image};
     inputs.insert(inputs.end(), files.begin(), files.end());
     for (std::string const& input : inputs)
-        if (!input.empty() && sameFile(P.output, input))
-            throw sci::IOException("output table '" + P.output + "' is the input file '" + input +
-                                   "'; it would be overwritten");
+        if (!input.empty() && sameFile(path, input))
+            throw sci::IOException(std::string(what) + " '" + path + "' is the input file '" +
+                                   input + "'; it would be overwritten");
 }
 
 // The most isolated candidates that pass the bad-pixel and stellarity tests,
-// in visit order, at most number of them.
+// in visit order, at most number of them; the candidates visited and refused
+// go to refused. Both tests are made on every candidate visited; a candidate
+// that fails both is refused as not stellar.
 SelectedStars takeStars(SubfieldCandidates const& found, Catalogue const& cat,
-                        BadPixelCheck& badPixels, Parameter const& P) {
+                        BadPixelCheck& badPixels, Parameter const& P,
+                        std::vector<RefusedVisit>& refused) {
     SelectedStars s;
-    for (size_t k = 0; k < found.row.size() && static_cast<int>(s.stars.size()) < P.number; ++k) {
+    size_t const visits = std::min(found.row.size(), static_cast<size_t>(found.visitLimit()));
+    for (size_t k = 0; k < visits && static_cast<int>(s.stars.size()) < P.number; ++k) {
         int const row = found.row[k];
+        int const rank = static_cast<int>(k) + 1;
         bool const clean = badPixels.passes(cat.x(row), cat.y(row));
         bool const stellar =
             P.class_column <= 0 || P.class_star <= static_cast<double>(cat.classStar(row));
+        if (!stellar) refused.push_back(RefusedVisit{row, rank, Fate::kNotStellar});
+        if (stellar && !clean) refused.push_back(RefusedVisit{row, rank, Fate::kBadPixel});
         if (!clean || !stellar) continue;
         StarRecord star;
         star.row = row;
+        star.rank = rank;
         star.x = cat.x(row);
         star.y = cat.y(row);
         star.closestDist = found.closestDist[k];
@@ -110,19 +125,54 @@ void checkTableWritten(std::ofstream& table, std::string const& output) {
     if (!table.flush()) throw sci::IOException("cannot write to file '" + output + "'");
 }
 
+// Opens the report (truncated), after the checks that it destroys no input
+// and is not the output table. A run that fails part way leaves it empty.
+void openReport(std::ofstream& report, Parameter const& P, std::string const& image,
+                std::list<std::string> const& files) {
+    checkIsNoInput("report", P.report, P, image, files);
+    if (P.report == P.output || sameFile(P.report, P.output))
+        throw sci::IOException("report '" + P.report + "' is the output table '" + P.output + "'");
+    report.open(P.report, std::ios::out | std::ios::trunc);
+    if (!report) throw sci::IOException("cannot open file '" + P.report + "' for writing");
+}
+
+// The warnings of the measured stamps and the summary, at the end of a run.
+// recheck: the bad-pixel test at another radius.
+void writeRunEnd(std::ostream& err, StampSurvey const& survey, RunSummary const& summary,
+                 RunRecord const& record, Catalogue const& cat,
+                 std::vector<float> const& sortedFlux, StampReader* stamps, Parameter const& P,
+                 std::string const& image, BadPixelRecheck const& recheck) {
+    survey.checkSky(err);
+    FitFailureDiagnosis fits;
+    bool const needed = 2 * survey.failed() >= survey.measured() ||
+                        summary.hintStage(!image.empty()) == HintStage::kFailedFits;
+    if (stamps != nullptr && survey.failed() > 0 && needed)
+        fits = survey.diagnose(*stamps, P.boxlen, errorImageName(image));
+    StampSurvey::warnFailedFits(err, fits);
+    summary.write(err, record.total(), !image.empty(),
+                  RunSummary::HintData{cat, sortedFlux, fits, recheck});
+}
+
 }  // namespace
 
-void runSelection(Parameter const& P, std::list<std::string> const& files) {
+void runSelection(Parameter const& P, std::list<std::string> const& files,
+                  RunContext const& context) {
     std::ostream& out = std::cout;
     std::ostream& err = std::cerr;
 
     // The table is created before anything is read, so a run that stops early
     // still leaves it behind with the rows written so far.
     std::string const image = !P.image.empty() ? P.image : files.empty() ? "" : files.front();
-    checkOutputIsNoInput(P, image, files);
+    checkIsNoInput("output table", P.output, P, image, files);
     std::ofstream table(P.output, std::ios::out | std::ios::trunc);
     if (!table) throw sci::IOException("cannot open file '" + P.output + "' for writing");
     writeTableHeader(table, P.id_column, P.flag_column, P.number);
+    // The report is written at the end of a selecting run.
+    std::ofstream report;
+    if (!P.report.empty() && P.number == 0)
+        err << "warning: --report is not written in the pass-through mode (--number 0)\n";
+    else if (!P.report.empty())
+        openReport(report, P, image, files);
 
     FitsFiles fits;  // every FITS file of the run, its header read (and warned about) once
     Catalogue const cat = readCatalogue(P, image, fits, out, err);
@@ -155,38 +205,59 @@ void runSelection(Parameter const& P, std::list<std::string> const& files) {
     }
     checkGridFits(field, P);
     SubfieldGrid const grid(field, P.nfields[0], P.nfields[1], P.subfield_border, err);
+    if (!image.empty())
+        warnCatalogueOutsideImage(err, cat.x, cat.y, cat.flux, naxis1, naxis2, P.input, image);
 
     CandidateScreen const screen(cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
                                  screeningRules(limits, P.flag_column, P.flag_limit));
     BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2, fits);
     // The first catalogue row at each position: the row the table shows for a star.
     PositionIndex const index(cat.x, cat.y);
-    int measured = 0;
-    int fitted = 0;
+    // The fates, the funnel and the stamps of the run, kept in run order.
+    bool const perRow = report.is_open();
+    RunRecord record(screen, grid, P.check_radius, cat.x, cat.y, perRow);
+    RunSummary summary(P, static_cast<long long>(grid.nx()) * grid.ny(), naxis1, naxis2);
+    RunReport runReport;
+    StampSurvey survey;
 
     for (int i = 1; i <= grid.nx(); ++i) {
         for (int j = 1; j <= grid.ny(); ++j) {
             PixelBox const box = grid.searchBox(i, j, P.check_radius);
             if (P.verbose > 0) writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
-            SubfieldCandidates const found = screen.screenSubfield(box);
+            SubfieldCandidates const found = screen.screenSubfield(box, perRow);
             writeTestCounter(out, found.testCounter, P.number);
-            SelectedStars s = takeStars(found, cat, badPixels, P);
+            std::vector<RefusedVisit> refused;
+            SelectedStars s = takeStars(found, cat, badPixels, P, refused);
             if (s.taken < P.number) {
                 out << '\n';
                 writeNotEnoughStars(out, "taken", s.taken, P.number);
             }
             if (s.taken >= 1 && stamps) {
-                measured += s.taken;
-                measureStars(s, P, *stamps, out, fitted);
+                measureStars(s, P, *stamps, out);
+                for (StarRecord const& star : s.stars) survey.add(star);
+                for (DroppedStar const& d : s.dropped) survey.add(d.star);
             }
             if (P.verbose > 2) out << "end measuring:\n";
             writeSubfieldRows(s, cat, index, P, table, out);
             checkTableWritten(table, P.output);
+            FateCounts const funnel = record.recordSubfield(grid.runIndex(i, j), found, refused, s);
+            summary.addSubfield(funnel, found, refused, cat);
+            if (perRow) runReport.addSubfield(i, j, box, funnel);
         }
     }
-    if (measured > 0 && fitted == 0)
-        err << "warning: every profile fit failed; check that the image is sky-subtracted, that "
-               "its error image matches it, and that boxlen is large enough for the stars\n";
+    std::map<int, BadPixelCheck> otherRadius;
+    auto recheck = [&](float x, float y, int r) {
+        auto const it = otherRadius.try_emplace(r, files, r, naxis1, naxis2, fits).first;
+        return it->second.passes(x, y);
+    };
+    writeRunEnd(err, survey, summary, record, cat, sortedFlux, stamps.get(), P, image, recheck);
+    if (perRow) {
+        RunFiles const runFiles{P.input, P.variables, image,
+                                image.empty() ? "" : errorImageName(image),
+                                std::vector<std::string>(files.begin(), files.end())};
+        runReport.write(report, P, context, runFiles, limits, cat, screen, grid, record);
+        if (!report.flush()) throw sci::IOException("cannot write to file '" + P.report + "'");
+    }
 }
 
 }  // namespace selection

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "select/parameter.h"
+#include "select/report.h"
 
 namespace selection {
 
@@ -21,7 +22,11 @@ namespace selection {
 // file that cannot be read, with the message "<file>: <reason>"
 // (select/file_errors.h); util::UException for an nfields grid finer than the
 // field. A selecting run with an image opens and checks the image and its
-// error image before the first subfield (select/stamps.h).
-void runSelection(Parameter const& P, std::list<std::string> const& files);
+// error image before the first subfield (select/stamps.h). A selecting run
+// (number >= 1) ends with its warnings of the measured stamps and its summary
+// on standard error and, when P.report names a file, writes the report there
+// (the context says how the run was started).
+void runSelection(Parameter const& P, std::list<std::string> const& files,
+                  RunContext const& context = {});
 
 }  // namespace selection

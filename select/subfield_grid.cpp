@@ -38,29 +38,33 @@ PixelBox fieldBoxFromImage(long long naxis1, long long naxis2, long long border)
     return movedInwards(PixelBox{1, naxis1, 1, naxis2}, border);
 }
 
-PixelBox fieldBoxFromCatalogue(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
-                               sci::MArray<float, 1> const& flux, long long border) {
+bool catalogueExtent(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                     sci::MArray<float, 1> const& flux, Extent& extent) {
     bool any = false;
-    float minX = 0, maxX = 0, minY = 0, maxY = 0;
     int const n = catalogueRows(x);
     for (int row = 1; row <= n; ++row) {
         if (!rowTakesPart(x, y, flux, row)) continue;
         float const a = x(x.base() + row - 1);
         float const b = y(y.base() + row - 1);
         if (!any) {
-            minX = maxX = a;
-            minY = maxY = b;
+            extent = Extent{a, a, b, b};
             any = true;
         }
-        minX = std::min(minX, a);
-        maxX = std::max(maxX, a);
-        minY = std::min(minY, b);
-        maxY = std::max(maxY, b);
+        extent.minX = std::min(extent.minX, a);
+        extent.maxX = std::max(extent.maxX, a);
+        extent.minY = std::min(extent.minY, b);
+        extent.maxY = std::max(extent.maxY, b);
     }
-    if (!any) return movedInwards(PixelBox{1, 0, 1, 0}, border);
-    return movedInwards(
-        PixelBox{roundedBound(minX), roundedBound(maxX), roundedBound(minY), roundedBound(maxY)},
-        border);
+    return any;
+}
+
+PixelBox fieldBoxFromCatalogue(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                               sci::MArray<float, 1> const& flux, long long border) {
+    Extent e{};
+    if (!catalogueExtent(x, y, flux, e)) return movedInwards(PixelBox{1, 0, 1, 0}, border);
+    return movedInwards(PixelBox{roundedBound(e.minX), roundedBound(e.maxX), roundedBound(e.minY),
+                                 roundedBound(e.maxY)},
+                        border);
 }
 
 SubfieldGrid::SubfieldGrid(PixelBox const& field, int nx, int ny, int subfieldBorder,
@@ -135,6 +139,43 @@ PixelBox SubfieldGrid::searchBox(int i, int j, int checkRadius) const {
     box.y1 = std::max(sub.y1 + inset, field_.y1);
     box.y2 = std::min(sub.y2 - inset + 1, field_.y2);
     return box;
+}
+
+// Subfield k spans lower = first + (k - 1) step .. upper <= lower + step - 1,
+// and its search box lies within lower - m .. upper + 1 + m, where m is the
+// inset subfield border + check radius when that is negative, else 0. The
+// box's float bounds may be off by the float spacing s near v, so v can lie
+// in its box only when lower - m <= v + s and upper + 1 + m >= v - s, that is
+//     (v - s - m - first) / step <= k <= (v + s + m - first) / step + 1.
+void SubfieldGrid::candidates_(float v, long long first, long long step, int count, long long inset,
+                               int& lo, int& hi) {
+    lo = 1;
+    hi = count;
+    if (step < 1) return;  // a grid finer than the field: every subfield
+    double const s = 2.0 * (std::nextafter(std::fabs(v), HUGE_VALF) - std::fabs(v)) + 1.0;
+    double const m = inset < 0 ? -static_cast<double>(inset) : 0.0;
+    double const from = std::ceil((static_cast<double>(v) - s - m - first) / step);
+    double const to = std::floor((static_cast<double>(v) + s + m - first) / step) + 1.0;
+    if (from > lo) lo = from > count ? count + 1 : static_cast<int>(from);
+    if (to < hi) hi = to < lo ? lo - 1 : static_cast<int>(to);
+}
+
+void SubfieldGrid::searchBoxesAt(float x, float y, int checkRadius,
+                                 std::vector<long long>& boxes) const {
+    boxes.clear();
+    int i1 = 0, i2 = 0, j1 = 0, j2 = 0;
+    long long const inset = subfieldBorder_ + checkRadius;
+    candidates_(x, field_.x1, dx_, nx_, inset, i1, i2);
+    candidates_(y, field_.y1, dy_, ny_, inset, j1, j2);
+    for (int i = i1; i <= i2; ++i) {
+        for (int j = j1; j <= j2; ++j) {
+            PixelBox const box = searchBox(i, j, checkRadius);
+            if (x < static_cast<float>(box.x1) || x > static_cast<float>(box.x2) ||
+                y < static_cast<float>(box.y1) || y > static_cast<float>(box.y2))
+                continue;
+            boxes.push_back(runIndex(i, j));
+        }
+    }
 }
 
 void writeSearching(std::ostream& out, int number, int nchiReject, int fwhmReject,

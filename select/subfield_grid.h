@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ostream>
+#include <vector>
 
 #include "sci/marray.h"
 
@@ -18,6 +19,15 @@ struct PixelBox {
 // The field of an image of naxis1 x naxis2 pixels: 1..naxis1, 1..naxis2, each
 // bound moved inwards by border (outwards when negative).
 PixelBox fieldBoxFromImage(long long naxis1, long long naxis2, long long border);
+
+// The extent of the rows that take part (see takesPart): their smallest and
+// largest x and y, pixels; false, with the bounds untouched, when no row
+// takes part.
+struct Extent {
+    float minX, maxX, minY, maxY;
+};
+bool catalogueExtent(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                     sci::MArray<float, 1> const& flux, Extent& extent);
 
 // The field without an image, from the rows that take part (see takesPart):
 //     x1 = trunc(min(x) + 0.5), x2 = trunc(max(x) + 0.5), the same for y,
@@ -53,7 +63,22 @@ class SubfieldGrid {
     // and the same in y.
     PixelBox searchBox(int i, int j, int checkRadius) const;
 
+    // The index in run order, (i - 1) ny + (j - 1), of subfield (i, j).
+    long long runIndex(int i, int j) const { return static_cast<long long>(i - 1) * ny_ + (j - 1); }
+
+    // Replaces boxes by the run indices, increasing, of the search boxes that
+    // hold the position (x, y), pixels, finite: the boxes whose screening
+    // (x < sx1, x > sx2, y < sy1 or y > sy2 rejects, compared in float)
+    // passes it. Search boxes reach one pixel past their subfield, so a
+    // position may lie in two of them along each axis.
+    void searchBoxesAt(float x, float y, int checkRadius, std::vector<long long>& boxes) const;
+
   private:
+    // The subfields along one axis (first: the field's lower bound; step: dx
+    // or dy; count: nx or ny) whose search box, moved inwards by inset, may
+    // hold v: lo..hi, none when hi < lo.
+    static void candidates_(float v, long long first, long long step, int count, long long inset,
+                            int& lo, int& hi);
     static void bounds_(long long first, long long last, long long step, int k, long long& lower,
                         long long& upper);
     PixelBox untrimmed_(int i, int j) const;

@@ -2,9 +2,15 @@
 // the test writes: image, error image and catalogue with known stars.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -92,7 +98,15 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     std::vector<std::string> const args = kSelection + words("field/img.fits");
     FieldRun const r = runIn(dir, args);  // error image: field/e.img.fits
     ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-    EXPECT_EQ(r.result.err, "");
+    EXPECT_EQ(r.result.err,
+              "summary: 2 stars selected in 4 subfields (1 asked in each); 2 subfields without a "
+              "star\nfunnel: 10 rows read, 10 taking part, 10 in the field, 8 in the flux band, 7 "
+              "passing flags, 7 clear of variable objects, 7 candidates, 3 visited, 2 stellar, 2 "
+              "clear of bad pixels, 2 with an image, 2 stamp inside the image, 2 fitted, 2 kept "
+              "after --nchi_reject, 2 kept after --fwhm_reject, 2 written\nhint: -c 0.50 refused 1 "
+              "of the 1 candidate visited in the 2 subfields that fell short; their 1 visitable "
+              "candidate holds 0 with class_star >= 0.50: few of them are stars; try --nfields "
+              "1,1\n");
     // (1,1): A is more isolated than B (whose neighbour is the faint J): A.
     // (2,1): C and D are each other's neighbours; the tie puts D first, and
     //        D fails the stellarity test; only one of two accepted rows is visited.
@@ -165,6 +179,41 @@ TEST(PsfpickRun, BadPixelsNearTheCentreRefuseACandidate) {
     EXPECT_EQ(tolerated.table, kTableHeader + tableRow(0) + tableRow(5));
 }
 
+// The hint names the stage that emptied the run and the option that moves it.
+TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
+    TempDir dir;
+    writeField(dir);
+    // A mask with a bad pixel at offset (1, 1) from every star: within
+    // r (r - 1) = 2 of the centre for r = 2, but not for r = 1.
+    sci::MArray<float, 2> mask(kSize, kSize);
+    mask = 1.0f;
+    for (FieldStar const& s : kStars)
+        mask(static_cast<int>(s.x + 0.5) + 1, static_cast<int>(s.y + 0.5) + 1) = 0.0f;
+    sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
+    for (auto const& [options, hint] : std::vector<std::pair<char const*, std::string>>{
+             {"-c 0.99 field/img.fits",
+              "hint: -c 0.99 refused 3 of the 3 candidates visited in the 4 subfields that fell "
+              "short; their 3 visitable candidates hold 0 with class_star >= 0.99, 2 >= 0.80, 2 >= "
+              "0.70, 2 >= 0.50: try -c 0.8\n"},
+             {"--boxlen 30 field/img.fits",
+              "hint: the stamps (--boxlen 30) of 2 of the 2 stars taken in the 4 subfields that "
+              "fell short leave the image: try --border 30\n"},
+             {"--boxlen 60 field/img.fits",
+              "hint: the stamps (--boxlen 60) of 2 of the 2 stars taken in the 4 subfields that "
+              "fell short leave the image: stamps of 121 x 121 pixels do not fit in the image (120 "
+              "x 120): try a smaller --boxlen\n"},
+             {"-r 2 field/img.fits mask.fits",
+              "hint: -r 2 refused 2 of the 3 candidates visited in the 4 subfields that fell short "
+              "for a bad (0) pixel near their centre; with -r 1 2 of the 2 pass: try -r 1\n"}}) {
+        SCOPED_TRACE(options);
+        FieldRun const r = runIn(dir, kSelection + words(options));
+        ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+        EXPECT_EQ(r.table, kTableHeader);
+        std::string const err = r.result.err;
+        EXPECT_EQ(err.substr(err.rfind("\nhint: ") + 1), hint);
+    }
+}
+
 // The files searched for bad pixels are opened when the first candidate is
 // tested, so a run that tests none never needs them.
 TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
@@ -176,23 +225,83 @@ TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
                                          "--max_thresh 1 -r 2 field/img.fits missing.fits"),
                                    dir.path());
     EXPECT_EQ(untested.status, kStatusSuccess) << untested.err;
-    EXPECT_EQ(untested.err, kNoColumnsWarning);
+    EXPECT_EQ(
+        untested.err,
+        kNoColumnsWarning +
+            "summary: 0 stars selected in 4 subfields (1 asked in each); 4 subfields without a "
+            "star\nfunnel: 10 rows read, 10 taking part, 10 in the field, 1 in the flux band, 1 "
+            "passing flags, 1 clear of variable objects, 1 candidates, 0 visited, 0 stellar, 0 "
+            "clear of bad pixels, 0 with an image, 0 stamp inside the image, 0 fitted, 0 kept "
+            "after --nchi_reject, 0 kept after --fwhm_reject, 0 written\nhint: the 4 subfields "
+            "that fell short hold 1 candidate for 4 stars (the least isolated of a subfield is "
+            "never visited); the flux band 0.99-1.00 holds 1 row; the band 0.10-0.99 holds 9: try "
+            "--min_thresh 0.1 --max_thresh 0.99\n");
 
-    FieldRun const tested = runIn(dir, kSelection + words("-r 2 field/img.fits missing.fits"));
+    // A run that fails part way leaves its report empty.
+    FieldRun const tested =
+        runIn(dir, kSelection + words("-r 2 --report out.ecsv field/img.fits missing.fits"));
     EXPECT_EQ(tested.result.status, kStatusRunFailed);
     EXPECT_EQ(tested.result.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
     EXPECT_EQ(tested.table, kTableHeader);
+    EXPECT_EQ(readFile(dir.file("out.ecsv")), "");
 }
 
-// A sky left in the image fails every fit (a warning); an error image of
-// another size stops the run before any row is written.
+// A sky left in the image fails every fit (the sky check and the cause of
+// the failed fits); a catalogue of another image is named as such; an error
+// image of another size stops the run before any row is written.
+// The sky check: stamps whose outer rings, less the fitted profile, sit above
+// zero by more than half their error on median. The field's error is 1.
+TEST(PsfpickRun, SkyLeftInTheImageIsReported) {
+    for (auto const& [sky, warning] : std::vector<std::pair<double, std::string>>{
+             {0.4, ""},
+             {2.0,
+              "warning: the outer rings of the 3 measured stamps sit at +2.0 (2.0 sigma) above "
+              "zero on median: the image holds background (sky not subtracted, or the light of an "
+              "extended object or of crowded sources), and the fit holds the background at 0\n"}}) {
+        SCOPED_TRACE(sky);
+        TempDir dir;
+        writeField(dir, sky);
+        FieldRun const r = runIn(dir, kSelection + words("--nfields 1,1 -n 4 field/img.fits"));
+        ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+        EXPECT_EQ(withoutSummary(r.result.err), warning);
+        EXPECT_EQ(std::count(r.table.begin(), r.table.end(), '\n'), 2 + 3) << r.table;
+    }
+}
+
 TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
     TempDir sky;
     writeField(sky, 5000.0);
     FieldRun const r = runIn(sky, kSelection + words("field/img.fits"));
     ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
     EXPECT_EQ(r.table, kTableHeader);
-    EXPECT_EQ(r.result.err, kEveryFitFailed);
+    EXPECT_EQ(r.result.err,
+              "warning: the outer rings of the 2 measured stamps sit at +5000.2 (5000.2 sigma) "
+              "above zero on median: the image holds background (sky not subtracted, or the light "
+              "of an extended object or of crowded sources), and the fit holds the background at "
+              "0\nwarning: 2 of 2 profile fits failed: background in the image: the outer rings of "
+              "the failed stamps sit at +5000.2 (5000.2 sigma) above zero on median, and the fit "
+              "holds the background at 0\nsummary: 0 stars selected in 4 subfields (1 asked in "
+              "each); 4 subfields without a star\nfunnel: 10 rows read, 10 taking part, 10 in the "
+              "field, 8 in the flux band, 7 passing flags, 7 clear of variable objects, 7 "
+              "candidates, 3 visited, 2 stellar, 2 clear of bad pixels, 2 with an image, 2 stamp "
+              "inside the image, 0 fitted, 0 kept after --nchi_reject, 0 kept after --fwhm_reject, "
+              "0 written\nhint: 2 of the 2 fits in the 4 subfields that fell short failed: "
+              "background in the image: the outer rings of the failed stamps sit at +5000.2 "
+              "(5000.2 sigma) above zero on median, and the fit holds the background at 0\n");
+
+    // The catalogue of another image: its rows lie outside this one.
+    TempDir other;
+    writeField(other);
+    std::vector<FieldStar> shifted = kStars;
+    for (FieldStar& star : shifted) star.x += 200;
+    other.write("cat.txt", testsupport::catalogueText(shifted));
+    FieldRun const o = runIn(other, kSelection + words("field/img.fits"));
+    ASSERT_EQ(o.result.status, kStatusSuccess) << o.result.err;
+    EXPECT_EQ(o.table, kTableHeader);
+    EXPECT_EQ(withoutSummary(o.result.err),
+              "warning: 10 of 10 rows of catalogue 'cat.txt' lie outside image 'field/img.fits' "
+              "(120 x 120 pixels; the rows span x 220.3 to 310.2, y 20.7 to 115.3): the catalogue "
+              "does not seem to belong to the image\n");
 
     TempDir mismatch;
     writeField(mismatch, 0.0, kSize - 1);
@@ -232,3 +341,279 @@ TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
 }
 
 }  // namespace
+
+namespace {
+
+// A small reader of the report's ECSV: the header lines (without "# "), the
+// column names of its datatype list, and the data rows, split at blanks
+// outside double quotes; inside quotes "" is one quote, and an empty quoted
+// field is null.
+struct Ecsv {
+    std::vector<std::string> header;
+    std::vector<std::string> names;
+    std::vector<std::vector<std::optional<std::string>>> rows;
+
+    std::optional<std::string> const& at(size_t row, std::string const& column) const {
+        size_t const c = std::find(names.begin(), names.end(), column) - names.begin();
+        return rows.at(row).at(c);
+    }
+};
+
+Ecsv readEcsv(std::string const& text) {
+    Ecsv t;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line) && line.rfind("# ", 0) == 0) {
+        t.header.push_back(line.substr(2));
+        std::string const name = "- {name: ";
+        if (line.rfind("# " + name, 0) == 0)
+            t.names.push_back(line.substr(2 + name.size(), line.find(',') - 2 - name.size()));
+    }
+    EXPECT_EQ(t.header.at(0), "%ECSV 1.0");
+    EXPECT_EQ(t.header.at(1), "---");
+    std::string names;
+    for (std::string const& n : t.names) names += (names.empty() ? "" : " ") + n;
+    EXPECT_EQ(line, names);  // the data section's header line
+    while (std::getline(in, line)) {
+        std::vector<std::optional<std::string>> fields;
+        for (size_t k = 0; k < line.size();) {
+            if (line[k] == ' ') {
+                ++k;
+                continue;
+            }
+            std::string field;
+            if (line[k] != '"') {
+                size_t const end = std::min(line.find(' ', k), line.size());
+                fields.emplace_back(line.substr(k, end - k));
+                k = end;
+                continue;
+            }
+            for (++k; k < line.size(); ++k) {
+                if (line[k] == '"' && k + 1 < line.size() && line[k + 1] == '"') {
+                    field += '"';
+                    ++k;
+                } else if (line[k] == '"') {
+                    ++k;
+                    break;
+                } else {
+                    field += line[k];
+                }
+            }
+            if (field.empty())
+                fields.emplace_back(std::nullopt);
+            else
+                fields.emplace_back(field);
+        }
+        EXPECT_EQ(fields.size(), t.names.size()) << line;
+        t.rows.push_back(fields);
+    }
+    return t;
+}
+
+// The key: value pairs of the flow mapping on the header line that starts
+// with prefix ("    total: {").
+std::map<std::string, long> flowMapping(Ecsv const& t, std::string const& prefix) {
+    std::map<std::string, long> m;
+    for (std::string const& line : t.header) {
+        if (line.rfind(prefix, 0) != 0) continue;
+        std::istringstream in(line.substr(prefix.size()));
+        std::string key;
+        long value = 0;
+        while (std::getline(in, key, ':') && in >> value) {
+            m[key.substr(key.find_first_not_of(" ,"))] = value;
+            in.ignore(1);
+        }
+    }
+    return m;
+}
+
+// A field where every fate occurs once or more, in one subfield (border 2,
+// search box 5..97, check radius 2, boxlen 6): candidates C1..C9, each with a
+// faint companion (flux 1, outside the flux band) at a distance that sets its
+// isolation rank (C1 the most isolated); C1 is not stellar, C2 has a bad
+// pixel in the mask, C3's stamp leaves the image, C4 lies where the error
+// image is 0 (its fit fails), C5..C7 are measured and two of them dropped by
+// --nchi_reject 1 and --fwhm_reject 1, C8 and C9 are never visited (-n 5 is
+// reached; C9 is the least isolated); then a row in the border, one with a
+// flag, one at a variable object, one whose nearest neighbour has flux -5,
+// that neighbour, and a row without a position.
+struct FateField {
+    struct Row {
+        int id;
+        double x, y, flux;
+        int flag;
+        double classStar;
+        char const* fate;
+    };
+    std::vector<Row> rows;
+    std::vector<double> companionDistance;  // of C1..C9
+};
+
+FateField fateField() {
+    FateField f;
+    struct Candidate {
+        double x, y, d, classStar;
+        char const* fate;
+    };
+    Candidate const c[] = {
+        {20.3, 20.4, 9.0, 0.1, "not stellar"},        {50.2, 20.6, 8.5, 0.9, "bad pixel"},
+        {5.4, 50.3, 8.0, 0.9, "stamp off the image"}, {80.4, 20.2, 7.5, 0.9, "fit failed"},
+        {20.5, 80.5, 7.0, 0.9, "measured"},           {50.5, 80.3, 6.5, 0.9, "measured"},
+        {80.3, 80.6, 6.0, 0.9, "measured"},           {50.4, 50.5, 5.5, 0.9, "not visited"},
+        {80.5, 50.4, 5.0, 0.9, "not visited"},
+    };
+    int id = 1;
+    for (Candidate const& k : c) {
+        f.rows.push_back({id++, k.x, k.y, 20000.0 - 100 * id, 0, k.classStar, k.fate});
+        f.companionDistance.push_back(k.d);
+    }
+    for (Candidate const& k : c) f.rows.push_back({id++, k.x + k.d, k.y, 1, 0, 0.9, "flux band"});
+    f.rows.push_back({id++, 2.0, 40.0, 50000, 0, 0.9, "outside the field"});
+    f.rows.push_back({id++, 35.0, 35.0, 15000, 4, 0.9, "flags"});
+    f.rows.push_back({id++, 65.0, 65.0, 15000, 0, 0.9, "near a variable object"});
+    f.rows.push_back({id++, 35.3, 65.2, 15000, 0, 0.9, "not isolated"});
+    f.rows.push_back({id++, 36.3, 65.2, -5, 0, 0.9, "flux band"});
+    return f;
+}
+
+// What the report of a run shows for one row: its fate and which measured
+// columns hold a value.
+std::string rowSummary(Ecsv const& t, size_t k) {
+    std::string s = *t.at(k, "fate");
+    for (char const* column : {"fit_status", "fwhm", "nchi", "peak", "background"})
+        s += std::string(" ") + column + (t.at(k, column) ? "=v" : "=null");
+    return s;
+}
+
+}  // namespace
+
+TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
+    TempDir dir;
+    FateField const field = fateField();
+    constexpr int kFateSize = 100;
+    std::vector<FieldStar> rendered;
+    std::string catalogue = "# id x y RA DEC flux flags class_star\n";
+    for (FateField::Row const& r : field.rows) {
+        char row[160];
+        std::snprintf(row, sizeof row, "%d %.1f %.1f 0 0 %.1f %d %.2f\n", r.id, r.x, r.y, r.flux,
+                      r.flag, r.classStar);
+        catalogue += row;
+        if (r.id <= 9 && r.id != 4) rendered.push_back({r.id, r.x, r.y, r.flux, 0, 0.9});
+    }
+    catalogue += "26 nan 30.0 0 0 5000.0 0 0.90\n";
+    dir.write("cat.txt", catalogue);
+    dir.write("var.txt", "1 65.3 65.2\n");
+    sci::writeFitsImage(dir.file("img.fits"), kFateSize, kFateSize,
+                        testsupport::moffatField(kFateSize, kFateSize, rendered, kFwhm, kBeta,
+                                                 kNoiseSigma, 0.0, kNoiseSeed),
+                        -32, 1.0, 0.0, testsupport::tanCards(kCrval1, kCrval2, kCrpix, kScale));
+    // Errors of 0 around C4 (pixel 80, 20): no pixel of its stamp is usable.
+    sci::MArray<float, 2> error(kFateSize, kFateSize), mask(kFateSize, kFateSize);
+    error = static_cast<float>(kNoiseSigma);
+    for (int x = 70; x <= 90; ++x)
+        for (int y = 10; y <= 30; ++y) error(x, y) = 0.0f;
+    sci::writeFitsImage(dir.file("e.img.fits"), error, -32);
+    mask = 1.0f;
+    mask(50, 21) = 0.0f;  // C2's pixel
+    sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
+
+    std::vector<std::string> const options = words(
+        "-i cat.txt -o out.tbl --variables var.txt --boxlen 6 -n 5 --nchi_reject 1 "
+        "--fwhm_reject 1 --min_thresh 0.5 --max_thresh 1 --flag_column 7 --class_column 8 "
+        "-c 0.5 --report out.ecsv");
+    RunResult const r = run(options + words("-b 2 -r 2 img.fits mask.fits"), dir.path());
+    ASSERT_EQ(r.status, kStatusSuccess) << r.err;
+    EXPECT_EQ(withoutSummary(r.err), "");
+    Ecsv const t = readEcsv(readFile(dir.file("out.ecsv")));
+    ASSERT_EQ(t.rows.size(), field.rows.size() + 1);
+
+    // Rows in catalogue order; the fit columns hold values exactly for the
+    // fitted stars, the fit status also for the failed fit.
+    std::vector<std::string> measured;
+    for (size_t k = 0; k < field.rows.size(); ++k) {
+        FateField::Row const& row = field.rows[k];
+        SCOPED_TRACE(row.id);
+        EXPECT_EQ(*t.at(k, "row"), std::to_string(k + 1));
+        EXPECT_EQ(*t.at(k, "id"), std::to_string(row.id));
+        std::string const fate = *t.at(k, "fate");
+        bool const fitted = std::string(row.fate) == "measured";
+        if (fitted)
+            measured.push_back(fate);
+        else
+            EXPECT_EQ(fate, row.fate);
+        EXPECT_EQ(rowSummary(t, k),
+                  fate + (fitted ? " fit_status=v fwhm=v nchi=v peak=v background=v"
+                          : fate == "fit failed"
+                              ? " fit_status=v fwhm=null nchi=null peak=null background=null"
+                              : " fit_status=null fwhm=null nchi=null peak=null background=null"));
+        bool const inField = fate != "outside the field";
+        EXPECT_EQ(*t.at(k, "subfield_i") + "," + *t.at(k, "subfield_j"), inField ? "1,1" : "0,0");
+        // C1..C9: isolation ranks 1..9, at the distance of their companion.
+        bool const candidate = k < field.companionDistance.size();
+        EXPECT_EQ(*t.at(k, "rank"), std::to_string(candidate ? k + 1 : 0));
+        EXPECT_EQ(t.at(k, "neighbour_dist").has_value(), candidate);
+        if (candidate) {
+            float const x = static_cast<float>(row.x);
+            float const dx = static_cast<float>(row.x + field.companionDistance[k]) - x;
+            EXPECT_EQ(std::stof(*t.at(k, "neighbour_dist")), std::fabs(dx));
+        }
+    }
+    std::sort(measured.begin(), measured.end());
+    EXPECT_EQ(measured,
+              (std::vector<std::string>{"dropped by FWHM", "dropped by nchi", "selected"}));
+    EXPECT_EQ(rowSummary(t, field.rows.size()),
+              "not a number fit_status=null fwhm=null nchi=null peak=null background=null");
+
+    // The funnel of the header: each stage counts the rows beyond it.
+    std::map<std::string, long> const funnel = {{"rows_read", 24},
+                                                {"taking_part", 23},
+                                                {"in_field", 22},
+                                                {"in_flux_band", 12},
+                                                {"passing_flags", 11},
+                                                {"clear_of_variables", 10},
+                                                {"candidates", 9},
+                                                {"visited", 7},
+                                                {"stellar", 6},
+                                                {"clear_of_bad_pixels", 5},
+                                                {"with_image", 5},
+                                                {"stamp_inside_image", 4},
+                                                {"fitted", 3},
+                                                {"kept_after_nchi_reject", 2},
+                                                {"kept_after_fwhm_reject", 1},
+                                                {"written", 1}};
+    EXPECT_EQ(flowMapping(t, "    total: {"), funnel);
+
+    // Without an image (the field is the catalogue's extent) the stars taken
+    // are not measured: C2..C6.
+    RunResult const noImage = run(options, dir.path());
+    ASSERT_EQ(noImage.status, kStatusSuccess) << noImage.err;
+    Ecsv const u = readEcsv(readFile(dir.file("out.ecsv")));
+    std::string fates;
+    for (size_t k = 0; k < field.companionDistance.size(); ++k) fates += *u.at(k, "fate") + ",";
+    EXPECT_EQ(fates,
+              "not stellar,no image,no image,no image,no image,no image,not visited,not visited,"
+              "not visited,");
+
+    // astropy reads the report with a bare Table.read and finds the same.
+    RunResult const hasAstropy =
+        testsupport::runProgram("/usr/bin/python3", {"-c", "import astropy"});
+    if (hasAstropy.status != 0) GTEST_SKIP() << "no /usr/bin/python3 with astropy";
+    char const* const script =
+        "import sys\n"
+        "from astropy.table import Table\n"
+        "t = Table.read(sys.argv[1])\n"
+        "cols = ['fit_status', 'fwhm', 'nchi', 'peak', 'background']\n"
+        "for r in t:\n"
+        "    print(r['fate'] + ''.join(' %s=%s' % (c, 'null' if r[c] is "
+        "__import__('numpy').ma.masked else 'v') for c in cols))\n"
+        "for k, n in sorted(t.meta['funnel']['total'].items()):\n"
+        "    print('%s=%d' % (k, n))\n";
+    RunResult const astropy =
+        testsupport::runProgram("/usr/bin/python3", {"-c", script, dir.file("out.ecsv")});
+    ASSERT_EQ(astropy.status, 0) << astropy.err;
+    std::string expected;
+    for (size_t k = 0; k < u.rows.size(); ++k) expected += rowSummary(u, k) + "\n";
+    for (auto const& [key, n] : flowMapping(u, "    total: {"))
+        expected += key + "=" + std::to_string(n) + "\n";
+    EXPECT_EQ(astropy.out, expected);
+}

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,7 @@ std::vector<OptionRow> const kOptions = {
     {"mag", 'm', "FLAG", "false", "mag", "FALSE"},
     {"fwhm_sort", 0, "FLAG", "false", "sort according to FWHM", "FALSE"},
     {"nchi_sort", 0, "FLAG", "false", "sort according to nchi", "FALSE"},
+    {"report", 0, "STRING", "", "ECSV report of every catalogue row (empty: none)", ""},
 };
 
 std::string padRight(std::string text, std::size_t width) {
@@ -220,7 +222,16 @@ TEST(Psfpick, CompleteRunCreatesTheOutputTable) {
     EXPECT_EQ(r.status, kStatusSuccess) << r.err;
     EXPECT_EQ(r.out,
               startText(args) + "test_counter=1\n\n" + kNotEnough + "  taken=0\n  P.number=1\n\n");
-    EXPECT_EQ(r.err, kNoColumnsWarning + "Error: no x/y information or CCS given!\n");
+    EXPECT_EQ(r.err,
+              kNoColumnsWarning +
+                  "Error: no x/y information or CCS given!\nsummary: 0 stars selected in 1 "
+                  "subfield (1 asked in each); 1 subfield without a star\nfunnel: 2 rows read, 2 "
+                  "taking part, 2 in the field, 1 in the flux band, 1 passing flags, 1 clear of "
+                  "variable objects, 1 candidates, 0 visited, 0 stellar, 0 clear of bad pixels, 0 "
+                  "with an image, 0 stamp inside the image, 0 fitted, 0 kept after --nchi_reject, "
+                  "0 kept after --fwhm_reject, 0 written\nhint: no image was given, so no star "
+                  "was measured: give the image as the first file argument, with its error image "
+                  "'e.<image>' beside it\n");
     EXPECT_EQ(readFile(output), kTableHeader);
 
     // The default table name, in the working directory.
@@ -238,4 +249,45 @@ TEST(Psfpick, FailedRunEndsWithStatusOne) {
     EXPECT_EQ(r.out, startText(args) + "\n");
     EXPECT_EQ(r.err,
               kNoColumnsWarning + "EXCEPTION: cannot open file '" + output + "' for writing\n");
+}
+
+// The examples of README.md: a fenced block after the line "<!-- example -->"
+// holds a command ("$ build/apps/psfpick ...", continued on lines that end in
+// " \") and, below it, what that run writes on standard error. Each runs in a
+// directory where data/ is the repository's and build/demo/ exists.
+TEST(Readme, ExamplesShowWhatPsfpickPrints) {
+    std::string const readme = readFile(std::string(PSFPICK_SOURCE_DIR) + "/README.md");
+    std::string const marker = "<!-- example -->\n```\n";
+    int examples = 0;
+    for (size_t at = readme.find(marker); at != std::string::npos;
+         at = readme.find(marker, at + 1)) {
+        size_t const start = at + marker.size();
+        std::string const block = readme.substr(start, readme.find("```\n", start) - start);
+        std::string command, expected;
+        std::istringstream lines(block);
+        bool continued = true;
+        for (std::string line; std::getline(lines, line);) {
+            if (continued) {
+                continued = line.size() >= 2 && line.substr(line.size() - 2) == " \\";
+                command += " " + (continued ? line.substr(0, line.size() - 2) : line);
+            } else {
+                expected += line + "\n";
+            }
+        }
+        std::vector<std::string> args = words(command);
+        SCOPED_TRACE(command);
+        ASSERT_GE(args.size(), 2u);
+        ASSERT_EQ(args[0], "$");
+        ASSERT_EQ(args[1], "build/apps/psfpick");
+        args.erase(args.begin(), args.begin() + 2);
+        TempDir dir;
+        std::filesystem::create_directory_symlink(std::string(PSFPICK_SOURCE_DIR) + "/data",
+                                                  dir.file("data"));
+        std::filesystem::create_directories(dir.file("build/demo"));
+        RunResult const r = run(args, dir.path());
+        EXPECT_EQ(r.status, kStatusSuccess);
+        EXPECT_EQ(r.err, expected);
+        ++examples;
+    }
+    EXPECT_GE(examples, 5);
 }

@@ -124,3 +124,48 @@ TEST(FieldBox, FromTheCatalogueExtentOfRowsThatTakePart) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every search box of the grid, by run index, that holds (x, y) by the
+// screening's float test.
+std::vector<long long> boxesHolding(SubfieldGrid const& grid, float x, float y, int radius) {
+    std::vector<long long> boxes;
+    for (int i = 1; i <= grid.nx(); ++i)
+        for (int j = 1; j <= grid.ny(); ++j) {
+            PixelBox const b = grid.searchBox(i, j, radius);
+            if (!(x < static_cast<float>(b.x1) || x > static_cast<float>(b.x2) ||
+                  y < static_cast<float>(b.y1) || y > static_cast<float>(b.y2)))
+                boxes.push_back(grid.runIndex(i, j));
+        }
+    return boxes;
+}
+
+}  // namespace
+
+// The boxes at a position equal those of a test of every box: on their bounds
+// (where neighbouring boxes overlap by a pixel), with negative insets, and
+// far from the origin, where floats are coarser than a pixel.
+TEST(SubfieldGrid, SearchBoxesAtAPositionAreTheBoxesThatHoldIt) {
+    std::mt19937 rng(5);
+    int const origins[] = {1, -20, 1 << 25};
+    for (int trial = 0; trial < 600; ++trial) {
+        long long const x1 = origins[trial % 3], y1 = origins[(trial / 3) % 3];
+        long long const w = 1 + rng() % 60, h = 1 + rng() % 60;
+        int const nx = 1 + static_cast<int>(rng() % std::min<long long>(w, 7));
+        int const ny = 1 + static_cast<int>(rng() % std::min<long long>(h, 7));
+        int const sb = static_cast<int>(rng() % 5) - 1, radius = static_cast<int>(rng() % 4) - 1;
+        std::ostringstream err;
+        SubfieldGrid const grid({x1, x1 + w - 1, y1, y1 + h - 1}, nx, ny, sb, err);
+        std::vector<long long> boxes;
+        for (int k = 0; k < 40; ++k) {
+            // Integers and halves around the field, bounds included.
+            float const x = static_cast<float>(x1 - 3 + 0.5 * (rng() % (2 * w + 12)));
+            float const y = static_cast<float>(y1 - 3 + 0.5 * (rng() % (2 * h + 12)));
+            grid.searchBoxesAt(x, y, radius, boxes);
+            ASSERT_EQ(boxes, boxesHolding(grid, x, y, radius))
+                << trial << ": " << x << ", " << y << " grid " << nx << "x" << ny << " sb " << sb
+                << " r " << radius;
+        }
+    }
+}

@@ -1,0 +1,42 @@
+// Levels of a fitting stamp that show how the image around a star looks
+// before any fit: its peak, the background on its edge and how much of its
+// error stamp is usable. Stamps are indexed -r..r in both dimensions (index
+// (0, 0) = the star's pixel); values and errors in image units.
+#pragma once
+
+#include <vector>
+
+#include "sci/marray.h"
+#include "select/selected_stars.h"
+
+namespace selection {
+
+// A fitted profile, the model of fit/moffat.h with the background at 0:
+//     u = x cos(angle) + y sin(angle),  v = y cos(angle) - x sin(angle),
+//     profile(x, y) = amplitude (1 + (xscale u)^2 + (yscale v)^2)^(-beta)
+// x, y: offsets from the centre (xcen, ycen), stamp indices; scales in 1/pixel;
+// angle in radian.
+struct FittedProfile {
+    double amplitude, xscale, yscale, angle, beta, xcen, ycen;
+    double at(int i, int j) const;
+};
+
+// A pixel is usable when its value is finite and not 0.0 and its error
+// finite and > 0, as in the profile fit. With r the stamp's half side and
+// (dx, dy) the star's offset from pixel (0, 0), pixels:
+//   peak: the highest usable pixel of the fitting disk
+//         (i - dx)^2 + (j - dy)^2 <= (r + 1) r (float arithmetic);
+//   background, backgroundError: the medians of the values, less the fitted
+//         profile when there is one (its wings are no background), and of
+//         the errors of the usable pixels on the stamp's edge (|i| = r or
+//         |j| = r); the mean of the middle two for an even count;
+//   usableErrors: the fraction of all stamp pixels with a finite error > 0.
+StampLevels measureStampLevels(sci::MArray<float, 2> const& image,
+                               sci::MArray<float, 2> const& error, float dx, float dy,
+                               FittedProfile const* fitted = nullptr);
+
+// The median of values (reordered), the mean of the middle two for an even
+// count; NaN for none.
+double median(std::vector<double>& values);
+
+}  // namespace selection
