@@ -142,7 +142,7 @@ demo: demo-deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target psfpick
 	mkdir -p $(DEMO_OUT)
-	set -o pipefail; ./$(BUILD)/apps/psfpick $(DEMO_ARGS) | tee $(DEMO_OUT)/m51.log
+	set -o pipefail; ./$(BUILD)/apps/psfpick $(DEMO_ARGS) 2>&1 | tee $(DEMO_OUT)/m51.log
 	@echo "table of selected stars: $(DEMO_OUT)/m51.tbl"
 	@if grep -q "^psfpick-stamps:" $(BUILD)/tools/Makefile 2>/dev/null; then \
 	    cmake --build $(BUILD) -j $(JOBS) --target psfpick-regions psfpick-stamps && \
