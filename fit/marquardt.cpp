@@ -34,6 +34,61 @@ constexpr int kDumpBlanks = 1;
     return lo > hi || (v.size() > 0 && v.base() <= lo && v.last() >= hi);
 }
 
+// The data points of one evaluation: n points, the derivatives of the free
+// parameters (point k at dfree[k * m]), measured values, model values and
+// weights 1 / sig^2.
+struct PointTerms {
+    int n;
+    double const* dfree;
+    double const* z;
+    double const* yfit;
+    double const* w;
+};
+
+// Adds the points to the sums of mrqcof, point by point in order: with
+// dy = z - yfit and d the point's free derivatives,
+//     sums(j, c) += (d_j w) d_c  (c <= j; row j at offset j (j + 1) / 2),
+//     g(j) += dy (d_j w),
+// each term formed and added exactly as the plain loop over the mask forms
+// it. M > 0: m = M known when compiling, so that the loops unroll over a
+// local copy of the sums; M = 0: any m, summed in place.
+template <int M>
+void addPoints_(PointTerms const& p, double* sums, double* g, int m) {
+    constexpr int kFixed = M > 0 ? M : 1;
+    constexpr int kCells = kFixed * (kFixed + 1) / 2;
+    int const nf = M > 0 ? M : m;
+    double fixedSums[kCells];
+    double fixedGrad[kFixed];
+    double* const s = M > 0 ? fixedSums : sums;
+    double* const gr = M > 0 ? fixedGrad : g;
+    if (M > 0) {
+        for (int c = 0; c < kCells; ++c) fixedSums[c] = sums[c];
+        for (int j = 0; j < kFixed; ++j) fixedGrad[j] = g[j];
+    }
+    double const* d = p.dfree;
+    for (int k = 0; k < p.n; ++k, d += nf) {
+        double const sig2i = p.w[k];
+        double const dy = p.z[k] - p.yfit[k];
+        double* row = s;
+        for (int j = 0; j < nf; ++j) {
+            double const wt = d[j] * sig2i;
+            for (int c = 0; c <= j; ++c) row[c] += wt * d[c];
+            gr[j] += dy * wt;
+            row += j + 1;
+        }
+    }
+    if (M > 0) {
+        for (int c = 0; c < kCells; ++c) sums[c] = fixedSums[c];
+        for (int j = 0; j < kFixed; ++j) g[j] = fixedGrad[j];
+    }
+}
+
+// addPoints_ for m = 0..10 free parameters (element m); more take addPoints_<0>.
+constexpr int kUnrolledSums = 11;
+constexpr void (*kAddPoints[kUnrolledSums])(PointTerms const&, double*, double*, int) = {
+    addPoints_<0>, addPoints_<1>, addPoints_<2>, addPoints_<3>, addPoints_<4>, addPoints_<5>,
+    addPoints_<6>, addPoints_<7>, addPoints_<8>, addPoints_<9>, addPoints_<10>};
+
 }  // namespace
 
 int gaussj(sci::MArray<double, 2>& a, int n, sci::MArray<double, 1>& b) {
@@ -124,7 +179,8 @@ marquardt::marquardt(sci::MArray<double, 1> const& x_, sci::MArray<double, 1> co
       alamda(-1.0),
       rms(0.0),
       nchi(0.0),
-      sa(ma) {
+      sa(ma),
+      dyda_(ma) {
     x.copy(x_);
     y.copy(y_);
     z.copy(z_);
@@ -218,7 +274,7 @@ int marquardt::mrqmin() {
             atry(l) = a(l) + da(j);
         }
     }
-    if (mrqcof(atry, covar, da) != kCoefDone) {
+    if (mrqcof(atry, covar, da, true) != kCoefDone) {
         alamda = alamda * damping_factor;
         chisq = ochisq;
         return kStepTrialModelFailed;
@@ -240,44 +296,91 @@ int marquardt::mrqmin() {
     return kStepDone;
 }
 
+int marquardt::funcsValues(sci::MArray<double, 1> const& params, double const* px, double const* py,
+                           int n, double* yfit) {
+    size_t const row = static_cast<size_t>(std::max(ma, 0));
+    dydaKept_.resize(static_cast<size_t>(n) * row);
+    dyda_ = 0.0;
+    for (int k = 0; k < n; ++k) {
+        yfit[k] = 0.0;
+        if (funcs(px[k], py[k], params, yfit[k], dyda_) != kModelOk) return k;
+        double* const kept = dydaKept_.data() + static_cast<size_t>(k) * row;
+        for (int l = 1; l <= ma; ++l) kept[l - 1] = dyda_(l);
+    }
+    return n;
+}
+
+void marquardt::funcsDerivatives(sci::MArray<double, 1> const& /*params*/, int const* free,
+                                 int nfree, double const* /*px*/, double const* /*py*/, int n,
+                                 double* dfree) {
+    size_t const row = static_cast<size_t>(std::max(ma, 0));
+    for (int k = 0; k < n; ++k) {
+        double const* const kept = dydaKept_.data() + static_cast<size_t>(k) * row;
+        double* const d = dfree + static_cast<size_t>(k) * static_cast<size_t>(nfree);
+        for (int j = 0; j < nfree; ++j) d[j] = kept[free[j] - 1];
+    }
+}
+
 int marquardt::mrqcof(sci::MArray<double, 1> const& p, sci::MArray<double, 2>& curvature,
-                      sci::MArray<double, 1>& gradient) {
-    sci::MArray<double, 1> dyda(ma);
-    dyda = 0.0;
-    int m = 0;
+                      sci::MArray<double, 1>& gradient, bool trial) {
+    free_.clear();
     for (int l = 1; l <= ma; ++l)
-        if (ia(l) != 0) ++m;
+        if (ia(l) != 0) free_.push_back(l);
+    int const m = static_cast<int>(free_.size());
 
-    for (int j = 1; j <= m; ++j) {
-        for (int k = 1; k <= m; ++k) curvature(j, k) = 0.0;
-        gradient(j) = 0.0;
-    }
-    chisq = 0.0;
-
+    // The data points with sig > 0, in order, with their weights 1 / sig^2.
+    size_t const span = ihi >= ilo ? static_cast<size_t>(ihi - ilo) + 1 : 0;
+    pointX_.resize(span);
+    pointY_.resize(span);
+    pointZ_.resize(span);
+    pointW_.resize(span);
+    double* const px = pointX_.data();
+    double* const py = pointY_.data();
+    double* const pz = pointZ_.data();
+    double* const pw = pointW_.data();
+    int n = 0;
     for (int i = ilo; i <= ihi; ++i) {
-        if (!(sig(i) > 0.0)) continue;
-        double ymod = 0.0;
-        if (funcs(x(i), y(i), p, ymod, dyda) != kModelOk) return kCoefModelFailed;
-        double const sig2i = 1.0 / (sig(i) * sig(i));
-        double const dy = z(i) - ymod;
-        for (int j = 0, l = 1; l <= ma; ++l) {
-            if (ia(l) == 0) continue;
-            double const wt = dyda(l) * sig2i;
-            ++j;
-            for (int k = 0, mm = 1; mm <= l; ++mm) {
-                if (ia(mm) == 0) continue;
-                ++k;
-                curvature(j, k) += wt * dyda(mm);
-            }
-            gradient(j) += dy * wt;
-        }
-        chisq += dy * dy * sig2i;
+        double const s = sig(i);
+        if (!(s > 0.0)) continue;
+        px[n] = x(i);
+        py[n] = y(i);
+        pz[n] = z(i);
+        pw[n] = 1.0 / (s * s);
+        ++n;
     }
 
-    // Fill the upper triangle from the lower one.
-    for (int j = 2; j <= m; ++j)
-        for (int k = 1; k < j; ++k) curvature(k, j) = curvature(j, k);
-    return kCoefDone;
+    // chi-square from the values alone.
+    yfit_.resize(static_cast<size_t>(n));
+    double const* const yfit = yfit_.data();
+    int const evaluated = funcsValues(p, px, py, n, yfit_.data());
+    double chi = 0.0;
+    for (int k = 0; k < evaluated; ++k) {
+        double const dy = pz[k] - yfit[k];
+        chi += dy * dy * pw[k];
+    }
+    chisq = chi;
+    bool const complete = evaluated == n;
+    if (trial && complete && !(chisq < ochisq)) return kCoefDone;
+
+    // The sums over the points evaluated (see addPoints_).
+    dfree_.resize(static_cast<size_t>(evaluated) * static_cast<size_t>(m));
+    funcsDerivatives(p, free_.data(), m, px, py, evaluated, dfree_.data());
+    curvature_.assign(static_cast<size_t>(m) * static_cast<size_t>(m + 1) / 2, 0.0);
+    gradient_.assign(static_cast<size_t>(m), 0.0);
+    double* const sums = curvature_.data();
+    double* const g = gradient_.data();
+    PointTerms const points{evaluated, dfree_.data(), pz, yfit, pw};
+    (m < kUnrolledSums ? kAddPoints[m] : addPoints_<0>)(points, sums, g, m);
+
+    // Into the packed block 1..m: the lower triangle, and above it its mirror
+    // (or 0.0 when the model failed, the sums being incomplete).
+    for (int j = 1; j <= m; ++j) {
+        double const* const row = sums + static_cast<size_t>(j - 1) * static_cast<size_t>(j) / 2;
+        for (int k = 1; k <= j; ++k) curvature(j, k) = row[k - 1];
+        for (int k = 1; k < j; ++k) curvature(k, j) = complete ? row[k - 1] : 0.0;
+        gradient(j) = g[j - 1];
+    }
+    return complete ? kCoefDone : kCoefModelFailed;
 }
 
 int marquardt::cov_srt(sci::MArray<double, 2>& m) {
@@ -293,25 +396,25 @@ int marquardt::cov_srt(sci::MArray<double, 2>& m) {
     return kCovSrtDone;
 }
 
-void marquardt::print_title() const {
-    for (int i = 1; i <= ma; ++i) std::cout << "          a(" << std::setw(2) << i << ")";
-    std::cout << '\n';
+void marquardt::print_title(std::ostream& os) const {
+    for (int i = 1; i <= ma; ++i) os << "          a(" << std::setw(2) << i << ")";
+    os << '\n';
 }
 
-void marquardt::print_a() const {
-    for (int i = 1; i <= ma; ++i) printF{kDumpWidth, kDumpPrecision, a(i), kDumpBlanks}(std::cout);
-    std::cout << std::endl;
+void marquardt::print_a(std::ostream& os) const {
+    for (int i = 1; i <= ma; ++i) printF{kDumpWidth, kDumpPrecision, a(i), kDumpBlanks}(os);
+    os << std::endl;
 }
 
-void marquardt::print_sa() const {
-    for (int i = 1; i <= ma; ++i) printF{kDumpWidth, kDumpPrecision, sa(i), kDumpBlanks}(std::cout);
-    std::cout << std::endl;
+void marquardt::print_sa(std::ostream& os) const {
+    for (int i = 1; i <= ma; ++i) printF{kDumpWidth, kDumpPrecision, sa(i), kDumpBlanks}(os);
+    os << std::endl;
 }
 
-void marquardt::print_ia() const {
+void marquardt::print_ia(std::ostream& os) const {
     for (int i = 1; i <= ma; ++i)
-        printF{kDumpWidth, kDumpPrecision, static_cast<double>(ia(i)), kDumpBlanks}(std::cout);
-    std::cout << std::endl;
+        printF{kDumpWidth, kDumpPrecision, static_cast<double>(ia(i)), kDumpBlanks}(os);
+    os << std::endl;
 }
 
 }  // namespace fit

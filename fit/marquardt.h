@@ -3,8 +3,12 @@
 // fixed; gaussj: Gauss-Jordan elimination with full pivoting for its normal
 // equations. Parameters, mask, errors and matrices are indexed from 1
 // (matrices: first index = row); the data arrays keep the caller's index range.
-// Units are those of the model.
+// Units are those of the model. Thread safety: no static or global state; one
+// object is used by one thread, distinct objects by any number at once.
 #pragma once
+
+#include <iostream>
+#include <vector>
 
 #include "sci/marray.h"
 
@@ -53,6 +57,9 @@ int gaussj(sci::MArray<double, 2>& a, int n, sci::MArray<double, 1>& b);
 // Free parameters are packed into rows/columns 1..mfit of the matrices.
 // One object serves one fit: construct, optionally set max_iterations and
 // verbose, call calc, read a, sa, iterations, nchi (chisq, rms, dof).
+// Objects keep no shared state: fits on several threads at once are safe as
+// long as each thread has its own object (calc writes its failure messages to
+// standard error when verbose > 0, the print routines to the stream given).
 class marquardt {
   public:
     // Deep copies of all six arrays (an array without storage stays without
@@ -72,6 +79,24 @@ class marquardt {
     virtual int funcs(double px, double py, sci::MArray<double, 1> const& params, double& yfit,
                       sci::MArray<double, 1>& dyda) = 0;
 
+    // The model at many points in two steps, bit for bit the values and
+    // derivatives of funcs. funcsValues: the values at the n points (px[k],
+    // py[k]), k = 0..n-1, for the parameters params(1..ma) into yfit[k];
+    // returns the number of points evaluated before the first at which the
+    // model cannot be evaluated (n when there is none). funcsDerivatives: after
+    // funcsValues, for the same parameters and the first n of its points, the
+    // derivatives of the free parameters dfree[k * nfree + j] =
+    // d(model)/d(params(free[j])), j = 0..nfree-1 (free: indices 1..ma,
+    // increasing). These versions call funcs at each point in turn with one
+    // derivative vector, zeroed at the start of funcsValues, and keep what it
+    // returns; a model overrides both to do the work that depends only on the
+    // parameters once per call, to leave out the derivatives of held
+    // parameters and to put off the cost of derivatives until they are asked for.
+    virtual int funcsValues(sci::MArray<double, 1> const& params, double const* px,
+                            double const* py, int n, double* yfit);
+    virtual void funcsDerivatives(sci::MArray<double, 1> const& params, int const* free, int nfree,
+                                  double const* px, double const* py, int n, double* dfree);
+
     // A complete fit from the current a: damped steps until alamda leaves
     // (1e-15, 1e15) or the cap is passed, then the covariance step, the errors
     // sa, rms, dof and nchi. Returns kCalcDone, kCalcIterationCap or
@@ -84,21 +109,34 @@ class marquardt {
     int mrqmin();
 
     // chi-square (into the member chisq), packed curvature matrix and packed
-    // gradient at the parameters p(1..ma). Returns kCoefDone or kCoefModelFailed.
-    int mrqcof(sci::MArray<double, 1> const& p, sci::MArray<double, 2>& curvature,
-               sci::MArray<double, 1>& gradient);
+    // gradient at the parameters p(1..ma), from the data points i = ilo..ihi
+    // with sig(i) > 0 in increasing order:
+    //     chisq = sum dy^2 w,  gradient(j) = sum dy d_j w,
+    //     curvature(j,k) = sum d_j w d_k  (k <= j, then mirrored),
+    // dy = z(i) - model, w = 1 / sig(i)^2, d_j the derivative of the j-th free
+    // parameter; every sum is added point by point in that order, starting
+    // from 0. When the model fails at a point, the sums of the points before
+    // it are left (lower triangle only) and kCoefModelFailed is returned.
+    // trial: the evaluation of a trial step, whose curvature and gradient
+    // mrqmin uses only when chisq < ochisq; otherwise they are not formed and
+    // curvature and gradient are left as they were. Returns kCoefDone or
+    // kCoefModelFailed. Virtual so that a fitter can supply the same sums
+    // computed another way (a reference evaluation).
+    virtual int mrqcof(sci::MArray<double, 1> const& p, sci::MArray<double, 2>& curvature,
+                       sci::MArray<double, 1>& gradient, bool trial = false);
 
     // Expands a matrix whose free-parameter block is packed into rows/columns
     // 1..mfit to the full 1..ma layout, zero rows and columns for fixed
     // parameters. Returns kCovSrtDone.
     int cov_srt(sci::MArray<double, 2>& m);
 
-    // Diagnostic lines on standard output: column titles "a( i)", then the
-    // parameters, their errors and the mask, each in 15-character cells.
-    void print_title() const;
-    void print_a() const;
-    void print_sa() const;
-    void print_ia() const;
+    // Diagnostic lines on os (standard output by default): column titles
+    // "a( i)", then the parameters, their errors and the mask, each in
+    // 15-character cells.
+    void print_title(std::ostream& os = std::cout) const;
+    void print_a(std::ostream& os = std::cout) const;
+    void print_sa(std::ostream& os = std::cout) const;
+    void print_ia(std::ostream& os = std::cout) const;
 
     // Members in this order; public so that the caller reads the results.
     int ilo;    // first index of the data arrays (from z)
@@ -129,6 +167,16 @@ class marquardt {
     sci::MArray<double, 1> a;      // start values, then fitted values, 1..ma
     sci::MArray<int, 1> ia;        // non-zero: fitted; 0: held at the start value
     sci::MArray<double, 1> sa;     // standard errors after calc, 1..ma
+
+  private:
+    // Working storage of mrqcof and funcsValues, kept between calls so that an
+    // evaluation allocates nothing once the first has sized it.
+    std::vector<int> free_;                                  // indices of the free parameters
+    std::vector<double> pointX_, pointY_, pointZ_, pointW_;  // points with sig > 0; w = 1/sig^2
+    std::vector<double> yfit_, dfree_;                       // values, free derivatives
+    std::vector<double> curvature_, gradient_;               // the sums (lower triangle by rows)
+    sci::MArray<double, 1> dyda_;                            // funcs' derivative vector, 1..ma
+    std::vector<double> dydaKept_;                           // funcsValues: dyda of every point
 };
 
 }  // namespace fit

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <iostream>
+#include <limits>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,11 @@ constexpr int kMaxIterations = 1000;
 // Beyond this magnitude log10(X) (1 + a8) makes X^-(1+a8) negligible (> 100)
 // or an overflow (< -100).
 constexpr double kPowerLimit = 100.0;
+// The bounds on X that decide the power limit without log10 lie this far
+// (relative, in the exponent and in X) inside the limit, far more than the
+// rounding of log10, of the product and of pow (a few 1e-16) can move it.
+constexpr double kLimitMargin = 1e-6;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Start values of the fit. 1.1305 is taken exactly as the program uses it:
 // the start inverse width for the mean of fwhm_min and fwhm_max, not derived
@@ -63,57 +70,191 @@ bool usable_(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& er
     return v != 0.0f && std::isfinite(v) && e > 0.0f && std::isfinite(e);
 }
 
-void printCell_(double value, int precision) {
-    printF{kCellWidth, precision, value, kCellBlanks}(std::cout);
+void printCell_(std::ostream& out, double value, int precision) {
+    printF{kCellWidth, precision, value, kCellBlanks}(out);
+}
+
+// The parts of the model that depend only on the parameters a(1..10), each
+// formed with the operations and in the order of the model's formulas below,
+// so that every value and derivative is bit for bit the same whether they
+// are formed once per call or at every point.
+struct MoffatTerms {
+    double a1, a2, a3, a4, a5, a6, a8, a9, a10;
+    double s, c;           // sin a7, cos a7
+    double k, k3, k4;      // -2 a2 a8, -2 a2 a8 a3, -2 a2 a8 a4
+    double a33, a44;       // a3 a3, a4 a4
+    double na33, d34;      // (-a3) a3, a3 a3 - a4 a4
+    double na2;            // -a2
+    double b, expP, expQ;  // 1 + a8, -(1 + a8), -a8
+    bool needP;            // some of a3..a7 needs P = X^-(1+a8)
+    bool needLog;          // a8's derivative needs ln X
+    // X < below: log10(X) (1 + a8) is certainly within [-100, 100]; X > above:
+    // certainly > 100; otherwise (or X not a number) the exact test decides.
+    double below = -kInfinity;
+    double above = kInfinity;
+};
+
+// Terms for the parameters a(1..10). withBounds: set below and above (for
+// 1 + a8 > 0, where X >= 1 makes the product >= 0 and the limit of 100 is
+// crossed at X = 10^(100 / (1 + a8))); otherwise every point takes the exact test.
+MoffatTerms moffatTerms(sci::MArray<double, 1> const& a, bool needP, bool needLog,
+                        bool withBounds) {
+    MoffatTerms t;
+    t.a1 = a(1);
+    t.a2 = a(2);
+    t.a3 = a(3);
+    t.a4 = a(4);
+    t.a5 = a(5);
+    t.a6 = a(6);
+    double const a7 = a(7);
+    t.a8 = a(8);
+    t.a9 = a(9);
+    t.a10 = a(10);
+    t.s = std::sin(a7);
+    t.c = std::cos(a7);
+    t.k = -2.0 * t.a2 * t.a8;
+    t.k3 = t.k * t.a3;
+    t.k4 = t.k * t.a4;
+    t.a33 = t.a3 * t.a3;
+    t.a44 = t.a4 * t.a4;
+    t.na33 = -t.a3 * t.a3;
+    t.d34 = t.a3 * t.a3 - t.a4 * t.a4;
+    t.na2 = -t.a2;
+    t.b = 1.0 + t.a8;
+    t.expP = -(1.0 + t.a8);
+    t.expQ = -t.a8;
+    t.needP = needP;
+    t.needLog = needLog;
+    if (withBounds && t.b > 0.0) {
+        double const exponent = kPowerLimit / t.b;  // log10 of X at the limit
+        t.below = std::pow(10.0, exponent * (1.0 - kLimitMargin)) * (1.0 - kLimitMargin);
+        t.above = std::pow(10.0, exponent * (1.0 + kLimitMargin)) * (1.0 + kLimitMargin);
+    }
+    return t;
+}
+
+// The rotated offsets u, v of the point (x, y) and X = 1 + (a3 u)^2 + (a4 v)^2.
+struct PointShape {
+    double u, v, X;
+};
+
+PointShape shapeAt(MoffatTerms const& t, double x, double y) {
+    double const dx = x - t.a5;
+    double const dy = y - t.a6;
+    PointShape p;
+    p.u = dx * t.c + dy * t.s;
+    p.v = dy * t.c - dx * t.s;
+    double const a3u = t.a3 * p.u;
+    double const a4v = t.a4 * p.v;
+    p.X = 1.0 + a3u * a3u + a4v * a4v;
+    return p;
+}
+
+// Where the point lies against the power limit, from q = log10(X) (1 + a8),
+// the size of the power that the profile needs: q > 100 the profile term is
+// negligible, q < -100 X^-a8 would overflow.
+enum class Power { kProfile, kNegligible, kOverflow };
+
+Power powerAt(MoffatTerms const& t, double X) {
+    if (X < t.below) return Power::kProfile;
+    if (X > t.above) return Power::kNegligible;
+    double const q = std::log10(X) * t.b;
+    if (q > kPowerLimit) return Power::kNegligible;
+    if (q < -kPowerLimit) return Power::kOverflow;
+    return Power::kProfile;
+}
+
+// The background plane a9 x + a1 + a10 y.
+double planeAt(MoffatTerms const& t, double x, double y) {
+    return t.a9 * x + t.a1 + t.a10 * y;
+}
+
+// The derivatives d[1..10] at a point of shape p with Q = X^-a8 (d[3..7]
+// only when t.needP, d[8] only when t.needLog; otherwise meaningless). Beyond
+// the power limit those of the plane alone.
+inline void derivativesAt(MoffatTerms const& t, double x, double y, PointShape const& p,
+                          bool negligible, double Q, double* d) {
+    d[1] = 1.0;
+    d[9] = x;
+    d[10] = y;
+    if (negligible) {
+        for (int l = 2; l <= 8; ++l) d[l] = 0.0;
+        return;
+    }
+    // P = X^-(1+a8); d(X^-a8)/dt = -a8 P dX/dt with
+    // dX/da3 = 2 a3 u^2, dX/da4 = 2 a4 v^2,
+    // dX/da5 = 2 (a4^2 v sin a7 - a3^2 u cos a7), dX/da6 = 2 (-a3^2 u sin a7 - a4^2 v cos a7),
+    // dX/da7 = 2 u v (a3^2 - a4^2)   (du/da7 = v, dv/da7 = -u);
+    // d(X^-a8)/da8 = -ln(X) X^-a8.
+    double const u = p.u;
+    double const v = p.v;
+    double const P = t.needP ? std::pow(p.X, t.expP) : 0.0;
+    d[2] = Q;
+    d[3] = t.k3 * u * u * P;
+    d[4] = t.k4 * v * v * P;
+    d[5] = t.k * (t.a44 * v * t.s - t.a33 * u * t.c) * P;
+    d[6] = t.k * (t.na33 * u * t.s - t.a44 * v * t.c) * P;
+    d[7] = t.k * u * v * t.d34 * P;
+    d[8] = t.needLog ? t.na2 * std::log(p.X) * Q : 0.0;
 }
 
 }  // namespace
 
 int Class_moffat_fit::funcs(double px, double py, sci::MArray<double, 1> const& params,
                             double& yfit, sci::MArray<double, 1>& dyda) {
-    double const a1 = params(1), a2 = params(2), a3 = params(3), a4 = params(4), a5 = params(5),
-                 a6 = params(6), a7 = params(7), a8 = params(8), a9 = params(9), a10 = params(10);
-    double const s = std::sin(a7);
-    double const c = std::cos(a7);
-    double const dx = px - a5;
-    double const dy = py - a6;
-    double const u = dx * c + dy * s;
-    double const v = dy * c - dx * s;
-    double const a3u = a3 * u;
-    double const a4v = a4 * v;
-    double const X = 1.0 + a3u * a3u + a4v * a4v;
-
-    // log10 of X^(1 + a8): the size of the power that the profile needs.
-    double const q = std::log10(X) * (1.0 + a8);
-    if (q > kPowerLimit) {
-        // The profile term is negligible: the background plane alone.
-        yfit = a9 * px + a1 + a10 * py;
-        dyda(1) = 1.0;
-        for (int l = 2; l <= 8; ++l) dyda(l) = 0.0;
-        dyda(9) = px;
-        dyda(10) = py;
-        return kModelOk;
-    }
-    if (q < -kPowerLimit) return kModelFailed;
-
-    // P = X^-(1+a8), Q = X^-a8; d(X^-a8)/dt = -a8 P dX/dt with
-    // dX/da3 = 2 a3 u^2, dX/da4 = 2 a4 v^2,
-    // dX/da5 = 2 (a4^2 v sin a7 - a3^2 u cos a7), dX/da6 = 2 (-a3^2 u sin a7 - a4^2 v cos a7),
-    // dX/da7 = 2 u v (a3^2 - a4^2)   (du/da7 = v, dv/da7 = -u).
-    double const P = std::pow(X, -(1.0 + a8));
-    double const Q = std::pow(X, -a8);
-    yfit = a9 * px + a1 + a10 * py + a2 * Q;
-    dyda(1) = 1.0;
-    dyda(2) = Q;
-    dyda(3) = -2.0 * a2 * a8 * a3 * u * u * P;
-    dyda(4) = -2.0 * a2 * a8 * a4 * v * v * P;
-    dyda(5) = -2.0 * a2 * a8 * (a4 * a4 * v * s - a3 * a3 * u * c) * P;
-    dyda(6) = -2.0 * a2 * a8 * (-a3 * a3 * u * s - a4 * a4 * v * c) * P;
-    dyda(7) = -2.0 * a2 * a8 * u * v * (a3 * a3 - a4 * a4) * P;
-    dyda(8) = -a2 * std::log(X) * Q;
-    dyda(9) = px;
-    dyda(10) = py;
+    MoffatTerms const t = moffatTerms(params, true, true, false);
+    PointShape const p = shapeAt(t, px, py);
+    Power const power = powerAt(t, p.X);
+    if (power == Power::kOverflow) return kModelFailed;
+    bool const negligible = power == Power::kNegligible;
+    double const Q = negligible ? 0.0 : std::pow(p.X, t.expQ);
+    yfit = negligible ? planeAt(t, px, py) : planeAt(t, px, py) + t.a2 * Q;
+    double d[kParams + 1];
+    derivativesAt(t, px, py, p, negligible, Q, d);
+    for (int l = 1; l <= kParams; ++l) dyda(l) = d[l];
     return kModelOk;
+}
+
+int Class_moffat_fit::funcsValues(sci::MArray<double, 1> const& params, double const* px,
+                                  double const* py, int n, double* yfit) {
+    if (ma != kParams) return marquardt::funcsValues(params, px, py, n, yfit);
+    MoffatTerms const t = moffatTerms(params, false, false, true);
+    powerQ_.resize(static_cast<size_t>(n));
+    negligible_.resize(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        double const X = shapeAt(t, px[k], py[k]).X;
+        Power const power = powerAt(t, X);
+        if (power == Power::kOverflow) return k;
+        bool const negligible = power == Power::kNegligible;
+        double const Q = negligible ? 0.0 : std::pow(X, t.expQ);
+        negligible_[k] = negligible;
+        powerQ_[k] = Q;
+        yfit[k] = negligible ? planeAt(t, px[k], py[k]) : planeAt(t, px[k], py[k]) + t.a2 * Q;
+    }
+    return n;
+}
+
+void Class_moffat_fit::funcsDerivatives(sci::MArray<double, 1> const& params, int const* free,
+                                        int nfree, double const* px, double const* py, int n,
+                                        double* dfree) {
+    if (ma != kParams) {
+        marquardt::funcsDerivatives(params, free, nfree, px, py, n, dfree);
+        return;
+    }
+    bool needP = false;
+    bool needLog = false;
+    for (int j = 0; j < nfree; ++j) {
+        if (free[j] >= 3 && free[j] <= 7) needP = true;
+        if (free[j] == 8) needLog = true;
+    }
+    MoffatTerms const t = moffatTerms(params, needP, needLog, false);  // sides kept
+    double d[kParams + 1];
+    for (int k = 0; k < n; ++k) {
+        derivativesAt(t, px[k], py[k], shapeAt(t, px[k], py[k]), negligible_[k] != 0, powerQ_[k],
+                      d);
+        double* const out = dfree + static_cast<size_t>(k) * static_cast<size_t>(nfree);
+        for (int j = 0; j < nfree; ++j) out[j] = d[free[j]];
+    }
 }
 
 double moffatFwhm(double beta, double scale) {
@@ -246,18 +387,19 @@ struct FitOutcome {
     double nchi;     // sqrt(chisq / dof)
 };
 
-void dumpParameters(Class_moffat_fit const& fitter) {
-    fitter.print_title();
-    fitter.print_a();
-    fitter.print_ia();
-    fitter.print_sa();
+void dumpParameters(marquardt const& fitter, std::ostream& out) {
+    fitter.print_title(out);
+    fitter.print_a(out);
+    fitter.print_ia(out);
+    fitter.print_sa(out);
 }
 
 // Runs the fitter on the data points from p's start values and stores its
 // parameters and errors in p. A failed covariance step shows as all-zero
 // parameters, which the width check turns into kMoffatWidthOutOfRange.
-// verbose > 3: the parameter dumps before and after.
-FitOutcome runFit(StampData const& d, FitParameters& p, int verbose) {
+// verbose > 3: the parameter dumps before and after, on out.
+FitOutcome runFit(StampData const& d, FitParameters& p, int verbose, std::ostream& out,
+                  MoffatFitterMaker makeFitter) {
     int const n = d.count();
     sci::MArray<double, 1> x(n), y(n), z(n), sig(n);
     for (int k = 1; k <= n; ++k) {
@@ -266,11 +408,12 @@ FitOutcome runFit(StampData const& d, FitParameters& p, int verbose) {
         z(k) = d.z[k - 1];
         sig(k) = d.sig[k - 1];
     }
-    Class_moffat_fit fitter(x, y, z, sig, p.a, p.ia);
-    if (verbose > 3) dumpParameters(fitter);
+    std::unique_ptr<marquardt> const made = makeFitter(x, y, z, sig, p.a, p.ia);
+    marquardt& fitter = *made;
+    if (verbose > 3) dumpParameters(fitter, out);
     fitter.max_iterations = kMaxIterations;
     fitter.calc();
-    if (verbose > 3) dumpParameters(fitter);
+    if (verbose > 3) dumpParameters(fitter, out);
     for (int l = 1; l <= kParams; ++l) {
         p.a(l) = fitter.a(l);
         p.sa(l) = fitter.sa(l);
@@ -308,31 +451,49 @@ int failedCheck(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const&
 // iterations, data points, background at the centre, its slopes, amplitude,
 // centre in image pixels (ix, iy: the stamp's pixel 0), the two widths, the
 // angle in degrees and beta.
-void printTableRow(FitOutcome const& outcome, int n, sci::MArray<double, 1> const& a, int ix,
-                   int iy, double xfwhm, double yfwhm) {
-    std::cout << std::fixed;
-    printCell_(static_cast<float>(outcome.nchi), kCellPrecision);
-    printCell_(outcome.iterations, kCountPrecision);
-    printCell_(n, kCountPrecision);
-    printCell_(static_cast<float>(a(1) + a(9) * a(5) + a(10) * a(6)), kCellPrecision);
-    printCell_(static_cast<float>(a(9)), kCellPrecision);
-    printCell_(static_cast<float>(a(10)), kCellPrecision);
-    printCell_(a(2), kCellPrecision);
-    printCell_(ix + a(5), kCellPrecision);
-    printCell_(iy + a(6), kCellPrecision);
-    printCell_(xfwhm, kCellPrecision);
-    printCell_(yfwhm, kCellPrecision);
-    printCell_(a(7) * kHalfTurnDeg / sci::kPi, kCellPrecision);  // degrees, a7 * 180 / pi
-    printCell_(a(8), kCellPrecision);
-    std::cout << '\n';
+void printTableRow(std::ostream& out, FitOutcome const& outcome, int n,
+                   sci::MArray<double, 1> const& a, int ix, int iy, double xfwhm, double yfwhm) {
+    out << std::fixed;
+    printCell_(out, static_cast<float>(outcome.nchi), kCellPrecision);
+    printCell_(out, outcome.iterations, kCountPrecision);
+    printCell_(out, n, kCountPrecision);
+    printCell_(out, static_cast<float>(a(1) + a(9) * a(5) + a(10) * a(6)), kCellPrecision);
+    printCell_(out, static_cast<float>(a(9)), kCellPrecision);
+    printCell_(out, static_cast<float>(a(10)), kCellPrecision);
+    printCell_(out, a(2), kCellPrecision);
+    printCell_(out, ix + a(5), kCellPrecision);
+    printCell_(out, iy + a(6), kCellPrecision);
+    printCell_(out, xfwhm, kCellPrecision);
+    printCell_(out, yfwhm, kCellPrecision);
+    printCell_(out, a(7) * kHalfTurnDeg / sci::kPi, kCellPrecision);  // degrees, a7 * 180 / pi
+    printCell_(out, a(8), kCellPrecision);
+    out << '\n';
 }
 
 }  // namespace
+
+std::unique_ptr<marquardt> makeClassMoffatFit(sci::MArray<double, 1> const& x,
+                                              sci::MArray<double, 1> const& y,
+                                              sci::MArray<double, 1> const& z,
+                                              sci::MArray<double, 1> const& sig,
+                                              sci::MArray<double, 1> const& a,
+                                              sci::MArray<int, 1> const& ia) {
+    return std::make_unique<Class_moffat_fit>(x, y, z, sig, a, ia);
+}
 
 int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
             float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
             float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
             float& beta, float& nchi, int verbose) {
+    return fmoffat(image, error, surface, ax, ay, beta_min, beta_max, fwhm_min, fwhm_max, xcen,
+                   ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose, std::cout);
+}
+
+int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
+            float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
+            float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
+            float& beta, float& nchi, int verbose, std::ostream& out,
+            MoffatFitterMaker makeFitter) {
     // The centre in stamp coordinates: offsets from the pixel nearest to the star.
     int const ix = nearestIndex_(xcen);
     int const iy = nearestIndex_(ycen);
@@ -341,7 +502,7 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
 
     StampData const data = collectDataPoints(image, error, xcen, ycen);
     FitParameters p = startValues(data, surface, ax, ay, beta_min, beta_max, fwhm_min, fwhm_max);
-    FitOutcome const outcome = runFit(data, p, verbose);
+    FitOutcome const outcome = runFit(data, p, verbose, out, makeFitter);
     sci::MArray<double, 1>& a = p.a;
 
     // The reported shape and its widths.
@@ -354,7 +515,7 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
     int status = failedCheck(image, error, p, xfwhm, yfwhm, beta_min, beta_max, fwhm_min, fwhm_max);
     if (status == kMoffatOk && data.count() < kMinDataPoints) status = kMoffatFewPixels;
 
-    if (verbose > 2) printTableRow(outcome, data.count(), a, ix, iy, xfwhm, yfwhm);
+    if (verbose > 2) printTableRow(out, outcome, data.count(), a, ix, iy, xfwhm, yfwhm);
 
     if (status == kMoffatOk) {
         surface = static_cast<float>(a(1));

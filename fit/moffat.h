@@ -3,8 +3,13 @@
 // Stamps are sci::MArray<float,2> indexed around the star (index (0,0) is the
 // pixel nearest to it; first index along image x, second along y; first index
 // fastest in memory). Positions and widths in pixels, angles in radian,
-// values in image units.
+// values in image units. Thread safety: no static or global state; fits of
+// different stamps may run on several threads at once (see fmoffat).
 #pragma once
+
+#include <memory>
+#include <ostream>
+#include <vector>
 
 #include "fit/marquardt.h"
 #include "sci/marray.h"
@@ -39,7 +44,40 @@ class Class_moffat_fit : public marquardt {
     // px, py: stamp indices (pixels); params: a(1..10); dyda: 1..10.
     int funcs(double px, double py, sci::MArray<double, 1> const& params, double& yfit,
               sci::MArray<double, 1>& dyda) override;
+
+    // The same values and derivatives at many points (see marquardt): the
+    // sine and cosine of a7 and the factors of the derivatives once per call;
+    // the power limit decided from X against bounds set once per call, with
+    // log10 only for X close to the limit; X^-(1+a8) and ln X only in
+    // funcsDerivatives, and only for the free parameters that need them.
+    // funcsValues keeps X^-a8 and the side of the limit of every point for
+    // funcsDerivatives. Parameters a(1..10) (other lengths: funcs at every point).
+    int funcsValues(sci::MArray<double, 1> const& params, double const* px, double const* py, int n,
+                    double* yfit) override;
+    void funcsDerivatives(sci::MArray<double, 1> const& params, int const* free, int nfree,
+                          double const* px, double const* py, int n, double* dfree) override;
+
+  private:
+    std::vector<double> powerQ_;             // X^-a8 of every point of funcsValues
+    std::vector<unsigned char> negligible_;  // 1: beyond the power limit (plane only)
 };
+
+// Makes the fitter that fmoffat runs on the data points x, y, z, sig (1..n)
+// from the start values a(1..10) with the mask ia(1..10).
+using MoffatFitterMaker = std::unique_ptr<marquardt> (*)(sci::MArray<double, 1> const& x,
+                                                         sci::MArray<double, 1> const& y,
+                                                         sci::MArray<double, 1> const& z,
+                                                         sci::MArray<double, 1> const& sig,
+                                                         sci::MArray<double, 1> const& a,
+                                                         sci::MArray<int, 1> const& ia);
+
+// The fitter of fmoffat: a Class_moffat_fit.
+std::unique_ptr<marquardt> makeClassMoffatFit(sci::MArray<double, 1> const& x,
+                                              sci::MArray<double, 1> const& y,
+                                              sci::MArray<double, 1> const& z,
+                                              sci::MArray<double, 1> const& sig,
+                                              sci::MArray<double, 1> const& a,
+                                              sci::MArray<int, 1> const& ia);
 
 // Fits the elliptical Moffat profile to the stamp image, weighted by the
 // per-pixel standard errors in error (same index ranges). A pixel takes part
@@ -61,6 +99,18 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
             float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
             float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
             float& beta, float& nchi, int verbose);
+
+// fmoffat with the table row and the dumps written to out, fitted by the
+// fitter that makeFitter makes. Thread safety: calls on several threads at
+// once are safe when each has its own output arguments and its own out (the
+// form above writes to std::cout, so it is safe only with verbose <= 2). The
+// stamps are only read: fmoffat makes no view or copy that would change the
+// (unsynchronised) reference count of their storage, so threads may share them.
+int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
+            float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
+            float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
+            float& beta, float& nchi, int verbose, std::ostream& out,
+            MoffatFitterMaker makeFitter = makeClassMoffatFit);
 
 // Full width at half maximum (pixels) of a Moffat profile with index beta and
 // inverse width scale (1/pixel): 2 sqrt(2^(1/beta) - 1) / scale.

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "tests/fit/literal_moffat.h"
 #include "tests/fit/synthetic_stamp.h"
 #include "tests/support/float_compare.h"
 
@@ -387,6 +390,243 @@ TEST(Fmoffat, DumpsShowStartValuesWithFirstMaximumInScanOrder) {
               "        1.00000        1.00000        1.00000        1.00000        "
               "1.00000        1.00000        1.00000        0.00000        1.00000   "
               "     1.00000");
+}
+
+// The plain model through funcs alone: the fitter's own sums for any model.
+class GenericMoffat : public marquardt {
+  public:
+    using marquardt::marquardt;
+    int funcs(double px, double py, Vec const& params, double& yfit, Vec& dyda) override {
+        return literal::moffat(px, py, params, yfit, dyda);
+    }
+};
+
+// The library's evaluation against the plain one of tests/fit/literal_moffat.h:
+// the same bits, or both NaN (the sign and payload of a NaN made from two
+// NaNs follow the operand order, which the compiler may choose).
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+}
+
+TEST(MoffatModel, EvaluationIsBitForBitThePlainOne) {
+    // Data points: the stamp's pixels in a shuffled order, so that the model
+    // fails in the middle of the list, with random values and errors, a few
+    // errors <= 0 (points skipped).
+    fittest::GaussianNoise rng(1515u);
+    auto uni = [&rng](double lo, double hi) { return lo + (hi - lo) * rng.uniform(); };
+    std::vector<std::pair<double, double>> points;
+    for (int i = -kBoxlen; i <= kBoxlen; i += 2)
+        for (int j = -kBoxlen; j <= kBoxlen; j += 3) points.push_back({i, j});
+    points.push_back({0.5, 0.25});
+    for (size_t k = points.size() - 1; k > 0; --k)
+        std::swap(points[k], points[static_cast<size_t>(uni(0, static_cast<double>(k) + 1))]);
+    int const n = static_cast<int>(points.size());
+    Vec x(n), y(n), z(n), sig(n);
+    for (int k = 1; k <= n; ++k) {
+        x(k) = points[static_cast<size_t>(k - 1)].first;
+        y(k) = points[static_cast<size_t>(k - 1)].second;
+        z(k) = uni(-50, 500);
+        sig(k) = k % 11 == 0 ? -1.0 : k % 13 == 0 ? 0.0 : uni(0.5, 20);
+    }
+
+    // a8 = 2.9, a7 = 0, a4 = 0, centre 0: X = 1 + (a3 x)^2 reaches the power
+    // limit 10^(100 / 3.9) at x = +-2 for a3 = limit; scaled a little to lie
+    // in or just out of the band where log10 decides.
+    double const limit = std::sqrt(std::pow(10.0, 100.0 / 3.9) - 1.0) / 2.0;
+    double const nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<int> const driver = {0, 1, 1, 1, 1, 1, 1, 0, 0, 0}, all(10, 1), none(10, 0);
+    std::vector<int> const betaFree = {0, 1, 1, 1, 1, 1, 1, 1, 0, 0};
+    struct Case {
+        std::vector<double> a;
+        std::vector<int> mask;
+    };
+    std::vector<Case> cases;
+    for (double angle : {0.0, kPi / 2, kPi, 1.5 * kPi, -kPi / 2, 2 * kPi, 10.0})
+        for (auto const& mask : {driver, all})
+            cases.push_back({{1, 300, 0.4, 0.25, 0.3, -0.2, angle, 2.9, 0.1, -0.2}, mask});
+    for (double f :
+         {1.0, 1 - 1e-9, 1 + 1e-9, 1 - 3e-6, 1 + 3e-6, 1 - 4e-5, 1 + 4e-5, 1 - 1e-4, 1 + 1e-4})
+        cases.push_back({{0, 100, limit * f, 0, 0, 0, 0, 2.9, 0, 0}, driver});
+    std::vector<std::vector<double>> const extremes = {
+        {1, 300, 1e30, 1e30, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},     // huge widths 1/a3
+        {1, 300, 1e-30, 1e-300, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},  // tiny widths
+        {1, 300, 1e200, 0.25, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},    // X = inf
+        {1, 300, 1e12, 0.25, 0.3, -0.2, 0.7, -5, 0.1, -0.2},      // overflow beyond |u| ~ 3
+        {1, 300, 0.4, 0.25, 0.3, -0.2, 0.7, -1, 0.1, -0.2},       // 1 + a8 = 0
+        {1, 300, 1e20, 0.25, 0.3, -0.2, 0.7, -0.999999, 0, 0},    // 1 + a8 tiny: no bound on X
+        {1, 300, 0.4, 0.25, 0.3, -0.2, 0.7, 1e300, 0.1, -0.2},    // 1 + a8 huge: bound near 1
+        {1, 300, nan, 0.25, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},
+        {1, 300, 0.4, 0.25, 0.3, -0.2, 0.7, nan, 0.1, -0.2}};
+    for (auto const& a : extremes)
+        for (auto const& mask : {driver, betaFree, none}) cases.push_back({a, mask});
+    for (int r = 0; r < 30; ++r) {
+        std::vector<int> mask(10);
+        for (int& m : mask) m = rng.uniform() < 0.5;
+        cases.push_back({{uni(-5, 5), uni(10, 1000), uni(0.05, 2), uni(0.05, 2), uni(-2, 2),
+                          uni(-2, 2), uni(-7, 7), uni(0.5, 6), uni(-1, 1), uni(-1, 1)},
+                         mask});
+    }
+
+    int failed = 0, negligible = 0;
+    for (size_t ci = 0; ci < cases.size(); ++ci) {
+        SCOPED_TRACE("case " + std::to_string(ci));
+        Vec const a = params(cases[ci].a);
+        MArray<int, 1> ia(10);
+        std::vector<int> free;
+        for (int l = 1; l <= 10; ++l) {
+            ia(l) = cases[ci].mask[static_cast<size_t>(l - 1)];
+            if (ia(l) != 0) free.push_back(l);
+        }
+        int const m = static_cast<int>(free.size());
+        Class_moffat_fit fast(x, y, z, sig, a, ia);
+        literal::MoffatFit plain(x, y, z, sig, a, ia);
+
+        // Values and the free derivatives at every point, in runs up to the
+        // next point where the model fails; funcs with all ten derivatives.
+        std::vector<double> px(points.size()), py(points.size());
+        for (int k = 0; k < n; ++k) px[k] = x(k + 1), py[k] = y(k + 1);
+        std::vector<double> yfit(points.size()), dfree(points.size() * free.size());
+        for (int start = 0; start < n;) {
+            int const done = fast.funcsValues(a, &px[start], &py[start], n - start, &yfit[start]);
+            fast.funcsDerivatives(a, free.data(), m, &px[start], &py[start], done,
+                                  dfree.data() + start * m);
+            for (int k = start; k < n && k <= start + done; ++k) {
+                double ref = 0.0, one = 0.0;
+                Vec refD(10), oneD(10);
+                int const status = literal::moffat(px[k], py[k], a, ref, refD);
+                ASSERT_EQ(fast.funcs(px[k], py[k], a, one, oneD), status) << "point " << k;
+                ASSERT_EQ(status, k < start + done ? kModelOk : kModelFailed) << "point " << k;
+                if (status != kModelOk) {
+                    ++failed;
+                    continue;
+                }
+                if (refD(2) == 0.0 && refD(3) == 0.0) ++negligible;
+                EXPECT_TRUE(sameBits(yfit[k], ref)) << "point " << k;
+                EXPECT_TRUE(sameBits(one, ref)) << "point " << k;
+                for (int j = 0; j < m; ++j)
+                    EXPECT_TRUE(sameBits(dfree[k * m + j], refD(free[j])))
+                        << "point " << k << " derivative " << free[j];
+                for (int l = 1; l <= 10; ++l)
+                    EXPECT_TRUE(sameBits(oneD(l), refD(l))) << "point " << k << " funcs " << l;
+            }
+            start += done + 1;
+        }
+
+        // The sums of mrqcof, the untouched rest of the matrices included, for
+        // this model and for any model (the plain one through funcs).
+        auto sums = [&a](marquardt& fitter, MArray<double, 2>& curvature, Vec& gradient) {
+            curvature = MArray<double, 2>(10, 10);
+            gradient = Vec(10);
+            for (int i = 1; i <= 10; ++i) {
+                for (int j = 1; j <= 10; ++j) curvature(i, j) = 100.0 * i + j;
+                gradient(i) = -i;
+            }
+            return fitter.mrqcof(a, curvature, gradient);
+        };
+        GenericMoffat generic(x, y, z, sig, a, ia);
+        MArray<double, 2> refCurvature, curvature;
+        Vec refGradient, gradient;
+        int const status = sums(plain, refCurvature, refGradient);
+        for (marquardt* fitter :
+             {static_cast<marquardt*>(&fast), static_cast<marquardt*>(&generic)}) {
+            ASSERT_EQ(sums(*fitter, curvature, gradient), status);
+            EXPECT_TRUE(sameBits(fitter->chisq, plain.chisq));
+            for (int i = 1; i <= 10; ++i) {
+                EXPECT_TRUE(sameBits(gradient(i), refGradient(i))) << i;
+                for (int j = 1; j <= 10; ++j)
+                    EXPECT_TRUE(sameBits(curvature(i, j), refCurvature(i, j))) << i << "," << j;
+            }
+        }
+        // A trial step no better than the accepted one forms no sums.
+        if (status == kCoefDone && !std::isnan(fast.chisq)) {
+            fast.ochisq = fast.chisq;
+            curvature = 7.0;
+            EXPECT_EQ(fast.mrqcof(a, curvature, gradient, true), kCoefDone);
+            EXPECT_TRUE(sameBits(fast.chisq, plain.chisq));
+            EXPECT_EQ(curvature(1, 1), 7.0);
+        }
+    }
+    EXPECT_GT(failed, 0);
+    EXPECT_GT(negligible, 0);
+}
+
+TEST(Fmoffat, FitsAreBitForBitThoseOfThePlainFitter) {
+    // Noisy stars of random shape (some at multiples of 90 degrees), fitted
+    // as the driver fits them and with background, slopes and beta free; and
+    // stamps that drive the fit to its limits: a single bright pixel (the
+    // profile term negligible almost everywhere), a flat stamp, no data.
+    fittest::GaussianNoise rng(2015u);
+    auto uni = [&rng](double lo, double hi) { return lo + (hi - lo) * rng.uniform(); };
+    struct Case {
+        Stamp image, error;
+        bool freeAll;
+        float fwhmMin = 1.0f, fwhmMax = 20.0f;
+    };
+    std::vector<Case> cases;
+    for (int r = 0; r < 12; ++r) {
+        MoffatTruth t;
+        t.amplitude = uni(50, 5000);
+        t.fwhm1 = uni(1.5, 6);
+        t.fwhm2 = t.fwhm1 * uni(0.7, 1.0);
+        t.angle = r % 3 == 0 ? (r / 3) * kPi / 2 : uni(-kPi, kPi);
+        t.cx = uni(-0.5, 0.5);
+        t.cy = uni(-0.5, 0.5);
+        t.background = r % 2 ? uni(-5, 5) : 0.0;
+        t.beta = uni(2, 4);
+        double const sigma = uni(1, 20);
+        fittest::GaussianNoise noise(100u + static_cast<unsigned>(r));
+        cases.push_back({makeStamp(t, kBoxlen, sigma, &noise),
+                         constantStamp(kBoxlen, static_cast<float>(sigma)), r % 2 == 1});
+    }
+    Stamp spike = constantStamp(kBoxlen, 0.001f);
+    spike(0, 0) = 1000.0f;
+    for (bool freeAll : {false, true}) {
+        cases.push_back({spike, ones(), freeAll});
+        cases.push_back({ones(), ones(), freeAll});
+        cases.push_back({constantStamp(kBoxlen, 0.0f), ones(), freeAll});
+        // Width limits 1e-30: start inverse widths 1e30, every point beyond
+        // the power limit; width limits 0: infinite, a NaN model.
+        cases.push_back({cases.front().image, ones(), freeAll, 1e-30f, 1e-30f});
+        cases.push_back({cases.front().image, ones(), freeAll, 0.0f, 0.0f});
+    }
+
+    for (size_t ci = 0; ci < cases.size(); ++ci) {
+        SCOPED_TRACE("case " + std::to_string(ci));
+        auto fitWith = [&](MoffatFitterMaker make, std::string& text) {
+            Call c;
+            if (cases[ci].freeAll) {
+                c.surface = c.ax = c.ay = kMoffatFitThis;
+                c.betaMin = 1.5f;
+                c.betaMax = 5.0f;
+            }
+            c.fwhmMin = cases[ci].fwhmMin;
+            c.fwhmMax = cases[ci].fwhmMax;
+            std::ostringstream out;
+            c.status = fmoffat(cases[ci].image, cases[ci].error, c.surface, c.ax, c.ay, c.betaMin,
+                               c.betaMax, c.fwhmMin, c.fwhmMax, c.xcen, c.ycen, c.amplitude,
+                               c.xscale, c.yscale, c.angle, c.beta, c.nchi, 4, out, make);
+            text = out.str();
+            return c;
+        };
+        std::string text, refText;
+        Call const c = fitWith(makeClassMoffatFit, text);
+        Call const ref = fitWith(literal::makeMoffatFit, refText);
+        EXPECT_EQ(c.status, ref.status);
+        // The dumps, and the table row with nchi and the iterations.
+        EXPECT_EQ(text, refText);
+        for (auto [v, r] : {std::pair{c.surface, ref.surface},
+                            {c.ax, ref.ax},
+                            {c.ay, ref.ay},
+                            {c.xcen, ref.xcen},
+                            {c.ycen, ref.ycen},
+                            {c.amplitude, ref.amplitude},
+                            {c.xscale, ref.xscale},
+                            {c.yscale, ref.yscale},
+                            {c.angle, ref.angle},
+                            {c.beta, ref.beta},
+                            {c.nchi, ref.nchi}})
+            EXPECT_EQ(std::memcmp(&v, &r, sizeof v), 0) << v << " " << r;
+    }
 }
 
 }  // namespace
