@@ -43,6 +43,13 @@ struct Parameter {
     bool fwhm_sort = false;       // order each subfield's rows by FWHM
     bool nchi_sort = false;       // order each subfield's rows by nchi
     std::string report;           // ECSV report of every catalogue row; empty = none
+    // The cuts on measured stars, each 0 = off (select/star_cuts.h).
+    double max_peak = 0;         // refuse a usable pixel >= this in the fitting disk, image units
+    double max_ellipticity = 0;  // refuse 1 - minor/major FWHM above this
+    double fwhm_clip = 0;        // refuse FWHM beyond this many robust sigmas of the median
+    double nchi_clip = 0;        // refuse nchi beyond this many robust sigmas above the median
+    double max_asymmetry = 0;    // refuse asymmetry beyond the core above this
+    bool refill = false;         // replace a refused candidate by the next of its subfield
 };
 
 // The option objects bound to a Parameter record, in registration order. The
@@ -58,11 +65,11 @@ constexpr char kCheckRadiusName[] = "check radius";
 constexpr char kCheckRadiusAlias[] = "check_radius";
 
 // Creates the options in their fixed order (the 26 of the selection, then
-// --report), each bound to its field of P (which thereby receives its
-// default), and registers them on parser, with kCheckRadiusAlias as another
-// name of the check radius. A util::UException on the way is reported on err
-// as "Parameter exception : <what>" and ends the registration: the options
-// after the failing one are not created.
+// --report and the cuts on measured stars: --max_peak, --max_ellipticity,
+// --fwhm_clip, --nchi_clip, --max_asymmetry, --refill), each bound to its field of P (which thereby
+// receives its default), and registers them on parser, with kCheckRadiusAlias as another name of
+// the check radius. A util::UException on the way is reported on err as "Parameter exception :
+// <what>" and ends the registration: the options after the failing one are not created.
 ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
                                           std::ostream& err);
 

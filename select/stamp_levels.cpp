@@ -50,6 +50,7 @@ StampLevels measureStampLevels(sci::MArray<float, 2> const& image,
     float const limit = (r + 1) * r;
     StampLevels levels;
     std::vector<double> edge, edgeError;
+    std::vector<float> disk;
     long usableErrors = 0;
     for (int i = i1; i <= i2; ++i) {
         for (int j = j1; j <= j2; ++j) {
@@ -59,13 +60,20 @@ StampLevels measureStampLevels(sci::MArray<float, 2> const& image,
             if (!usable(v, e)) continue;
             float const di = i - dx;
             float const dj = j - dy;
-            if (di * di + dj * dj <= limit && (std::isnan(levels.peak) || v > levels.peak))
-                levels.peak = v;
+            if (di * di + dj * dj <= limit) {
+                disk.push_back(v);
+                if (std::isnan(levels.peak) || v > levels.peak) levels.peak = v;
+            }
             if (i == i1 || i == i2 || j == j1 || j == j2) {
                 edge.push_back(fitted != nullptr ? v - fitted->at(i, j) : v);
                 edgeError.push_back(e);
             }
         }
+    }
+    if (levels.peak > 0) {
+        float const top = kFlatTopLevel * levels.peak;
+        levels.flatPixels = static_cast<int>(
+            std::count_if(disk.begin(), disk.end(), [top](float v) { return v >= top; }));
     }
     levels.background = static_cast<float>(median(edge));
     levels.backgroundError = static_cast<float>(median(edgeError));

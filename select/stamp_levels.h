@@ -21,11 +21,22 @@ struct FittedProfile {
     double at(int i, int j) const;
 };
 
+// A star is flat-topped when at least kFlatTopPixels usable pixels of its
+// fitting disk lie at or above kFlatTopLevel of the disk's peak: the clipped
+// or non-linear core of a saturated star. An unsaturated star narrower than
+// about 14 pixels FWHM has at most four pixels so close to its top (the four
+// around a pixel corner when it is centred there); the next ring lies more
+// than 3 % lower.
+inline constexpr float kFlatTopLevel = 0.97f;
+inline constexpr int kFlatTopPixels = 5;
+
 // A pixel is usable when its value is finite and not 0.0 and its error
 // finite and > 0, as in the profile fit. With r the stamp's half side and
 // (dx, dy) the star's offset from pixel (0, 0), pixels:
 //   peak: the highest usable pixel of the fitting disk
 //         (i - dx)^2 + (j - dy)^2 <= (r + 1) r (float arithmetic);
+//   flatPixels: the usable pixels of that disk at or above kFlatTopLevel x
+//         peak (the product in float), when the peak is above 0; else 0;
 //   background, backgroundError: the medians of the values, less the fitted
 //         profile when there is one (its wings are no background), and of
 //         the errors of the usable pixels on the stamp's edge (|i| = r or

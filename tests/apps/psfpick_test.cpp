@@ -61,6 +61,16 @@ std::vector<OptionRow> const kOptions = {
     {"fwhm_sort", 0, "FLAG", "false", "sort according to FWHM", "FALSE"},
     {"nchi_sort", 0, "FLAG", "false", "sort according to nchi", "FALSE"},
     {"report", 0, "STRING", "", "ECSV report of every catalogue row (empty: none)", ""},
+    {"max_peak", 0, "DOUBLE", "0", "refuse stars peaking at or above this, or flat-topped (0: off)",
+     "0"},
+    {"max_ellipticity", 0, "DOUBLE", "0", "refuse fits with 1 - minor/major above this (0: off)",
+     "0"},
+    {"fwhm_clip", 0, "DOUBLE", "0", "refuse FWHM beyond this many robust sigmas (0: off)", "0"},
+    {"nchi_clip", 0, "DOUBLE", "0", "refuse nchi this many robust sigmas above the median (0: off)",
+     "0"},
+    {"max_asymmetry", 0, "DOUBLE", "0", "refuse stars more asymmetric than this (0: off)", "0"},
+    {"refill", 0, "FLAG", "false", "replace refused candidates by the next of the subfield",
+     "FALSE"},
 };
 
 std::string padRight(std::string text, std::size_t width) {
