@@ -32,7 +32,10 @@ class FieldClips {
   public:
     FieldClips(Parameter const& P, std::vector<StarRecord const*> const& stars);
 
-    bool any() const { return byFwhm_ || byNchi_; }
+    bool byFwhm() const { return byFwhm_; }
+    bool byNchi() const { return byNchi_; }
+    RobustSpread const& fwhm() const { return fwhm_; }
+    RobustSpread const& nchi() const { return nchi_; }
     // kClippedFwhm, kClippedNchi (the FWHM tested first), or kSelected for a
     // star within both limits.
     Fate test(StarRecord const& star) const;

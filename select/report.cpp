@@ -217,6 +217,16 @@ void RunReport::write(std::ostream& os, Parameter const& P, RunContext const& co
         headerLine(os, "    " + yamlQuoted(o.name) + ": " + o.yaml);
     headerLine(os, "  flux_limits: {lower: " + realText(limits.lower) + ", upper: " +
                        realText(limits.upper) + ", neighbour: " + realText(limits.neighbour) + "}");
+    if (clips_ && (clips_->byFwhm() || clips_->byNchi())) {
+        std::string text;
+        auto spread = [&text](char const* key, RobustSpread const& r) {
+            text += std::string(text.empty() ? "" : ", ") + key +
+                    ": {median: " + realText(r.median) + ", sigma: " + realText(r.sigma) + "}";
+        };
+        if (clips_->byFwhm()) spread("fwhm", clips_->fwhm());
+        if (clips_->byNchi()) spread("nchi", clips_->nchi());
+        headerLine(os, "  clips: {" + text + "}");
+    }
     headerLine(
         os, "  fates: " + [] {
             std::vector<std::string> names;

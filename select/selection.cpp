@@ -228,7 +228,8 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
         }
     }
     if (clipped) {
-        clipField(held, searching);
+        FieldClips const clips = clipField(held, searching);
+        if (perRow) runReport.setClips(clips);
         for (SubfieldSearch const& search : held) finish(search);
     }
     std::map<int, BadPixelCheck> otherRadius;

@@ -92,7 +92,7 @@ void searchSubfield(SubfieldSearch& search, SearchContext const& c) {
         measureStars(s, c.P, *c.measure, c.out);
 }
 
-void clipField(std::vector<SubfieldSearch>& searches, SearchContext const& c) {
+FieldClips clipField(std::vector<SubfieldSearch>& searches, SearchContext const& c) {
     std::vector<StarRecord const*> kept;
     for (SubfieldSearch const& search : searches)
         for (StarRecord const& star : search.s.stars)
@@ -116,7 +116,7 @@ void clipField(std::vector<SubfieldSearch>& searches, SearchContext const& c) {
         s.stars.swap(left);
     }
     if (c.P.verbose > 0) clips.write(c.out, byFwhm, byNchi);
-    if (!c.P.refill || c.measure == nullptr) return;
+    if (!c.P.refill || c.measure == nullptr) return clips;
     for (size_t k = 0; k < searches.size(); ++k) {
         if (lost[k] == 0) continue;
         SubfieldSearch& search = searches[k];
@@ -126,6 +126,7 @@ void clipField(std::vector<SubfieldSearch>& searches, SearchContext const& c) {
         refillStars(search, c, search.s.stars.size() + lost[k], &clips);
         search.s.taken = static_cast<int>(search.s.stars.size());
     }
+    return clips;
 }
 
 }  // namespace selection

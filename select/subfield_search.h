@@ -78,7 +78,7 @@ void searchSubfield(SubfieldSearch& search, SearchContext const& c);
 // stars tested against the same limits ("refilling <n> stars in
 // [x1:x2,y1:y2]" first with verbose > 0). A star taken in the refill passes
 // the clips, so one refill settles every subfield: nothing is clipped after
-// it, and every candidate is still visited at most once.
-void clipField(std::vector<SubfieldSearch>& searches, SearchContext const& c);
+// it, and every candidate is still visited at most once. Returns the clips.
+FieldClips clipField(std::vector<SubfieldSearch>& searches, SearchContext const& c);
 
 }  // namespace selection
