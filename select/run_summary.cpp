@@ -193,7 +193,12 @@ std::string RunSummary::cutHint_(std::string const& where) const {
         return text +
                ": try --refill, which replaces each refused star by the next candidate of "
                "its subfield";
-    return text + "; every candidate was visited: loosen the cut, or " + fewerSubfields_();
+    if (f == Fate::kSaturated)
+        return text +
+               "; every candidate was visited: take fainter candidates (lower --min_thresh "
+               "and --max_thresh); " +
+               fewerSubfields_();
+    return text + "; every candidate was visited: loosen the cut; " + fewerSubfields_();
 }
 
 std::string RunSummary::notStellarHint_() const {

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "sci/angles.h"
-#include "select/stamp_levels.h"
 
 namespace selection {
 
@@ -16,12 +15,8 @@ bool usable(float v, float e) {
     return std::isfinite(v) && v != 0.0f && std::isfinite(e) && e > 0.0f;
 }
 
-// The mean |d| of a Gaussian difference d of standard deviation s is
-// sqrt(2/pi) s.
-double const kMeanAbsolutePerSigma = std::sqrt(2.0 / sci::kPi);
-// The median |d| of a Gaussian difference d of standard deviation s is
-// 0.6745 s (the normal quantile of 3/4).
-constexpr double kMedianAbsolutePerSigma = 0.6744897501960817;
+// Differences within this many standard deviations are taken for noise.
+constexpr double kNoiseSigmas = 2.0;
 // Offsets along one line only (det = 0 up to rounding) give no gradient.
 constexpr double kFlatDeterminant = 1e-9;
 
@@ -35,6 +30,8 @@ float stampAsymmetry(sci::MArray<float, 2> const& image, sci::MArray<float, 2> c
     int const j1 = image.base(2), j2 = image.last(2);
     double const r = (i2 - i1) * 0.5;
     double const disk = (r + 1) * r;
+    // The residual of a pixel: its value less the fitted profile.
+    auto residual = [&](int i, int j) { return image(i, j) - f.at(i, j); };
     // Per pixel beyond the core: its offset from the centre, d and s.
     struct Pair {
         double dx, dy, d, s;
@@ -58,14 +55,16 @@ float stampAsymmetry(sci::MArray<float, 2> const& image, sci::MArray<float, 2> c
             double mirror = 0, mirrorVar = 0;
             bool complete = true;
             for (int k = 0; k < 4 && complete; ++k) {
-                float const vk = image(ki[k], kj[k]), ek = error(ki[k], kj[k]);
-                complete = usable(vk, ek);
-                mirror += w[k] * vk;
-                mirrorVar += w[k] * w[k] * static_cast<double>(ek) * ek;
+                complete = usable(image(ki[k], kj[k]), error(ki[k], kj[k]));
+                if (!complete) break;
+                double const ek = error(ki[k], kj[k]);
+                mirror += w[k] * residual(ki[k], kj[k]);
+                mirrorVar += w[k] * w[k] * ek * ek;
             }
             if (!complete) continue;
+            double const own = residual(i, j);
             pairs.push_back(
-                {dx, dy, v - mirror, std::sqrt(static_cast<double>(e) * e + mirrorVar)});
+                {dx, dy, own - mirror, std::sqrt(static_cast<double>(e) * e + mirrorVar)});
         }
     }
     // The gradient G = 2 g of d = G.(p - c): the normal equations
@@ -84,16 +83,9 @@ float stampAsymmetry(sci::MArray<float, 2> const& image, sci::MArray<float, 2> c
         gx = (syy * sxd - sxy * syd) / det;
         gy = (sxx * syd - sxy * sxd) / det;
     }
-    // The noise of d in units of s, measured on d itself.
-    std::vector<double> u, ratio;
-    for (Pair const& p : pairs) {
-        u.push_back(std::fabs(p.d - gx * p.dx - gy * p.dy));
-        ratio.push_back(u.back() / p.s);
-    }
-    double const k = ratio.empty() ? 1.0 : median(ratio) / kMedianAbsolutePerSigma;
     double excess = 0;
-    for (size_t n = 0; n < pairs.size(); ++n)
-        excess += u[n] - kMeanAbsolutePerSigma * k * pairs[n].s;
+    for (Pair const& p : pairs)
+        excess += std::max(0.0, std::fabs(p.d - gx * p.dx - gy * p.dy) - kNoiseSigmas * p.s);
     return static_cast<float>(excess / (2 * flux));
 }
 

@@ -18,31 +18,32 @@ namespace selection {
 inline constexpr double kAsymmetryCoreFwhm = 1.0;
 
 // The asymmetry of a star of fitted profile f (select/stamp_levels.h): the
-// stamp less itself rotated by 180 degrees about the fitted centre c =
-// (f.xcen, f.ycen), beyond the core, less the background's gradient, against
-// the star's flux. For every usable pixel p of the disk of the fit's size
-// about c (|p - c|^2 <= (r + 1) r, r the stamp's half side) farther than core
-// pixels from c, its mirror q = 2 c - p is interpolated bilinearly from the
-// four pixels around it (p is left out unless all four are usable and inside
-// the stamp):
-//     v(q) = sum w_k v_k,  e(q)^2 = sum w_k^2 e_k^2,
-//     d(p) = v(p) - v(q),  s(p)^2 = e(p)^2 + e(q)^2.
+// stamp less the profile (the residual R = v - f), less itself rotated by
+// 180 degrees about the fitted centre c = (f.xcen, f.ycen), beyond the core,
+// less the background's gradient, against the star's flux. The profile is
+// symmetric about c, so the rotation leaves what is not the star: a
+// neighbour, a companion, a background gradient; taking the profile off
+// first keeps its steep core out of the interpolation. For every usable
+// pixel p of the disk of the fit's size about c (|p - c|^2 <= (r + 1) r, r
+// the stamp's half side) farther than core pixels from c, its mirror
+// q = 2 c - p is interpolated bilinearly from the four pixels around it (p is
+// left out unless all four are usable and inside the stamp):
+//     R(q) = sum w_k R_k,  e(q)^2 = sum w_k^2 e_k^2,
+//     d(p) = R(p) - R(q),  s(p)^2 = e(p)^2 + e(q)^2.
 // A background plane adds 2 g.(p - c) to d, which the rotation does not
 // cancel; g is fitted to d by least squares over those pixels (when they
 // span two dimensions) and taken off:
 //     u(p) = |d(p) - 2 g.(p - c)|,
-//     k = median(u / s) / 0.6745,
-//     asymmetry = sum_p (u(p) - sqrt(2/pi) k s(p)) / (2 F),
+//     asymmetry = sum_p max(0, u(p) - 2 s(p)) / (2 F),
 // F = pi f.amplitude / ((f.beta - 1) f.xscale f.yscale), the fitted
-// profile's total flux. k s is the noise of d as the stamp shows it (0.6745
-// is the median of |d| / s for noise of deviation s), so an error image that
-// overstates or understates the noise does not bias the sum; sqrt(2/pi) k s
-// is the mean u of noise alone, so an isolated star scores about 0 at any
-// flux; a neighbour beyond the core
-// counts about its flux over F (it shows at p and at its mirror, hence the
-// 2). A pixel is usable as in the fit (value finite and not 0, error finite
-// and > 0). NaN when F is not finite and above 0; 0 when no pixel lies
-// beyond the core with its mirror in the stamp.
+// profile's total flux. Differences within 2 s are taken for noise: noise
+// alone adds about 0.017 s per pixel (2 s (phi(2) - 2 (1 - Phi(2))) for a
+// normal d), so an isolated star scores about 0 at any flux; a neighbour
+// beyond the core counts about its flux over F, less 2 s in each of its
+// pixels (it shows at p and at its mirror, hence the 2). A pixel is usable
+// as in the fit (value finite and not 0, error finite and > 0). NaN when F
+// is not finite and above 0; 0 when no pixel lies beyond the core with its
+// mirror in the stamp.
 float stampAsymmetry(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error,
                      FittedProfile const& f, double core);
 
