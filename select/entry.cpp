@@ -12,22 +12,14 @@ namespace {
 constexpr char kSourceDate[] = "2014/02/14";
 constexpr char kSynopsis[] = "usage: psfpick [options] [FITS files...]";
 
-// A double option as messages name it, and its field.
-struct NamedDouble {
+// The three options whose values are flux quantiles, for their range checks.
+struct Quantile {
     char const* label;
     double Parameter::*field;
 };
-// The three options whose values are flux quantiles, for their range checks.
-constexpr NamedDouble kQuantiles[] = {{"--neighbour_thresh", &Parameter::neighbour_thresh},
-                                      {"--min_thresh", &Parameter::min_thresh},
-                                      {"--max_thresh", &Parameter::max_thresh}};
-
-// The cuts on measured stars, each off at 0 and refused below it.
-constexpr NamedDouble kCuts[] = {{"--max_peak", &Parameter::max_peak},
-                                 {"--max_ellipticity", &Parameter::max_ellipticity},
-                                 {"--fwhm_clip", &Parameter::fwhm_clip},
-                                 {"--nchi_clip", &Parameter::nchi_clip},
-                                 {"--max_asymmetry", &Parameter::max_asymmetry}};
+constexpr Quantile kQuantiles[] = {{"--neighbour_thresh", &Parameter::neighbour_thresh},
+                                   {"--min_thresh", &Parameter::min_thresh},
+                                   {"--max_thresh", &Parameter::max_thresh}};
 
 bool isFraction(double v) {
     return v >= 0 && v <= 1;  // false for NaN
@@ -151,7 +143,7 @@ Refusal checkRun(Parameter const& P, ParameterOptions const& options,
         return {RunCheck::kClassStarOutOfRange,
                 "error: --class_star (-c) must be a stellarity between 0 and 1, not " +
                     formatValue(P.class_star)};
-    for (NamedDouble const& q : kQuantiles)
+    for (Quantile const& q : kQuantiles)
         if (!isFraction(P.*q.field))
             return {RunCheck::kThreshOutOfRange, "error: " + std::string(q.label) +
                                                      " must be a flux quantile between 0 and 1, "
@@ -161,9 +153,9 @@ Refusal checkRun(Parameter const& P, ParameterOptions const& options,
         return {RunCheck::kMinAboveMax, "error: --min_thresh " + formatValue(P.min_thresh) +
                                             " is above --max_thresh " + formatValue(P.max_thresh) +
                                             ": the flux band would be empty"};
-    for (NamedDouble const& c : kCuts)
+    for (CutOption const& c : kCutOptions)
         if (!(P.*c.field >= 0))
-            return {RunCheck::kNegativeCut, "error: " + std::string(c.label) +
+            return {RunCheck::kNegativeCut, "error: --" + std::string(c.name) +
                                                 " must not be negative (0 = off), not " +
                                                 formatValue(P.*c.field)};
     return {RunCheck::kRunPossible, ""};

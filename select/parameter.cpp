@@ -61,21 +61,8 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
         add(new BoolOption("nchi_sort", "false", "sort according to nchi", kNoChar, &P.nchi_sort));
         add(new StringOption("report", "", "ECSV report of every catalogue row (empty: none)",
                              kNoChar, &P.report));
-        add(new DoubleOption("max_peak", "0",
-                             "refuse stars peaking at or above this, or flat-topped (0: off)",
-                             kNoChar, &P.max_peak));
-        add(new DoubleOption("max_ellipticity", "0",
-                             "refuse fits with 1 - minor/major above this (0: off)", kNoChar,
-                             &P.max_ellipticity));
-        add(new DoubleOption("fwhm_clip", "0",
-                             "refuse FWHM beyond this many robust sigmas (0: off)", kNoChar,
-                             &P.fwhm_clip));
-        add(new DoubleOption("nchi_clip", "0",
-                             "refuse nchi this many robust sigmas above the median (0: off)",
-                             kNoChar, &P.nchi_clip));
-        add(new DoubleOption("max_asymmetry", "0",
-                             "refuse stars more asymmetric than this (0: off)", kNoChar,
-                             &P.max_asymmetry));
+        for (CutOption const& c : kCutOptions)
+            add(new DoubleOption(c.name, "0", c.usage, kNoChar, &(P.*c.field)));
         add(new BoolOption("refill", "false",
                            "replace refused candidates by the next of the subfield", kNoChar,
                            &P.refill));

@@ -52,6 +52,25 @@ struct Parameter {
     bool refill = false;         // replace a refused candidate by the next of its subfield
 };
 
+// The cuts on measured stars (select/star_cuts.h, select/field_clips.h):
+// double options registered after --report in this order, each 0 = off and
+// refused below 0 (select/entry.h).
+struct CutOption {
+    char const* name;
+    char const* usage;
+    double Parameter::*field;
+};
+inline constexpr CutOption kCutOptions[] = {
+    {"max_peak", "refuse stars peaking at or above this, or flat-topped (0: off)",
+     &Parameter::max_peak},
+    {"max_ellipticity", "refuse fits with 1 - minor/major above this (0: off)",
+     &Parameter::max_ellipticity},
+    {"fwhm_clip", "refuse FWHM beyond this many robust sigmas (0: off)", &Parameter::fwhm_clip},
+    {"nchi_clip", "refuse nchi this many robust sigmas above the median (0: off)",
+     &Parameter::nchi_clip},
+    {"max_asymmetry", "refuse stars more asymmetric than this (0: off)", &Parameter::max_asymmetry},
+};
+
 // The option objects bound to a Parameter record, in registration order. The
 // parser only keeps raw pointers to them, so this list must live as long as
 // the parser is used.
@@ -65,8 +84,7 @@ constexpr char kCheckRadiusName[] = "check radius";
 constexpr char kCheckRadiusAlias[] = "check_radius";
 
 // Creates the options in their fixed order (the 26 of the selection, then
-// --report and the cuts on measured stars: --max_peak, --max_ellipticity,
-// --fwhm_clip, --nchi_clip, --max_asymmetry, --refill), each bound to its field of P (which thereby
+// --report, the cuts of kCutOptions and --refill), each bound to its field of P (which thereby
 // receives its default), and registers them on parser, with kCheckRadiusAlias as another name of
 // the check radius. A util::UException on the way is reported on err as "Parameter exception :
 // <what>" and ends the registration: the options after the failing one are not created.

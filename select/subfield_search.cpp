@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fit/moffat.h"
+#include "select/run_warnings.h"
 #include "select/star_cuts.h"
 
 namespace selection {
@@ -121,8 +122,9 @@ FieldClips clipField(std::vector<SubfieldSearch>& searches, SearchContext const&
         if (lost[k] == 0) continue;
         SubfieldSearch& search = searches[k];
         if (c.P.verbose > 0)
-            c.out << "refilling " << lost[k] << " stars in [" << search.box.x1 << ":"
-                  << search.box.x2 << "," << search.box.y1 << ":" << search.box.y2 << "]\n";
+            c.out << "refilling " << counted(static_cast<long long>(lost[k]), "star", "stars")
+                  << " in [" << search.box.x1 << ":" << search.box.x2 << "," << search.box.y1 << ":"
+                  << search.box.y2 << "]\n";
         refillStars(search, c, search.s.stars.size() + lost[k], &clips);
         search.s.taken = static_cast<int>(search.s.stars.size());
     }

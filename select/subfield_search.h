@@ -75,7 +75,7 @@ void searchSubfield(SubfieldSearch& search, SearchContext const& c);
 // fate (the others keep their order), and, with verbose > 0, the limits on
 // c.out. With --refill and an image, each subfield that lost stars is then
 // refilled, in run order, to the count it held before the clips, its new
-// stars tested against the same limits ("refilling <n> stars in
+// stars tested against the same limits ("refilling <n> star(s) in
 // [x1:x2,y1:y2]" first with verbose > 0). A star taken in the refill passes
 // the clips, so one refill settles every subfield: nothing is clipped after
 // it, and every candidate is still visited at most once. Returns the clips.
