@@ -31,7 +31,7 @@ float stampAsymmetry(sci::MArray<float, 2> const& image, sci::MArray<float, 2> c
     double const r = (i2 - i1) * 0.5;
     double const disk = (r + 1) * r;
     // The residual of a pixel: its value less the fitted profile.
-    auto residual = [&](int i, int j) { return image(i, j) - f.at(i, j); };
+    auto residual = [&](int i, int j) { return image(i, j) - f.pixel(i, j); };
     // Per pixel beyond the core: its offset from the centre, d and s.
     struct Pair {
         double dx, dy, d, s;

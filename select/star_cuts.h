@@ -18,11 +18,11 @@ namespace selection {
 inline constexpr double kAsymmetryCoreFwhm = 1.0;
 
 // The asymmetry of a star of fitted profile f (select/stamp_levels.h): the
-// stamp less the profile (the residual R = v - f), less itself rotated by
-// 180 degrees about the fitted centre c = (f.xcen, f.ycen), beyond the core,
-// less the background's gradient, against the star's flux. The profile is
-// symmetric about c, so the rotation leaves what is not the star: a
-// neighbour, a companion, a background gradient; taking the profile off
+// stamp less the profile's pixels (the residual R = v - f.pixel), less itself
+// rotated by 180 degrees about the fitted centre c = (f.xcen, f.ycen), beyond
+// the core, less the background's gradient, against the star's flux. The
+// profile is symmetric about c, so the rotation leaves what is not the star:
+// a neighbour, a companion, a background gradient; taking the profile off
 // first keeps its steep core out of the interpolation. For every usable
 // pixel p of the disk of the fit's size about c (|p - c|^2 <= (r + 1) r, r
 // the stamp's half side) farther than core pixels from c, its mirror
