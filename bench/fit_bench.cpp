@@ -1,8 +1,9 @@
 // Benchmark of the Moffat fit: fits per second of CPU time on one thread, on
 // two sets of stamps (boxlen 12, 25 x 25 pixels), each fitted as the star
 // selection fits them (background and slopes held at 0, beta held at 2.9,
-// widths in [1, 20] pixels), with the model at pixel centres and sampled at
-// 3 x 3 and 5 x 5 points of each pixel:
+// widths in [1, 20] pixels), with the model at pixel centres (--subsample 1),
+// sampled at 3 x 3 and 5 x 5 points of each pixel, and at 5 x 5 points with
+// beta fitted as --beta 0 fits it (--subsample 5 --beta 0):
 //   demo  the demo image data/m51 around every catalogue star whose flux lies
 //         in the demo's band (the 0.5 and 0.99 quantiles of the catalogue
 //         fluxes) and whose stamp lies inside the image;
@@ -43,6 +44,7 @@
 #include "sci/fits_in.h"
 #include "sci/marray.h"
 #include "select/flux_limits.h"
+#include "select/measurement.h"
 #include "select/stamps.h"
 #include "tests/fit/literal_moffat.h"
 
@@ -62,7 +64,10 @@ struct Model {
     int subsample;
     float betaMin, betaMax;
 };
-constexpr Model kModels[] = {{1, kBeta, kBeta}, {3, kBeta, kBeta}, {5, kBeta, kBeta}};
+constexpr Model kModels[] = {{1, kBeta, kBeta},
+                             {3, kBeta, kBeta},
+                             {5, kBeta, kBeta},
+                             {5, selection::kFittedBetaMin, selection::kFittedBetaMax}};
 
 // Sub-sampled models are fitted by the plain fitter only on the first stamps
 // of each set.
