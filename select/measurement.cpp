@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 #include <string>
 
 #include "fit/moffat.h"
@@ -18,6 +19,17 @@ int nearestPixel(float v) {
     return static_cast<int>(r);
 }
 
+FitModel fitModel(Parameter const& P) {
+    FitModel m;
+    bool const fitted = P.beta == 0;
+    m.betaMin = fitted ? kFittedBetaMin : static_cast<float>(P.beta);
+    m.betaMax = fitted ? kFittedBetaMax : static_cast<float>(P.beta);
+    m.fwhmMin = static_cast<float>(P.fwhm_range[0]);
+    m.fwhmMax = static_cast<float>(P.fwhm_range[1]);
+    m.subsample = P.subsample;
+    return m;
+}
+
 namespace {
 
 void writeFitTableHeader(std::ostream& out, int verbose) {
@@ -32,6 +44,7 @@ void writeFitTableHeader(std::ostream& out, int verbose) {
 
 int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std::ostream& out) {
     int const verbose = P.verbose;
+    FitModel const model = fitModel(P);
     if (verbose > 2) writeFitTableHeader(out, verbose);
     for (StarRecord& star : s.stars) {
         int const ix = nearestPixel(star.x);
@@ -44,9 +57,10 @@ int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std:
         if (stamps.read(ix, iy, P.boxlen, image, error)) {
             float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
             float xcen = star.x, ycen = star.y;
-            star.fitStatus =
-                fit::fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                             ycen, amplitude, xscale, yscale, angle, beta, nchi, verbose);
+            star.fitStatus = fit::fmoffat(image, error, surface, ax, ay, model.betaMin,
+                                          model.betaMax, model.fwhmMin, model.fwhmMax, xcen, ycen,
+                                          amplitude, xscale, yscale, angle, beta, nchi, verbose,
+                                          std::cout, fit::makeClassMoffatFit, model.subsample);
             // A successful fit leaves its centre in stamp indices in xcen, ycen.
             FittedProfile const profile{amplitude, xscale, yscale, angle, beta, xcen, ycen};
             star.stamp = measureStampLevels(image, error, star.x - static_cast<float>(ix),

@@ -43,6 +43,11 @@ struct Parameter {
     bool fwhm_sort = false;       // order each subfield's rows by FWHM
     bool nchi_sort = false;       // order each subfield's rows by nchi
     std::string report;           // ECSV report of every catalogue row; empty = none
+
+    // The fitted model.
+    double fwhm_range[2] = {0, 0};  // accepted FWHM, lowest and highest, pixels
+    double beta = 0;                // Moffat beta; 0 = fitted
+    int subsample = 0;              // sampled at subsample x subsample points per pixel
 };
 
 // The option objects bound to a Parameter record, in registration order. The
@@ -57,11 +62,12 @@ constexpr char kFlagLimitName[] = "flag_limit";
 constexpr char kCheckRadiusName[] = "check radius";
 constexpr char kCheckRadiusAlias[] = "check_radius";
 
-// Creates the options in their fixed order (the 26 of the selection, then
-// --report), each bound to its field of P (which thereby receives its
-// default), and registers them on parser, with kCheckRadiusAlias as another
-// name of the check radius. A util::UException on the way is reported on err
-// as "Parameter exception : <what>" and ends the registration: the options
+// Creates the options in their fixed order (the 26 of the selection,
+// --report, then the model's --fwhm_range, --beta and --subsample), each
+// bound to its field of P (which thereby receives its default), and
+// registers them on parser, with kCheckRadiusAlias as another name of the
+// check radius. A util::UException on the way is reported on err as
+// "Parameter exception : <what>" and ends the registration: the options
 // after the failing one are not created.
 ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
                                           std::ostream& err);

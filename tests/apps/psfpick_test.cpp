@@ -61,6 +61,10 @@ std::vector<OptionRow> const kOptions = {
     {"fwhm_sort", 0, "FLAG", "false", "sort according to FWHM", "FALSE"},
     {"nchi_sort", 0, "FLAG", "false", "sort according to nchi", "FALSE"},
     {"report", 0, "STRING", "", "ECSV report of every catalogue row (empty: none)", ""},
+    {"fwhm_range", 0, "DOUBLEARRAY", "1,20",
+     "accepted FWHM of the fits, lowest and highest, pixels", "1,20"},
+    {"beta", 0, "DOUBLE", "2.9", "Moffat beta of the fits; 0 = fitted", "2.9"},
+    {"subsample", 0, "INT", "1", "fitted model averaged over N x N points per pixel", "1"},
 };
 
 std::string padRight(std::string text, std::size_t width) {

@@ -47,7 +47,8 @@ TEST(Report, RunContextHoldsTheCommandLineAndEveryOptionValue) {
               "image=\"\" class_star=0.1 neighbour_thresh=0 min_thresh=0.9 max_thresh=0.99 "
               "number=1 border=0 subfield_border=0 id_column=1 x_column=2 flux_column=6 "
               "flag_column=0 flag_limit=0 class_column=0 check radius=0 verbose=0 nchi_reject=0 "
-              "fwhm_reject=0 boxlen=12 mag=true fwhm_sort=false nchi_sort=false report=\"\" ");
+              "fwhm_reject=0 boxlen=12 mag=true fwhm_sort=false nchi_sort=false report=\"\" "
+              "fwhm_range=[1,20] beta=2.9 subsample=1 ");
 }
 
 }  // namespace
