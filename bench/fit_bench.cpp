@@ -1,7 +1,9 @@
 // Benchmark of the Moffat fit: fits per second of CPU time on one thread, on
 // two sets of stamps (boxlen 12, 25 x 25 pixels), each fitted as the star
 // selection fits them (background and slopes held at 0, beta held at 2.9,
-// widths in [1, 20] pixels):
+// widths in [1, 20] pixels), with the model at pixel centres (--subsample 1),
+// sampled at 3 x 3 and 5 x 5 points of each pixel, and at 5 x 5 points with
+// beta fitted as --beta 0 fits it (--subsample 5 --beta 0):
 //   demo  the demo image data/m51 around every catalogue star whose flux lies
 //         in the demo's band (the 0.5 and 0.99 quantiles of the catalogue
 //         fluxes) and whose stamp lies inside the image;
@@ -10,16 +12,21 @@
 //         noise model.
 // Each set is fitted by the library and by the plain fitter of
 // tests/fit/literal_moffat.h (the evaluation as it was first written: every
-// derivative at every point, the sums walking the mask); the digests (FNV-1a
-// over status, nchi and every fitted value, as bits) must agree, and tell
-// whether two builds fit identically.
+// derivative at every point, the sums walking the mask); at pixel centres the
+// digests (FNV-1a over status, nchi and every fitted value, as bits) must
+// agree, and tell whether two builds fit identically; sub-sampled, the two
+// evaluations round differently, and the largest relative difference of the
+// mean FWHM over the fits both accept is shown (the plain fitter then fits
+// only the first 30 stamps of each set).
 //
 //     fit_bench [--seconds S] [--data DIR]
 //
 // --seconds: CPU time spent per set and fitter (default 2); --data: the demo
 // data directory (default the source tree's data/m51). Exit status 1 when the
 // two fitters disagree.
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +44,7 @@
 #include "sci/fits_in.h"
 #include "sci/marray.h"
 #include "select/flux_limits.h"
+#include "select/measurement.h"
 #include "select/stamps.h"
 #include "tests/fit/literal_moffat.h"
 
@@ -50,6 +58,20 @@ constexpr float kBeta = 2.9f;
 constexpr float kFwhmMin = 1.0f;
 constexpr float kFwhmMax = 20.0f;
 constexpr float kHeld = 0.0f;
+
+// The models timed: sub-pixel sampling and the range of beta.
+struct Model {
+    int subsample;
+    float betaMin, betaMax;
+};
+constexpr Model kModels[] = {{1, kBeta, kBeta},
+                             {3, kBeta, kBeta},
+                             {5, kBeta, kBeta},
+                             {5, selection::kFittedBetaMin, selection::kFittedBetaMax}};
+
+// Sub-sampled models are fitted by the plain fitter only on the first stamps
+// of each set.
+constexpr size_t kPlainSubsampledStamps = 30;
 
 // The demo's flux band (--min_thresh, --max_thresh of DEMO_ARGS).
 constexpr double kMinThresh = 0.5;
@@ -81,18 +103,21 @@ struct Digest {
     }
 };
 
-// One fit as the star selection makes it, by the fitter that make makes; its
-// outputs go into the digest.
-int fitStar(Star const& s, fit::MoffatFitterMaker make, Digest& digest) {
+// One fit as the star selection makes it, by the fitter that make makes, of
+// the model m; its outputs go into the digest. Returns the status and, for an
+// accepted fit, the mean FWHM in fwhm.
+int fitStar(Star const& s, Model const& m, fit::MoffatFitterMaker make, Digest& digest,
+            double& fwhm) {
     float surface = kHeld, ax = kHeld, ay = kHeld;
     float xcen = s.xcen, ycen = s.ycen;
     float amplitude = 0, xscale = 0, yscale = 0, angle = 0, beta = 0, nchi = 0;
-    int const status =
-        fit::fmoffat(s.image, s.error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                     ycen, amplitude, xscale, yscale, angle, beta, nchi, 0, std::cout, make);
+    int const status = fit::fmoffat(s.image, s.error, surface, ax, ay, m.betaMin, m.betaMax,
+                                    kFwhmMin, kFwhmMax, xcen, ycen, amplitude, xscale, yscale,
+                                    angle, beta, nchi, 0, std::cout, make, m.subsample);
     digest.add(status);
     for (float v : {nchi, surface, ax, ay, xcen, ycen, amplitude, xscale, yscale, angle, beta})
         digest.add(v);
+    fwhm = 0.5 * (fit::moffatFwhm(beta, xscale) + fit::moffatFwhm(beta, yscale));
     return status;
 }
 
@@ -226,24 +251,46 @@ struct Timing {
     double fitsPerSecond;
     int accepted;  // fits with status 0 in one pass
     std::uint64_t digest;
+    std::vector<double> fwhm;  // mean FWHM of each star, 0 when its fit failed
 };
 
-// Passes over all stars until `seconds` of CPU time are spent (at least one).
-Timing timeFits(std::vector<Star> const& stars, fit::MoffatFitterMaker make, double seconds) {
+// Passes over the first `count` stars (all when count is 0) until `seconds`
+// of CPU time are spent (at least one).
+Timing timeFits(std::vector<Star> const& all, Model const& m, fit::MoffatFitterMaker make,
+                double seconds, size_t count = 0) {
+    std::vector<Star> const stars(
+        all.begin(), all.begin() + static_cast<std::ptrdiff_t>(
+                                       count > 0 ? std::min(count, all.size()) : all.size()));
     Digest digest;
-    int accepted = 0;
-    for (Star const& s : stars)
-        if (fitStar(s, make, digest) == fit::kMoffatOk) ++accepted;
+    Timing t{0.0, 0, 0, {}};
+    for (Star const& s : stars) {
+        double fwhm = 0.0;
+        bool const ok = fitStar(s, m, make, digest, fwhm) == fit::kMoffatOk;
+        t.accepted += ok;
+        t.fwhm.push_back(ok ? fwhm : 0.0);
+    }
+    t.digest = digest.h;
     Digest scratch;
     long fits = 0;
     double const start = cpuSeconds();
     double elapsed = 0.0;
     do {
-        for (Star const& s : stars) fitStar(s, make, scratch);
+        double fwhm = 0.0;
+        for (Star const& s : stars) fitStar(s, m, make, scratch, fwhm);
         fits += static_cast<long>(stars.size());
         elapsed = cpuSeconds() - start;
     } while (elapsed < seconds);
-    return Timing{static_cast<double>(fits) / elapsed, accepted, digest.h};
+    t.fitsPerSecond = static_cast<double>(fits) / elapsed;
+    return t;
+}
+
+// The largest relative difference of the FWHM over the stars both accept.
+double largestFwhmDifference(Timing const& a, Timing const& b) {
+    double largest = 0.0;
+    for (size_t k = 0; k < a.fwhm.size(); ++k)
+        if (a.fwhm[k] > 0.0 && b.fwhm[k] > 0.0)
+            largest = std::max(largest, std::fabs(a.fwhm[k] / b.fwhm[k] - 1.0));
+    return largest;
 }
 
 }  // namespace
@@ -259,21 +306,37 @@ int main(int argc, char** argv) {
     }
     std::vector<Star> const demo = demoStars(dir);
     std::vector<Star> const mock = mockStars();
-    std::printf("Moffat fits on one thread, boxlen %d, beta held at %.1f; fits per CPU second\n",
-                kBoxlen, static_cast<double>(kBeta));
-    std::printf("%-5s  %6s  %8s  %10s  %10s  %6s  %16s  %9s\n", "set", "stamps", "accepted",
-                "plain", "library", "ratio", "digest", "identical");
+    std::printf(
+        "Moffat fits on one thread, boxlen %d, beta held at %.1f or fitted; fits per CPU"
+        " second\n",
+        kBoxlen, static_cast<double>(kBeta));
+    std::printf("%-5s  %9s  %4s  %6s  %8s  %10s  %10s  %6s  %16s  %9s\n", "set", "subsample",
+                "beta", "stamps", "accepted", "plain", "library", "ratio", "digest", "identical");
     int failures = 0;
-    for (auto const& set : {std::make_pair("demo", &demo), std::make_pair("mock", &mock)}) {
-        Timing const plain = timeFits(*set.second, literal::makeMoffatFit, seconds);
-        Timing const now = timeFits(*set.second, fit::makeClassMoffatFit, seconds);
-        bool const identical = plain.digest == now.digest && plain.accepted == now.accepted;
-        if (!identical) ++failures;
-        std::printf("%-5s  %6zu  %8d  %10.1f  %10.1f  %6.2f  %016llx  %9s\n", set.first,
-                    set.second->size(), now.accepted, plain.fitsPerSecond, now.fitsPerSecond,
-                    now.fitsPerSecond / plain.fitsPerSecond,
-                    static_cast<unsigned long long>(now.digest), identical ? "yes" : "NO");
-        std::fflush(stdout);
+    for (Model const& m : kModels) {
+        for (auto const& set : {std::make_pair("demo", &demo), std::make_pair("mock", &mock)}) {
+            // Sub-sampled, the plain fitter takes minutes over a whole set.
+            size_t const plainCount = m.subsample == 1 ? 0 : kPlainSubsampledStamps;
+            Timing const plain =
+                timeFits(*set.second, m, literal::makeMoffatFit, seconds, plainCount);
+            Timing const now = timeFits(*set.second, m, fit::makeClassMoffatFit, seconds);
+            // At pixel centres bit for bit; sub-sampled to rounding.
+            char identical[32];
+            if (m.subsample == 1) {
+                bool const same = plain.digest == now.digest && plain.accepted == now.accepted;
+                if (!same) ++failures;
+                std::snprintf(identical, sizeof identical, "%s", same ? "yes" : "NO");
+            } else {
+                std::snprintf(identical, sizeof identical, "%.1e",
+                              largestFwhmDifference(plain, now));
+            }
+            std::printf("%-5s  %9d  %4s  %6zu  %8d  %10.1f  %10.1f  %6.2f  %016llx  %9s\n",
+                        set.first, m.subsample, m.betaMin == m.betaMax ? "held" : "free",
+                        set.second->size(), now.accepted, plain.fitsPerSecond, now.fitsPerSecond,
+                        now.fitsPerSecond / plain.fitsPerSecond,
+                        static_cast<unsigned long long>(now.digest), identical);
+            std::fflush(stdout);
+        }
     }
     return failures == 0 ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "fit/moffat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <limits>
@@ -198,11 +199,134 @@ inline void derivativesAt(MoffatTerms const& t, double x, double y, PointShape c
     d[8] = t.needLog ? t.na2 * std::log(p.X) * Q : 0.0;
 }
 
+// The N x N sub-points of a pixel for one set of parameters: the point
+// (x + o_k, y + o_l), o_k = (k + 0.5) / N - 0.5, has the rotated offsets
+//     u = u0 + o_k cos a7 + o_l sin a7,  v = v0 + o_l cos a7 - o_k sin a7,
+// where u0, v0 are those of the pixel centre (x, y). Sub-points are taken
+// with the x offset k fastest.
+struct SubGrid {
+    int n;                           // N
+    int points;                      // N^2
+    double weight;                   // 1 / N^2: the mean over the sub-points
+    double oc[kMoffatMaxSubsample];  // o_k cos a7, k = 0..N-1
+    double os[kMoffatMaxSubsample];  // o_k sin a7
+
+    SubGrid(MoffatTerms const& t, int subsample)
+        : n(subsample), points(subsample * subsample), weight(1.0 / (subsample * subsample)) {
+        for (int k = 0; k < n; ++k) {
+            double const o = (k + 0.5) / n - 0.5;
+            oc[k] = o * t.c;
+            os[k] = o * t.s;
+        }
+    }
+
+    // u, v and X of sub-point (k, l) from the pixel centre's u0, v0.
+    PointShape at(MoffatTerms const& t, double u0, double v0, int k, int l) const {
+        PointShape p;
+        p.u = u0 + oc[k] + os[l];
+        p.v = v0 + oc[l] - os[k];
+        double const a3u = t.a3 * p.u;
+        double const a4v = t.a4 * p.v;
+        p.X = 1.0 + a3u * a3u + a4v * a4v;
+        return p;
+    }
+};
+
+// The power at every sub-point of the pixel (x, y) into p[0..N^2-1] and the
+// sum of the powers into sum. Returns false when the power would overflow at
+// a sub-point (p and sum are then incomplete).
+bool subPointPowers(MoffatTerms const& t, SubGrid const& g, double x, double y, MoffatSubPower* p,
+                    double& sum) {
+    PointShape const centre = shapeAt(t, x, y);
+    double total = 0.0;
+    for (int l = 0; l < g.n; ++l) {
+        for (int k = 0; k < g.n; ++k, ++p) {
+            double const X = g.at(t, centre.u, centre.v, k, l).X;
+            Power const power = powerAt(t, X);
+            if (power == Power::kOverflow) return false;
+            p->negligible = power == Power::kNegligible;
+            if (p->negligible) {
+                p->q = 0.0;
+                continue;
+            }
+            // X^-a8 = exp(-a8 ln X), ln X kept for the derivative by a8.
+            p->logX = std::log(X);
+            p->q = std::exp(t.expQ * p->logX);
+            total += p->q;
+        }
+    }
+    sum = total;
+    return true;
+}
+
+// The derivatives d[1..10] of the model sampled at the sub-points of pixel
+// (x, y), from their powers p (subPointPowers): the profile's derivatives
+// (those of derivativesAt, with P = X^-(1+a8) = Q / X) summed over the
+// sub-points within the power limit, their constant factors applied once,
+// times 1 / N^2; the plane's at the pixel centre. d[3..7] only when t.needP,
+// d[8] only when t.needLog (otherwise meaningless).
+void subPointDerivatives(MoffatTerms const& t, SubGrid const& g, double x, double y,
+                         MoffatSubPower const* p, double* d) {
+    PointShape const centre = shapeAt(t, x, y);
+    double s2 = 0.0, s3 = 0.0, s4 = 0.0, s5 = 0.0, s6 = 0.0, s7 = 0.0, s8 = 0.0;
+    for (int l = 0; l < g.n; ++l) {
+        for (int k = 0; k < g.n; ++k, ++p) {
+            if (p->negligible) continue;
+            double const Q = p->q;
+            s2 += Q;
+            if (t.needP) {
+                PointShape const sp = g.at(t, centre.u, centre.v, k, l);
+                double const P = Q / sp.X;
+                s3 += sp.u * sp.u * P;
+                s4 += sp.v * sp.v * P;
+                s5 += (t.a44 * sp.v * t.s - t.a33 * sp.u * t.c) * P;
+                s6 += (t.na33 * sp.u * t.s - t.a44 * sp.v * t.c) * P;
+                s7 += sp.u * sp.v * P;
+            }
+            if (t.needLog) s8 += p->logX * Q;
+        }
+    }
+    double const w = g.weight;
+    d[1] = 1.0;
+    d[2] = s2 * w;
+    d[3] = t.k3 * s3 * w;
+    d[4] = t.k4 * s4 * w;
+    d[5] = t.k * s5 * w;
+    d[6] = t.k * s6 * w;
+    d[7] = t.k * t.d34 * s7 * w;
+    d[8] = t.na2 * s8 * w;
+    d[9] = x;
+    d[10] = y;
+}
+
+// Room for the sub-points of one pixel.
+constexpr int kMaxSubPoints = kMoffatMaxSubsample * kMoffatMaxSubsample;
+
 }  // namespace
+
+Class_moffat_fit::Class_moffat_fit(sci::MArray<double, 1> const& x_,
+                                   sci::MArray<double, 1> const& y_,
+                                   sci::MArray<double, 1> const& z_,
+                                   sci::MArray<double, 1> const& sig_,
+                                   sci::MArray<double, 1> const& a_, sci::MArray<int, 1> const& ia_,
+                                   int subsample)
+    : marquardt(x_, y_, z_, sig_, a_, ia_),
+      subsample_(std::clamp(subsample, 1, kMoffatMaxSubsample)) {}
 
 int Class_moffat_fit::funcs(double px, double py, sci::MArray<double, 1> const& params,
                             double& yfit, sci::MArray<double, 1>& dyda) {
     MoffatTerms const t = moffatTerms(params, true, true, false);
+    if (subsample_ > 1) {
+        SubGrid const g(t, subsample_);
+        MoffatSubPower powers[kMaxSubPoints];
+        double sum = 0.0;
+        if (!subPointPowers(t, g, px, py, powers, sum)) return kModelFailed;
+        yfit = planeAt(t, px, py) + t.a2 * (sum * g.weight);
+        double d[kParams + 1];
+        subPointDerivatives(t, g, px, py, powers, d);
+        for (int l = 1; l <= kParams; ++l) dyda(l) = d[l];
+        return kModelOk;
+    }
     PointShape const p = shapeAt(t, px, py);
     Power const power = powerAt(t, p.X);
     if (power == Power::kOverflow) return kModelFailed;
@@ -219,6 +343,18 @@ int Class_moffat_fit::funcsValues(sci::MArray<double, 1> const& params, double c
                                   double const* py, int n, double* yfit) {
     if (ma != kParams) return marquardt::funcsValues(params, px, py, n, yfit);
     MoffatTerms const t = moffatTerms(params, false, false, true);
+    if (subsample_ > 1) {
+        SubGrid const g(t, subsample_);
+        size_t const m = static_cast<size_t>(g.points);
+        subPowers_.resize(static_cast<size_t>(n) * m);
+        for (int k = 0; k < n; ++k) {
+            double sum = 0.0;
+            if (!subPointPowers(t, g, px[k], py[k], &subPowers_[static_cast<size_t>(k) * m], sum))
+                return k;
+            yfit[k] = planeAt(t, px[k], py[k]) + t.a2 * (sum * g.weight);
+        }
+        return n;
+    }
     powerQ_.resize(static_cast<size_t>(n));
     negligible_.resize(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) {
@@ -249,6 +385,16 @@ void Class_moffat_fit::funcsDerivatives(sci::MArray<double, 1> const& params, in
     }
     MoffatTerms const t = moffatTerms(params, needP, needLog, false);  // sides kept
     double d[kParams + 1];
+    if (subsample_ > 1) {
+        SubGrid const g(t, subsample_);
+        size_t const m = static_cast<size_t>(g.points);
+        for (int k = 0; k < n; ++k) {
+            subPointDerivatives(t, g, px[k], py[k], &subPowers_[static_cast<size_t>(k) * m], d);
+            double* const out = dfree + static_cast<size_t>(k) * static_cast<size_t>(nfree);
+            for (int j = 0; j < nfree; ++j) out[j] = d[free[j]];
+        }
+        return;
+    }
     for (int k = 0; k < n; ++k) {
         derivativesAt(t, px[k], py[k], shapeAt(t, px[k], py[k]), negligible_[k] != 0, powerQ_[k],
                       d);
@@ -397,9 +543,10 @@ void dumpParameters(marquardt const& fitter, std::ostream& out) {
 // Runs the fitter on the data points from p's start values and stores its
 // parameters and errors in p. A failed covariance step shows as all-zero
 // parameters, which the width check turns into kMoffatWidthOutOfRange.
-// verbose > 3: the parameter dumps before and after, on out.
+// verbose > 3: the parameter dumps before and after, on out. The fitter is
+// made by makeFitter with the model sampled at subsample x subsample points.
 FitOutcome runFit(StampData const& d, FitParameters& p, int verbose, std::ostream& out,
-                  MoffatFitterMaker makeFitter) {
+                  MoffatFitterMaker makeFitter, int subsample) {
     int const n = d.count();
     sci::MArray<double, 1> x(n), y(n), z(n), sig(n);
     for (int k = 1; k <= n; ++k) {
@@ -408,7 +555,7 @@ FitOutcome runFit(StampData const& d, FitParameters& p, int verbose, std::ostrea
         z(k) = d.z[k - 1];
         sig(k) = d.sig[k - 1];
     }
-    std::unique_ptr<marquardt> const made = makeFitter(x, y, z, sig, p.a, p.ia);
+    std::unique_ptr<marquardt> const made = makeFitter(x, y, z, sig, p.a, p.ia, subsample);
     marquardt& fitter = *made;
     if (verbose > 3) dumpParameters(fitter, out);
     fitter.max_iterations = kMaxIterations;
@@ -477,8 +624,8 @@ std::unique_ptr<marquardt> makeClassMoffatFit(sci::MArray<double, 1> const& x,
                                               sci::MArray<double, 1> const& z,
                                               sci::MArray<double, 1> const& sig,
                                               sci::MArray<double, 1> const& a,
-                                              sci::MArray<int, 1> const& ia) {
-    return std::make_unique<Class_moffat_fit>(x, y, z, sig, a, ia);
+                                              sci::MArray<int, 1> const& ia, int subsample) {
+    return std::make_unique<Class_moffat_fit>(x, y, z, sig, a, ia, subsample);
 }
 
 int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
@@ -492,8 +639,8 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
 int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& error, float& surface,
             float& ax, float& ay, float beta_min, float beta_max, float fwhm_min, float fwhm_max,
             float& xcen, float& ycen, float& amplitude, float& xscale, float& yscale, float& angle,
-            float& beta, float& nchi, int verbose, std::ostream& out,
-            MoffatFitterMaker makeFitter) {
+            float& beta, float& nchi, int verbose, std::ostream& out, MoffatFitterMaker makeFitter,
+            int subsample) {
     // The centre in stamp coordinates: offsets from the pixel nearest to the star.
     int const ix = nearestIndex_(xcen);
     int const iy = nearestIndex_(ycen);
@@ -502,7 +649,8 @@ int fmoffat(sci::MArray<float, 2> const& image, sci::MArray<float, 2> const& err
 
     StampData const data = collectDataPoints(image, error, xcen, ycen);
     FitParameters p = startValues(data, surface, ax, ay, beta_min, beta_max, fwhm_min, fwhm_max);
-    FitOutcome const outcome = runFit(data, p, verbose, out, makeFitter);
+    FitOutcome const outcome =
+        runFit(data, p, verbose, out, makeFitter, std::clamp(subsample, 1, kMoffatMaxSubsample));
     sci::MArray<double, 1>& a = p.a;
 
     // The reported shape and its widths.

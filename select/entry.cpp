@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fit/moffat.h"
 #include "util/version.h"
 
 namespace selection {
@@ -73,6 +74,9 @@ char const* recordNotice(RunCheck check) {
         case RunCheck::kThreshOutOfRange:
         case RunCheck::kMinAboveMax:
         case RunCheck::kNegativeCut:
+        case RunCheck::kBadFwhmRange:
+        case RunCheck::kNegativeBeta:
+        case RunCheck::kBadSubsample:
             return "";
         case RunCheck::kNoInput:
             return "error: no input table given (--input)";
@@ -158,6 +162,18 @@ Refusal checkRun(Parameter const& P, ParameterOptions const& options,
             return {RunCheck::kNegativeCut, "error: --" + std::string(c.name) +
                                                 " must not be negative (0 = off), not " +
                                                 formatValue(P.*c.field)};
+    if (!(P.fwhm_range[0] > 0 && P.fwhm_range[0] <= P.fwhm_range[1]))
+        return {RunCheck::kBadFwhmRange,
+                "error: --fwhm_range must be two widths in pixels, the lowest above 0 and not "
+                "above the highest, not " +
+                    formatValue(P.fwhm_range[0]) + "," + formatValue(P.fwhm_range[1])};
+    if (!(P.beta >= 0))
+        return {RunCheck::kNegativeBeta,
+                "error: --beta must be 0 (fitted) or above, not " + formatValue(P.beta)};
+    if (P.subsample < 1 || P.subsample > fit::kMoffatMaxSubsample)
+        return {RunCheck::kBadSubsample, "error: --subsample must be from 1 to " +
+                                             std::to_string(fit::kMoffatMaxSubsample) + ", not " +
+                                             std::to_string(P.subsample)};
     return {RunCheck::kRunPossible, ""};
 }
 

@@ -20,7 +20,19 @@ int nearestPixel(float v) {
     return static_cast<int>(r);
 }
 
+FitModel fitModel(Parameter const& P) {
+    FitModel m;
+    bool const fitted = P.beta == 0;
+    m.betaMin = fitted ? kFittedBetaMin : static_cast<float>(P.beta);
+    m.betaMax = fitted ? kFittedBetaMax : static_cast<float>(P.beta);
+    m.fwhmMin = static_cast<float>(P.fwhm_range[0]);
+    m.fwhmMax = static_cast<float>(P.fwhm_range[1]);
+    m.subsample = P.subsample;
+    return m;
+}
+
 void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std::ostream& fitText) {
+    FitModel const model = fitModel(P);
     int const ix = nearestPixel(star.x);
     int const iy = nearestPixel(star.y);
     sci::MArray<float, 2> image, error;
@@ -32,10 +44,12 @@ void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std:
     if (stamps.read(ix, iy, P.boxlen, image, error)) {
         float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
         star.fitStatus =
-            fit::fmoffat(image, error, surface, ax, ay, kBeta, kBeta, kFwhmMin, kFwhmMax, xcen,
-                         ycen, amplitude, xscale, yscale, angle, beta, nchi, P.verbose, fitText);
+            fit::fmoffat(image, error, surface, ax, ay, model.betaMin, model.betaMax, model.fwhmMin,
+                         model.fwhmMax, xcen, ycen, amplitude, xscale, yscale, angle, beta, nchi,
+                         P.verbose, fitText, fit::makeClassMoffatFit, model.subsample);
         // A successful fit leaves its centre in stamp indices in xcen, ycen.
-        FittedProfile const profile{amplitude, xscale, yscale, angle, beta, xcen, ycen};
+        FittedProfile const profile{amplitude, xscale, yscale, angle,
+                                    beta,      xcen,   ycen,   model.subsample};
         star.stamp = measureStampLevels(image, error, star.x - static_cast<float>(ix),
                                         star.y - static_cast<float>(iy),
                                         star.fitStatus == fit::kMoffatOk ? &profile : nullptr);
@@ -49,7 +63,8 @@ void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std:
         star.amplitude = amplitude;
         star.angle = static_cast<float>(angle * sci::kRadToDeg);
         star.beta = beta;
-        FittedProfile const profile{amplitude, xscale, yscale, angle, beta, xcen, ycen};
+        FittedProfile const profile{amplitude, xscale, yscale, angle,
+                                    beta,      xcen,   ycen,   model.subsample};
         star.asymmetry = stampAsymmetry(image, error, profile, kAsymmetryCoreFwhm * star.fwhm);
     } else {
         star.xfwhm = star.yfwhm = star.fwhm = star.nchi = kFitFailed;

@@ -1,8 +1,8 @@
 // Profile measurement of a subfield's taken stars and the rejection of the
-// worst: each star is fitted with an elliptical Moffat profile (beta held at
-// 2.9, background held at 0) on a stamp of (2 boxlen + 1)^2 pixels of the
-// image, weighted by the error image; then the stars with the highest nchi,
-// the most elongated and the widest profiles are dropped.
+// worst: each star is fitted with an elliptical Moffat profile (background
+// held at 0; by default beta held at 2.9) on a stamp of (2 boxlen + 1)^2
+// pixels of the image, weighted by the error image; then the stars with the
+// highest nchi, the most elongated and the widest profiles are dropped.
 // Positions: FITS pixels, first pixel = 1; widths in pixels.
 #pragma once
 
@@ -63,13 +63,31 @@ void writeFitTableEnd(std::ostream& out, int verbose);
 // applied.
 int measureStars(SelectedStars& s, Parameter const& P, StarMeasure& measure, std::ostream& out);
 
-// The fit settings of every star: background and its slopes held at 0, beta
-// held at 2.9 (in single precision, 2.9000000953674316), both FWHM accepted
-// from kFwhmMin to kFwhmMax pixels. Six parameters remain free.
+// The fit settings of every star: background and its slopes held at 0, and
+// the model of the run's options (fitModel). By default (--beta 2.9,
+// --fwhm_range 1,20, --subsample 1) beta is held at 2.9 (in single
+// precision, 2.9000000953674316), both FWHM are accepted from 1 to 20 pixels
+// and the model is sampled at pixel centres: six parameters remain free.
 inline constexpr float kHeldBackground = 0.0f;
-inline constexpr float kBeta = 2.9f;
-inline constexpr float kFwhmMin = 1.0f;
-inline constexpr float kFwhmMax = 20.0f;
+
+// A fitted beta (--beta 0) is accepted within this range (the fit is free;
+// a beta outside gives fit::kMoffatBetaOutOfRange). At or below 1 a Moffat
+// profile has no finite flux: such fits follow wings of background or
+// neighbours. The stars picked on real images fit (sampled at 5 x 5 points
+// per pixel) mostly between 1.5 and 6.5; beyond 10 the core is a Gaussian
+// within the noise, and beta runs off towards infinity with the iterations.
+inline constexpr float kFittedBetaMin = 1.1f;
+inline constexpr float kFittedBetaMax = 10.0f;
+
+// The model options of a run as fmoffat takes them: beta held at --beta
+// (beta_min = beta_max), or for --beta 0 fitted within kFittedBetaMin ..
+// kFittedBetaMax; the FWHM range of --fwhm_range (pixels); --subsample.
+struct FitModel {
+    float betaMin, betaMax;
+    float fwhmMin, fwhmMax;
+    int subsample;
+};
+FitModel fitModel(Parameter const& P);
 
 // The nearest pixel of a position (pixels), halves to even; 0 for positions
 // beyond +-1e9, which no image holds.

@@ -8,8 +8,10 @@ namespace {
 
 // No short form.
 constexpr char kNoChar = 0;
-// Capacity of the nfields option: one count in x, one in y.
+// Capacity of the nfields option: one count in x, one in y; of fwhm_range:
+// the lowest and the highest width.
 constexpr int kNfieldsCount = 2;
+constexpr int kFwhmRangeCount = 2;
 
 }  // namespace
 
@@ -66,6 +68,13 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
         add(new BoolOption("refill", "false",
                            "replace refused candidates by the next of the subfield", kNoChar,
                            &P.refill));
+        add(new DoubleArrayOption("fwhm_range", "1,20",
+                                  "accepted FWHM of the fits, lowest and highest, pixels", kNoChar,
+                                  kFwhmRangeCount, P.fwhm_range));
+        add(new DoubleOption("beta", "2.9", "Moffat beta of the fits; 0 = fitted", kNoChar,
+                             &P.beta));
+        add(new IntOption("subsample", "1", "fitted model averaged over N x N points per pixel",
+                          kNoChar, &P.subsample));
     } catch (UException const& e) {
         err << "Parameter exception : " << e.what() << std::endl;
     }

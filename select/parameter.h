@@ -50,6 +50,11 @@ struct Parameter {
     double nchi_clip = 0;        // refuse nchi beyond this many robust sigmas above the median
     double max_asymmetry = 0;    // refuse asymmetry beyond the core above this
     bool refill = false;         // replace a refused candidate by the next of its subfield
+
+    // The fitted model.
+    double fwhm_range[2] = {0, 0};  // accepted FWHM, lowest and highest, pixels
+    double beta = 0;                // Moffat beta; 0 = fitted
+    int subsample = 0;              // sampled at subsample x subsample points per pixel
 };
 
 // The cuts on measured stars (select/star_cuts.h, select/field_clips.h):
@@ -84,10 +89,12 @@ constexpr char kCheckRadiusName[] = "check radius";
 constexpr char kCheckRadiusAlias[] = "check_radius";
 
 // Creates the options in their fixed order (the 26 of the selection, then
-// --report, the cuts of kCutOptions and --refill), each bound to its field of P (which thereby
-// receives its default), and registers them on parser, with kCheckRadiusAlias as another name of
-// the check radius. A util::UException on the way is reported on err as "Parameter exception :
-// <what>" and ends the registration: the options after the failing one are not created.
+// --report, the cuts of kCutOptions, --refill, and the model's --fwhm_range,
+// --beta and --subsample), each bound to its field of P (which thereby
+// receives its default), and registers them on parser, with
+// kCheckRadiusAlias as another name of the check radius. A util::UException
+// on the way is reported on err as "Parameter exception : <what>" and ends
+// the registration: the options after the failing one are not created.
 ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
                                           std::ostream& err);
 

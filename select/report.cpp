@@ -176,7 +176,7 @@ RunContext runContext(int argc, char const* const* argv, ParameterOptions const&
             yaml = option->getBool() ? "true" : "false";
         else if (auto const* d = dynamic_cast<util::DoubleOption const*>(option.get()))
             yaml = realText(d->getDouble());
-        else if (type == "INTARRAY")
+        else if (type == "INTARRAY" || type == "DOUBLEARRAY")
             yaml = "[" + option->toString() + "]";
         else
             yaml = yamlQuoted(option->toString());

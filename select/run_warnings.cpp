@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 
 #include "fit/moffat.h"
 #include "select/flux_limits.h"
@@ -26,10 +27,10 @@ constexpr int kMinSkyStamps = 3;
 constexpr double kFewStampsBackgroundSigmas = 5.0;
 // A stamp with usable errors in fewer than this fraction of its pixels.
 constexpr float kFewErrors = 0.5f;
-// Refits free both FWHM within this range: its mean is that of the run's
-// range (kFwhmMin, kFwhmMax), so they start from the same widths.
-constexpr float kRefitFwhmMin = 0.25f;
-constexpr float kRefitFwhmMax = 20.75f;
+// Refits free both FWHM within the run's range widened by this much at both
+// ends: its mean stays, so they start from the same widths (0.25 to 20.75
+// pixels for the default range).
+constexpr float kRefitFwhmMargin = 0.75f;
 // A boxlen below this many FWHM cuts the stars; about three serve.
 constexpr double kSmallBoxlenFwhm = 1.5;
 constexpr double kGoodBoxlenFwhm = 3.0;
@@ -132,7 +133,8 @@ bool StampSurvey::checkSky(std::ostream& err) const {
 }
 
 FitFailureDiagnosis StampSurvey::diagnose(StampReader& stamps, int boxlen,
-                                          std::string const& errorImage) const {
+                                          std::string const& errorImage,
+                                          FitModel const& model) const {
     FitFailureDiagnosis d;
     d.failed = failed();
     d.measured = measured();
@@ -156,8 +158,10 @@ FitFailureDiagnosis StampSurvey::diagnose(StampReader& stamps, int boxlen,
         float xcen = refitX_[k], ycen = refitY_[k];
         float amplitude = 0, xscale = 0, yscale = 0, angle = 0, beta = 0, nchi = 0;
         int const status =
-            fit::fmoffat(image, errors, surface, ax, ay, kBeta, kBeta, kRefitFwhmMin, kRefitFwhmMax,
-                         xcen, ycen, amplitude, xscale, yscale, angle, beta, nchi, 0);
+            fit::fmoffat(image, errors, surface, ax, ay, model.betaMin, model.betaMax,
+                         model.fwhmMin - kRefitFwhmMargin, model.fwhmMax + kRefitFwhmMargin, xcen,
+                         ycen, amplitude, xscale, yscale, angle, beta, nchi, 0, std::cout,
+                         fit::makeClassMoffatFit, model.subsample);
         if (status != fit::kMoffatOk) continue;
         widths.push_back(0.5 * (fit::moffatFwhm(beta, xscale) + fit::moffatFwhm(beta, yscale)));
     }
@@ -167,10 +171,13 @@ FitFailureDiagnosis StampSurvey::diagnose(StampReader& stamps, int boxlen,
                                " of " + std::to_string(refitX_.size()) +
                                " failed stamps give a median FWHM of " + decimalText(fwhm, 2) +
                                " pixels";
-    if (refitted > 0 && fwhm < kFwhmMin) {
+    if (refitted > 0 && fwhm < model.fwhmMin) {
+        char lowest[32];
+        std::snprintf(lowest, sizeof lowest, "%g", static_cast<double>(model.fwhmMin));
         d.cause = FitFailureCause::kUndersampled;
-        d.text = "the stars are narrower than the fit's smallest FWHM of " +
-                 decimalText(kFwhmMin, 0) + " pixel (an undersampled image): " + refits;
+        d.text = "the stars are narrower than the fit's smallest FWHM of " + std::string(lowest) +
+                 (model.fwhmMin == 1.0f ? " pixel" : " pixels") +
+                 " (an undersampled image): " + refits;
         return d;
     }
     // Light under the failed stamps: everywhere (background in the image), or

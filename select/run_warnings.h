@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sci/marray.h"
+#include "select/measurement.h"
 #include "select/parameter.h"
 #include "select/selected_stars.h"
 #include "select/stamps.h"
@@ -36,7 +37,8 @@ void warnCatalogueOutsideImage(std::ostream& err, sci::MArray<float, 1> const& x
 enum class FitFailureCause {
     kNone,          // no fit failed
     kZeroErrors,    // most failed stamps have usable errors in fewer than half their pixels
-    kUndersampled,  // refitted without the FWHM limits, narrower than kFwhmMin on median
+    kUndersampled,  // refitted without the FWHM limits, narrower than the run's lowest FWHM
+                    // on median
     kBackground,    // their edges, and those of all stamps, sit above zero on median
                     // as the sky check judges it
     kCrowded,       // only the edges of the failed stamps do
@@ -71,11 +73,11 @@ class StampSurvey {
     // it warned.
     bool checkSky(std::ostream& err) const;
 
-    // Why fits failed. Refits (background held at 0, beta 2.9, both FWHM
-    // free between kRefitFwhmMin and kRefitFwhmMax) read their stamps again
-    // from stamps; errorImage names the error image in the text.
-    FitFailureDiagnosis diagnose(StampReader& stamps, int boxlen,
-                                 std::string const& errorImage) const;
+    // Why fits failed. Refits (background held at 0, the run's model with
+    // its FWHM range widened by 0.75 pixels at both ends) read their stamps
+    // again from stamps; errorImage names the error image in the text.
+    FitFailureDiagnosis diagnose(StampReader& stamps, int boxlen, std::string const& errorImage,
+                                 FitModel const& model) const;
 
     // The diagnosis as a warning, when at least half of the fits failed.
     static void warnFailedFits(std::ostream& err, FitFailureDiagnosis const& d);

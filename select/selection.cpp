@@ -117,7 +117,7 @@ void writeRunEnd(std::ostream& err, StampSurvey const& survey, RunSummary const&
     bool const needed = 2 * survey.failed() >= survey.measured() ||
                         summary.hintStage(!image.empty()) == HintStage::kFailedFits;
     if (stamps != nullptr && survey.failed() > 0 && needed)
-        fits = survey.diagnose(*stamps, P.boxlen, errorImageName(image));
+        fits = survey.diagnose(*stamps, P.boxlen, errorImageName(image), fitModel(P));
     StampSurvey::warnFailedFits(err, fits);
     summary.write(err, record.total(), !image.empty(),
                   RunSummary::HintData{cat, sortedFlux, fits, recheck});

@@ -474,6 +474,11 @@ struct OptionCase {
 
 std::string const kNfieldsNotice = "error: nfields must be at least 1 in x and in y";
 std::string const kBoxlenNotice = "error: boxlen must be at least 1";
+std::string fwhmRangeNotice(std::string const& value) {
+    return "error: --fwhm_range must be two widths in pixels, the lowest above 0 and not above "
+           "the highest, not " +
+           value;
+}
 std::string const kClassStarWarning =
     "warning: -c/--class_star has no effect without --class_column\n";
 
@@ -556,6 +561,14 @@ std::vector<OptionCase> const kOptionCases = {
      "error: --max_thresh must be a flux quantile between 0 and 1, not 99"},
     {"--min_thresh 0.9 --max_thresh 0.5", kRefused,
      "error: --min_thresh 0.9 is above --max_thresh 0.5: the flux band would be empty"},
+    {"--fwhm_range 0,20", kRefused, fwhmRangeNotice("0,20")},
+    {"--fwhm_range 1e308,1", kRefused, fwhmRangeNotice("1e+308,1")},
+    {"--fwhm_range -1e308,-1e308", kRefused, fwhmRangeNotice("-1e+308,-1e+308")},
+    {"--beta -1e308", kRefused, "error: --beta must be 0 (fitted) or above, not -1e+308"},
+    {"--subsample 0", kRefused, "error: --subsample must be from 1 to 15, not 0"},
+    {"--subsample -2147483648", kRefused,
+     "error: --subsample must be from 1 to 15, not -2147483648"},
+    {"--subsample 2147483647", kRefused, "error: --subsample must be from 1 to 15, not 2147483647"},
     // Values that are not wholly numbers, and options after the file arguments.
     {"-n five", kRefused, "error: --number needs a whole number, not 'five'"},
     {"-n 5x", kRefused, "error: --number needs a whole number, not '5x'"},

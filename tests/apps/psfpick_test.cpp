@@ -71,6 +71,10 @@ std::vector<OptionRow> const kOptions = {
     {"max_asymmetry", 0, "DOUBLE", "0", "refuse stars more asymmetric than this (0: off)", "0"},
     {"refill", 0, "FLAG", "false", "replace refused candidates by the next of the subfield",
      "FALSE"},
+    {"fwhm_range", 0, "DOUBLEARRAY", "1,20",
+     "accepted FWHM of the fits, lowest and highest, pixels", "1,20"},
+    {"beta", 0, "DOUBLE", "2.9", "Moffat beta of the fits; 0 = fitted", "2.9"},
+    {"subsample", 0, "INT", "1", "fitted model averaged over N x N points per pixel", "1"},
 };
 
 std::string padRight(std::string text, std::size_t width) {

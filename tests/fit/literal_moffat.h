@@ -1,8 +1,9 @@
 // The Moffat model and the fitter's sums computed the plain way: the model
-// with every derivative at every point, the sums walking the mask for every
-// point and parameter. The reference that the fit library's evaluation is
-// compared with bit for bit (tests and benchmark). Parameters a(1..10) as in
-// fit::Class_moffat_fit; data points and sums as in fit::marquardt.
+// with every derivative at every point (or at every sub-point of a pixel),
+// the sums walking the mask for every point and parameter. The reference that
+// the fit library's evaluation is compared with: bit for bit at pixel
+// centres, to rounding when sub-sampled (tests and benchmark). Parameters
+// a(1..10) as in fit::Class_moffat_fit; data points and sums as in fit::marquardt.
 #pragma once
 
 #include <cmath>
@@ -55,13 +56,44 @@ inline int moffat(double px, double py, Vec const& params, double& yfit, Vec& dy
     return fit::kModelOk;
 }
 
+// The model averaged over n x n points of the pixel (px, py): the plane at
+// the pixel centre plus the mean over the points (px + o_k, py + o_l),
+// o_k = (k + 0.5) / n - 0.5, of the profile term a2 X^-a8 (moffat with the
+// plane's parameters 0) and of its derivatives; n = 1: moffat.
+inline int moffatSampled(double px, double py, Vec const& params, int n, double& yfit, Vec& dyda) {
+    if (n == 1) return moffat(px, py, params, yfit, dyda);
+    Vec profile(10);
+    for (int l = 1; l <= 10; ++l) profile(l) = params(l);
+    profile(1) = profile(9) = profile(10) = 0.0;
+    double sum = 0.0;
+    Vec sumD(10), d(10);
+    sumD = 0.0;
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            double v = 0.0;
+            double const ox = (i + 0.5) / n - 0.5, oy = (j + 0.5) / n - 0.5;
+            if (moffat(px + ox, py + oy, profile, v, d) != fit::kModelOk) return fit::kModelFailed;
+            sum += v;
+            for (int l = 2; l <= 8; ++l) sumD(l) += d(l);
+        }
+    }
+    yfit = params(9) * px + params(1) + params(10) * py + sum / (n * n);
+    dyda(1) = 1.0;
+    for (int l = 2; l <= 8; ++l) dyda(l) = sumD(l) / (n * n);
+    dyda(9) = px;
+    dyda(10) = py;
+    return fit::kModelOk;
+}
+
 // The fitter with the plain model and the plain sums.
 class MoffatFit : public fit::marquardt {
   public:
-    using fit::marquardt::marquardt;
+    MoffatFit(Vec const& x_, Vec const& y_, Vec const& z_, Vec const& sig_, Vec const& a_,
+              sci::MArray<int, 1> const& ia_, int subsample = 1)
+        : fit::marquardt(x_, y_, z_, sig_, a_, ia_), subsample_(subsample) {}
 
     int funcs(double px, double py, Vec const& params, double& yfit, Vec& dyda) override {
-        return moffat(px, py, params, yfit, dyda);
+        return moffatSampled(px, py, params, subsample_, yfit, dyda);
     }
 
     // Every sum at every evaluation, trial step or not.
@@ -99,13 +131,16 @@ class MoffatFit : public fit::marquardt {
             for (int k = 1; k < j; ++k) curvature(k, j) = curvature(j, k);
         return fit::kCoefDone;
     }
+
+  private:
+    int subsample_;
 };
 
 // The maker of fit::fmoffat for the plain fitter.
 inline std::unique_ptr<fit::marquardt> makeMoffatFit(Vec const& x, Vec const& y, Vec const& z,
                                                      Vec const& sig, Vec const& a,
-                                                     sci::MArray<int, 1> const& ia) {
-    return std::make_unique<MoffatFit>(x, y, z, sig, a, ia);
+                                                     sci::MArray<int, 1> const& ia, int subsample) {
+    return std::make_unique<MoffatFit>(x, y, z, sig, a, ia, subsample);
 }
 
 }  // namespace literal

@@ -41,6 +41,10 @@ constexpr double kNoiseFreeTol = 1e-4;
 constexpr double kExact = 0.0;
 // Angle arithmetic on a few multiples of pi.
 constexpr double kAngleTol = 1e-12;
+// The sub-sampled model against the plain pixel mean: the power as
+// exp(-a8 ln X), X^-(1+a8) as X^-a8 / X and the sums in another order move
+// each term by a few units of rounding, of |a8 ln X| units for the power.
+constexpr double kSampledTol = 1e-12;
 // Cells of the table row (two decimals) and of the parameter dumps (five).
 constexpr double kTableTol = 0.01;
 constexpr double kDumpTol = 5e-6;
@@ -548,6 +552,62 @@ TEST(MoffatModel, EvaluationIsBitForBitThePlainOne) {
     }
     EXPECT_GT(failed, 0);
     EXPECT_GT(negligible, 0);
+}
+
+// Sampled at N x N points of each pixel: the values and derivatives of funcs
+// are the pixel means of the plain model (tests/fit/literal_moffat.h) to
+// rounding, and those of funcsValues and funcsDerivatives are funcs' bit for
+// bit, up to the first pixel where the power would overflow at a sub-point.
+TEST(MoffatModel, SubsampledModelIsThePixelMeanOfThePlainOne) {
+    fittest::GaussianNoise rng(1616u);
+    auto uni = [&rng](double lo, double hi) { return lo + (hi - lo) * rng.uniform(); };
+    std::vector<double> px, py;
+    for (int i = -4; i <= 4; ++i)
+        for (int j = -4; j <= 4; j += 2) px.push_back(i), py.push_back(0.5 * j);
+    int const n = static_cast<int>(px.size());
+    Vec const none(0);
+    MArray<int, 1> all(10);
+    all = 1;
+    std::vector<int> const free = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    std::vector<std::vector<double>> cases = {
+        // Narrow: the power limit, 10^(100 / 3.9) = (2e12 r)^2, at r = 3.3
+        // pixels, where some pixels have sub-points on both sides.
+        {1, 300, 2e12, 2e12, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},
+        // a8 = -5: the power overflows in the pixels far enough out.
+        {1, 300, 1e12, 0.25, 0.3, -0.2, 0.7, -5, 0.1, -0.2}};
+    for (int r = 0; r < 8; ++r)
+        cases.push_back({uni(-5, 5), uni(10, 1000), uni(0.3, 3), uni(0.3, 3), uni(-1, 1),
+                         uni(-1, 1), uni(-7, 7), uni(0.5, 6), uni(-1, 1), uni(-1, 1)});
+    int failed = 0;
+    for (int sub : {2, 3, 5, kMoffatMaxSubsample}) {
+        for (size_t ci = 0; ci < cases.size(); ++ci) {
+            SCOPED_TRACE("subsample " + std::to_string(sub) + " case " + std::to_string(ci));
+            Vec const a = params(cases[ci]);
+            Class_moffat_fit fit(none, none, none, none, a, all, sub);
+            std::vector<double> yfit(px.size()), dfree(px.size() * 10);
+            int const done = fit.funcsValues(a, px.data(), py.data(), n, yfit.data());
+            fit.funcsDerivatives(a, free.data(), 10, px.data(), py.data(), done, dfree.data());
+            for (int k = 0; k < n; ++k) {
+                double ref = 0.0, one = 0.0;
+                Vec refD(10), oneD(10);
+                int const status = literal::moffatSampled(px[k], py[k], a, sub, ref, refD);
+                ASSERT_EQ(fit.funcs(px[k], py[k], a, one, oneD), status) << "point " << k;
+                if (k >= done) {
+                    EXPECT_EQ(status, kModelFailed) << "point " << k;
+                    ++failed;
+                    break;
+                }
+                EXPECT_CLOSE(one, ref, kSampledTol) << "point " << k;
+                EXPECT_TRUE(sameBits(yfit[k], one)) << "point " << k;
+                for (int l = 1; l <= 10; ++l) {
+                    EXPECT_CLOSE(oneD(l), refD(l), kSampledTol) << "point " << k << " d" << l;
+                    EXPECT_TRUE(sameBits(dfree[k * 10 + l - 1], oneD(l)))
+                        << "point " << k << " d" << l;
+                }
+            }
+        }
+    }
+    EXPECT_GT(failed, 0);
 }
 
 TEST(Fmoffat, FitsAreBitForBitThoseOfThePlainFitter) {

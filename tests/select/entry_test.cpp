@@ -49,8 +49,9 @@ Files const kOneFile = {"img.fits"};
 
 // Each reason for refusing a run, next to a value that is accepted (the
 // largest grid, kMaxSubfields, the smallest stamp, boxlen 1, a check radius
-// with a file, the ends of the [0, 1] ranges and an empty flux band of one
-// quantile).
+// with a file, the ends of the [0, 1] ranges, an empty flux band of one
+// quantile, a FWHM range of one width, a fitted beta and the finest
+// sub-sampling).
 TEST(Entry, CheckRefusesEachReason) {
     struct Case {
         void (*spoil)(Runnable&);
@@ -88,6 +89,12 @@ TEST(Entry, CheckRefusesEachReason) {
         {[](Runnable& r) { r.P.fwhm_clip = -0.5; }, kOneFile, RunCheck::kNegativeCut},
         {[](Runnable& r) { r.P.nchi_clip = -2; }, kOneFile, RunCheck::kNegativeCut},
         {[](Runnable& r) { r.P.max_asymmetry = -0.1; }, kOneFile, RunCheck::kNegativeCut},
+        {[](Runnable& r) { r.P.fwhm_range[0] = 0; }, kOneFile, RunCheck::kBadFwhmRange},
+        {[](Runnable& r) { r.P.fwhm_range[0] = 3, r.P.fwhm_range[1] = 2; }, kOneFile,
+         RunCheck::kBadFwhmRange},
+        {[](Runnable& r) { r.P.beta = -0.5; }, kOneFile, RunCheck::kNegativeBeta},
+        {[](Runnable& r) { r.P.subsample = 0; }, kOneFile, RunCheck::kBadSubsample},
+        {[](Runnable& r) { r.P.subsample = 16; }, kOneFile, RunCheck::kBadSubsample},
     };
     Runnable accepted;
     accepted.P.nfields[0] = accepted.P.nfields[1] = 1000;
@@ -97,6 +104,9 @@ TEST(Entry, CheckRefusesEachReason) {
     accepted.P.neighbour_thresh = 1;
     accepted.P.min_thresh = accepted.P.max_thresh = 1;
     accepted.P.max_peak = accepted.P.max_asymmetry = 1e-9;
+    accepted.P.fwhm_range[0] = accepted.P.fwhm_range[1] = 0.1;
+    accepted.P.beta = 0;
+    accepted.P.subsample = 15;
     EXPECT_EQ(checkRun(accepted.P, accepted.options, kOneFile).check, RunCheck::kRunPossible);
     for (Case const& c : cases) {
         Runnable r;

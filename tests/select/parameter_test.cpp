@@ -30,7 +30,7 @@ Parameter parsed(std::vector<std::string> tokens) {
     return P;
 }
 
-// Every field but the four doubles, named, in declaration order.
+// Every field but the doubles, named, in declaration order.
 std::string fields(Parameter const& P) {
     std::ostringstream s;
     s << "nfields=" << P.nfields[0] << "," << P.nfields[1] << " input=" << P.input
@@ -42,13 +42,15 @@ std::string fields(Parameter const& P) {
       << " class_column=" << P.class_column << " check_radius=" << P.check_radius
       << " verbose=" << P.verbose << " nchi_reject=" << P.nchi_reject
       << " fwhm_reject=" << P.fwhm_reject << " boxlen=" << P.boxlen << " mag=" << P.mag
-      << " fwhm_sort=" << P.fwhm_sort << " nchi_sort=" << P.nchi_sort << " report=" << P.report;
+      << " fwhm_sort=" << P.fwhm_sort << " nchi_sort=" << P.nchi_sort << " report=" << P.report
+      << " subsample=" << P.subsample;
     return s.str();
 }
 
-// class_star, neighbour_thresh, min_thresh, max_thresh.
+// class_star, neighbour_thresh, min_thresh, max_thresh, fwhm_range, beta.
 std::vector<double> doubles(Parameter const& P) {
-    return {P.class_star, P.neighbour_thresh, P.min_thresh, P.max_thresh};
+    return {P.class_star,    P.neighbour_thresh, P.min_thresh, P.max_thresh,
+            P.fwhm_range[0], P.fwhm_range[1],    P.beta};
 }
 
 }  // namespace
@@ -62,21 +64,23 @@ TEST(Parameter, EveryOptionReachesItsField) {
         "--neighbour_thresh 0.25 --min_thresh 0.125 --max_thresh 0.875 -n 5 -b 6 "
         "--subfield_border 7 --id_column 8 -x -9 --flux_column 10 --flag_column 11 "
         "--flag_limit 12 --class_column 13 -v 15 --nchi_reject 16 --fwhm_reject 17 --boxlen 18 "
-        "-m --fwhm_sort --nchi_sort --report rep.ecsv a.fits");
+        "-m --fwhm_sort --nchi_sort --report rep.ecsv --fwhm_range 0.375,3.5 --beta 4.5 "
+        "--subsample 19 a.fits");
     for (std::string t; in >> t;) tokens.push_back(t);
     Parameter const P = parsed(tokens);
     EXPECT_EQ(fields(P),
               "nfields=3,4 input=cat.txt output=out.tbl variables=var.txt image=img.fits number=5 "
               "border=6 subfield_border=7 id_column=8 x_column=-9 flux_column=10 flag_column=11 "
               "flag_limit=12 class_column=13 check_radius=14 verbose=15 nchi_reject=16 "
-              "fwhm_reject=17 boxlen=18 mag=1 fwhm_sort=1 nchi_sort=1 report=rep.ecsv");
-    EXPECT_EQ(doubles(P), (std::vector<double>{0.5, 0.25, 0.125, 0.875}));
+              "fwhm_reject=17 boxlen=18 mag=1 fwhm_sort=1 nchi_sort=1 report=rep.ecsv "
+              "subsample=19");
+    EXPECT_EQ(doubles(P), (std::vector<double>{0.5, 0.25, 0.125, 0.875, 0.375, 3.5, 4.5}));
     EXPECT_EQ(parsed({"-r", "3"}).check_radius, 3);
     EXPECT_EQ(parsed({"--check_radius", "4"}).check_radius, 4);
 }
 
 TEST(Parameter, RegistrationErrorIsReportedAndStopsRegistering) {
-    // A parser that already knows "verbose" refuses option 20 of 27.
+    // A parser that already knows "verbose" refuses option 20 of 30.
     util::CommandLineReader reader(0, nullptr);
     util::OptionParser parser(&reader);
     util::IntOption taken("verbose", "0", "", 0);
@@ -86,7 +90,7 @@ TEST(Parameter, RegistrationErrorIsReportedAndStopsRegistering) {
     std::ostringstream err;
     ParameterOptions const options = registerParameterOptions(P, parser, err);
     EXPECT_EQ(err.str(), "Parameter exception : An option named verbose already exists!\n");
-    // The failed option itself was created; the seven after it were not.
+    // The failed option itself was created; the ten after it were not.
     EXPECT_EQ(options.size(), 20u);
     EXPECT_EQ(options.back()->getName(), "verbose");
     EXPECT_EQ(P.check_radius, 0);
