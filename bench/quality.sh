@@ -15,24 +15,14 @@
 # The images are only read from DATA_DIR, never copied.
 set -euo pipefail
 
-# ---------------------------------------------------------------------------
-# RECOMMENDED COMMANDS, one per image: options and file arguments as given in
-# the image's own folder (the catalogue, the image and its error image). Keep
-# them equal to the commands that README recommends for these images. The
+# The recommended command of each image is README.md's, in its block between
+# the lines "<!-- recommended commands -->" and "<!-- end of recommended
+# commands -->": one line "<name>: psfpick <options and files>" per image
+# (continued on lines that end in " \\"), the files named as in the
+# image's own folder (the catalogue, the image and its error image). The
 # script adds -v 1, -o OUT_DIR/<name>.tbl and, when available,
-# --report OUT_DIR/<name>.ecsv in front of them.
-# Boxlen is about 3 x the PSFEx FWHM (3.45, 2.38, 1.27, 2.39 px).
-CAREFUL='--flag_column 7 --flag_limit 0 --class_column 8 -c 0.8 --min_thresh 0.3 --max_thresh 0.9'
-declare -A COMMAND=(
-    [horsehead]="-i horsehead.cat $CAREFUL --nfields 3,3 -n 5 -r 2 --boxlen 10
-                 horsehead.fits e.horsehead.fits"
-    [m67]="-i m67.cat $CAREFUL --nfields 4,4 -n 5 -r 2 --boxlen 7 m67.fits e.m67.fits"
-    [gc2massk]="-i gc2massk.cat $CAREFUL --nfields 3,3 -n 5 -r 2 --boxlen 4
-                gc2massk.fits e.gc2massk.fits"
-    [m51]="-i m51.cat $CAREFUL --nfields 2,2 -n 5 -r 2 --boxlen 7 m51.fits e.m51.fits"
-)
+# --report OUT_DIR/<name>.ecsv in front of the options.
 IMAGES=(horsehead m67 gc2massk m51)
-# ---------------------------------------------------------------------------
 
 if [ $# -ne 2 ] || [ "${1:-}" = -h ] || [ "${1:-}" = --help ]; then
     sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
@@ -40,6 +30,29 @@ if [ $# -ne 2 ] || [ "${1:-}" = -h ] || [ "${1:-}" = --help ]; then
 fi
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
+
+# readme_commands: "<name> <options...>" per line, from README's block.
+readme_commands() {
+    local readme=$root/README.md
+    [ -f "$readme" ] || { echo "quality.sh: '$readme' is missing" >&2; return 1; }
+    awk '
+        /^<!-- recommended commands -->$/ { inside = 1; next }
+        /^<!-- end of recommended commands -->$/ { inside = 0; next }
+        !inside || /^```/ { next }
+        { line = line $0 }
+        / \\$/ { sub(/ \\$/, " ", line); next }
+        line != "" { print line; line = "" }
+    ' "$readme" | sed -n 's/^\([a-z0-9]*\): *psfpick \(.*\)$/\1 \2/p'
+}
+declare -A COMMAND=()
+while read -r name options; do COMMAND[$name]=$options; done < <(readme_commands)
+for name in "${IMAGES[@]}"; do
+    if [ -z "${COMMAND[$name]:-}" ]; then
+        echo "quality.sh: README.md recommends no command for '$name' (see the block" \
+            "'<!-- recommended commands -->')" >&2
+        exit 1
+    fi
+done
 
 [ -d "$1" ] || { echo "quality.sh: data folder '$1' does not exist" >&2; exit 1; }
 data=$(cd "$1" && pwd)
@@ -97,7 +110,7 @@ quote() {
 for name in "${IMAGES[@]}"; do
     args=(-v 1 -o "$out/$name.tbl")
     [ "$report" = 1 ] && args+=(--report "$out/$name.ecsv")
-    read -r -d "" -a opts <<<"${COMMAND[$name]}" || true  # every line of it
+    read -r -a opts <<<"${COMMAND[$name]}"
     args+=("${opts[@]}")
     rm -f "$out/$name.tbl" "$out/$name.ecsv"
     {

@@ -73,6 +73,7 @@ char const* recordNotice(RunCheck check) {
         case RunCheck::kClassStarOutOfRange:
         case RunCheck::kThreshOutOfRange:
         case RunCheck::kMinAboveMax:
+        case RunCheck::kNegativeCut:
         case RunCheck::kBadFwhmRange:
         case RunCheck::kNegativeBeta:
         case RunCheck::kBadSubsample:
@@ -156,6 +157,11 @@ Refusal checkRun(Parameter const& P, ParameterOptions const& options,
         return {RunCheck::kMinAboveMax, "error: --min_thresh " + formatValue(P.min_thresh) +
                                             " is above --max_thresh " + formatValue(P.max_thresh) +
                                             ": the flux band would be empty"};
+    for (CutOption const& c : kCutOptions)
+        if (!(P.*c.field >= 0))
+            return {RunCheck::kNegativeCut, "error: --" + std::string(c.name) +
+                                                " must not be negative (0 = off), not " +
+                                                formatValue(P.*c.field)};
     if (!(P.fwhm_range[0] > 0 && P.fwhm_range[0] <= P.fwhm_range[1]))
         return {RunCheck::kBadFwhmRange,
                 "error: --fwhm_range must be two widths in pixels, the lowest above 0 and not "

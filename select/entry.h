@@ -55,9 +55,10 @@ enum class RunCheck {
     kClassStarOutOfRange,     // class_star outside [0, 1] (NaN too)
     kThreshOutOfRange,        // neighbour_thresh, min_thresh or max_thresh outside [0, 1]
     kMinAboveMax,             // min_thresh > max_thresh
-    kBadFwhmRange,            // fwhm_range not 0 < lowest <= highest
-    kNegativeBeta,            // beta < 0 (0 = fitted)
-    kBadSubsample,            // subsample outside 1..fit::kMoffatMaxSubsample
+    kNegativeCut,   // a cut on measured stars (--max_peak ... --max_asymmetry) < 0 (NaN too)
+    kBadFwhmRange,  // fwhm_range not 0 < lowest <= highest
+    kNegativeBeta,  // beta < 0 (0 = fitted)
+    kBadSubsample,  // subsample outside 1..fit::kMoffatMaxSubsample
 };
 
 // The most subfields a run may have (a grid of 1000 x 1000). Every subfield

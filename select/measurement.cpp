@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <string>
+#include <vector>
 
 #include "fit/moffat.h"
 #include "sci/angles.h"
 #include "select/exchange_order.h"
 #include "select/stamp_levels.h"
+#include "select/star_cuts.h"
 
 namespace selection {
 
@@ -30,9 +31,48 @@ FitModel fitModel(Parameter const& P) {
     return m;
 }
 
-namespace {
+void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std::ostream& fitText) {
+    FitModel const model = fitModel(P);
+    int const ix = nearestPixel(star.x);
+    int const iy = nearestPixel(star.y);
+    sci::MArray<float, 2> image, error;
+    float nchi = 0, xscale = 0, yscale = 0, beta = 0;
+    // A stamp that is not wholly inside the image counts as a failed fit.
+    star.fitStatus = kFitStampOff;
+    float amplitude = 0, angle = 0;
+    float xcen = star.x, ycen = star.y;
+    if (stamps.read(ix, iy, P.boxlen, image, error)) {
+        float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
+        star.fitStatus =
+            fit::fmoffat(image, error, surface, ax, ay, model.betaMin, model.betaMax, model.fwhmMin,
+                         model.fwhmMax, xcen, ycen, amplitude, xscale, yscale, angle, beta, nchi,
+                         P.verbose, fitText, fit::makeClassMoffatFit, model.subsample);
+        // A successful fit leaves its centre in stamp indices in xcen, ycen.
+        FittedProfile const profile{amplitude, xscale, yscale, angle,
+                                    beta,      xcen,   ycen,   model.subsample};
+        star.stamp = measureStampLevels(image, error, star.x - static_cast<float>(ix),
+                                        star.y - static_cast<float>(iy),
+                                        star.fitStatus == fit::kMoffatOk ? &profile : nullptr);
+    }
+    if (star.fitStatus == fit::kMoffatOk) {
+        // FWHM = 2 sqrt(2^(1/beta) - 1) / scale, in double from the fitted floats.
+        star.xfwhm = static_cast<float>(fit::moffatFwhm(beta, xscale));
+        star.yfwhm = static_cast<float>(fit::moffatFwhm(beta, yscale));
+        star.fwhm = (star.xfwhm + star.yfwhm) * 0.5f;
+        star.nchi = nchi;
+        star.amplitude = amplitude;
+        star.angle = static_cast<float>(angle * sci::kRadToDeg);
+        star.beta = beta;
+        FittedProfile const profile{amplitude, xscale, yscale, angle,
+                                    beta,      xcen,   ycen,   model.subsample};
+        star.asymmetry = stampAsymmetry(image, error, profile, kAsymmetryCoreFwhm * star.fwhm);
+    } else {
+        star.xfwhm = star.yfwhm = star.fwhm = star.nchi = kFitFailed;
+    }
+}
 
-void writeFitTableHeader(std::ostream& out, int verbose) {
+void writeFitTableStart(std::ostream& out, int verbose) {
+    if (verbose <= 2) return;
     out << "\n";
     if (verbose > 4) out << "start of moffat fits...\n";
     out << "        nchi  iterations        good     surface          ax          ay   amplitude"
@@ -40,48 +80,29 @@ void writeFitTableHeader(std::ostream& out, int verbose) {
     out << std::string(84, '-') << std::string(72, '-') << "\n";
 }
 
-}  // namespace
-
-int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std::ostream& out) {
-    int const verbose = P.verbose;
-    FitModel const model = fitModel(P);
-    if (verbose > 2) writeFitTableHeader(out, verbose);
-    for (StarRecord& star : s.stars) {
-        int const ix = nearestPixel(star.x);
-        int const iy = nearestPixel(star.y);
-        sci::MArray<float, 2> image, error;
-        float nchi = 0, xscale = 0, yscale = 0, beta = 0;
-        // A stamp that is not wholly inside the image counts as a failed fit.
-        star.fitStatus = kFitStampOff;
-        float amplitude = 0, angle = 0;
-        if (stamps.read(ix, iy, P.boxlen, image, error)) {
-            float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
-            float xcen = star.x, ycen = star.y;
-            star.fitStatus = fit::fmoffat(image, error, surface, ax, ay, model.betaMin,
-                                          model.betaMax, model.fwhmMin, model.fwhmMax, xcen, ycen,
-                                          amplitude, xscale, yscale, angle, beta, nchi, verbose,
-                                          std::cout, fit::makeClassMoffatFit, model.subsample);
-            // A successful fit leaves its centre in stamp indices in xcen, ycen.
-            FittedProfile const profile{amplitude, xscale, yscale, angle, beta, xcen, ycen};
-            star.stamp = measureStampLevels(image, error, star.x - static_cast<float>(ix),
-                                            star.y - static_cast<float>(iy),
-                                            star.fitStatus == fit::kMoffatOk ? &profile : nullptr);
-        }
-        if (star.fitStatus == fit::kMoffatOk) {
-            // FWHM = 2 sqrt(2^(1/beta) - 1) / scale, in double from the fitted floats.
-            star.xfwhm = static_cast<float>(fit::moffatFwhm(beta, xscale));
-            star.yfwhm = static_cast<float>(fit::moffatFwhm(beta, yscale));
-            star.fwhm = (star.xfwhm + star.yfwhm) * 0.5f;
-            star.nchi = nchi;
-            star.amplitude = amplitude;
-            star.angle = static_cast<float>(angle * sci::kRadToDeg);
-            star.beta = beta;
-        } else {
-            star.xfwhm = star.yfwhm = star.fwhm = star.nchi = kFitFailed;
-        }
-    }
+void writeFitTableEnd(std::ostream& out, int verbose) {
     if (verbose > 4) out << "...end of moffat fits\n";
     if (verbose > 2) out << "\n";
+}
+
+void StampMeasure::measure(StarRecord& star, std::ostream& fitText) {
+    measureStar(star, P_, stamps_, fitText);
+}
+
+int measureStars(SelectedStars& s, Parameter const& P, StarMeasure& measure, std::ostream& out) {
+    writeFitTableStart(out, P.verbose);
+    for (StarRecord& star : s.stars) measure.measure(star, out);
+    writeFitTableEnd(out, P.verbose);
+    // The cuts drop the fitted stars that fail them; the others keep their order.
+    std::vector<StarRecord> kept;
+    for (StarRecord const& star : s.stars) {
+        Fate const cut = star.fitStatus == fit::kMoffatOk ? starCut(star, P) : Fate::kSelected;
+        if (cut == Fate::kSelected)
+            kept.push_back(star);
+        else
+            s.dropped.push_back(DroppedStar{star, cut});
+    }
+    s.stars.swap(kept);
     return rejectStars(s, P, out);
 }
 

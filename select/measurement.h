@@ -14,15 +14,54 @@
 
 namespace selection {
 
-// Measures every star of s (its position; nchi, fwhm, xfwhm and yfwhm receive
-// the fit, kFitFailed for a failed fit or a stamp not inside the image;
-// fitStatus the fit's status, or kFitStampOff; amplitude, angle and beta the
-// rest of a successful fit; stamp the levels of its stamp) and drops
-// nchi_reject stars by nchi, then fwhm_reject stars by ellipticity and size
-// (rejectStars). Writes the fit table and the rejection counts to out as
-// verbose asks. Returns the number of stars left, which s then holds, in the
-// order of the last sort applied.
-int measureStars(SelectedStars& s, Parameter const& P, StampReader& stamps, std::ostream& out);
+// Measures one star at its position (star.x, star.y): nchi, fwhm, xfwhm and
+// yfwhm receive the fit, kFitFailed for a failed fit or a stamp not inside
+// the image; fitStatus the fit's status, or kFitStampOff; amplitude, angle,
+// beta and asymmetry (select/star_cuts.h) the rest of a successful fit; stamp
+// the levels of its stamp. The fit's table row (verbose > 2) and parameter
+// dumps (verbose > 3) go to fitText. Apart from the reading of the stamps,
+// the measurement depends on nothing but the images, the position and P: a
+// star measured twice is measured the same, and its text can be captured and
+// written later.
+void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std::ostream& fitText);
+
+// How the search has a star measured: measure fills the star as measureStar
+// does and writes the fit's text to fitText. The search calls it in run
+// order and decides on the result at once; an implementation may compute
+// the fits ahead (they depend on nothing that the search decides) as long as
+// each result and its text are those of measureStar.
+class StarMeasure {
+  public:
+    virtual ~StarMeasure() = default;
+    virtual void measure(StarRecord& star, std::ostream& fitText) = 0;
+};
+
+// measureStar on the stamps of the run's image, at the time it is asked.
+class StampMeasure : public StarMeasure {
+  public:
+    StampMeasure(StampReader& stamps, Parameter const& P) : stamps_(stamps), P_(P) {}
+    void measure(StarRecord& star, std::ostream& fitText) override;
+
+  private:
+    StampReader& stamps_;
+    Parameter const& P_;
+};
+
+// The lines around the fit table on out, as verbose asks: before the first
+// fit, an empty line, "start of moffat fits..." (verbose > 4) and the
+// table's header (verbose > 2); after the last fit, "...end of moffat fits"
+// (verbose > 4) and an empty line (verbose > 2).
+void writeFitTableStart(std::ostream& out, int verbose);
+void writeFitTableEnd(std::ostream& out, int verbose);
+
+// Measures every star of s with measure (the fit table on out), drops the
+// fitted stars that fail a cut of P (starCut, select/star_cuts.h) into
+// s.dropped with its fate, keeping the order of the others, then drops
+// nchi_reject stars by nchi and fwhm_reject stars by ellipticity and size
+// (rejectStars). Writes the rejection counts to out as verbose asks. Returns
+// the number of stars left, which s then holds, in the order of the last sort
+// applied.
+int measureStars(SelectedStars& s, Parameter const& P, StarMeasure& measure, std::ostream& out);
 
 // The fit settings of every star: background and its slopes held at 0, and
 // the model of the run's options (fitModel). By default (--beta 2.9,

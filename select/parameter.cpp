@@ -63,6 +63,11 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
         add(new BoolOption("nchi_sort", "false", "sort according to nchi", kNoChar, &P.nchi_sort));
         add(new StringOption("report", "", "ECSV report of every catalogue row (empty: none)",
                              kNoChar, &P.report));
+        for (CutOption const& c : kCutOptions)
+            add(new DoubleOption(c.name, "0", c.usage, kNoChar, &(P.*c.field)));
+        add(new BoolOption("refill", "false",
+                           "replace refused candidates by the next of the subfield", kNoChar,
+                           &P.refill));
         add(new DoubleArrayOption("fwhm_range", "1,20",
                                   "accepted FWHM of the fits, lowest and highest, pixels", kNoChar,
                                   kFwhmRangeCount, P.fwhm_range));

@@ -43,11 +43,37 @@ struct Parameter {
     bool fwhm_sort = false;       // order each subfield's rows by FWHM
     bool nchi_sort = false;       // order each subfield's rows by nchi
     std::string report;           // ECSV report of every catalogue row; empty = none
+    // The cuts on measured stars, each 0 = off (select/star_cuts.h).
+    double max_peak = 0;         // refuse a usable pixel >= this in the fitting disk, image units
+    double max_ellipticity = 0;  // refuse 1 - minor/major FWHM above this
+    double fwhm_clip = 0;        // refuse FWHM beyond this many robust sigmas of the median
+    double nchi_clip = 0;        // refuse nchi beyond this many robust sigmas above the median
+    double max_asymmetry = 0;    // refuse asymmetry beyond the core above this
+    bool refill = false;         // replace a refused candidate by the next of its subfield
 
     // The fitted model.
     double fwhm_range[2] = {0, 0};  // accepted FWHM, lowest and highest, pixels
     double beta = 0;                // Moffat beta; 0 = fitted
     int subsample = 0;              // sampled at subsample x subsample points per pixel
+};
+
+// The cuts on measured stars (select/star_cuts.h, select/field_clips.h):
+// double options registered after --report in this order, each 0 = off and
+// refused below 0 (select/entry.h).
+struct CutOption {
+    char const* name;
+    char const* usage;
+    double Parameter::*field;
+};
+inline constexpr CutOption kCutOptions[] = {
+    {"max_peak", "refuse stars peaking at or above this, or flat-topped (0: off)",
+     &Parameter::max_peak},
+    {"max_ellipticity", "refuse fits with 1 - minor/major above this (0: off)",
+     &Parameter::max_ellipticity},
+    {"fwhm_clip", "refuse FWHM beyond this many robust sigmas (0: off)", &Parameter::fwhm_clip},
+    {"nchi_clip", "refuse nchi this many robust sigmas above the median (0: off)",
+     &Parameter::nchi_clip},
+    {"max_asymmetry", "refuse stars more asymmetric than this (0: off)", &Parameter::max_asymmetry},
 };
 
 // The option objects bound to a Parameter record, in registration order. The
@@ -62,13 +88,13 @@ constexpr char kFlagLimitName[] = "flag_limit";
 constexpr char kCheckRadiusName[] = "check radius";
 constexpr char kCheckRadiusAlias[] = "check_radius";
 
-// Creates the options in their fixed order (the 26 of the selection,
-// --report, then the model's --fwhm_range, --beta and --subsample), each
-// bound to its field of P (which thereby receives its default), and
-// registers them on parser, with kCheckRadiusAlias as another name of the
-// check radius. A util::UException on the way is reported on err as
-// "Parameter exception : <what>" and ends the registration: the options
-// after the failing one are not created.
+// Creates the options in their fixed order (the 26 of the selection, then
+// --report, the cuts of kCutOptions, --refill, and the model's --fwhm_range,
+// --beta and --subsample), each bound to its field of P (which thereby
+// receives its default), and registers them on parser, with
+// kCheckRadiusAlias as another name of the check radius. A util::UException
+// on the way is reported on err as "Parameter exception : <what>" and ends
+// the registration: the options after the failing one are not created.
 ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& parser,
                                           std::ostream& err);
 

@@ -9,6 +9,7 @@
 
 #include "fit/moffat.h"
 #include "select/fates.h"
+#include "select/star_cuts.h"
 #include "util/version.h"
 
 namespace selection {
@@ -44,6 +45,16 @@ std::vector<ReportColumn> const kReportColumns = {
     {"nchi", "float32", "", "normalised chi of the fit"},
     {"peak", "float32", "", "highest usable pixel of the stamp within the fitting disk"},
     {"background", "float32", "", "median of the usable pixels on the stamp's edge"},
+    {"ellipticity", "float32", "", "1 - axis_ratio (--max_ellipticity)"},
+    {"asymmetry", "float32", "",
+     "the stamp less itself rotated by 180 degrees about the fitted centre, beyond 1 FWHM, "
+     "against the star's flux (--max_asymmetry)"},
+    {"flat_pixels", "int32", "",
+     "usable pixels of the fitting disk within 3 % of the peak; 5 or more: a flat top "
+     "(--max_peak)"},
+    {"visit", "int32", "",
+     "order of the visit in the subfield's search, 1 = first (the search visits in isolation "
+     "order); 0 = not visited"},
 };
 
 namespace {
@@ -111,13 +122,14 @@ std::string yamlList(std::vector<std::string> const& items) {
     return out + "]";
 }
 
-// "{key: n, ...}" of the funnel stages from `from` on.
-std::string funnelYaml(FateCounts const& c, bool withRowsRead, Fate from) {
+// "{key: n, ...}" of the funnel stages that P counts, from `from` on.
+std::string funnelYaml(FateCounts const& c, bool withRowsRead, Fate from, Parameter const& P) {
     std::string out = "{";
     if (withRowsRead) out += std::string(kRowsReadKey) + ": " + std::to_string(c.rowsRead()) + ", ";
     for (int f = fateIndex(from); f < kFateCount; ++f)
-        out += std::string(f > fateIndex(from) ? ", " : "") + kFateWords[f].stageKey + ": " +
-               std::to_string(c.stage(static_cast<Fate>(f)));
+        if (stageCounted(static_cast<Fate>(f), P))
+            out += std::string(f > fateIndex(from) ? ", " : "") + kFateWords[f].stageKey + ": " +
+                   std::to_string(c.stage(static_cast<Fate>(f)));
     return out + "}";
 }
 
@@ -205,6 +217,16 @@ void RunReport::write(std::ostream& os, Parameter const& P, RunContext const& co
         headerLine(os, "    " + yamlQuoted(o.name) + ": " + o.yaml);
     headerLine(os, "  flux_limits: {lower: " + realText(limits.lower) + ", upper: " +
                        realText(limits.upper) + ", neighbour: " + realText(limits.neighbour) + "}");
+    if (clips_ && (clips_->byFwhm() || clips_->byNchi())) {
+        std::string text;
+        auto spread = [&text](char const* key, RobustSpread const& r) {
+            text += std::string(text.empty() ? "" : ", ") + key +
+                    ": {median: " + realText(r.median) + ", sigma: " + realText(r.sigma) + "}";
+        };
+        if (clips_->byFwhm()) spread("fwhm", clips_->fwhm());
+        if (clips_->byNchi()) spread("nchi", clips_->nchi());
+        headerLine(os, "  clips: {" + text + "}");
+    }
     headerLine(
         os, "  fates: " + [] {
             std::vector<std::string> names;
@@ -212,13 +234,13 @@ void RunReport::write(std::ostream& os, Parameter const& P, RunContext const& co
             return yamlList(names);
         }());
     headerLine(os, "  funnel:");
-    headerLine(os, "    total: " + funnelYaml(record.total(), true, Fate::kNotANumber));
+    headerLine(os, "    total: " + funnelYaml(record.total(), true, Fate::kNotANumber, P));
     headerLine(os, subfields_.empty() ? "    subfields: []" : "    subfields:");
     for (Subfield const& s : subfields_) {
         std::string const box = "[" + std::to_string(s.box.x1) + ", " + std::to_string(s.box.x2) +
                                 ", " + std::to_string(s.box.y1) + ", " + std::to_string(s.box.y2) +
                                 "]";
-        std::string funnel = funnelYaml(s.funnel, false, Fate::kOutsideField);
+        std::string funnel = funnelYaml(s.funnel, false, Fate::kOutsideField, P);
         funnel.insert(1, "i: " + std::to_string(s.i) + ", j: " + std::to_string(s.j) +
                              ", search_box: " + box + ", ");
         headerLine(os, "    - " + funnel);
@@ -276,21 +298,27 @@ void RunReport::write(std::ostream& os, Parameter const& P, RunContext const& co
             field([&] { appendInteger(out, star->fitStatus); });
         else
             null();
-        // fwhm_x, fwhm_y, fwhm, axis_ratio, angle, beta, amplitude, nchi, peak, background.
+        // fwhm_x, fwhm_y, fwhm, axis_ratio, angle, beta, amplitude, nchi, peak, background,
+        // ellipticity, asymmetry.
         constexpr float kNull = std::numeric_limits<float>::quiet_NaN();
-        std::array<float, 10> measured;
+        std::array<float, 12> measured;
         measured.fill(kNull);
-        if (fitted && star->fitStatus == fit::kMoffatOk)
+        if (fitted && star->fitStatus == fit::kMoffatOk) {
+            float const ratio =
+                std::min(star->xfwhm, star->yfwhm) / std::max(star->xfwhm, star->yfwhm);
             measured = {star->xfwhm,
                         star->yfwhm,
                         star->fwhm,
-                        std::min(star->xfwhm, star->yfwhm) / std::max(star->xfwhm, star->yfwhm),
+                        ratio,
                         star->angle,
                         star->beta,
                         star->amplitude,
                         star->nchi,
                         kNull,
-                        kNull};
+                        kNull,
+                        static_cast<float>(ellipticity(*star)),
+                        star->asymmetry};
+        }
         if (fitted) {
             measured[8] = star->stamp.peak;
             measured[9] = star->stamp.background;
@@ -301,6 +329,12 @@ void RunReport::write(std::ostream& os, Parameter const& P, RunContext const& co
             else
                 field([&] { appendReal(out, v); });
         }
+        if (fitted)
+            field([&] { appendInteger(out, star->stamp.flatPixels); });
+        else
+            null();
+        bool const visited = record.fate(row) >= Fate::kNotStellar;
+        field([&] { appendInteger(out, visited ? record.rank(row) : 0); });
         out += '\n';
         if (out.size() > (1u << 20) - 4096) {
             os << out;

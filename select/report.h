@@ -1,16 +1,19 @@
 // The report of a selecting run (--report FILE): an ECSV 1.0 table with one
 // row per catalogue row, its fate and, for a measured star, its fit; the
 // header's meta holds the run: version, command line, input files, every
-// option value, the flux limits and the funnel per subfield and in total.
+// option value, the flux limits, the limits of the field-wide clips and the
+// funnel per subfield and in total.
 // Rows are 1-based; positions in FITS pixels, RA and DEC in degrees, widths
 // in pixels, angles in degrees, levels in image units.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "select/catalogue.h"
+#include "select/field_clips.h"
 #include "select/flux_limits.h"
 #include "select/parameter.h"
 #include "select/run_record.h"
@@ -64,6 +67,8 @@ class RunReport {
   public:
     // Collects the funnel of subfield (i, j) with its search box, in run order.
     void addSubfield(int i, int j, PixelBox const& box, FateCounts const& funnel);
+    // The field-wide clips of the run, for the header's meta.
+    void setClips(FieldClips const& clips) { clips_ = clips; }
 
     // Writes the whole report to os: header, then one row per catalogue row.
     // record must keep per-row fates (RunRecord::perRow).
@@ -79,6 +84,7 @@ class RunReport {
         FateCounts funnel;
     };
     std::vector<Subfield> subfields_;
+    std::optional<FieldClips> clips_;
 };
 
 }  // namespace selection

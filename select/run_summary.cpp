@@ -50,7 +50,7 @@ void RunSummary::addSubfield(FateCounts const& sub, SubfieldCandidates const& fo
     ++short_;
     for (int f = 0; f < kFateCount; ++f) shortFunnel_.rows[f] += sub.rows[f];
     shortFunnel_.written += sub.written;
-    int const visitable = std::min(found.visitLimit(), static_cast<int>(found.row.size()));
+    int const visitable = found.visitable(P_.refill);
     shortCandidates_ += found.testCounter;
     shortVisitable_ += visitable;
     shortWanted_ += P_.number;
@@ -80,7 +80,8 @@ HintStage RunSummary::hintStage(bool hasImage) const {
     Loss const losses[] = {{HintStage::kNotStellar, Fate::kNotStellar},
                            {HintStage::kBadPixel, Fate::kBadPixel},
                            {HintStage::kStampsOff, Fate::kStampOff},
-                           {HintStage::kFailedFits, Fate::kFitFailed}};
+                           {HintStage::kFailedFits, Fate::kFitFailed},
+                           {HintStage::kCut, mostCut_()}};
     // Where most fits fail, whatever else is taken would fail too.
     long long const failedFits = shortFunnel_.rows[fateIndex(Fate::kFitFailed)];
     if (failedFits > 0 && 2 * failedFits >= shortFunnel_.stage(Fate::kStampOff))
@@ -88,7 +89,7 @@ HintStage RunSummary::hintStage(bool hasImage) const {
     HintStage best = HintStage::kNone;
     long long most = 0;
     for (Loss const& l : losses) {
-        long long const n = shortFunnel_.rows[fateIndex(l.fate)];
+        long long const n = refusedBy_(l.fate);
         if (n > most) {
             most = n;
             best = l.stage;
@@ -106,7 +107,8 @@ void RunSummary::write(std::ostream& err, FateCounts const& total, bool hasImage
         << counted(empty_, "subfield", "subfields") << " without a star\n";
     err << "funnel: " << total.rowsRead() << " " << kRowsReadStage;
     for (int f = 0; f < kFateCount; ++f)
-        err << ", " << total.stage(static_cast<Fate>(f)) << " " << kFateWords[f].stage;
+        if (stageCounted(static_cast<Fate>(f), P_))
+            err << ", " << total.stage(static_cast<Fate>(f)) << " " << kFateWords[f].stage;
     err << "\n";
     HintStage const stage = hintStage(hasImage);
     if (stage != HintStage::kNone) err << "hint: " << hint_(stage, data) << "\n";
@@ -145,6 +147,8 @@ std::string RunSummary::hint_(HintStage stage, HintData const& data) const {
             return std::to_string(shortFunnel_.rows[fateIndex(Fate::kFitFailed)]) + " of the " +
                    counted(shortFunnel_.stage(Fate::kStampOff), "fit", "fits") + " " + where +
                    " failed: " + data.fits.text;
+        case HintStage::kCut:
+            return cutHint_(where);
         case HintStage::kOther: {
             int most = fateIndex(Fate::kFluxBand);
             for (int f = most; f < fateIndex(Fate::kSelected); ++f)
@@ -154,6 +158,47 @@ std::string RunSummary::hint_(HintStage stage, HintData const& data) const {
         }
     }
     return "";
+}
+
+// The cuts on measured stars, the two of --max_peak counted together.
+constexpr Fate kCutFates[] = {Fate::kSaturated, Fate::kElongated, Fate::kAsymmetric,
+                              Fate::kClippedFwhm, Fate::kClippedNchi};
+
+long long RunSummary::refusedBy_(Fate f) const {
+    long long n = shortFunnel_.rows[fateIndex(f)];
+    if (f == Fate::kSaturated) n += shortFunnel_.rows[fateIndex(Fate::kFlatTop)];
+    return n;
+}
+
+Fate RunSummary::mostCut_() const {
+    Fate most = kCutFates[0];
+    for (Fate f : kCutFates)
+        if (refusedBy_(f) > refusedBy_(most)) most = f;
+    return most;
+}
+
+std::string RunSummary::cutHint_(std::string const& where) const {
+    Fate const f = mostCut_();
+    FateWords const& w = fateWords(f);
+    std::string text =
+        std::string(w.option) + " " + optionValue(P_.*w.value) + " refused " +
+        std::to_string(refusedBy_(f)) + " of the " +
+        counted(shortFunnel_.stage(Fate::kFitFailed), "star fitted", "stars fitted") + " " + where;
+    if (f == Fate::kSaturated) {
+        long long const flat = shortFunnel_.rows[fateIndex(Fate::kFlatTop)];
+        text += " (" + std::to_string(refusedBy_(f) - flat) + " at or above it, " +
+                std::to_string(flat) + " flat-topped)";
+    }
+    if (!P_.refill)
+        return text +
+               ": try --refill, which replaces each refused star by the next candidate of "
+               "its subfield";
+    if (f == Fate::kSaturated)
+        return text +
+               "; every candidate was visited: take fainter candidates (lower --min_thresh "
+               "and --max_thresh); " +
+               fewerSubfields_();
+    return text + "; every candidate was visited: loosen the cut; " + fewerSubfields_();
 }
 
 std::string RunSummary::notStellarHint_() const {
@@ -242,8 +287,8 @@ std::string RunSummary::candidatesHint_(Catalogue const& cat,
                        (short_ == 1 ? "holds " : "hold ") +
                        counted(shortCandidates_, "candidate", "candidates") + " for " +
                        counted(shortWanted_, "star", "stars") +
-                       " (the least isolated of a subfield is never visited); the flux band " +
-                       bandText(P_.min_thresh, P_.max_thresh) + " holds ";
+                       (P_.refill ? "" : " (the least isolated of a subfield is never visited)") +
+                       "; the flux band " + bandText(P_.min_thresh, P_.max_thresh) + " holds ";
     long long inBand = 0;
     long long const current = passing(P_.min_thresh, P_.max_thresh, inBand);
     text += counted(inBand, "row", "rows");

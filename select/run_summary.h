@@ -36,6 +36,7 @@ enum class HintStage {
     kBadPixel,
     kStampsOff,
     kFailedFits,
+    kCut,    // a cut on measured stars (--max_peak ... --nchi_clip)
     kOther,  // the fate that stopped the most rows, named as it is
 };
 
@@ -79,6 +80,12 @@ class RunSummary {
     std::string hint_(HintStage stage, HintData const& data) const;
     std::string candidatesHint_(Catalogue const& cat, std::vector<float> const& sortedFlux) const;
     std::string notStellarHint_() const;
+    // The rows of the subfields that fell short refused with fate f, those
+    // of --max_peak's two fates together under kSaturated; the cut that
+    // refused the most; and the hint that names it.
+    long long refusedBy_(Fate f) const;
+    Fate mostCut_() const;
+    std::string cutHint_(std::string const& where) const;
     std::string badPixelHint_(BadPixelRecheck const& recheck) const;
     // "try --nfields" with half the subfields along each axis, when there
     // are fewer then.

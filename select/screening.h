@@ -38,6 +38,12 @@ struct SubfieldCandidates {
     // How many of them the subfield search may visit: testCounter - 1 (the
     // least isolated candidate is never visited), at least 0.
     int visitLimit() const { return testCounter > 1 ? testCounter - 1 : 0; }
+    // How many of those listed the search may visit: with refill (--refill)
+    // every candidate, else visitLimit().
+    int visitable(bool refill) const {
+        int const limit = refill ? testCounter : visitLimit();
+        return limit < static_cast<int>(row.size()) ? limit : static_cast<int>(row.size());
+    }
 };
 
 // The screening of one run. A row is a candidate when it takes part (finite

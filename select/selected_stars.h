@@ -31,6 +31,7 @@ struct StampLevels {
     float background = kNone;       // median of the usable pixels on the stamp's edge
     float backgroundError = kNone;  // median of their errors
     float usableErrors = 0;         // fraction of the stamp's errors that are finite and > 0
+    int flatPixels = 0;  // usable pixels of the fitting disk at or above kFlatTopLevel x peak
 };
 
 struct StarRecord {
@@ -49,9 +50,14 @@ struct StarRecord {
     float angle = 0;      // of the first axis from x toward y, degrees, in [-45, 45]
     float beta = 0;       // Moffat index
     StampLevels stamp;    // of the stamp the star was fitted on
+    // The stamp less itself rotated by 180 degrees about the fitted centre,
+    // beyond the core, against the star's flux (select/star_cuts.h); NaN
+    // without a successful fit.
+    float asymmetry = std::numeric_limits<float>::quiet_NaN();
 };
 
-// A star that a rejection stage dropped, and the fate it was dropped with.
+// A star that a rejection stage or a cut dropped, or that the subfield search
+// refused after taking it, and the fate it was dropped with.
 struct DroppedStar {
     StarRecord star;
     Fate fate;
@@ -60,7 +66,7 @@ struct DroppedStar {
 struct SelectedStars {
     std::vector<StarRecord> stars;
     int taken = 0;  // how many stars the subfield search took, before any rejection
-    std::vector<DroppedStar> dropped;  // by the rejection stages, in the order dropped
+    std::vector<DroppedStar> dropped;  // by the cuts and rejection stages, in the order dropped
 };
 
 // The debug output (the "len = " lines and the dumps at the highest

@@ -28,6 +28,7 @@
 #include "select/selected_stars.h"
 #include "select/stamps.h"
 #include "select/subfield_grid.h"
+#include "select/subfield_search.h"
 #include "util/exception.h"
 
 namespace selection {
@@ -86,37 +87,6 @@ void checkIsNoInput(char const* what, std::string const& path, Parameter const& 
         if (!input.empty() && sameFile(path, input))
             throw sci::IOException(std::string(what) + " '" + path + "' is the input file '" +
                                    input + "'; it would be overwritten");
-}
-
-// The most isolated candidates that pass the bad-pixel and stellarity tests,
-// in visit order, at most number of them; the candidates visited and refused
-// go to refused. Both tests are made on every candidate visited; a candidate
-// that fails both is refused as not stellar.
-SelectedStars takeStars(SubfieldCandidates const& found, Catalogue const& cat,
-                        BadPixelCheck& badPixels, Parameter const& P,
-                        std::vector<RefusedVisit>& refused) {
-    SelectedStars s;
-    size_t const visits = std::min(found.row.size(), static_cast<size_t>(found.visitLimit()));
-    for (size_t k = 0; k < visits && static_cast<int>(s.stars.size()) < P.number; ++k) {
-        int const row = found.row[k];
-        int const rank = static_cast<int>(k) + 1;
-        bool const clean = badPixels.passes(cat.x(row), cat.y(row));
-        bool const stellar =
-            P.class_column <= 0 || P.class_star <= static_cast<double>(cat.classStar(row));
-        if (!stellar) refused.push_back(RefusedVisit{row, rank, Fate::kNotStellar});
-        if (stellar && !clean) refused.push_back(RefusedVisit{row, rank, Fate::kBadPixel});
-        if (!clean || !stellar) continue;
-        StarRecord star;
-        star.row = row;
-        star.rank = rank;
-        star.x = cat.x(row);
-        star.y = cat.y(row);
-        star.closestDist = found.closestDist[k];
-        star.closestFlux = found.closestFlux[k];
-        s.stars.push_back(star);
-    }
-    s.taken = static_cast<int>(s.stars.size());
-    return s;
 }
 
 // A table that could not be written (a full disk, a device that refuses
@@ -220,30 +190,47 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
     RunReport runReport;
     StampSurvey survey;
 
+    // Each subfield's rows are written when its search ends; with a
+    // field-wide clip, every subfield's at the end of the run.
+    bool const clipped = P.fwhm_clip > 0 || P.nchi_clip > 0;
+    std::unique_ptr<StampMeasure> measure;
+    if (stamps) measure = std::make_unique<StampMeasure>(*stamps, P);
+    SearchContext const searching{cat, badPixels, P, measure.get(), out};
+    auto finish = [&](SubfieldSearch const& search) {
+        if (stamps) {
+            for (StarRecord const& star : search.s.stars) survey.add(star);
+            for (DroppedStar const& d : search.s.dropped) survey.add(d.star);
+        }
+        writeSubfieldRows(search.s, cat, index, P, table, out);
+        checkTableWritten(table, P.output);
+        FateCounts const funnel = record.recordSubfield(grid.runIndex(search.i, search.j),
+                                                        search.found, search.refused, search.s);
+        summary.addSubfield(funnel, search.found, search.refused, cat);
+        if (perRow) runReport.addSubfield(search.i, search.j, search.box, funnel);
+    };
+    std::vector<SubfieldSearch> held;
     for (int i = 1; i <= grid.nx(); ++i) {
         for (int j = 1; j <= grid.ny(); ++j) {
-            PixelBox const box = grid.searchBox(i, j, P.check_radius);
-            if (P.verbose > 0) writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, box);
-            SubfieldCandidates const found = screen.screenSubfield(box, perRow);
-            writeTestCounter(out, found.testCounter, P.number);
-            std::vector<RefusedVisit> refused;
-            SelectedStars s = takeStars(found, cat, badPixels, P, refused);
-            if (s.taken < P.number) {
-                out << '\n';
-                writeNotEnoughStars(out, "taken", s.taken, P.number);
-            }
-            if (s.taken >= 1 && stamps) {
-                measureStars(s, P, *stamps, out);
-                for (StarRecord const& star : s.stars) survey.add(star);
-                for (DroppedStar const& d : s.dropped) survey.add(d.star);
-            }
+            SubfieldSearch search;
+            search.i = i;
+            search.j = j;
+            search.box = grid.searchBox(i, j, P.check_radius);
+            if (P.verbose > 0)
+                writeSearching(out, P.number, P.nchi_reject, P.fwhm_reject, search.box);
+            search.found = screen.screenSubfield(search.box, perRow || P.refill);
+            writeTestCounter(out, search.found.testCounter, P.number);
+            searchSubfield(search, searching);
             if (P.verbose > 2) out << "end measuring:\n";
-            writeSubfieldRows(s, cat, index, P, table, out);
-            checkTableWritten(table, P.output);
-            FateCounts const funnel = record.recordSubfield(grid.runIndex(i, j), found, refused, s);
-            summary.addSubfield(funnel, found, refused, cat);
-            if (perRow) runReport.addSubfield(i, j, box, funnel);
+            if (clipped)
+                held.push_back(std::move(search));
+            else
+                finish(search);
         }
+    }
+    if (clipped) {
+        FieldClips const clips = clipField(held, searching);
+        if (perRow) runReport.setClips(clips);
+        for (SubfieldSearch const& search : held) finish(search);
     }
     std::map<int, BadPixelCheck> otherRadius;
     auto recheck = [&](float x, float y, int r) {

@@ -31,8 +31,20 @@ double median(std::vector<double>& values) {
 }
 
 double FittedProfile::at(int i, int j) const {
-    double const x = i - xcen;
-    double const y = j - ycen;
+    return atOffset_(i - xcen, j - ycen);
+}
+
+double FittedProfile::pixel(int i, int j) const {
+    if (subsample <= 1) return at(i, j);
+    double sum = 0;
+    for (int k = 0; k < subsample; ++k)
+        for (int l = 0; l < subsample; ++l)
+            sum += atOffset_(i + (k + 0.5) / subsample - 0.5 - xcen,
+                             j + (l + 0.5) / subsample - 0.5 - ycen);
+    return sum / (static_cast<double>(subsample) * subsample);
+}
+
+double FittedProfile::atOffset_(double x, double y) const {
     double const c = std::cos(angle);
     double const s = std::sin(angle);
     double const u = xscale * (x * c + y * s);
@@ -50,6 +62,7 @@ StampLevels measureStampLevels(sci::MArray<float, 2> const& image,
     float const limit = (r + 1) * r;
     StampLevels levels;
     std::vector<double> edge, edgeError;
+    std::vector<float> disk;
     long usableErrors = 0;
     for (int i = i1; i <= i2; ++i) {
         for (int j = j1; j <= j2; ++j) {
@@ -59,13 +72,20 @@ StampLevels measureStampLevels(sci::MArray<float, 2> const& image,
             if (!usable(v, e)) continue;
             float const di = i - dx;
             float const dj = j - dy;
-            if (di * di + dj * dj <= limit && (std::isnan(levels.peak) || v > levels.peak))
-                levels.peak = v;
+            if (di * di + dj * dj <= limit) {
+                disk.push_back(v);
+                if (std::isnan(levels.peak) || v > levels.peak) levels.peak = v;
+            }
             if (i == i1 || i == i2 || j == j1 || j == j2) {
-                edge.push_back(fitted != nullptr ? v - fitted->at(i, j) : v);
+                edge.push_back(fitted != nullptr ? v - fitted->pixel(i, j) : v);
                 edgeError.push_back(e);
             }
         }
+    }
+    if (levels.peak > 0) {
+        float const top = kFlatTopLevel * levels.peak;
+        levels.flatPixels = static_cast<int>(
+            std::count_if(disk.begin(), disk.end(), [top](float v) { return v >= top; }));
     }
     levels.background = static_cast<float>(median(edge));
     levels.backgroundError = static_cast<float>(median(edgeError));

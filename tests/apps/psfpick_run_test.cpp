@@ -617,3 +617,141 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
         expected += key + "=" + std::to_string(n) + "\n";
     EXPECT_EQ(astropy.out, expected);
 }
+
+namespace {
+
+// A field of 7 x 7 stars 25 pixels apart (FWHM 3, beta 2.9, sampled at pixel
+// centres, noise 5), each of one kind, and the fate the cuts give it.
+enum class Kind { kGood, kSaturated, kElongated, kPair, kWide };
+
+struct CutStar {
+    double x, y;
+    Kind kind;
+};
+
+constexpr int kCutSize = 200;
+constexpr double kCutNoise = 5.0;
+constexpr double kCutAmplitude = 2000.0;
+// Saturated stars: ten times brighter, clipped at this level.
+constexpr double kClipLevel = 8000.0;
+
+std::vector<CutStar> cutStars() {
+    Kind const cycle[] = {Kind::kGood, Kind::kSaturated, Kind::kGood, Kind::kElongated,
+                          Kind::kPair, Kind::kGood,      Kind::kWide};
+    std::vector<CutStar> stars;
+    int k = 0;
+    for (int i = 1; i <= 7; ++i)
+        for (int j = 1; j <= 7; ++j, ++k)
+            stars.push_back({25.0 * i + 0.1 * (k % 7), 25.0 * j + 0.13 * (k % 5), cycle[k % 7]});
+    return stars;
+}
+
+// Adds amplitude (1 + (u / a)^2 + (v / b)^2)^-2.9 at every pixel centre, u
+// along the major axis at angle degrees from x; fwhm1, fwhm2 along u and v.
+void addMoffat(std::vector<double>& pixels, double x, double y, double amplitude, double fwhm1,
+               double fwhm2, double angle) {
+    double const beta = 2.9, k = 2 * std::sqrt(std::pow(2.0, 1 / beta) - 1);
+    double const a = fwhm1 / k, b = fwhm2 / k;
+    double const c = std::cos(angle * M_PI / 180), s = std::sin(angle * M_PI / 180);
+    for (int py = 1; py <= kCutSize; ++py)
+        for (int px = 1; px <= kCutSize; ++px) {
+            double const dx = px - x, dy = py - y;
+            double const u = (dx * c + dy * s) / a, v = (dy * c - dx * s) / b;
+            pixels[static_cast<size_t>((py - 1) * kCutSize + px - 1)] +=
+                amplitude * std::pow(1 + u * u + v * v, -beta);
+        }
+}
+
+// Writes img.fits, e.img.fits and cat.txt of the field; the catalogue lists
+// no companion of a pair, and one more row, the brightest, off the image.
+void writeCutField(TempDir const& dir, std::vector<CutStar> const& stars) {
+    std::vector<double> pixels(static_cast<size_t>(kCutSize) * kCutSize, 0.0);
+    std::string catalogue = "# id x y RA DEC flux flags class_star\n";
+    int id = 0;
+    for (CutStar const& s : stars) {
+        double amplitude = kCutAmplitude;
+        switch (s.kind) {
+            case Kind::kGood:
+                addMoffat(pixels, s.x, s.y, amplitude, 3.0, 3.0, 0);
+                break;
+            case Kind::kSaturated:
+                amplitude *= 10;
+                addMoffat(pixels, s.x, s.y, amplitude, 3.0, 3.0, 0);
+                break;
+            case Kind::kElongated:
+                addMoffat(pixels, s.x, s.y, amplitude, 4.2, 2.4, 30);
+                break;
+            case Kind::kPair:  // a companion of 40 % at 2 FWHM
+                addMoffat(pixels, s.x, s.y, amplitude, 3.0, 3.0, 0);
+                addMoffat(pixels, s.x + 4.2, s.y + 4.2, 0.4 * amplitude, 3.0, 3.0, 0);
+                break;
+            case Kind::kWide:
+                addMoffat(pixels, s.x, s.y, amplitude, 4.5, 4.5, 0);
+                break;
+        }
+        char row[120];
+        std::snprintf(row, sizeof row, "%d %.2f %.2f 0 0 %.1f 0 0.95\n", ++id, s.x, s.y,
+                      amplitude * 10);
+        catalogue += row;
+    }
+    dir.write("cat.txt", catalogue + "99 -50 -50 0 0 1e9 0 0.95\n");
+    testsupport::GaussianNoise noise(7);
+    for (double& p : pixels) p = std::min(p, kClipLevel) + kCutNoise * noise.next();
+    std::vector<std::string> const cards = testsupport::tanCards(kCrval1, kCrval2, kCrpix, kScale);
+    sci::writeFitsImage(dir.file("img.fits"), kCutSize, kCutSize, pixels, -32, 1.0, 0.0, cards);
+    sci::writeFitsImage(dir.file("e.img.fits"), kCutSize, kCutSize,
+                        std::vector<double>(pixels.size(), kCutNoise), -32, 1.0, 0.0, cards);
+}
+
+}  // namespace
+
+// Each cut refuses the stars of its kind and no other: a peak at or above
+// --max_peak, or a flat top when the clipped plateau lies below it;
+// elongation; a companion the catalogue does not list; a FWHM far from the
+// field's median. With --refill every candidate is visited.
+TEST(PsfpickRun, CutsRefuseSaturatedElongatedPairedAndWideStars) {
+    TempDir dir;
+    std::vector<CutStar> const stars = cutStars();
+    writeCutField(dir, stars);
+    std::string const common =
+        "-i cat.txt -o out.tbl --report out.ecsv -n 30 --refill --min_thresh 0 --max_thresh 1 "
+        "--flag_column 7 --class_column 8 --boxlen 8 --max_ellipticity 0.2 --max_asymmetry 0.1 "
+        "--fwhm_clip 5 ";
+    struct Peak {
+        char const* option;
+        char const* fate;
+        char const* belowPeak;  // the stars below the peak limit
+        char const* refused;    // the hint's count of saturated and flat-topped stars
+    };
+    for (Peak const& p : {Peak{"--max_peak 6000", "saturated", "42", "7 at or above it, 0"},
+                          Peak{"--max_peak 9000", "flat top", "49", "0 at or above it, 7"}}) {
+        SCOPED_TRACE(p.option);
+        RunResult const r = run(words(common + p.option + " img.fits"), dir.path());
+        ASSERT_EQ(r.status, kStatusSuccess) << r.err;
+        Ecsv const t = readEcsv(readFile(dir.file("out.ecsv")));
+        ASSERT_EQ(t.rows.size(), stars.size() + 1);
+        for (size_t k = 0; k < stars.size(); ++k) {
+            char const* const expected[] = {"selected", p.fate, "elongated", "asymmetric",
+                                            "clipped by FWHM"};
+            EXPECT_EQ(*t.at(k, "fate"), expected[static_cast<int>(stars[k].kind)])
+                << "star " << k + 1;
+        }
+        std::string const err = r.err;
+        EXPECT_EQ(err.substr(err.find("funnel: ")),
+                  std::string("funnel: 50 rows read, 50 taking part, 49 in the field, 49 in the "
+                              "flux band, 49 passing flags, 49 clear of variable objects, 49 "
+                              "candidates, 49 visited, 49 stellar, 49 clear of bad pixels, 49 "
+                              "with an image, 49 stamp inside the image, 49 fitted, ") +
+                      p.belowPeak +
+                      " below --max_peak, 42 not flat-topped, 35 within --max_ellipticity, 28 "
+                      "within --max_asymmetry, 28 kept after --nchi_reject, 28 kept after "
+                      "--fwhm_reject, 21 kept after --fwhm_clip, 21 written\nhint: " +
+                      std::string(p.option).substr(0, 15) +
+                      " refused 7 of the 49 stars fitted in "
+                      "the 1 subfield that fell short (" +
+                      p.refused +
+                      " flat-topped); every "
+                      "candidate was visited: take fainter candidates (lower --min_thresh and "
+                      "--max_thresh); the field holds fewer stars than asked\n");
+    }
+}

@@ -84,6 +84,11 @@ TEST(Entry, CheckRefusesEachReason) {
         {[](Runnable& r) { r.P.max_thresh = 99; }, kOneFile, RunCheck::kThreshOutOfRange},
         {[](Runnable& r) { r.P.min_thresh = 0.5, r.P.max_thresh = 0.4; }, kOneFile,
          RunCheck::kMinAboveMax},
+        {[](Runnable& r) { r.P.max_peak = -1; }, kOneFile, RunCheck::kNegativeCut},
+        {[](Runnable& r) { r.P.max_ellipticity = kNaN; }, kOneFile, RunCheck::kNegativeCut},
+        {[](Runnable& r) { r.P.fwhm_clip = -0.5; }, kOneFile, RunCheck::kNegativeCut},
+        {[](Runnable& r) { r.P.nchi_clip = -2; }, kOneFile, RunCheck::kNegativeCut},
+        {[](Runnable& r) { r.P.max_asymmetry = -0.1; }, kOneFile, RunCheck::kNegativeCut},
         {[](Runnable& r) { r.P.fwhm_range[0] = 0; }, kOneFile, RunCheck::kBadFwhmRange},
         {[](Runnable& r) { r.P.fwhm_range[0] = 3, r.P.fwhm_range[1] = 2; }, kOneFile,
          RunCheck::kBadFwhmRange},
@@ -98,6 +103,7 @@ TEST(Entry, CheckRefusesEachReason) {
     accepted.P.class_star = 0;
     accepted.P.neighbour_thresh = 1;
     accepted.P.min_thresh = accepted.P.max_thresh = 1;
+    accepted.P.max_peak = accepted.P.max_asymmetry = 1e-9;
     accepted.P.fwhm_range[0] = accepted.P.fwhm_range[1] = 0.1;
     accepted.P.beta = 0;
     accepted.P.subsample = 15;
@@ -121,6 +127,10 @@ TEST(Entry, CheckRefusesEachReason) {
     two.P.class_star = 2;
     EXPECT_EQ(checkRun(two.P, two.options, kOneFile).notice,
               "error: --check_radius needs a whole number, not ''");
+    Runnable cut;
+    cut.P.nchi_clip = -2;
+    EXPECT_EQ(checkRun(cut.P, cut.options, kOneFile).notice,
+              "error: --nchi_clip must not be negative (0 = off), not -2");
 }
 
 // The warnings about options that have no effect, and about a selecting run

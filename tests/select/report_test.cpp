@@ -48,6 +48,8 @@ TEST(Report, RunContextHoldsTheCommandLineAndEveryOptionValue) {
               "number=1 border=0 subfield_border=0 id_column=1 x_column=2 flux_column=6 "
               "flag_column=0 flag_limit=0 class_column=0 check radius=0 verbose=0 nchi_reject=0 "
               "fwhm_reject=0 boxlen=12 mag=true fwhm_sort=false nchi_sort=false report=\"\" "
+              "max_peak=0 max_ellipticity=0 fwhm_clip=0 nchi_clip=0 max_asymmetry=0 "
+              "refill=false "
               "fwhm_range=[1,20] beta=2.9 subsample=1 ");
 }
 

@@ -46,9 +46,12 @@ StarRecord fitted(int row, int rank) {
     return star;
 }
 
+// The stages that a run without the optional cuts counts.
 std::vector<long long> stages(FateCounts const& c) {
     std::vector<long long> s = {c.rowsRead()};
-    for (int f = 0; f < selection::kFateCount; ++f) s.push_back(c.stage(static_cast<Fate>(f)));
+    for (int f = 0; f < selection::kFateCount; ++f)
+        if (selection::stageCounted(static_cast<Fate>(f), selection::Parameter{}))
+            s.push_back(c.stage(static_cast<Fate>(f)));
     return s;
 }
 

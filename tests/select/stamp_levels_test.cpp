@@ -38,6 +38,8 @@ TEST(StampLevels, PeakInTheDiskMediansOfTheEdgeAndUsableErrors) {
     EXPECT_EQ(centred.background, static_cast<float>(selection::median(edge)));
     EXPECT_EQ(centred.backgroundError, 1.0f);
     EXPECT_EQ(centred.usableErrors, 19.0f / 25.0f);
+    // Within 3 % of the peak (117.37 and up) in the disk: (2, -1), (2, 0), (2, 1).
+    EXPECT_EQ(centred.flatPixels, 3);
     // Centred at (-1.5, -1.5) the disk ends before (1, 0) (distance^2 8.5)
     // and (0, 1): its highest usable pixel is (0, 0).
     EXPECT_EQ(measureStampLevels(s.image, s.error, -1.5f, -1.5f).peak, 100.0f);

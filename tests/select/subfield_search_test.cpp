@@ -1,0 +1,270 @@
+#include "select/subfield_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <list>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fit/moffat.h"
+#include "select/flux_limits.h"
+#include "tests/select/catalogue_fixture.h"
+#include "tests/select/literal_selection.h"
+
+namespace {
+
+using selection::Fate;
+using selection::StarRecord;
+
+// What measuring each catalogue row (0-based) gives: a failed fit, or a fit
+// with this peak, FWHM and nchi.
+struct Outcomes {
+    std::vector<char> fails;
+    std::vector<float> peak, fwhm, nchi;
+};
+
+// A measurement that looks its results up by row.
+class TableMeasure : public selection::StarMeasure {
+  public:
+    explicit TableMeasure(Outcomes const& o) : o_(o) {}
+    void measure(StarRecord& star, std::ostream&) override {
+        size_t const k = static_cast<size_t>(star.row - 1);
+        bool const fails = o_.fails[k] != 0;
+        star.fitStatus = fails ? fit::kMoffatWidthOutOfRange : fit::kMoffatOk;
+        float const w = fails ? selection::kFitFailed : o_.fwhm[k];
+        star.xfwhm = star.yfwhm = star.fwhm = w;
+        star.nchi = fails ? selection::kFitFailed : o_.nchi[k];
+        star.stamp.peak = o_.peak[k];
+        star.asymmetry = 0;
+    }
+
+  private:
+    Outcomes const& o_;
+};
+
+// The settings the reference knows: stellarity limit, stars per subfield,
+// the peak limit and the two clips (0 = off).
+struct Settings {
+    float classLimit;
+    int number;
+    float maxPeak;
+    double fwhmClip, nchiClip;
+};
+
+// One subfield as a run leaves it: the rows kept, the rows refused as not
+// stellar, and the rows taken and dropped with the name of their fate, each
+// in the order of the run.
+struct Subfield {
+    std::vector<int> kept;
+    std::vector<int> notStellar;
+    std::vector<std::pair<int, std::string>> dropped;
+    std::vector<int> visits;  // the candidates, most isolated first (1-based rows)
+    size_t next = 0;
+    int keptByRefill = 0;  // stars kept in the refill after the clips
+};
+
+double literalMedian(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    size_t const n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// median and 1.4826 x the median absolute deviation.
+std::pair<double, double> literalSpread(std::vector<double> const& v) {
+    double const m = literalMedian(v);
+    std::vector<double> dev;
+    for (double x : v) dev.push_back(std::fabs(x - m));
+    return {m, 1.4826 * literalMedian(dev)};
+}
+
+// The literal refill: every subfield visits its candidates from the most
+// isolated and keeps those that are stellar, fitted and below the peak
+// limit until it holds `number`; then the clips over all kept stars drop the
+// stars beyond them, and each subfield that lost stars visits on, its new
+// stars held to the same limits, until it holds as many as before.
+std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits const& lim,
+                                 std::vector<literal::Box> const& boxes,
+                                 std::vector<float> const& classStar, Outcomes const& o,
+                                 Settings const& s) {
+    std::pair<double, double> fw{0, 0}, nc{0, 0};
+    bool clipping = false;
+    auto clipFate = [&](int row) -> std::string {
+        if (!clipping) return "";
+        float const w = o.fwhm[row - 1], x = o.nchi[row - 1];
+        if (s.fwhmClip > 0 && std::fabs(w - fw.first) > s.fwhmClip * fw.second)
+            return "clipped by FWHM";
+        if (s.nchiClip > 0 && x - nc.first > s.nchiClip * nc.second) return "clipped by nchi";
+        return "";
+    };
+    auto fill = [&](Subfield& f, size_t wanted) {
+        while (f.next < f.visits.size() && f.kept.size() < wanted) {
+            int const row = f.visits[f.next++];
+            std::string fate;
+            if (classStar[row - 1] < s.classLimit) {
+                f.notStellar.push_back(row);
+                continue;
+            }
+            if (o.fails[row - 1])
+                fate = "fit failed";
+            else if (s.maxPeak > 0 && o.peak[row - 1] >= s.maxPeak)
+                fate = "saturated";
+            else
+                fate = clipFate(row);
+            if (!fate.empty()) {
+                f.dropped.push_back({row, fate});
+                continue;
+            }
+            f.kept.push_back(row);
+            f.keptByRefill += clipping;
+        }
+    };
+    std::vector<Subfield> run;
+    for (literal::Box const& box : boxes) {
+        Subfield f;
+        literal::Screened const sc = literal::screen(c, lim, box);
+        std::vector<int> const sorted = literal::sortedRows(sc);
+        for (size_t p = sorted.size(); p-- > 0;)
+            if (sc.accepted[sorted[p]]) f.visits.push_back(sorted[p] + 1);
+        fill(f, static_cast<size_t>(s.number));
+        run.push_back(f);
+    }
+    if (s.fwhmClip <= 0 && s.nchiClip <= 0) return run;
+    std::vector<double> w, x;
+    for (Subfield const& f : run)
+        for (int row : f.kept) {
+            w.push_back(o.fwhm[row - 1]);
+            x.push_back(o.nchi[row - 1]);
+        }
+    if (w.empty()) return run;
+    fw = literalSpread(w);
+    nc = literalSpread(x);
+    clipping = true;
+    std::vector<size_t> before;
+    for (Subfield& f : run) {
+        before.push_back(f.kept.size());
+        std::vector<int> left;
+        for (int row : f.kept) {
+            std::string const fate = clipFate(row);
+            if (fate.empty())
+                left.push_back(row);
+            else
+                f.dropped.push_back({row, fate});
+        }
+        f.kept = left;
+    }
+    for (size_t k = 0; k < run.size(); ++k)
+        if (run[k].kept.size() < before[k]) fill(run[k], before[k]);
+    return run;
+}
+
+// The same run through the library: screening, the refill search and the clips.
+std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits const& lim,
+                                 std::vector<literal::Box> const& boxes,
+                                 std::vector<float> const& classStar, Outcomes const& o,
+                                 Settings const& s) {
+    selection::Parameter P;
+    P.refill = true;
+    P.number = s.number;
+    P.class_column = 8;
+    P.class_star = s.classLimit;
+    P.max_peak = s.maxPeak;
+    P.fwhm_clip = s.fwhmClip;
+    P.nchi_clip = s.nchiClip;
+    selection::Catalogue cat;
+    cat.x = fixture::toArray(c.x);
+    cat.y = fixture::toArray(c.y);
+    cat.classStar = fixture::toArray(classStar);
+    selection::FitsFiles files;
+    selection::BadPixelCheck badPixels({}, 0, 0, 0, files);
+    TableMeasure measure(o);
+    std::ostringstream out;
+    selection::SearchContext const context{cat, badPixels, P, &measure, out};
+    selection::CandidateScreen const screen(
+        cat.x, cat.y, fixture::toArray(c.flux), fixture::toArray(c.flag), fixture::toArray(c.varX),
+        fixture::toArray(c.varY), {lim.lower, lim.upper, lim.neighbour, c.useFlags, c.flagLimit});
+    std::vector<selection::SubfieldSearch> searches;
+    for (literal::Box const& b : boxes) {
+        selection::SubfieldSearch search;
+        search.found = screen.screenSubfield({b.x1, b.x2, b.y1, b.y2}, true);
+        selection::searchSubfield(search, context);
+        searches.push_back(std::move(search));
+    }
+    if (s.fwhmClip > 0 || s.nchiClip > 0) selection::clipField(searches, context);
+    std::vector<Subfield> run;
+    for (selection::SubfieldSearch const& search : searches) {
+        Subfield f;
+        for (StarRecord const& star : search.s.stars) f.kept.push_back(star.row);
+        for (selection::RefusedVisit const& v : search.refused) {
+            EXPECT_EQ(v.fate, Fate::kNotStellar);
+            f.notStellar.push_back(v.row);
+        }
+        for (selection::DroppedStar const& d : search.s.dropped)
+            f.dropped.push_back(
+                {d.star.row, selection::fateWords(selection::takenStarFate(d.star, d.fate)).fate});
+        run.push_back(f);
+    }
+    return run;
+}
+
+}  // namespace
+
+// Random catalogues full of ties in 2 x 2 subfields, random stellarity and
+// measurement outcomes (failed fits, saturated peaks, FWHM and nchi from a
+// few values with outliers), random settings: the kept stars and every
+// refusal match the literal refill.
+TEST(SubfieldSearch, RefillAndClipsEqualTheLiteralRefillOnRandomFields) {
+    std::mt19937 rng(14);
+    std::ostringstream err;
+    selection::SubfieldGrid const grid({1, fixture::kFieldSize, 1, fixture::kFieldSize}, 2, 2, 0,
+                                       err);
+    std::vector<literal::Box> boxes;
+    for (int i = 1; i <= 2; ++i)
+        for (int j = 1; j <= 2; ++j) {
+            selection::PixelBox const b = grid.searchBox(i, j, 0);
+            boxes.push_back({b.x1, b.x2, b.y1, b.y2});
+        }
+    float const classes[] = {0.3f, 0.6f, 0.9f};
+    float const peaks[] = {10, 50, 100};
+    float const widths[] = {2.0f, 2.0f, 2.1f, 1.9f, 2.05f, 3.0f};
+    float const chis[] = {1.0f, 1.1f, 1.2f, 1.0f, 4.0f};
+    int refilled = 0, emptied = 0;
+    for (unsigned seed = 1; seed <= 400; ++seed) {
+        literal::Catalogue const c =
+            fixture::randomCatalogue(20 + static_cast<int>(rng() % 100), seed);
+        selection::FluxLimits const f =
+            selection::computeFluxLimits(literal::sortedFlux(c), 0.0, 1.0, 0.0);
+        literal::Limits const lim{f.lower, f.upper, f.neighbour};
+        std::vector<float> classStar;
+        Outcomes o;
+        for (size_t k = 0; k < c.x.size(); ++k) {
+            classStar.push_back(classes[rng() % 3]);
+            o.fails.push_back(rng() % 6 == 0);
+            o.peak.push_back(peaks[rng() % 3]);
+            o.fwhm.push_back(widths[rng() % 6]);
+            o.nchi.push_back(chis[rng() % 5]);
+        }
+        double const clips[] = {0, 1, 3};
+        Settings const s{0.5f, 1 + static_cast<int>(rng() % 4), rng() % 2 ? 60.0f : 0.0f,
+                         clips[rng() % 3], clips[rng() % 3]};
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::vector<Subfield> const want = literalRun(c, lim, boxes, classStar, o, s);
+        std::vector<Subfield> const got = libraryRun(c, lim, boxes, classStar, o, s);
+        for (size_t k = 0; k < want.size(); ++k) {
+            SCOPED_TRACE("subfield " + std::to_string(k));
+            EXPECT_EQ(got[k].kept, want[k].kept);
+            EXPECT_EQ(got[k].notStellar, want[k].notStellar);
+            EXPECT_EQ(got[k].dropped, want[k].dropped);
+            refilled += want[k].keptByRefill > 0;
+            emptied += want[k].kept.empty() && !want[k].dropped.empty();
+        }
+    }
+    // The cases that matter occurred: stars kept in the refill after the
+    // clips, and subfields whose candidates all were refused.
+    EXPECT_GT(refilled, 50);
+    EXPECT_GT(emptied, 50);
+}
