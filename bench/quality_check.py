@@ -251,7 +251,8 @@ def stamp(img, err, x, y, half):
 
 def fit_moffat(img, err, x, y, half, fwhm0, beta=None, integrate=False):
     """Weighted (1/error) least-squares fit of the elliptical Moffat, background 0, on
-    the stamp of half side `half` around (x, y); beta held when given, else free.
+    the stamp of half side `half` around (x, y); beta held when given, else free up to
+    its cap (a free fit that reaches the cap is finished with beta held there).
     Returns {"fwhm": (a, b), "beta", "params", "ix", "iy", "integrate"} (the parameters in
     stamp coordinates around pixel ix, iy) or None when it fails: fewer than 10 pixels
     (12 with beta free), no convergence, amplitude not positive, the centre moved by more
@@ -272,14 +273,25 @@ def fit_moffat(img, err, x, y, half, fwhm0, beta=None, integrate=False):
     w = 1.0 / e
     points = sample_points(i, j, integrate)
 
-    def resid(p):
-        return (z - model_jac(p, points, beta, False)[0]) * w
+    def solve(start, held):
+        def resid(p):
+            return (z - model_jac(p, points, held, False)[0]) * w
 
-    def jac(p):
-        return -model_jac(p, points, beta)[1] * w[:, None]
+        def jac(p):
+            return -model_jac(p, points, held)[1] * w[:, None]
+
+        return least_squares(resid, start, jac=jac, method="lm", max_nfev=500, xtol=1e-8,
+                             ftol=1e-8)
 
     try:
-        res = least_squares(resid, p0, jac=jac, method="lm", max_nfev=500, xtol=1e-8, ftol=1e-8)
+        res = solve(p0, beta)
+        if beta is None and np.all(np.isfinite(res.x)) and res.x[6] >= MAX_LN_BETA1:
+            # beta ran into its cap, where its derivative is cut off and the search stops
+            # with the widths short of their optimum (where it stops depends on the start):
+            # the widths are refitted with beta held at the cap.
+            capped = solve(res.x[:6], beta_of(res.x, None))
+            capped.x = np.append(capped.x, MAX_LN_BETA1)
+            res = capped
     except (ValueError, FloatingPointError, np.linalg.LinAlgError):
         return None
     if res.status <= 0 or res.x[0] <= 0 or not np.all(np.isfinite(res.x)):
