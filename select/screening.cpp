@@ -209,6 +209,13 @@ void CandidateScreen::findVariables_(std::vector<float> const& x, std::vector<fl
         nearVariable[k] = variables.anyWithin(x[k], y[k], kVariableRadius2) ? 1 : 0;
 }
 
+std::vector<int> CandidateScreen::candidateRows() const {
+    std::vector<int> rows;
+    rows.reserve(candidateRow_.size());
+    for (int r : candidateRow_) rows.push_back(r + 1);
+    return rows;
+}
+
 bool CandidateScreen::isCandidate(int row) const {
     return row >= 1 && row <= rowCount_ && slotOfRow_[row - 1] >= 0;
 }

@@ -75,6 +75,8 @@ class CandidateScreen {
 
     int rowCount() const { return rowCount_; }
     int candidateCount() const { return static_cast<int>(candidateRow_.size()); }
+    // The rows (1-based) that are candidates in some box, in row order.
+    std::vector<int> candidateRows() const;
 
     // Per row (1-based): whether it is a candidate in any box, and its
     // closest_dist and closest_flux (0 for a row that is not a candidate).

@@ -181,8 +181,9 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
     CandidateScreen const screen(cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
                                  screeningRules(limits, P.flag_column, P.flag_limit));
     BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2, fits);
-    // The first catalogue row at each position: the row the table shows for a star.
-    PositionIndex const index(cat.x, cat.y);
+    // The first catalogue row at the position of each candidate: the row the
+    // table shows for a star.
+    PositionIndex const index(cat.x, cat.y, screen.candidateRows());
     // The fates, the funnel and the stamps of the run, kept in run order.
     bool const perRow = report.is_open();
     RunRecord record(screen, grid, P.check_radius, cat.x, cat.y, perRow);
