@@ -97,6 +97,10 @@ TEST(Batch, TaskRunsOneLineOfTheList) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "b.fits: 1 selected, exit status 0\npsfpick-batch: 1 images, 0 failed\n");
     EXPECT_TRUE(readFile(dir.file("a.tbl")).empty());
+    // Without options after "--" psfpick gets no empty word (it would take it
+    // for the image).
+    EXPECT_EQ(readFile(dir.file("b.tbl")).substr(0, readFile(dir.file("b.tbl")).find('\n')),
+              "# -i " + dir.file("b.cat") + " -o " + dir.file("b.tbl") + " b.fits");
     RunResult const beyond =
         batch({"--psfpick", fake, "-l", "list.txt", "--task", "3"}, dir.path());
     EXPECT_EQ(beyond.status, 1);
