@@ -147,13 +147,14 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
     else if (!P.report.empty())
         openReport(report, P, image, files);
 
-    // With more than one thread, the fits are computed on a pool of them;
-    // everything is still decided and written on this thread, in run order.
+    // With more than one thread, the fits, and the sky positions, sorts and
+    // searches of large catalogues, are computed on a pool of them; everything
+    // is still decided and written on this thread, in run order.
     std::unique_ptr<WorkPool> pool;
     if (threads > 1) pool = std::make_unique<WorkPool>(threads);
 
     FitsFiles fits;  // every FITS file of the run, its header read (and warned about) once
-    Catalogue const cat = readCatalogue(P, image, fits, out, err);
+    Catalogue const cat = readCatalogue(P, image, fits, out, err, pool.get());
     std::vector<float> const sortedFlux = sortedParticipatingFlux(cat.x, cat.y, cat.flux);
     if (P.number == 0) {
         writeWholeCatalogue(cat, P, table, out);
@@ -187,7 +188,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
         warnCatalogueOutsideImage(err, cat.x, cat.y, cat.flux, naxis1, naxis2, P.input, image);
 
     CandidateScreen const screen(cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
-                                 screeningRules(limits, P.flag_column, P.flag_limit));
+                                 screeningRules(limits, P.flag_column, P.flag_limit), pool.get());
     BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2, fits);
     // The first catalogue row at the position of each candidate: the row the
     // table shows for a star.
