@@ -77,25 +77,31 @@ void MeasureAhead::start_() {
 }
 
 void MeasureAhead::measure(StarRecord& star, std::ostream& fitText) {
+    // The stars expected before this one will not be asked for.
     while (!queue_.empty() && queue_.front()->row != star.row) {
         if (queue_.front()->task) pool_.cancel(*queue_.front()->task);
         queue_.pop_front();
     }
+    start_();  // this star's stamps read and its fit queued, if they were not
     std::shared_ptr<Request> request;
-    if (!queue_.empty() && queue_.front()->started) {
-        request = queue_.front();
-        queue_.pop_front();
-    } else if (!queue_.empty()) {
+    if (!queue_.empty()) {
+        request = std::move(queue_.front());
         queue_.pop_front();
     }
-    start_();  // keeps the pool busy while this one is waited for
-    bool const fitted = request && request->task && request->x == star.x && request->y == star.y;
-    if (fitted) pool_.wait(*request->task);
-    if (request && request->readError) std::rethrow_exception(request->readError);
-    if (!fitted || (!request->text.empty() &&
-                    !sameFormatBeyondNotation(fitText, request->flags, request->fill))) {
-        // Not expected, or its stamp is off the image, or text in another format.
-        measureStar(star, P_, stamps_, fitText);
+    start_();  // one more fit for the pool while this one is waited for
+    if (!request || request->x != star.x || request->y != star.y) {
+        measureStar(star, P_, stamps_, fitText);  // not expected
+        return;
+    }
+    if (request->readError) std::rethrow_exception(request->readError);
+    if (!request->task) {
+        measureStar(star, P_, stamps_, fitText);  // a stamp off the image: nothing to fit
+        return;
+    }
+    pool_.wait(*request->task);
+    if (!request->text.empty() &&
+        !sameFormatBeyondNotation(fitText, request->flags, request->fill)) {
+        measureStar(star, P_, stamps_, fitText);  // text for a stream in another format
         return;
     }
     star = request->star;

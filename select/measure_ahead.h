@@ -54,8 +54,8 @@ class MeasureAhead : public StarMeasure {
         StarRecord star;                     // measured by the task
         std::unique_ptr<StarStamps> stamps;  // released by the task
         std::exception_ptr readError;        // the stamps could not be read
-        WorkPool::TaskPtr task;              // nullptr until started, and for a stamp off the image
-        bool started = false;
+        bool started = false;                // its stamps read, its fit queued
+        WorkPool::TaskPtr task;              // the fit; nullptr for a stamp off the image
         std::string text;
         std::ios_base::fmtflags flags{};  // the format the text starts from ...
         char fill = ' ';
@@ -65,7 +65,6 @@ class MeasureAhead : public StarMeasure {
 
     // Reads the stamps and queues the fits of the first ahead() requests.
     void start_();
-    void drop_(Request& request);
 
     StampReader& stamps_;
     Parameter const& P_;
