@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <iomanip>
 #include <limits>
 #include <sstream>
@@ -98,10 +97,11 @@ SelectedStars makeStars(std::vector<float> const& nchi, std::vector<float> const
 
 // The table row of catalogue row k under the given id.
 std::string fileRow(int id, int k) {
-    char text[160];
-    std::snprintf(text, sizeof text, "%8d    %7.8f    %7.8f  %14.8f  %14.8f  %12.8f\n", id,
-                  10.0 * k, 20.0 * k, 100.0 + k, -1.0 * k, 1000.0 * k);
-    return text;
+    float const f = static_cast<float>(k);
+    std::ostringstream file;
+    file << std::fixed << std::setprecision(selection::kTablePrecision);
+    selection::writeSelectedRow(file, {id, 10 * f, 20 * f, 100 + f, -f, 1000 * f}, 0, 1);
+    return file.str();
 }
 
 Parameter params(int idColumn, bool fwhmSort, bool nchiSort, int verbose) {
