@@ -346,53 +346,6 @@ TEST(BadInput, OutputsThatAreInputsOrDevicesFailTheRun) {
     EXPECT_EQ(readFile(field.dir.file("cat.txt")), kCatalogue);
 }
 
-// Catalogue text that does not read as numbers gives the run of its numeric
-// reading: a position or flux that is not wholly a number (INDEF, --, 5x)
-// reads as NaN, and rows with a position or flux that is not finite take no
-// part; text in the flag and class columns reads as 0; lines of 10 megabytes
-// (a comment, a long last field) change nothing.
-TEST(BadInput, OddCatalogueTextGivesTheRunOfItsNumericReading) {
-    Field const field;
-    std::string const tenMegabytes(10 * 1000 * 1000, 'x');
-    auto replaced = [](std::string const& from, std::string const& to) {
-        std::string text = kCatalogue;
-        return text.replace(text.find(from), from.size(), to);
-    };
-    struct Case {
-        char const* name;
-        std::string odd;
-        std::string plain;
-        bool sameRows = true;  // plain holds every row of odd
-    };
-    std::vector<Case> const cases = {
-        {"text in number columns",
-         replaced("5 32.0 33.0 0 0 300.0", "5 32.0 33.0 0 0 INDEF") +
-             "7 x? 12.5 0 0 9e3 0 0.9\n8 50 -- 0 0 9e3 0 0.9\n9 56 8 0 0 4e4x 0 0.9\n" +
-             "10 56.5 56 0 0 9e3 a b\n",
-         replaced("5 32.0 33.0 0 0 300.0", "5 32.0 33.0 0 0 nan") +
-             "7 nan 12.5 0 0 9e3 0 0.9\n8 50 nan 0 0 9e3 0 0.9\n9 56 8 0 0 nan 0 0.9\n" +
-             "10 56.5 56 0 0 9e3 0 0\n"},
-        {"nan and inf",
-         kCatalogue + "7 nan 10 0 0 5000 0 0.9\n8 20 inf 0 0 5000 0 0.9\n9 30 30 0 0 NaN 0 0.9\n"
-                      "10 40 40 0 0 -inf 0 0.9\n11 1e39 40 0 0 5000 0 0.9\n",
-         kCatalogue, false},
-        {"lines of 10 megabytes",
-         "#" + tenMegabytes + "\n" + replaced("0.95\n", "0.95 " + tenMegabytes + "\n"), kCatalogue},
-    };
-    for (Case const& c : cases) {
-        SCOPED_TRACE(c.name);
-        field.dir.write("cat.txt", c.plain);
-        Outcome const plain = runOn(field, {"img.fits"});
-        // The whole catalogue passed through (number 0): every row, such a field as nan.
-        Outcome const plainAll = c.sameRows ? runOn(field, words("-n 0 img.fits")) : plain;
-        field.dir.write("cat.txt", c.odd);
-        expectRun(runOn(field, {"img.fits"}), "", plain.table);
-        if (c.sameRows) expectRun(runOn(field, words("-n 0 img.fits")), "", plainAll.table);
-        EXPECT_EQ(plain.status, kStatusSuccess);
-        EXPECT_GT(plain.table.size(), kTableHeader.size());
-    }
-}
-
 // How a run with one option at an extreme value ends.
 enum Expect {
     kFailed,      // status 1, "EXCEPTION: " + text, the table header only
@@ -470,53 +423,6 @@ TEST(BadInput, ExtremeOptionValuesFailOrClampToOrdinaryRuns) {
                 break;
             }
         }
-    }
-}
-
-// The options that change the layout of the table: the id column numbered per
-// subfield (0) or left out (negative), and the whole catalogue passed through
-// (number 0).
-TEST(BadInput, IdColumnAndNumberAtZeroOrNegativeChangeOnlyTheLayout) {
-    Field const field;
-    std::string const good = goodTable(field);
-    std::string const lower = rowsBelow(good, kSize / 2.0);
-    std::string const upper = good.substr(kTableHeader.size() + lower.size());
-    constexpr size_t kIdField = 8 + 4;  // width 8 and four blanks
-
-    // id_column 0: rows numbered from 1 in each subfield; negative: no id in
-    // the header or the rows.
-    std::string numbered = kTableHeader;
-    std::string withoutIds =
-        "#     x          y              RA             DEC          flux\n#\n";
-    for (std::string const& half : {lower, upper}) {
-        int n = 0;
-        for (std::string const& row : lines(half)) {
-            char id[16];
-            std::snprintf(id, sizeof id, "%8d    ", ++n);
-            numbered += id + row.substr(kIdField);
-            withoutIds += row.substr(kIdField);
-        }
-    }
-    expectRun(runOn(field, words("--id_column 0 img.fits")), "", numbered);
-    expectRun(runOn(field, words("--id_column -2147483648 img.fits")), "", withoutIds);
-
-    // number 0: every catalogue row, with its flags; the measured stars keep
-    // their position and sky position.
-    Outcome const all = runOn(field, words("-n 0 img.fits"));
-    EXPECT_EQ(all.status, kStatusSuccess);
-    std::vector<std::string> const rows = lines(all.table);
-    ASSERT_EQ(rows.size(), 2 + kStars.size());
-    EXPECT_EQ(rows[0],
-              "#     id          x          y              RA             DEC          flux       "
-              "flag\n");
-    for (std::string const& selected : lines(lower + upper)) {
-        double s[5] = {}, p[5] = {};
-        ASSERT_EQ(
-            std::sscanf(selected.c_str(), "%lf %lf %lf %lf %lf", s, s + 1, s + 2, s + 3, s + 4), 5);
-        std::string const& passed = rows[1 + static_cast<size_t>(s[0])];
-        ASSERT_EQ(std::sscanf(passed.c_str(), "%lf %lf %lf %lf %lf", p, p + 1, p + 2, p + 3, p + 4),
-                  5);
-        EXPECT_EQ(std::vector<double>(p, p + 5), std::vector<double>(s, s + 5)) << passed;
     }
 }
 

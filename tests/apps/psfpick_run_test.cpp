@@ -208,17 +208,11 @@ TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
                                          "--max_thresh 1 -r 2 field/img.fits missing.fits"),
                                    dir.path());
     EXPECT_EQ(untested.status, kStatusSuccess) << untested.err;
-    EXPECT_EQ(
-        untested.err,
-        kNoColumnsWarning +
-            "summary: 0 stars selected in 4 subfields (1 asked in each); 4 subfields without a "
-            "star\nfunnel: 10 rows read, 10 taking part, 10 in the field, 1 in the flux band, 1 "
-            "passing flags, 1 clear of variable objects, 1 candidates, 0 visited, 0 stellar, 0 "
-            "clear of bad pixels, 0 with an image, 0 stamp inside the image, 0 fitted, 0 kept "
-            "after --nchi_reject, 0 kept after --fwhm_reject, 0 written\nhint: the 4 subfields "
-            "that fell short hold 1 candidate for 4 stars (the least isolated of a subfield is "
-            "never visited); the flux band 0.99-1.00 holds 1 row; the band 0.10-0.99 holds 9: try "
-            "--min_thresh 0.1 --max_thresh 0.99\n");
+    EXPECT_EQ(withoutSummary(untested.err), kNoColumnsWarning);
+    EXPECT_EQ(untested.err.substr(untested.err.rfind("\nhint: ") + 1),
+              "hint: the 4 subfields that fell short hold 1 candidate for 4 stars (the least "
+              "isolated of a subfield is never visited); the flux band 0.99-1.00 holds 1 row; the "
+              "band 0.10-0.99 holds 9: try --min_thresh 0.1 --max_thresh 0.99\n");
 
     // A run that fails part way leaves its report empty.
     FieldRun const tested =
@@ -257,43 +251,38 @@ TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
     FieldRun const r = runIn(sky, kSelection + words("field/img.fits"));
     ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
     EXPECT_EQ(r.table, kTableHeader);
-    EXPECT_EQ(r.result.err,
+    std::string const background =
+        "the outer rings of the failed stamps sit at +5000.2 (5000.2 sigma) above zero on "
+        "median, and the fit holds the background at 0\n";
+    EXPECT_EQ(withoutSummary(r.result.err),
               "warning: the outer rings of the 2 measured stamps sit at +5000.2 (5000.2 sigma) "
               "above zero on median: the image holds background (sky not subtracted, or the light "
               "of an extended object or of crowded sources), and the fit holds the background at "
-              "0\nwarning: 2 of 2 profile fits failed: background in the image: the outer rings of "
-              "the failed stamps sit at +5000.2 (5000.2 sigma) above zero on median, and the fit "
-              "holds the background at 0\nsummary: 0 stars selected in 4 subfields (1 asked in "
-              "each); 4 subfields without a star\nfunnel: 10 rows read, 10 taking part, 10 in the "
-              "field, 8 in the flux band, 7 passing flags, 7 clear of variable objects, 7 "
-              "candidates, 3 visited, 2 stellar, 2 clear of bad pixels, 2 with an image, 2 stamp "
-              "inside the image, 0 fitted, 0 kept after --nchi_reject, 0 kept after --fwhm_reject, "
-              "0 written\nhint: 2 of the 2 fits in the 4 subfields that fell short failed: "
-              "background in the image: the outer rings of the failed stamps sit at +5000.2 "
-              "(5000.2 sigma) above zero on median, and the fit holds the background at 0\n");
+              "0\nwarning: 2 of 2 profile fits failed: background in the image: " +
+                  background);
+    std::string const err = r.result.err;
+    EXPECT_EQ(err.substr(err.rfind("\nhint: ") + 1),
+              "hint: 2 of the 2 fits in the 4 subfields that fell short failed: background in the "
+              "image: " +
+                  background);
 
-    // The catalogue of another image: its rows lie outside this one.
-    TempDir other;
-    writeField(other);
-    std::vector<FieldStar> shifted = kStars;
-    for (FieldStar& star : shifted) star.x += 200;
-    other.write("cat.txt", testsupport::catalogueText(shifted));
-    FieldRun const o = runIn(other, kSelection + words("field/img.fits"));
-    ASSERT_EQ(o.result.status, kStatusSuccess) << o.result.err;
-    EXPECT_EQ(o.table, kTableHeader);
-    EXPECT_EQ(withoutSummary(o.result.err),
-              "warning: 10 of 10 rows of catalogue 'cat.txt' lie outside image 'field/img.fits' "
-              "(120 x 120 pixels; the rows span x 220.3 to 310.2, y 20.7 to 115.3): the catalogue "
-              "does not seem to belong to the image\n");
-
-    TempDir mismatch;
-    writeField(mismatch, 0.0, kSize - 1);
-    FieldRun const m = runIn(mismatch, kSelection + words("field/img.fits"));
-    EXPECT_EQ(m.result.status, kStatusRunFailed);
-    EXPECT_EQ(m.result.err,
-              "EXCEPTION: error image 'field/e.img.fits' has 120 x 119 pixels, but image "
-              "'field/img.fits' has 120 x 120\n");
-    EXPECT_EQ(m.table, kTableHeader);
+    // The catalogue of another image: its rows lie outside this one. Half of
+    // the rows outside is not yet a warning.
+    for (size_t shifted : {kStars.size(), kStars.size() / 2}) {
+        TempDir other;
+        writeField(other);
+        std::vector<FieldStar> stars = kStars;
+        for (size_t k = 0; k < shifted; ++k) stars[k].x += 200;
+        other.write("cat.txt", testsupport::catalogueText(stars));
+        FieldRun const o = runIn(other, kSelection + words("field/img.fits"));
+        ASSERT_EQ(o.result.status, kStatusSuccess) << o.result.err;
+        EXPECT_EQ(withoutSummary(o.result.err),
+                  shifted < kStars.size()
+                      ? ""
+                      : "warning: 10 of 10 rows of catalogue 'cat.txt' lie outside image "
+                        "'field/img.fits' (120 x 120 pixels; the rows span x 220.3 to 310.2, y "
+                        "20.7 to 115.3): the catalogue does not seem to belong to the image\n");
+    }
 }
 
 TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
@@ -512,10 +501,12 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
         EXPECT_EQ(*t.at(k, "id"), std::to_string(row.id));
         std::string const fate = *t.at(k, "fate");
         bool const fitted = std::string(row.fate) == "measured";
-        if (fitted)
+        if (fitted) {
             measured.push_back(fate);
-        else
+            EXPECT_LE(std::stof(*t.at(k, "axis_ratio")), 1.0f);  // smaller over larger FWHM
+        } else {
             EXPECT_EQ(fate, row.fate);
+        }
         EXPECT_EQ(rowSummary(t, k),
                   fate + (fitted ? " fit_status=v fwhm=v nchi=v peak=v background=v"
                           : fate == "fit failed"
