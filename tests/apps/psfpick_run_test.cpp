@@ -140,28 +140,6 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     EXPECT_EQ(atLimit.table, r.table);
 }
 
-TEST(PsfpickRun, VerboseRunShowsFitsNearTheTrueWidth) {
-    TempDir dir;
-    writeField(dir);
-    RunResult const r = run(kSelection + words("-v 3 field/img.fits"), dir.path());
-    ASSERT_EQ(r.status, kStatusSuccess) << r.err;
-    for (char const* part : {"flux range of valid std stars:        15000...22000\n"
-                             "flux of brightest possible neighbour: 500\n\n",
-                             "searching for 1 stars in [1:61,1:61]\n",
-                             "searching for 1 stars in [61:120,61:120]\n", "end measuring:\n"})
-        EXPECT_NE(r.out.find(part), std::string::npos) << part;
-    // Every fitted row of the console echo (stars 1 and 6) ends with nchi and FWHM.
-    int rows = 0;
-    for (size_t at = r.out.find("\n       1 "); at != std::string::npos;
-         at = r.out.find("\n       6 ", at + 1)) {
-        std::string const line = r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
-        EXPECT_NEAR(std::stod(line.substr(line.rfind(' ') + 1)), kFwhm, 0.05 * kFwhm)
-            << line;  // noise of S/N ~ 1000 peaks
-        ++rows;
-    }
-    EXPECT_EQ(rows, 2);
-}
-
 // The hint names the stage that emptied the run and the option that moves it.
 TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
     TempDir dir;
