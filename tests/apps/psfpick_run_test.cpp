@@ -98,6 +98,89 @@ FieldRun runIn(TempDir const& dir, std::vector<std::string> const& args) {
     return {r, readFile(dir.file("out.tbl"))};
 }
 
+// A small reader of the report's ECSV: the header lines (without "# "), the
+// column names of its datatype list, and the data rows, split at blanks
+// outside double quotes; inside quotes "" is one quote, and an empty quoted
+// field is null.
+struct Ecsv {
+    std::vector<std::string> header;
+    std::vector<std::string> names;
+    std::vector<std::vector<std::optional<std::string>>> rows;
+
+    std::optional<std::string> const& at(size_t row, std::string const& column) const {
+        size_t const c = std::find(names.begin(), names.end(), column) - names.begin();
+        return rows.at(row).at(c);
+    }
+};
+
+Ecsv readEcsv(std::string const& text) {
+    Ecsv t;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line) && line.rfind("# ", 0) == 0) {
+        t.header.push_back(line.substr(2));
+        std::string const name = "- {name: ";
+        if (line.rfind("# " + name, 0) == 0)
+            t.names.push_back(line.substr(2 + name.size(), line.find(',') - 2 - name.size()));
+    }
+    EXPECT_EQ(t.header.at(0), "%ECSV 1.0");
+    EXPECT_EQ(t.header.at(1), "---");
+    std::string names;
+    for (std::string const& n : t.names) names += (names.empty() ? "" : " ") + n;
+    EXPECT_EQ(line, names);  // the data section's header line
+    while (std::getline(in, line)) {
+        std::vector<std::optional<std::string>> fields;
+        for (size_t k = 0; k < line.size();) {
+            if (line[k] == ' ') {
+                ++k;
+                continue;
+            }
+            std::string field;
+            if (line[k] != '"') {
+                size_t const end = std::min(line.find(' ', k), line.size());
+                fields.emplace_back(line.substr(k, end - k));
+                k = end;
+                continue;
+            }
+            for (++k; k < line.size(); ++k) {
+                if (line[k] == '"' && k + 1 < line.size() && line[k + 1] == '"') {
+                    field += '"';
+                    ++k;
+                } else if (line[k] == '"') {
+                    ++k;
+                    break;
+                } else {
+                    field += line[k];
+                }
+            }
+            if (field.empty())
+                fields.emplace_back(std::nullopt);
+            else
+                fields.emplace_back(field);
+        }
+        EXPECT_EQ(fields.size(), t.names.size()) << line;
+        t.rows.push_back(fields);
+    }
+    return t;
+}
+
+// The key: value pairs of the flow mapping on the header line that starts
+// with prefix ("    total: {").
+std::map<std::string, long> flowMapping(Ecsv const& t, std::string const& prefix) {
+    std::map<std::string, long> m;
+    for (std::string const& line : t.header) {
+        if (line.rfind(prefix, 0) != 0) continue;
+        std::istringstream in(line.substr(prefix.size()));
+        std::string key;
+        long value = 0;
+        while (std::getline(in, key, ':') && in >> value) {
+            m[key.substr(key.find_first_not_of(" ,"))] = value;
+            in.ignore(1);
+        }
+    }
+    return m;
+}
+
 TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     TempDir dir;
     writeField(dir);
@@ -128,10 +211,13 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
 
     // Sorting and rejection that leave one survivor per subfield change nothing.
     FieldRun const sorted =
-        runIn(dir, kSelection + words("--nchi_reject 1 --fwhm_reject 2 "
-                                      "--fwhm_sort --nchi_sort field/img.fits"));
+        runIn(dir, kSelection + words("--nchi_reject 1 --fwhm_reject 2 --fwhm_sort --nchi_sort "
+                                      "--report out.ecsv field/img.fits"));
     ASSERT_EQ(sorted.result.status, kStatusSuccess) << sorted.result.err;
     EXPECT_EQ(sorted.table, r.table);
+    // The report places F (pixel 40, 100) in subfield (1, 2).
+    Ecsv const report = readEcsv(readFile(dir.file("out.ecsv")));
+    EXPECT_EQ(*report.at(5, "subfield_i") + "," + *report.at(5, "subfield_j"), "1,2");
 
     // A class_star exactly at the limit passes: the stars' 0.95, read as a
     // float, is this double.
@@ -285,89 +371,6 @@ TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
 }  // namespace
 
 namespace {
-
-// A small reader of the report's ECSV: the header lines (without "# "), the
-// column names of its datatype list, and the data rows, split at blanks
-// outside double quotes; inside quotes "" is one quote, and an empty quoted
-// field is null.
-struct Ecsv {
-    std::vector<std::string> header;
-    std::vector<std::string> names;
-    std::vector<std::vector<std::optional<std::string>>> rows;
-
-    std::optional<std::string> const& at(size_t row, std::string const& column) const {
-        size_t const c = std::find(names.begin(), names.end(), column) - names.begin();
-        return rows.at(row).at(c);
-    }
-};
-
-Ecsv readEcsv(std::string const& text) {
-    Ecsv t;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line) && line.rfind("# ", 0) == 0) {
-        t.header.push_back(line.substr(2));
-        std::string const name = "- {name: ";
-        if (line.rfind("# " + name, 0) == 0)
-            t.names.push_back(line.substr(2 + name.size(), line.find(',') - 2 - name.size()));
-    }
-    EXPECT_EQ(t.header.at(0), "%ECSV 1.0");
-    EXPECT_EQ(t.header.at(1), "---");
-    std::string names;
-    for (std::string const& n : t.names) names += (names.empty() ? "" : " ") + n;
-    EXPECT_EQ(line, names);  // the data section's header line
-    while (std::getline(in, line)) {
-        std::vector<std::optional<std::string>> fields;
-        for (size_t k = 0; k < line.size();) {
-            if (line[k] == ' ') {
-                ++k;
-                continue;
-            }
-            std::string field;
-            if (line[k] != '"') {
-                size_t const end = std::min(line.find(' ', k), line.size());
-                fields.emplace_back(line.substr(k, end - k));
-                k = end;
-                continue;
-            }
-            for (++k; k < line.size(); ++k) {
-                if (line[k] == '"' && k + 1 < line.size() && line[k + 1] == '"') {
-                    field += '"';
-                    ++k;
-                } else if (line[k] == '"') {
-                    ++k;
-                    break;
-                } else {
-                    field += line[k];
-                }
-            }
-            if (field.empty())
-                fields.emplace_back(std::nullopt);
-            else
-                fields.emplace_back(field);
-        }
-        EXPECT_EQ(fields.size(), t.names.size()) << line;
-        t.rows.push_back(fields);
-    }
-    return t;
-}
-
-// The key: value pairs of the flow mapping on the header line that starts
-// with prefix ("    total: {").
-std::map<std::string, long> flowMapping(Ecsv const& t, std::string const& prefix) {
-    std::map<std::string, long> m;
-    for (std::string const& line : t.header) {
-        if (line.rfind(prefix, 0) != 0) continue;
-        std::istringstream in(line.substr(prefix.size()));
-        std::string key;
-        long value = 0;
-        while (std::getline(in, key, ':') && in >> value) {
-            m[key.substr(key.find_first_not_of(" ,"))] = value;
-            in.ignore(1);
-        }
-    }
-    return m;
-}
 
 // A field where every fate occurs once or more, in one subfield (border 2,
 // search box 5..97, check radius 2, boxlen 6): candidates C1..C9, each with a
