@@ -69,20 +69,6 @@ TEST(ReadCatalogue, PixelPositionsWithMagnitudes) {
     EXPECT_EQ(readCatalogue(P, "", fits, out, err).flux(1), 20.0f);
 }
 
-// The variable objects are read from the same x and y columns as the catalogue.
-TEST(ReadCatalogue, VariableObjectsFromTheCatalogueColumns) {
-    testsupport::TempDir dir;
-    Parameter P = pixelRun(dir);
-    P.variables = dir.write("var.txt", "# x y\n1 5.5 6.5\n2 7 8\n");
-    std::ostringstream out, err;
-    FitsFiles fits;
-    Catalogue const c = readCatalogue(P, "", fits, out, err);
-    ASSERT_EQ(c.Nv, 2);
-    EXPECT_EQ(c.vx(1), 5.5f);
-    EXPECT_EQ(c.vy(1), 6.5f);
-    EXPECT_EQ(c.vy(2), 8.0f);
-}
-
 namespace {
 
 // Tangent point (kRa0, kDec0) degrees at pixel (kCrpix, kCrpix); degrees per

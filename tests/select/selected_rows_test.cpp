@@ -178,20 +178,4 @@ TEST(SubfieldRows, SingleSurvivorIsWrittenWithEverySort) {
     }
 }
 
-TEST(SubfieldRows, VerboseEchoAndDumps) {
-    std::string const text = writeRows(makeStars({1.25f}, {2.5f}), params(-1, false, false, 6)).out;
-    for (char const* part : {"len = 1 1 1 1 1 1 1 1 1 1 1 1\n",
-                             "select_x            = MArray<float,1> ( 1 ) : (1,1) \n[ 30.00 ]\n\n",
-                             "select_flag         = MArray<int,1> ( 1 ) : (1,1) \n[ -1 ]\n\n"})
-        EXPECT_NE(text.find(part), std::string::npos) << part;
-    // The echo ends the subfield: header, one row, an empty line.
-    std::string const tail =
-        "        x          y              RA             DEC          flux    neighbour_dist   "
-        "neighbour_flux   neighbour_rel      flags   class_star         nchi         FWHM\n"
-        "  30.00      60.00    103.00000000     -3.00000000       3000.00             5.000     "
-        "     500.000          0.1667         -1        -1.00         1.25         2.50\n\n";
-    ASSERT_GE(text.size(), tail.size());
-    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
-}
-
 }  // namespace
