@@ -8,13 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <limits>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -257,6 +254,12 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
         EXPECT_EQ(positionValue(10, 10), sci::getFitsMArray(in)(10, 10));
     }
     EXPECT_EQ(0, mappingsOf(path));
+    // A header refused after its END card leaves nothing mapped (it once did).
+    std::string damaged = header + data;
+    damaged[header.size() - 1] = 'x';
+    sci::writeFitsFile(path, damaged);
+    EXPECT_THROW(sci::FitsIn(path, sci::CardWarnings::kQuiet), sci::FitsException);
+    EXPECT_EQ(0, mappingsOf(path));
 
     // Axes of 2e9 x 1000 bytes in a file of one record: only the first row is there.
     std::string const huge =
@@ -270,50 +273,4 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
     Image row(5, 1);
     sci::readRegion(in, row);
     EXPECT_EQ(7.0f, row(5, 1));
-}
-
-// Randomly damaged and truncated files: refused with a FitsException only, and
-// nothing stays mapped (a header failing after END once left its mapping).
-TEST(FitsIn, DamagedFilesGiveFitsExceptionsOnly) {
-    TempDir dir;
-    std::string const path = dir.file("damaged.fits");
-    Cards cards = sci::fitsImageCards(16, {30, 20});
-    for (int k = 0; k < 40; ++k) cards.push_back(floatCard("KEY" + std::to_string(k), k * 0.5));
-    cards.push_back(stringCard("DATE-OBS", "1990-12-22T13:49:00"));
-    cards.push_back(floatCard("BSCALE", 2.0));
-    std::string const good =
-        sci::fitsHeaderBlock(cards) + sci::fitsDataBlock(positionImage(30, 20), 16);
-    std::mt19937 random(99);
-    char const alphabet[] = " =/'.-+0123456789ETFDNAXISBIP\0\xff";
-    int failures = 0;
-    for (int round = 0; round < 3000; ++round) {
-        std::string bytes = good;
-        int const changes = std::uniform_int_distribution<int>(1, 6)(random);
-        for (int k = 0; k < changes; ++k) {
-            // Mostly in the header, where every byte has a meaning.
-            size_t const at = std::uniform_int_distribution<size_t>(0, 2 * 2880 - 1)(random);
-            bytes[at] =
-                alphabet[std::uniform_int_distribution<size_t>(0, sizeof alphabet - 2)(random)];
-        }
-        if (round % 4 == 0)
-            bytes.resize(std::uniform_int_distribution<size_t>(0, bytes.size())(random));
-        // A fresh file each round: truncating a just-written file waits for its writeback.
-        std::filesystem::remove(path);
-        sci::writeFitsFile(path, bytes);
-        try {
-            sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-            if (in.getNaxis() == 2) {
-                setRegion(in, 1, std::min(3, in.getNaxis(1)), 1, std::min(3, in.getNaxis(2)));
-                Image stamp(in.getRegionLength(1), in.getRegionLength(2));
-                in >> stamp;
-                in.resetRegion();
-                sci::getFitsMArray(in);
-            }
-        } catch (sci::FitsException const&) {
-            ++failures;
-        }
-    }
-    // Most damaged files are refused, and only ever with a FitsException.
-    EXPECT_GT(failures, 100);
-    EXPECT_EQ(0, mappingsOf(path));
 }
