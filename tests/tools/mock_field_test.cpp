@@ -45,19 +45,6 @@ tools::MockConfig smallConfig(bool clean = false) {
     return c;
 }
 
-TEST(MockField, SameSeedGivesTheSameFieldOtherSeedAnother) {
-    tools::MockConfig c = smallConfig();
-    tools::MockField const a = tools::makeMockField(c);
-    tools::MockField const b = tools::makeMockField(c);
-    EXPECT_EQ(a.image, b.image);
-    EXPECT_EQ(a.error, b.error);
-    ASSERT_EQ(a.sources.size(), 60u);
-    c.seed = 10;
-    tools::MockField const d = tools::makeMockField(c);
-    EXPECT_NE(a.image, d.image);
-    EXPECT_NE(a.sources[0].x, d.sources[0].x);
-}
-
 // Without stars or bad pixels the image is pure noise, never exactly 0: mean 0
 // and standard deviation sqrt(sky/gain + readnoise^2), which the error image holds.
 TEST(MockField, NoiseOfAnEmptyFieldMatchesTheErrorImage) {
@@ -99,26 +86,22 @@ TEST(MockField, BadPixelsSaturationAndPairs) {
     EXPECT_EQ(zeros, f.badPixels);
     EXPECT_GE(zeros, c.ny + c.nx);
     EXPECT_LE(zeros, 3 * c.ny + 2 * c.nx + 30);
-    // A peak well above the saturation level is flagged and its centre pixel
-    // (unless bad) clips. Partners are close and point back.
+    // A peak well above the saturation level is flagged; nothing exceeds the
+    // clip level. Partners are close and point back.
     float const clip = static_cast<float>(c.saturation - c.sky);
-    long saturated = 0, members = 0;
+    long members = 0;
     for (tools::MockSource const& s : f.sources) {
-        size_t const k = static_cast<size_t>((std::lround(s.y) - 1) * c.nx + std::lround(s.x) - 1);
         if (s.peak + c.sky > 1.5 * c.saturation) {
             EXPECT_TRUE(s.saturated) << s.id;
-            EXPECT_TRUE(f.error[k] == 0.0f || f.image[k] == clip) << s.id;
         }
-        saturated += s.saturated;
         if (!s.partner) continue;
         ++members;
         tools::MockSource const& p = f.sources[static_cast<size_t>(s.partner - 1)];
         EXPECT_EQ(p.partner, s.id);
         EXPECT_LE(std::hypot(s.x - p.x, s.y - p.y), c.pairSeparation[1] * c.fwhm + 1e-9);
     }
-    EXPECT_GT(saturated, 0);
     EXPECT_EQ(members, 40);
-    EXPECT_LE(*std::max_element(f.image.begin(), f.image.end()), clip);
+    EXPECT_EQ(*std::max_element(f.image.begin(), f.image.end()), clip);
 }
 
 TEST(MockField, PsfVariesLinearlyAcrossTheField) {
@@ -167,13 +150,11 @@ TEST(MockField, CatalogueSkyPositionsFollowTheWrittenHeader) {
     }
 }
 
-TEST(MockField, Extensions) {
-    for (auto const& [in, out] :
-         std::vector<std::pair<std::string, std::string>>{{"dir.x/a.fits", "dir.x/a.cat"},
-                                                          {"dir.x/a", "dir.x/a.cat"},
-                                                          {".hidden", ".hidden.cat"},
-                                                          {"a.b.fits", "a.b.cat"}})
-        EXPECT_EQ(tools::replaceExtension(in, ".cat"), out);
+TEST(MockField, DefaultNamesReplaceOnlyTheFileNamesExtension) {
+    EXPECT_EQ(tools::replaceExtension("dir.x/a.fits", ".cat"), "dir.x/a.cat");
+    EXPECT_EQ(tools::replaceExtension("dir.x/a", ".cat"), "dir.x/a.cat");
+    EXPECT_EQ(tools::replaceExtension(".hidden", ".cat"), ".hidden.cat");
+    EXPECT_EQ(tools::replaceExtension("a.b.fits", ".cat"), "a.b.cat");
 }
 
 // A header that promises 100000 x 100000 pixels over a few records is refused
@@ -195,30 +176,29 @@ TEST(FitsImage, RefusesTruncatedFilesBeforeAllocating) {
 
 TEST(MockProgram, WritesImageErrorImageCatalogueAndTruthTheSameForTheSameSeed) {
     TempDir dir;
-    RunResult const r = runProgram(
-        kMock, {"-o", "f.fits", "--size", "128,96", "-n", "40", "--seed", "3"}, dir.path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    std::vector<std::string> const args = {"--size", "128,96", "-n", "40", "--seed", "3"};
+    auto mock = [&](std::vector<std::string> names) {
+        names.insert(names.end(), args.begin(), args.end());
+        RunResult const r = runProgram(kMock, names, dir.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+    };
+    mock({"-o", "f.fits"});
     for (char const* name : {"f.fits", "e.f.fits"}) {
         tools::FloatImage const image = tools::readFitsImage(dir.file(name));
-        EXPECT_EQ(image.nx, 128) << name;
-        EXPECT_EQ(image.ny, 96) << name;
+        EXPECT_EQ(std::vector<long>({image.nx, image.ny}), std::vector<long>({128, 96})) << name;
     }
     // 8 header lines and 40 rows of 8 columns; the truth: 3 header lines and
     // 40 rows of 12 columns, ids 1 to 40.
-    std::string const cat = readFile(dir.file("f.cat"));
-    std::string const truth = readFile(dir.file("f.truth"));
+    std::string const cat = readFile(dir.file("f.cat")), truth = readFile(dir.file("f.truth"));
     EXPECT_EQ(std::count(cat.begin(), cat.end(), '\n'), 48);
     EXPECT_EQ(numberRows(cat, 8).size(), 40u);
     EXPECT_EQ(std::count(truth.begin(), truth.end(), '\n'), 43);
     std::vector<std::vector<double>> const truthRows = numberRows(truth, 12);
     ASSERT_EQ(truthRows.size(), 40u);
     EXPECT_EQ(truthRows.back()[0], 40.0);
-    // The same seed writes the same bytes.
-    RunResult const again = runProgram(
-        kMock, {"-o", "g.fits", "-c", "f2.cat", "--size", "128,96", "-n", "40", "--seed", "3"},
-        dir.path());
-    ASSERT_EQ(again.status, 0) << again.err;
+    // The same seed writes the same bytes (the truth's first line names the image).
+    mock({"-o", "g.fits", "-c", "f2.cat"});
     EXPECT_EQ(readFile(dir.file("g.fits")), readFile(dir.file("f.fits")));
     EXPECT_EQ(readFile(dir.file("f2.cat")), cat);
     EXPECT_EQ(readFile(dir.file("f2.truth")).substr(truth.find('\n')),
