@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "fit/moffat.h"
-#include "tests/support/arrays.h"
-#include "tests/support/float_compare.h"
 #include "tests/support/moffat_fit.h"
 
 namespace fit {
@@ -22,7 +20,6 @@ using testsupport::kRunBeta;
 using testsupport::MoffatCall;
 using testsupport::MoffatStar;
 using testsupport::Stamp;
-using testsupport::toMArray;
 
 constexpr double kDegToRad = M_PI / 180.0;
 
@@ -53,12 +50,6 @@ constexpr double kSnr200SmallStarFwhmRelTol = 0.03;   // 0.62 % scatter at 1.5 p
 constexpr double kSnr200FullAngleFromEFwhm = 0.6;     // e * FWHM(px): 0.7 deg scatter
 constexpr double kSnr200AngleScatterDegEFwhm = 0.42;  // deg * e * FWHM(px)
 constexpr double kSnr200AngleScatterMultiple = 5.0;
-
-// The fit from the start values of fmoffat ends at the same least-squares
-// minimum as a fit started at the truth: chi differs by the float narrowing of
-// nchi, the widths by much less than their statistical scatter.
-constexpr double kSameMinimumNchiTol = 1e-6;
-constexpr double kSameMinimumFwhmTol = 1e-4;
 
 // A noisy stamp of a star of mean FWHM m and ellipticity e = 1 - minor/major,
 // random major-axis angle and sub-pixel centre, fitted as the driver does with
@@ -128,42 +119,6 @@ TEST(MoffatRecovery, KnownProfilesAtPeakSnr200WithinTheNoiseFloor) {
                 : kAngleTolDeg;
         return std::pair(fwhmRelTol, angleTolDeg);
     });
-}
-
-TEST(MoffatRecovery, EndsAtTheLeastSquaresMinimum) {
-    // The same data fitted with the fitter itself from the truth (the
-    // driver's fixed parameters held), over the pixels of fmoffat's circle.
-    GaussianNoise noise(31337u);
-    for (double meanFwhm : kFwhms) {
-        for (double e : {0.05, 0.3}) {
-            MoffatStar t;
-            Stamp image;
-            MoffatCall const f = fitRandomStar(200.0, meanFwhm, e, 0.0, 0.0, noise, t, image);
-            ASSERT_EQ(f.status, kMoffatOk);
-            float const cx = static_cast<float>(t.cx), cy = static_cast<float>(t.cy);
-            std::vector<double> x, y, z;
-            for (int i = -kBoxlen; i <= kBoxlen; ++i)
-                for (int j = -kBoxlen; j <= kBoxlen; ++j)
-                    if ((i - cx) * (i - cx) + (j - cy) * (j - cy) <= (kBoxlen + 1.0f) * kBoxlen) {
-                        x.push_back(i);
-                        y.push_back(j);
-                        z.push_back(image(i, j));
-                    }
-            std::vector<double> const truth = {
-                0.0, t.amplitude, t.scale(t.fwhm1), t.scale(t.fwhm2), t.cx, t.cy, t.angle, kRunBeta,
-                0.0, 0.0};
-            Class_moffat_fit fit(toMArray(x), toMArray(y), toMArray(z),
-                                 toMArray(std::vector<double>(x.size(), kSigma)), toMArray(truth),
-                                 toMArray<int>({0, 1, 1, 1, 1, 1, 1, 0, 0, 0}));
-            ASSERT_EQ(fit.calc(), kCalcDone);
-            double const truthStartMean = (moffatFwhm(kRunBeta, std::fabs(fit.a(3))) +
-                                           moffatFwhm(kRunBeta, std::fabs(fit.a(4)))) *
-                                          0.5;
-            SCOPED_TRACE(::testing::Message() << "fwhm " << meanFwhm << " e " << e);
-            EXPECT_CLOSE(f.nchi, fit.nchi, kSameMinimumNchiTol);
-            EXPECT_CLOSE(f.meanFwhm() / truthStartMean, 1.0, kSameMinimumFwhmTol);
-        }
-    }
 }
 
 }  // namespace
