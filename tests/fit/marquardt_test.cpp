@@ -215,19 +215,5 @@ TEST(Marquardt, ModelFailureAtTrialParametersRejectsTheStep) {
     EXPECT_EQ(trial.a(1), 0.0);
 }
 
-TEST(Marquardt, DumpsWriteFifteenCharacterCells) {
-    ModelFit fit(plane, planeData(), {1.5, -2.0, 0.001}, {1, 0, 1});
-    std::ostringstream out;
-    fit.print_title(out);
-    fit.print_a(out);
-    fit.print_ia(out);
-    fit.print_sa(out);
-    EXPECT_EQ(out.str(),
-              "          a( 1)          a( 2)          a( 3)\n"
-              "        1.50000       -2.00000        0.00100\n"
-              "        1.00000        0.00000        1.00000\n"
-              "        0.00000        0.00000        0.00000\n");
-}
-
 }  // namespace
 }  // namespace fit

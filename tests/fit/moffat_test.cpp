@@ -41,8 +41,7 @@ constexpr double kExact = 0.0;
 // exp(-a8 ln X), X^-(1+a8) as X^-a8 / X and the sums in another order move
 // each term by a few units of rounding, of |a8 ln X| units for the power.
 constexpr double kSampledTol = 1e-12;
-// Cells of the table row (two decimals) and of the parameter dumps (five).
-constexpr double kTableTol = 0.01;
+// Cells of the parameter dumps (five decimals).
 constexpr double kDumpTol = 5e-6;
 
 // A star of widths 3.6 and 3.0 at 25 degrees, centred at (0.3, -0.2).
@@ -71,11 +70,10 @@ TEST(MoffatCentrePixel, TruncatesAfterStepDownForNegativesWithinTheStamp) {
 // Fits the noise-free stamp of t with call c and checks every result: held
 // parameters exactly, fitted ones against the truth (the first axis reported
 // at angleDeg with widths fwhmX, fwhmY), the centre in stamp coordinates.
-// Returns the lines written.
-std::vector<std::string> expectRecovered(MoffatCall c, MoffatStar const& t, double angleDeg,
-                                         double fwhmX, double fwhmY) {
+void expectRecovered(MoffatCall c, MoffatStar const& t, double angleDeg, double fwhmX,
+                     double fwhmY) {
     MoffatCall const given = c;
-    std::vector<std::string> const lines = c.run(makeStamp(t, kBoxlen), ones());
+    c.run(makeStamp(t, kBoxlen), ones());
     EXPECT_EQ(c.status, kMoffatOk);
     auto check = [](float out, float in, double truth) {
         bool const fitted = in == kMoffatFitThis;
@@ -92,7 +90,6 @@ std::vector<std::string> expectRecovered(MoffatCall c, MoffatStar const& t, doub
     EXPECT_CLOSE(c.yscale, t.scale(fwhmY), kNoiseFreeTol);
     EXPECT_CLOSE(c.angle, angleDeg * kDegToRad, kNoiseFreeTol);
     EXPECT_LT(c.nchi, 1e-3);
-    return lines;
 }
 
 TEST(Fmoffat, NoiseFreeStarsAreRecovered) {
@@ -100,28 +97,9 @@ TEST(Fmoffat, NoiseFreeStarsAreRecovered) {
     MoffatCall c;
     c.xcen = 100.3f;  // image pixels in, stamp coordinates out
     c.ycen = 49.8f;
-    c.verbose = 3;
-    std::vector<std::string> const row = expectRecovered(c, t, 25.0, 3.6, 3.0);
-    // The table row: nchi (< 1e-3), -, data points, background at the centre, slopes,
-    // amplitude, centre in image pixels, widths, angle (degrees), beta; the
-    // iterations not checked. Data points: pixels within (r + 1) r of the centre.
-    ASSERT_EQ(row.size(), 1u);
-    ASSERT_EQ(row[0].size(), 13u * 12u);
-    std::vector<double> cells;
-    for (size_t k = 0; k < 13; ++k) cells.push_back(std::stod(row[0].substr(12 * k, 12)));
-    float const sx = 100.3f - 100, sy = 49.8f - 50, circle = (kBoxlen + 1.0f) * kBoxlen;
-    int n = 0;
-    for (int i = -kBoxlen; i <= kBoxlen; ++i)
-        for (int j = -kBoxlen; j <= kBoxlen; ++j)
-            if ((i - sx) * (i - sx) + (j - sy) * (j - sy) <= circle) ++n;
-    std::vector<double> const expect = {0,       cells[1],    double(n),    0,           0,
-                                        0,       t.amplitude, 100.0 + t.cx, 50.0 + t.cy, t.fwhm1,
-                                        t.fwhm2, 25.0,        2.9};
-    for (size_t k = 0; k < 13; ++k)
-        EXPECT_LE(std::fabs(cells[k] - expect[k]), kTableTol) << "cell " << k;
+    expectRecovered(c, t, 25.0, 3.6, 3.0);
 
     // Background plane and beta fitted on request.
-    c.verbose = 0;
     t.background = 20.0;
     t.slopeX = 0.5;
     t.slopeY = -0.25;
@@ -130,13 +108,6 @@ TEST(Fmoffat, NoiseFreeStarsAreRecovered) {
     c.betaMin = 1.0f;
     c.betaMax = 10.0f;
     expectRecovered(c, t, 25.0, 3.6, 3.0);
-
-    // A held background keeps the given value.
-    t = roundStar();
-    t.background = 20.0;
-    MoffatCall held;
-    held.surface = 20.0f;
-    expectRecovered(held, t, 25.0, 3.6, 3.0);
 
     // The major axis at 100 degrees: reported as the second axis, the first at 10.
     t = roundStar();

@@ -1,6 +1,6 @@
-// Rendering of mock stars: flux conservation, centroid, pixel means against a
-// brute-force integral, the peak, clipping at the edge, and psfpick's Moffat
-// fit recovering the rendered shape in the truth's convention.
+// Rendering of mock stars: flux conservation, centroid and the peak, pixel
+// means against a brute-force integral, and the truth's axes in psfpick's
+// convention.
 #include "tools/moffat_render.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 
 #include "sci/angles.h"
 #include "tests/support/float_compare.h"
-#include "tests/support/moffat_fit.h"
 #include "tools/mock_field.h"
 
 namespace {
@@ -25,16 +24,7 @@ constexpr double kTruncationTolerance = 2e-5;
 // Gauss-Legendre pixel means against a 40 x 40 midpoint sum, of the peak.
 constexpr double kPixelMeanTolerance = 1e-3;
 constexpr double kCentroidTolerance = 1e-3;  // first moments of float pixels
-constexpr double kFloatStorage = 1e-7;       // one float rounding
-constexpr double kFloatSum = 1e-6;           // a float buffer against a double sum
 constexpr double kAngleRounding = 1e-12;     // degrees through radians and fmod
-// fmoffat on a noiseless star of its own model stops on its chi-square change
-// criterion: widths to 0.2 %, angle to 0.2 deg, centre to 1e-3 pixel.
-constexpr double kFitFwhmTolerance = 2e-3;
-constexpr double kFitAngleToleranceDeg = 0.2;
-constexpr double kFitCentreTolerance = 1e-3;
-constexpr int kBox = 12;  // psfpick's stamp half side
-
 tools::MoffatShape shape(double fwhm1, double fwhm2, double angleDeg) {
     tools::MoffatShape s;
     s.fwhm1 = fwhm1;
@@ -90,32 +80,6 @@ TEST(MoffatRender, PixelMeansMatchABruteForceIntegral) {
     }
 }
 
-// The fit on a noiseless centre-sampled star returns the rendered widths and
-// angle in psfpick's convention (psfAxes), and the centre.
-TEST(MoffatRender, PsfpickFitRecoversTheRenderedShape) {
-    for (double const angle : {0.0, 25.0, 70.0, 100.0, -30.0}) {
-        SCOPED_TRACE(angle);
-        tools::MoffatShape const sh = shape(5.0, 4.0, angle);
-        std::vector<float> const image = render(sh, 81.2, 80.7, tools::Sampling::kCentre);
-        testsupport::Stamp stamp = testsupport::constantStamp(kBox, 0.0f);
-        for (int j = -kBox; j <= kBox; ++j)
-            for (int i = -kBox; i <= kBox; ++i)
-                stamp(i, j) = image[static_cast<size_t>((80 + j) * kSide + 80 + i)];
-        testsupport::MoffatCall c;
-        c.xcen = 81.2f;
-        c.ycen = 80.7f;
-        c.run(stamp, testsupport::constantStamp(kBox, 1.0f));
-        ASSERT_EQ(c.status, fit::kMoffatOk);
-        double f1 = 0, f2 = 0, a = 0;
-        tools::psfAxes(sh, f1, f2, a);
-        EXPECT_CLOSE(c.fwhm1(), f1, kFitFwhmTolerance);
-        EXPECT_CLOSE(c.fwhm2(), f2, kFitFwhmTolerance);
-        EXPECT_NEAR(c.angle / kDegToRad, a, kFitAngleToleranceDeg);
-        EXPECT_NEAR(c.xcen, 0.2, kFitCentreTolerance);
-        EXPECT_NEAR(c.ycen, -0.3, kFitCentreTolerance);
-    }
-}
-
 TEST(MoffatRender, AxesFoldIntoThePsfpickConvention) {
     struct Case {
         double angle, f1, f2, folded;
@@ -128,29 +92,6 @@ TEST(MoffatRender, AxesFoldIntoThePsfpickConvention) {
         EXPECT_EQ(f2, k.f2) << k.angle;
         EXPECT_NEAR(a, k.folded, kAngleRounding) << k.angle;
     }
-}
-
-// The radius reaches the floor within its limits; a star near a corner is
-// clipped to the image and writes nothing outside.
-TEST(MoffatRender, RadiusAndClippingAtTheEdge) {
-    tools::MoffatShape const sh = shape(4.0, 4.0, 0.0);
-    int const r = tools::renderRadius(sh, 1000.0, 0.1, 256);
-    EXPECT_LE(tools::moffatValue(sh, 1000.0, r, 0), 0.1);
-    EXPECT_GT(tools::moffatValue(sh, 1000.0, r - 1, 0), 0.1);
-    EXPECT_EQ(tools::renderRadius(sh, 1000.0, 1e-12, 30), 30);
-    EXPECT_EQ(tools::renderRadius(sh, 0.01, 0.1, 256), 8);  // two fwhm at least
-    std::vector<float> image(10 * 10, 0.0f);
-    double const added = tools::addMoffatStar(image, 10, 10, 0.6, 10.2, 100.0, shape(3, 3, 0), 50,
-                                              tools::Sampling::kIntegrated);
-    double sum = 0;
-    for (float v : image) sum += v;
-    EXPECT_CLOSE(sum, added, kFloatSum);
-    EXPECT_GT(added, 10.0);
-    EXPECT_LT(added, 50.0);
-    // A centre-sampled star on a pixel peaks there.
-    std::vector<float> const centred = render(sh, 81.0, 81.0, tools::Sampling::kCentre);
-    EXPECT_CLOSE(centred[static_cast<size_t>(80 * kSide + 80)], tools::moffatPeak(sh, kFlux),
-                 kFloatStorage);
 }
 
 }  // namespace
