@@ -112,7 +112,8 @@ fuzz: fuzz-deps
 	done
 
 # Every bench/<name>_bench.cpp builds to $(BUILD)/bench/<name>_bench; all of them run in turn,
-# then bench/report_cost.sh times --report on a 1,000,000-row mock field.
+# then bench/report_cost.sh times --report on a 1,000,000-row mock field and bench/e2e.sh
+# times whole runs on mock fields, the largest with each thread count, --refill and a clip.
 bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPSFPICK_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks psfpick
@@ -126,6 +127,11 @@ bench:
 	done
 	@echo "== bench/report_cost.sh"
 	@bench/report_cost.sh $(BUILD)
+	@if [ -x $(BUILD)/tools/psfpick-mock ]; then \
+	    echo "== bench/e2e.sh"; bench/e2e.sh $(BUILD); \
+	else \
+	    echo "== bench/e2e.sh: no psfpick-mock (it needs libpng), not run"; \
+	fi
 
 # The demo: standard stars on the M51 CCD image shipped in data/m51, three per
 # quarter of the field, with the bad-pixel check over image and error image

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "sci/asc_file.h"
@@ -17,7 +18,8 @@ namespace {
 constexpr char kCommentMarker[] = "#";
 constexpr char kWhiteSpace = 0;  // fields separated by white space
 
-// Pixel -> sky for every row (positions narrowed to float).
+// Pixel -> sky for every row (positions narrowed to float). It reads x and y
+// and writes the elements of RA and DEC, nothing else of c.
 void pixelsToSky(sci::CCS_TAN const& ccs, Catalogue& c) {
     for (int k = 1; k <= c.N; ++k) {
         sci::FVector<double, 2> const sky = ccs.solve(sci::FVector<double, 2>(c.x(k), c.y(k)));
@@ -25,6 +27,33 @@ void pixelsToSky(sci::CCS_TAN const& ccs, Catalogue& c) {
         c.DEC(k) = static_cast<float>(sky(2));
     }
 }
+
+// A task of a pool that is waited for when this leaves its scope, also when
+// an exception leaves it (the task refers to what the scope holds).
+class AwaitedTask {
+  public:
+    AwaitedTask() = default;
+    AwaitedTask(AwaitedTask const&) = delete;
+    AwaitedTask& operator=(AwaitedTask const&) = delete;
+    ~AwaitedTask() {
+        try {
+            wait();
+        } catch (...) {  // the work throws nothing; an exception is on its way anyway
+        }
+    }
+    void start(WorkPool& pool, std::function<void()> work) {
+        pool_ = &pool;
+        task_ = pool.submit(std::move(work));
+    }
+    void wait() {
+        if (task_) pool_->wait(*task_);
+        task_ = nullptr;
+    }
+
+  private:
+    WorkPool* pool_ = nullptr;
+    WorkPool::TaskPtr task_;
+};
 
 // Sky -> pixel for n positions.
 void skyToPixels(sci::CCS_TAN const& ccs, sci::MArray<float, 1> const& ra,
@@ -101,8 +130,9 @@ sci::TanWcs readImageWcs(std::string const& image, FitsFiles& files, ProjectionU
 }
 
 Catalogue readCatalogue(Parameter const& P, std::string const& image, FitsFiles& files,
-                        std::ostream& out, std::ostream& err) {
+                        std::ostream& out, std::ostream& err, WorkPool* pool) {
     Catalogue c;
+    AwaitedTask sky;
     bool const skyInput = P.x_column < 0;
     int const raColumn = skyColumn(P.x_column);  // sky input: RA here, DEC in the next column
     std::optional<sci::TanWcs> wcs;
@@ -154,7 +184,13 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, FitsFiles&
         c.N = c.x.length();
         c.RA.makeReference(zeros(c.N));
         c.DEC.makeReference(zeros(c.N));
-        if (!image.empty()) pixelsToSky(projection(ProjectionUse::kCataloguePixelsToSky).ccs, c);
+        if (!image.empty()) {
+            sci::CCS_TAN const& ccs = projection(ProjectionUse::kCataloguePixelsToSky).ccs;
+            if (pool != nullptr && pool->threads() > 1)
+                sky.start(*pool, [&ccs, &c] { pixelsToSky(ccs, c); });
+            else
+                pixelsToSky(ccs, c);
+        }
     }
     if (P.id_column > 0) c.id.makeReference(table.readIntColumn(P.id_column, 1, -1));
     if (P.flag_column > 0) c.flag.makeReference(table.readIntColumn(P.flag_column, 1, -1));
@@ -163,6 +199,7 @@ Catalogue readCatalogue(Parameter const& P, std::string const& image, FitsFiles&
     if (P.mag)
         for (int k = 1; k <= c.N; ++k)
             c.flux(k) = static_cast<float>(std::pow(10.0, -0.4 * static_cast<double>(c.flux(k))));
+    sky.wait();
     return c;
 }
 

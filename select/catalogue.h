@@ -13,6 +13,7 @@
 #include "sci/tan_wcs.h"
 #include "select/fits_files.h"
 #include "select/parameter.h"
+#include "select/work_pool.h"
 
 namespace selection {
 
@@ -56,7 +57,9 @@ sci::TanWcs readImageWcs(std::string const& image, FitsFiles& files, ProjectionU
 // variables table read such text as 0 or its leading number.
 // Messages: the projection values on out for a sky-coordinate catalogue; the
 // missing-projection errors on err (the run goes on, the positions stay 0).
+// With a pool, the sky positions of a catalogue of pixel positions are
+// computed on one of its threads while the other columns are read.
 Catalogue readCatalogue(Parameter const& P, std::string const& image, FitsFiles& files,
-                        std::ostream& out, std::ostream& err);
+                        std::ostream& out, std::ostream& err, WorkPool* pool = nullptr);
 
 }  // namespace selection

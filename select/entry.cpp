@@ -77,6 +77,7 @@ char const* recordNotice(RunCheck check) {
         case RunCheck::kBadFwhmRange:
         case RunCheck::kNegativeBeta:
         case RunCheck::kBadSubsample:
+        case RunCheck::kBadThreads:
             return "";
         case RunCheck::kNoInput:
             return "error: no input table given (--input)";
@@ -174,6 +175,10 @@ Refusal checkRun(Parameter const& P, ParameterOptions const& options,
         return {RunCheck::kBadSubsample, "error: --subsample must be from 1 to " +
                                              std::to_string(fit::kMoffatMaxSubsample) + ", not " +
                                              std::to_string(P.subsample)};
+    if (P.threads < 0 || P.threads > kMaxThreads)
+        return {RunCheck::kBadThreads, "error: --threads must be from 0 (every core) to " +
+                                           std::to_string(kMaxThreads) + ", not " +
+                                           std::to_string(P.threads)};
     return {RunCheck::kRunPossible, ""};
 }
 

@@ -59,7 +59,12 @@ enum class RunCheck {
     kBadFwhmRange,  // fwhm_range not 0 < lowest <= highest
     kNegativeBeta,  // beta < 0 (0 = fitted)
     kBadSubsample,  // subsample outside 1..fit::kMoffatMaxSubsample
+    kBadThreads,    // threads outside 0..kMaxThreads
 };
+
+// The most threads a run may use (--threads). A run has a few dozen fits
+// under way at most, and each thread holds the memory of one.
+constexpr int kMaxThreads = 256;
 
 // The most subfields a run may have (a grid of 1000 x 1000). Every subfield
 // is searched and reported on its own, so the run time and the progress

@@ -31,17 +31,25 @@ FitModel fitModel(Parameter const& P) {
     return m;
 }
 
-void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std::ostream& fitText) {
+StarStamps readStarStamps(StarRecord const& star, int boxlen, StampReader& stamps) {
+    StarStamps s;
+    s.inside = stamps.read(nearestPixel(star.x), nearestPixel(star.y), boxlen, s.image, s.error);
+    return s;
+}
+
+void measureOnStamps(StarRecord& star, Parameter const& P, StarStamps const& stamps,
+                     std::ostream& fitText) {
     FitModel const model = fitModel(P);
     int const ix = nearestPixel(star.x);
     int const iy = nearestPixel(star.y);
-    sci::MArray<float, 2> image, error;
+    sci::MArray<float, 2> const& image = stamps.image;
+    sci::MArray<float, 2> const& error = stamps.error;
     float nchi = 0, xscale = 0, yscale = 0, beta = 0;
     // A stamp that is not wholly inside the image counts as a failed fit.
     star.fitStatus = kFitStampOff;
     float amplitude = 0, angle = 0;
     float xcen = star.x, ycen = star.y;
-    if (stamps.read(ix, iy, P.boxlen, image, error)) {
+    if (stamps.inside) {
         float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
         star.fitStatus =
             fit::fmoffat(image, error, surface, ax, ay, model.betaMin, model.betaMax, model.fwhmMin,
@@ -71,6 +79,10 @@ void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std:
     }
 }
 
+void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std::ostream& fitText) {
+    measureOnStamps(star, P, readStarStamps(star, P.boxlen, stamps), fitText);
+}
+
 void writeFitTableStart(std::ostream& out, int verbose) {
     if (verbose <= 2) return;
     out << "\n";
@@ -90,6 +102,7 @@ void StampMeasure::measure(StarRecord& star, std::ostream& fitText) {
 }
 
 int measureStars(SelectedStars& s, Parameter const& P, StarMeasure& measure, std::ostream& out) {
+    for (StarRecord const& star : s.stars) measure.expect(star, out);
     writeFitTableStart(out, P.verbose);
     for (StarRecord& star : s.stars) measure.measure(star, out);
     writeFitTableEnd(out, P.verbose);

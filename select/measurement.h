@@ -14,26 +14,56 @@
 
 namespace selection {
 
-// Measures one star at its position (star.x, star.y): nchi, fwhm, xfwhm and
-// yfwhm receive the fit, kFitFailed for a failed fit or a stamp not inside
-// the image; fitStatus the fit's status, or kFitStampOff; amplitude, angle,
-// beta and asymmetry (select/star_cuts.h) the rest of a successful fit; stamp
-// the levels of its stamp. The fit's table row (verbose > 2) and parameter
-// dumps (verbose > 3) go to fitText. Apart from the reading of the stamps,
-// the measurement depends on nothing but the images, the position and P: a
-// star measured twice is measured the same, and its text can be captured and
+// The fitting stamps of a star: (2 boxlen + 1)^2 pixels of the image and of
+// the error image around its nearest pixel, indexed -boxlen..boxlen (see
+// StampReader); inside is false, and the arrays empty, when they are not
+// wholly inside the image.
+struct StarStamps {
+    bool inside = false;
+    sci::MArray<float, 2> image, error;
+};
+
+// Reads the stamps of a star at (star.x, star.y); throws as
+// StampReader::read does.
+StarStamps readStarStamps(StarRecord const& star, int boxlen, StampReader& stamps);
+
+// Measures one star on its stamps: nchi, fwhm, xfwhm and yfwhm receive the
+// fit, kFitFailed for a failed fit or a stamp not inside the image;
+// fitStatus the fit's status, or kFitStampOff; amplitude, angle, beta and
+// asymmetry (select/star_cuts.h) the rest of a successful fit; stamp the
+// levels of its stamp. The fit's table row (verbose > 2) and parameter dumps
+// (verbose > 3) go to fitText. It depends on nothing but the stamps, the
+// position and P, and touches nothing else: a star measured twice is
+// measured the same, on any thread, and its text can be captured and
 // written later.
+void measureOnStamps(StarRecord& star, Parameter const& P, StarStamps const& stamps,
+                     std::ostream& fitText);
+
+// readStarStamps, then measureOnStamps.
 void measureStar(StarRecord& star, Parameter const& P, StampReader& stamps, std::ostream& fitText);
 
 // How the search has a star measured: measure fills the star as measureStar
 // does and writes the fit's text to fitText. The search calls it in run
-// order and decides on the result at once; an implementation may compute
-// the fits ahead (they depend on nothing that the search decides) as long as
-// each result and its text are those of measureStar.
+// order and decides on the result at once. An implementation may compute
+// fits ahead (they depend on nothing that the search decides) as long as
+// each result and its text are those of measureStar: the search tells it
+// with expect which stars it will probably ask for next.
 class StarMeasure {
   public:
     virtual ~StarMeasure() = default;
     virtual void measure(StarRecord& star, std::ostream& fitText) = 0;
+
+    // How many fits it computes at once ahead of their measure(); 0 when it
+    // measures each star only when asked, and expect does nothing.
+    virtual int ahead() const { return 0; }
+    // The search will probably ask for star (after the stars expected
+    // before it), its text going to fitText. A star expected and never asked
+    // for costs only time.
+    virtual void expect(StarRecord const& /*star*/, std::ostream const& /*fitText*/) {}
+    // The stars expected and not yet asked for.
+    virtual int expected() const { return 0; }
+    // Forgets those: the search will not ask for them.
+    virtual void forgetExpected() {}
 };
 
 // measureStar on the stamps of the run's image, at the time it is asked.

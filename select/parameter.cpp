@@ -75,6 +75,8 @@ ParameterOptions registerParameterOptions(Parameter& P, util::OptionParser& pars
                              &P.beta));
         add(new IntOption("subsample", "1", "fitted model averaged over N x N points per pixel",
                           kNoChar, &P.subsample));
+        add(new IntOption("threads", "0", "threads that measure stars at once (0: every core)",
+                          kNoChar, &P.threads));
     } catch (UException const& e) {
         err << "Parameter exception : " << e.what() << std::endl;
     }

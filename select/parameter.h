@@ -55,6 +55,8 @@ struct Parameter {
     double fwhm_range[2] = {0, 0};  // accepted FWHM, lowest and highest, pixels
     double beta = 0;                // Moffat beta; 0 = fitted
     int subsample = 0;              // sampled at subsample x subsample points per pixel
+
+    int threads = 0;  // threads that measure stars at once; 0 = every core
 };
 
 // The cuts on measured stars (select/star_cuts.h, select/field_clips.h):
@@ -89,8 +91,8 @@ constexpr char kCheckRadiusName[] = "check radius";
 constexpr char kCheckRadiusAlias[] = "check_radius";
 
 // Creates the options in their fixed order (the 26 of the selection, then
-// --report, the cuts of kCutOptions, --refill, and the model's --fwhm_range,
-// --beta and --subsample), each bound to its field of P (which thereby
+// --report, the cuts of kCutOptions, --refill, the model's --fwhm_range,
+// --beta and --subsample, and --threads), each bound to its field of P (which thereby
 // receives its default), and registers them on parser, with
 // kCheckRadiusAlias as another name of the check radius. A util::UException
 // on the way is reported on err as "Parameter exception : <what>" and ends

@@ -12,6 +12,10 @@ namespace {
 // plus one.
 constexpr int kMaxStack = 64;
 
+// Fewer points than this are built on one thread: the rest of the work of
+// such a tree is smaller than starting the others.
+constexpr size_t kParallelPoints = 65536;
+
 struct StackEntry {
     int node;
     double bound;
@@ -20,7 +24,7 @@ struct StackEntry {
 }  // namespace
 
 PointTree::PointTree(std::vector<float> const& x, std::vector<float> const& y,
-                     std::vector<int> const& tag, std::vector<int> const& second) {
+                     std::vector<int> const& tag, std::vector<int> const& second, WorkPool* pool) {
     size_t const n = x.size();
     assert(y.size() == n && tag.size() == n);
     assert(second.empty() || second.size() == n);
@@ -28,12 +32,38 @@ PointTree::PointTree(std::vector<float> const& x, std::vector<float> const& y,
     points_.resize(n);
     for (size_t k = 0; k < n; ++k)
         points_[k] = Point{x[k], y[k], tag[k], second.empty() ? kNoTag : second[k]};
-    nodes_.reserve(2 * (n / kLeafSize) + 1);
-    build_(0, static_cast<int>(n));
+    nodes_.resize(static_cast<size_t>(nodeCount_(static_cast<int>(n))));
+    int next = 0;
+    if (pool == nullptr || pool->threads() < 2 || n < kParallelPoints) {
+        build_(next, 0, static_cast<int>(n), -1, nullptr);
+        return;
+    }
+    // The top levels here, then two subtrees per thread or more, each on its
+    // own points and into its own range of nodes, on the pool's threads.
+    int depth = 0;
+    while ((1 << depth) < pool->threads()) ++depth;
+    std::vector<Subtree> deferred;
+    build_(next, 0, static_cast<int>(n), depth, &deferred);
+    for (Subtree& t : deferred) {
+        t.root = next;
+        next += nodeCount_(t.end - t.begin);
+        Node& parent = nodes_[static_cast<size_t>(t.parent)];
+        (t.left ? parent.left : parent.right) = t.root;
+    }
+    pool->forEach(static_cast<int>(deferred.size()), [&](int k) {
+        Subtree const& t = deferred[static_cast<size_t>(k)];
+        int at = t.root;
+        build_(at, t.begin, t.end, -1, nullptr);
+    });
+}
+
+int PointTree::nodeCount_(int n) {
+    if (n <= kLeafSize) return 1;
+    return 1 + nodeCount_(n / 2) + nodeCount_(n - n / 2);
 }
 
 // Splits at the median of the wider side of the bounding box.
-int PointTree::build_(int begin, int end) {
+int PointTree::build_(int& next, int begin, int end, int depth, std::vector<Subtree>* deferred) {
     Point const& p0 = points_[begin];
     Node node{p0.x, p0.x, p0.y, p0.y, p0.tag, begin, end, -1, -1};
     for (int k = begin + 1; k < end; ++k) {
@@ -44,8 +74,8 @@ int PointTree::build_(int begin, int end) {
         node.maxY = std::max(node.maxY, p.y);
         node.minTag = std::min(node.minTag, p.tag);
     }
-    int const index = static_cast<int>(nodes_.size());
-    nodes_.push_back(node);
+    int const index = next++;
+    nodes_[static_cast<size_t>(index)] = node;
     if (end - begin <= kLeafSize) return index;
 
     bool const splitX =
@@ -58,10 +88,15 @@ int PointTree::build_(int begin, int end) {
     else
         std::nth_element(first + begin, first + mid, first + end,
                          [](Point const& a, Point const& b) { return a.y < b.y; });
-    int const left = build_(begin, mid);
-    int const right = build_(mid, end);
-    nodes_[index].left = left;
-    nodes_[index].right = right;
+    if (depth == 0) {
+        deferred->push_back(Subtree{begin, mid, -1, index, true});
+        deferred->push_back(Subtree{mid, end, -1, index, false});
+        return index;
+    }
+    int const left = build_(next, begin, mid, depth - 1, deferred);
+    int const right = build_(next, mid, end, depth - 1, deferred);
+    nodes_[static_cast<size_t>(index)].left = left;
+    nodes_[static_cast<size_t>(index)].right = right;
     return index;
 }
 

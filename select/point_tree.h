@@ -7,6 +7,8 @@
 #include <climits>
 #include <vector>
 
+#include "select/work_pool.h"
+
 namespace selection {
 
 // The squared distance the selection uses between two positions:
@@ -43,9 +45,11 @@ class PointTree {
 
     // x, y: positions (pixels), finite; tag: per point, >= 0. second: either
     // empty or per point a second tag (kNoTag, or > tag), used by nearest when
-    // the first one is excluded. The arrays have equal lengths.
+    // the first one is excluded. The arrays have equal lengths. With a pool,
+    // the subtrees below the top levels are built on its threads: the same
+    // tree, its nodes stored in another order.
     PointTree(std::vector<float> const& x, std::vector<float> const& y, std::vector<int> const& tag,
-              std::vector<int> const& second = {});
+              std::vector<int> const& second = {}, WorkPool* pool = nullptr);
 
     int size() const { return static_cast<int>(points_.size()); }
 
@@ -77,7 +81,25 @@ class PointTree {
         int left, right;  // children; -1 for a leaf
     };
 
-    int build_(int begin, int end);
+    // A subtree left to build: its points begin..end-1, the index of its
+    // root node, and the child link of its parent node that points to it.
+    struct Subtree {
+        int begin, end;
+        int root;
+        int parent;
+        bool left;
+    };
+
+    // The nodes of the tree of n points.
+    static int nodeCount_(int n);
+
+    // Builds the subtree of points begin..end-1 into nodes_ from index next
+    // on (its root first, each child after its parent, the left subtree
+    // before the right) and advances next past it. At depth 0 it only
+    // records its two subtrees in deferred, their links left at -1 and no
+    // nodes stored for them (a negative depth never reaches 0). Returns the
+    // root's index.
+    int build_(int& next, int begin, int end, int depth, std::vector<Subtree>* deferred);
     double lowerBound_(Node const& node, float qx, float qy) const;
 
     std::vector<Point> points_;  // in tree order

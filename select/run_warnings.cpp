@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
+#include <sstream>
 
 #include "fit/moffat.h"
 #include "select/flux_limits.h"
@@ -133,8 +133,8 @@ bool StampSurvey::checkSky(std::ostream& err) const {
 }
 
 FitFailureDiagnosis StampSurvey::diagnose(StampReader& stamps, int boxlen,
-                                          std::string const& errorImage,
-                                          FitModel const& model) const {
+                                          std::string const& errorImage, FitModel const& model,
+                                          WorkPool* pool) const {
     FitFailureDiagnosis d;
     d.failed = failed();
     d.measured = measured();
@@ -147,24 +147,42 @@ FitFailureDiagnosis StampSurvey::diagnose(StampReader& stamps, int boxlen,
                  std::to_string(d.failed) + " failed stamps";
         return d;
     }
-    // Refit the first failed stamps with the FWHM limits relaxed.
-    std::vector<double> widths;
-    for (size_t k = 0; k < refitX_.size(); ++k) {
+    // Refit the first failed stamps with the FWHM limits relaxed: the stamps
+    // read here, in order, the fits on the pool's threads (each with its own
+    // stamps), the widths kept in order.
+    size_t const count = refitX_.size();
+    std::vector<StarStamps> read(count);
+    for (size_t k = 0; k < count; ++k) {
         int const ix = nearestPixel(refitX_[k]);
         int const iy = nearestPixel(refitY_[k]);
-        sci::MArray<float, 2> image, errors;
-        if (!stamps.read(ix, iy, boxlen, image, errors)) continue;
-        float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
-        float xcen = refitX_[k], ycen = refitY_[k];
-        float amplitude = 0, xscale = 0, yscale = 0, angle = 0, beta = 0, nchi = 0;
-        int const status =
-            fit::fmoffat(image, errors, surface, ax, ay, model.betaMin, model.betaMax,
-                         model.fwhmMin - kRefitFwhmMargin, model.fwhmMax + kRefitFwhmMargin, xcen,
-                         ycen, amplitude, xscale, yscale, angle, beta, nchi, 0, std::cout,
-                         fit::makeClassMoffatFit, model.subsample);
-        if (status != fit::kMoffatOk) continue;
-        widths.push_back(0.5 * (fit::moffatFwhm(beta, xscale) + fit::moffatFwhm(beta, yscale)));
+        read[k].inside = stamps.read(ix, iy, boxlen, read[k].image, read[k].error);
     }
+    std::vector<double> width(count, 0.0);
+    std::vector<char> fitted(count, 0);
+    auto refit = [&](int k) {
+        StarStamps const& s = read[static_cast<size_t>(k)];
+        if (!s.inside) return;
+        float surface = kHeldBackground, ax = kHeldBackground, ay = kHeldBackground;
+        float xcen = refitX_[static_cast<size_t>(k)], ycen = refitY_[static_cast<size_t>(k)];
+        float amplitude = 0, xscale = 0, yscale = 0, angle = 0, beta = 0, nchi = 0;
+        std::ostringstream quiet;  // verbose 0: the fit writes nothing
+        int const status =
+            fit::fmoffat(s.image, s.error, surface, ax, ay, model.betaMin, model.betaMax,
+                         model.fwhmMin - kRefitFwhmMargin, model.fwhmMax + kRefitFwhmMargin, xcen,
+                         ycen, amplitude, xscale, yscale, angle, beta, nchi, 0, quiet,
+                         fit::makeClassMoffatFit, model.subsample);
+        if (status != fit::kMoffatOk) return;
+        fitted[static_cast<size_t>(k)] = 1;
+        width[static_cast<size_t>(k)] =
+            0.5 * (fit::moffatFwhm(beta, xscale) + fit::moffatFwhm(beta, yscale));
+    };
+    if (pool != nullptr)
+        pool->forEach(static_cast<int>(count), refit);
+    else
+        for (size_t k = 0; k < count; ++k) refit(static_cast<int>(k));
+    std::vector<double> widths;
+    for (size_t k = 0; k < count; ++k)
+        if (fitted[k]) widths.push_back(width[k]);
     int const refitted = static_cast<int>(widths.size());
     double const fwhm = median(widths);
     std::string const refits = "refitted without the FWHM limits, " + std::to_string(refitted) +

@@ -15,6 +15,7 @@
 #include "select/parameter.h"
 #include "select/selected_stars.h"
 #include "select/stamps.h"
+#include "select/work_pool.h"
 
 namespace selection {
 
@@ -75,9 +76,10 @@ class StampSurvey {
 
     // Why fits failed. Refits (background held at 0, the run's model with
     // its FWHM range widened by 0.75 pixels at both ends) read their stamps
-    // again from stamps; errorImage names the error image in the text.
+    // again from stamps, on this thread, and run on the threads of pool when
+    // one is given; errorImage names the error image in the text.
     FitFailureDiagnosis diagnose(StampReader& stamps, int boxlen, std::string const& errorImage,
-                                 FitModel const& model) const;
+                                 FitModel const& model, WorkPool* pool = nullptr) const;
 
     // The diagnosis as a warning, when at least half of the fits failed.
     static void warnFailedFits(std::ostream& err, FitFailureDiagnosis const& d);

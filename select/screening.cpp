@@ -19,6 +19,10 @@ constexpr double kNoNeighbourDistance2 = 1e99;
 // A variable object rejects a row within this squared distance (pixels^2).
 constexpr double kVariableRadius2 = 1.0;
 
+// Below this many elements a sort or a loop runs on one thread: the rest of
+// the work is smaller than starting the others.
+constexpr size_t kParallelElements = 65536;
+
 float element(sci::MArray<float, 1> const& a, int row0) {
     return a(a.base() + row0);
 }
@@ -36,6 +40,34 @@ ScreeningRules screeningRules(FluxLimits const& limits, int flagColumn, int flag
 
 namespace {
 
+// Sorts v by less, a strict total order (no two elements equivalent). With a
+// pool, v is first split in place at its medians (nth_element), to a part
+// per thread or more, and the parts are sorted on its threads: no element of
+// a part belongs before one of an earlier part, so the order is the one
+// sort gives.
+template <class T, class Less>
+void sortInParts(std::vector<T>& v, WorkPool* pool, Less less) {
+    if (pool == nullptr || pool->threads() < 2 || v.size() < kParallelElements) {
+        std::sort(v.begin(), v.end(), less);
+        return;
+    }
+    using Iterator = typename std::vector<T>::iterator;
+    std::vector<std::pair<Iterator, Iterator>> parts = {{v.begin(), v.end()}};
+    while (static_cast<int>(parts.size()) < pool->threads()) {
+        std::vector<std::pair<Iterator, Iterator>> halves;
+        for (auto const& [first, last] : parts) {
+            Iterator const mid = first + (last - first) / 2;
+            std::nth_element(first, mid, last, less);
+            halves.push_back({first, mid});
+            halves.push_back({mid, last});
+        }
+        parts.swap(halves);
+    }
+    pool->forEach(static_cast<int>(parts.size()), [&](int k) {
+        std::sort(parts[static_cast<size_t>(k)].first, parts[static_cast<size_t>(k)].second, less);
+    });
+}
+
 // The neighbour tree: one point per distinct position of the rows that may be
 // neighbours (rows of part with flux >= neighbourFlux). Rows at one position
 // are at distance 0 from each other and at the same distance from any other
@@ -44,7 +76,7 @@ namespace {
 // floats (-0 equals +0: their differences to any position are equal too).
 PointTree neighbourTree(std::vector<int> const& part, std::vector<float> const& px,
                         std::vector<float> const& py, std::vector<float> const& pf,
-                        float neighbourFlux) {
+                        float neighbourFlux, WorkPool* pool) {
     struct Placed {
         float x, y;
         int row;
@@ -52,7 +84,8 @@ PointTree neighbourTree(std::vector<int> const& part, std::vector<float> const& 
     std::vector<Placed> neighbour;
     for (int r : part)
         if (pf[r] >= neighbourFlux) neighbour.push_back(Placed{px[r], py[r], r});
-    std::sort(neighbour.begin(), neighbour.end(), [](Placed const& a, Placed const& b) {
+    // Rows are distinct, so the order is total and any sort gives it.
+    sortInParts(neighbour, pool, [](Placed const& a, Placed const& b) {
         if (a.x != b.x) return a.x < b.x;
         if (a.y != b.y) return a.y < b.y;
         return a.row < b.row;
@@ -70,7 +103,7 @@ PointTree neighbourTree(std::vector<int> const& part, std::vector<float> const& 
         first.push_back(p.row);
         second.push_back(PointTree::kNoTag);
     }
-    return PointTree(nx, ny, first, second);
+    return PointTree(nx, ny, first, second, pool);
 }
 
 // A Z-order (Morton) key of each position: x and y scaled to 16 bits over
@@ -104,7 +137,8 @@ std::vector<uint32_t> spatialKeys(std::vector<float> const& x, std::vector<float
 CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
                                  sci::MArray<float, 1> const& flux, sci::MArray<int, 1> const& flag,
                                  sci::MArray<float, 1> const& varX,
-                                 sci::MArray<float, 1> const& varY, ScreeningRules const& rules)
+                                 sci::MArray<float, 1> const& varY, ScreeningRules const& rules,
+                                 WorkPool* pool)
     : rowCount_(catalogueRows(x)) {
     int const n = rowCount_;
     // Rows that take part, in row order (0-based rows).
@@ -138,7 +172,7 @@ CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<flo
     // The neighbour searches, in an order that keeps nearby queries together
     // (the results do not depend on it; the tree's memory is then walked
     // with far fewer cache misses).
-    PointTree const neighbours = neighbourTree(part, px, py, pf, rules.neighbourFlux);
+    PointTree const neighbours = neighbourTree(part, px, py, pf, rules.neighbourFlux, pool);
     std::vector<int> searchOrder;
     for (size_t k = 0; k < query.size(); ++k)
         if (!nearVariable[k]) searchOrder.push_back(static_cast<int>(k));
@@ -146,9 +180,25 @@ CandidateScreen::CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<flo
     std::sort(searchOrder.begin(), searchOrder.end(),
               [&key](int a, int b) { return key[a] < key[b] || (key[a] == key[b] && a < b); });
     std::vector<PointTree::Nearest> found(query.size(), PointTree::Nearest{0.0, PointTree::kNoTag});
-    for (int k : searchOrder) {
-        int const r = query[k];
-        found[k] = neighbours.nearest(px[r], py[r], r, kNoNeighbourDistance2);
+    auto search = [&](size_t from, size_t to) {
+        for (size_t s = from; s < to; ++s) {
+            int const k = searchOrder[s];
+            int const r = query[k];
+            found[k] = neighbours.nearest(px[r], py[r], r, kNoNeighbourDistance2);
+        }
+    };
+    // Each search writes only its own result: with a pool, a run of
+    // consecutive searches per task.
+    size_t const searches = searchOrder.size();
+    if (pool != nullptr && pool->threads() > 1 && searches >= kParallelElements) {
+        int const tasks = 4 * pool->threads();
+        pool->forEach(tasks, [&](int t) {
+            size_t const parts = static_cast<size_t>(tasks);
+            search(searches * static_cast<size_t>(t) / parts,
+                   searches * static_cast<size_t>(t + 1) / parts);
+        });
+    } else {
+        search(0, searches);
     }
 
     // The fate of every row that is no query; then the queries'. (Set here,
@@ -207,6 +257,13 @@ void CandidateScreen::findVariables_(std::vector<float> const& x, std::vector<fl
     PointTree const variables(vx, vy, std::vector<int>(vx.size(), 0));
     for (size_t k = 0; k < x.size(); ++k)
         nearVariable[k] = variables.anyWithin(x[k], y[k], kVariableRadius2) ? 1 : 0;
+}
+
+std::vector<int> CandidateScreen::candidateRows() const {
+    std::vector<int> rows;
+    rows.reserve(candidateRow_.size());
+    for (int r : candidateRow_) rows.push_back(r + 1);
+    return rows;
 }
 
 bool CandidateScreen::isCandidate(int row) const {

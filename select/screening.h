@@ -13,6 +13,7 @@
 #include "select/flux_limits.h"
 #include "select/point_tree.h"
 #include "select/subfield_grid.h"
+#include "select/work_pool.h"
 
 namespace selection {
 
@@ -67,14 +68,18 @@ class CandidateScreen {
   public:
     // x, y, flux: catalogue columns; flag: read only when rules.useFlags (a row
     // beyond its length fails the flag test); varX, varY: positions of the
-    // variable objects, pixels (empty when there are none).
+    // variable objects, pixels (empty when there are none). With a pool, the
+    // neighbour tree is sorted and built, and the neighbours searched, on its
+    // threads; the arrays are not touched there.
     CandidateScreen(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
                     sci::MArray<float, 1> const& flux, sci::MArray<int, 1> const& flag,
                     sci::MArray<float, 1> const& varX, sci::MArray<float, 1> const& varY,
-                    ScreeningRules const& rules);
+                    ScreeningRules const& rules, WorkPool* pool = nullptr);
 
     int rowCount() const { return rowCount_; }
     int candidateCount() const { return static_cast<int>(candidateRow_.size()); }
+    // The rows (1-based) that are candidates in some box, in row order.
+    std::vector<int> candidateRows() const;
 
     // Per row (1-based): whether it is a candidate in any box, and its
     // closest_dist and closest_flux (0 for a row that is not a candidate).

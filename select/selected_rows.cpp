@@ -1,5 +1,6 @@
 #include "select/selected_rows.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -10,10 +11,33 @@
 
 namespace selection {
 
-PositionIndex::PositionIndex(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y) {
-    first_.reserve(static_cast<size_t>(x.length()));
-    for (int k = x.last(); k >= x.base(); --k)
-        if (std::isfinite(x(k)) && std::isfinite(y(k))) first_[key_(x(k), y(k))] = k;
+namespace {
+
+// The key of a free slot: the bits of a NaN position, which is never stored.
+constexpr unsigned long long kFree = ~0ULL;
+
+}  // namespace
+
+PositionIndex::PositionIndex(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                             std::vector<int> const& rows) {
+    // At most half of the slots are used, so that a probe ends soon.
+    size_t slots = 16;
+    while (slots < 2 * rows.size()) slots *= 2;
+    mask_ = slots - 1;
+    keys_.assign(slots, kFree);
+    first_.assign(slots, 0);
+    for (int row : rows) {
+        float const a = x(x.base() + row - 1), b = y(y.base() + row - 1);
+        if (std::isfinite(a) && std::isfinite(b)) keys_[slot_(key_(a, b))] = key_(a, b);
+    }
+    // Rows in order: the first at each stored position claims it.
+    long const n = std::min(x.length(), y.length());
+    for (long k = 0; k < n; ++k) {
+        float const a = x(x.base() + static_cast<int>(k)), b = y(y.base() + static_cast<int>(k));
+        if (!std::isfinite(a) || !std::isfinite(b)) continue;
+        size_t const s = slot_(key_(a, b));
+        if (keys_[s] != kFree && first_[s] == 0) first_[s] = static_cast<int>(k) + 1;
+    }
 }
 
 unsigned long long PositionIndex::key_(float x, float y) {
@@ -26,10 +50,20 @@ unsigned long long PositionIndex::key_(float x, float y) {
     return (static_cast<unsigned long long>(bx) << 32) | by;
 }
 
+size_t PositionIndex::slot_(unsigned long long key) const {
+    // The finaliser of MurmurHash3 spreads neighbouring positions over the table.
+    unsigned long long h = key;
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    size_t s = static_cast<size_t>(h) & mask_;
+    while (keys_[s] != kFree && keys_[s] != key) s = (s + 1) & mask_;
+    return s;
+}
+
 int PositionIndex::find(float x, float y) const {
     if (!std::isfinite(x) || !std::isfinite(y)) return 0;
-    auto const it = first_.find(key_(x, y));
-    return it == first_.end() ? 0 : it->second;
+    return first_[slot_(key_(x, y))];
 }
 
 namespace {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <ostream>
-#include <unordered_map>
 #include <vector>
 
 #include "select/catalogue.h"
@@ -14,17 +13,29 @@
 
 namespace selection {
 
-// Finds the first catalogue row (1-based) at exactly a pixel position, in
-// constant time. Rows whose position is not finite are never found.
+// Finds the first catalogue row (1-based) at exactly the position of one of
+// a given set of rows, in constant time. It is built with one pass over the
+// catalogue that looks each row's position up among the positions of the
+// set (an open-addressing hash table of their bits), so that only the set is
+// stored. Rows whose position is not finite are never found.
 class PositionIndex {
   public:
-    PositionIndex(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y);
-    // The first row k with x(k) == x and y(k) == y (float equality), or 0.
+    // rows: the rows (1-based, within x and y) whose positions find will be
+    // asked for.
+    PositionIndex(sci::MArray<float, 1> const& x, sci::MArray<float, 1> const& y,
+                  std::vector<int> const& rows);
+    // The first row k with x(k) == x and y(k) == y (float equality) when
+    // (x, y) is the position of one of the rows; else 0.
     int find(float x, float y) const;
 
   private:
     static unsigned long long key_(float x, float y);
-    std::unordered_map<unsigned long long, int> first_;
+    // The slot of key, or the free slot where it would go.
+    size_t slot_(unsigned long long key) const;
+
+    std::vector<unsigned long long> keys_;  // kFree in a free slot
+    std::vector<int> first_;                // per slot: the first row at its position
+    size_t mask_ = 0;                       // slots - 1, a power of 2 less 1
 };
 
 // Completes the rows of the stars of s from the catalogue, orders them when P

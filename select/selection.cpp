@@ -17,6 +17,7 @@
 #include "select/fits_files.h"
 #include "select/flux_limits.h"
 #include "select/image_names.h"
+#include "select/measure_ahead.h"
 #include "select/measurement.h"
 #include "select/output_table.h"
 #include "select/report.h"
@@ -29,6 +30,7 @@
 #include "select/stamps.h"
 #include "select/subfield_grid.h"
 #include "select/subfield_search.h"
+#include "select/work_pool.h"
 #include "util/exception.h"
 
 namespace selection {
@@ -110,14 +112,14 @@ void openReport(std::ofstream& report, Parameter const& P, std::string const& im
 // recheck: the bad-pixel test at another radius.
 void writeRunEnd(std::ostream& err, StampSurvey const& survey, RunSummary const& summary,
                  RunRecord const& record, Catalogue const& cat,
-                 std::vector<float> const& sortedFlux, StampReader* stamps, Parameter const& P,
-                 std::string const& image, BadPixelRecheck const& recheck) {
+                 std::vector<float> const& sortedFlux, StampReader* stamps, WorkPool* pool,
+                 Parameter const& P, std::string const& image, BadPixelRecheck const& recheck) {
     survey.checkSky(err);
     FitFailureDiagnosis fits;
     bool const needed = 2 * survey.failed() >= survey.measured() ||
                         summary.hintStage(!image.empty()) == HintStage::kFailedFits;
     if (stamps != nullptr && survey.failed() > 0 && needed)
-        fits = survey.diagnose(*stamps, P.boxlen, errorImageName(image), fitModel(P));
+        fits = survey.diagnose(*stamps, P.boxlen, errorImageName(image), fitModel(P), pool);
     StampSurvey::warnFailedFits(err, fits);
     summary.write(err, record.total(), !image.empty(),
                   RunSummary::HintData{cat, sortedFlux, fits, recheck});
@@ -129,6 +131,7 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
                   RunContext const& context) {
     std::ostream& out = std::cout;
     std::ostream& err = std::cerr;
+    int const threads = runThreads(P.threads);
 
     // The table is created before anything is read, so a run that stops early
     // still leaves it behind with the rows written so far.
@@ -144,8 +147,14 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
     else if (!P.report.empty())
         openReport(report, P, image, files);
 
+    // With more than one thread, the fits, and the sky positions, sorts and
+    // searches of large catalogues, are computed on a pool of them; everything
+    // is still decided and written on this thread, in run order.
+    std::unique_ptr<WorkPool> pool;
+    if (threads > 1) pool = std::make_unique<WorkPool>(threads);
+
     FitsFiles fits;  // every FITS file of the run, its header read (and warned about) once
-    Catalogue const cat = readCatalogue(P, image, fits, out, err);
+    Catalogue const cat = readCatalogue(P, image, fits, out, err, pool.get());
     std::vector<float> const sortedFlux = sortedParticipatingFlux(cat.x, cat.y, cat.flux);
     if (P.number == 0) {
         writeWholeCatalogue(cat, P, table, out);
@@ -179,10 +188,11 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
         warnCatalogueOutsideImage(err, cat.x, cat.y, cat.flux, naxis1, naxis2, P.input, image);
 
     CandidateScreen const screen(cat.x, cat.y, cat.flux, cat.flag, cat.vx, cat.vy,
-                                 screeningRules(limits, P.flag_column, P.flag_limit));
+                                 screeningRules(limits, P.flag_column, P.flag_limit), pool.get());
     BadPixelCheck badPixels(files, P.check_radius, naxis1, naxis2, fits);
-    // The first catalogue row at each position: the row the table shows for a star.
-    PositionIndex const index(cat.x, cat.y);
+    // The first catalogue row at the position of each candidate: the row the
+    // table shows for a star.
+    PositionIndex const index(cat.x, cat.y, screen.candidateRows());
     // The fates, the funnel and the stamps of the run, kept in run order.
     bool const perRow = report.is_open();
     RunRecord record(screen, grid, P.check_radius, cat.x, cat.y, perRow);
@@ -193,8 +203,11 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
     // Each subfield's rows are written when its search ends; with a
     // field-wide clip, every subfield's at the end of the run.
     bool const clipped = P.fwhm_clip > 0 || P.nchi_clip > 0;
-    std::unique_ptr<StampMeasure> measure;
-    if (stamps) measure = std::make_unique<StampMeasure>(*stamps, P);
+    std::unique_ptr<StarMeasure> measure;
+    if (stamps && pool)
+        measure = std::make_unique<MeasureAhead>(*stamps, P, *pool);
+    else if (stamps)
+        measure = std::make_unique<StampMeasure>(*stamps, P);
     SearchContext const searching{cat, badPixels, P, measure.get(), out};
     auto finish = [&](SubfieldSearch const& search) {
         if (stamps) {
@@ -237,7 +250,8 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
         auto const it = otherRadius.try_emplace(r, files, r, naxis1, naxis2, fits).first;
         return it->second.passes(x, y);
     };
-    writeRunEnd(err, survey, summary, record, cat, sortedFlux, stamps.get(), P, image, recheck);
+    writeRunEnd(err, survey, summary, record, cat, sortedFlux, stamps.get(), pool.get(), P, image,
+                recheck);
     if (perRow) {
         RunFiles const runFiles{P.input, P.variables, image,
                                 image.empty() ? "" : errorImageName(image),

@@ -25,12 +25,15 @@ StarRecord candidateStar(SubfieldSearch const& search, size_t k, Catalogue const
 // The bad-pixel and stellarity tests of candidate k; a refused visit is
 // recorded with its fate. Both tests are made; one that fails both is
 // refused as not stellar.
+bool isStellar(int row, SearchContext const& c) {
+    return c.P.class_column <= 0 || c.P.class_star <= static_cast<double>(c.cat.classStar(row));
+}
+
 bool passesVisit(SubfieldSearch& search, size_t k, SearchContext const& c) {
     int const row = search.found.row[k];
     int const rank = static_cast<int>(k) + 1;
     bool const clean = c.badPixels.passes(c.cat.x(row), c.cat.y(row));
-    bool const stellar =
-        c.P.class_column <= 0 || c.P.class_star <= static_cast<double>(c.cat.classStar(row));
+    bool const stellar = isStellar(row, c);
     if (!stellar) search.refused.push_back(RefusedVisit{row, rank, Fate::kNotStellar});
     if (stellar && !clean) search.refused.push_back(RefusedVisit{row, rank, Fate::kBadPixel});
     return clean && stellar;
@@ -51,8 +54,22 @@ void refillStars(SubfieldSearch& search, SearchContext const& c, size_t wanted,
                  FieldClips const* clips) {
     size_t const visits = static_cast<size_t>(search.found.visitable(true));
     SelectedStars& s = search.s;
+    // The stellar candidates from search.next on are those the loop may
+    // measure next: as many as it still wants, and as many more as the
+    // measure computes at once, are expected (their bad-pixel test comes
+    // when they are visited; one that fails it costs only a fit).
+    size_t ahead = search.next;
+    auto expectAhead = [&] {
+        if (c.measure == nullptr || c.measure->ahead() == 0) return;
+        size_t const want = wanted - s.stars.size() + static_cast<size_t>(c.measure->ahead());
+        for (ahead = std::max(ahead, search.next);
+             ahead < visits && static_cast<size_t>(c.measure->expected()) < want; ++ahead)
+            if (isStellar(search.found.row[ahead], c))
+                c.measure->expect(candidateStar(search, ahead, c.cat), c.out);
+    };
     bool fitted = false;
     for (; search.next < visits && s.stars.size() < wanted; ++search.next) {
+        expectAhead();
         if (!passesVisit(search, search.next, c)) continue;
         StarRecord star = candidateStar(search, search.next, c.cat);
         if (c.measure == nullptr) {
@@ -71,6 +88,7 @@ void refillStars(SubfieldSearch& search, SearchContext const& c, size_t wanted,
         else
             s.dropped.push_back(DroppedStar{star, fate});
     }
+    if (c.measure != nullptr) c.measure->forgetExpected();
     if (fitted) writeFitTableEnd(c.out, c.P.verbose);
 }
 

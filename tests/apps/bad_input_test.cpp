@@ -569,6 +569,11 @@ std::vector<OptionCase> const kOptionCases = {
     {"--subsample -2147483648", kRefused,
      "error: --subsample must be from 1 to 15, not -2147483648"},
     {"--subsample 2147483647", kRefused, "error: --subsample must be from 1 to 15, not 2147483647"},
+    {"--threads 1", kSameAs, ""},
+    {"--threads 256", kSameAs, ""},
+    {"--threads -1", kRefused, "error: --threads must be from 0 (every core) to 256, not -1"},
+    {"--threads 2147483647", kRefused,
+     "error: --threads must be from 0 (every core) to 256, not 2147483647"},
     // Values that are not wholly numbers, and options after the file arguments.
     {"-n five", kRefused, "error: --number needs a whole number, not 'five'"},
     {"-n 5x", kRefused, "error: --number needs a whole number, not '5x'"},

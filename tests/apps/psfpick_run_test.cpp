@@ -755,3 +755,73 @@ TEST(PsfpickRun, CutsRefuseSaturatedElongatedPairedAndWideStars) {
                       "--max_thresh); the field holds fewer stars than asked\n");
     }
 }
+
+namespace {
+
+// What a run writes, less what names the run itself: the command line that
+// starts standard output, and in the report the command line and --threads.
+struct Written {
+    int status;
+    std::string out, err, table, report;
+};
+
+Written writtenBy(TempDir const& dir, std::vector<std::string> const& args) {
+    RunResult const r = run(args, dir.path());
+    std::string const start = startText(args);
+    EXPECT_EQ(r.out.substr(0, start.size()), start);
+    std::istringstream report(readFile(dir.file("out.ecsv")));
+    std::string kept;
+    for (std::string line; std::getline(report, line);)
+        if (line.find("command_line: ") == std::string::npos &&
+            line.find("\"threads\": ") == std::string::npos)
+            kept += line + "\n";
+    return {r.status, r.out.substr(std::min(start.size(), r.out.size())), r.err,
+            readFile(dir.file("out.tbl")), kept};
+}
+
+}  // namespace
+
+// The fits of a run are spread over --threads threads, and everything the run
+// writes is the same for every count: the fit table of -v 3 and the dumps of
+// -v 4, fits that fail (stars wider than --fwhm_range allows, stamps of
+// --boxlen 30 beyond the edge for the stars 25 pixels in), --refill with a
+// clip, and a run that stops where a stamp reaches past the end of an error
+// image cut short (after the rows of the first subfield and three fits of the
+// second).
+TEST(PsfpickRun, EveryThreadCountWritesTheSame) {
+    TempDir dir;
+    writeCutField(dir, cutStars());
+    std::filesystem::create_directory(dir.file("short"));
+    std::filesystem::copy_file(dir.file("img.fits"), dir.file("short/img.fits"));
+    std::filesystem::copy_file(dir.file("e.img.fits"), dir.file("short/e.img.fits"));
+    // The header's 2880 bytes and 170 of the 200 rows of 4-byte pixels: the
+    // stars of the top row (y near 175) have stamps beyond its end.
+    std::filesystem::resize_file(dir.file("short/e.img.fits"), 2880 + 170 * kCutSize * 4);
+    struct Case {
+        char const* options;
+        int status;
+    };
+    std::string const common =
+        "-i cat.txt -o out.tbl --report out.ecsv --min_thresh 0 --max_thresh 1 --nfields 2,2 ";
+    Case const cases[] = {
+        {"-n 8 -v 3 --fwhm_range 1,4 --boxlen 30 img.fits", kStatusSuccess},
+        {"-n 6 -v 4 --refill --max_ellipticity 0.2 --fwhm_clip 1 --boxlen 8 img.fits",
+         kStatusSuccess},
+        {"-n 8 -v 3 -r 2 short/img.fits", kStatusRunFailed},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.options);
+        Written const one = writtenBy(dir, words(common + "--threads 1 " + c.options));
+        EXPECT_EQ(one.status, c.status) << one.err;
+        for (char const* threads : {"2", "7"}) {
+            SCOPED_TRACE(threads);
+            Written const many =
+                writtenBy(dir, words(common + "--threads " + threads + " " + c.options));
+            EXPECT_EQ(many.status, one.status);
+            EXPECT_EQ(many.out, one.out);
+            EXPECT_EQ(many.err, one.err);
+            EXPECT_EQ(many.table, one.table);
+            EXPECT_EQ(many.report, one.report);
+        }
+    }
+}

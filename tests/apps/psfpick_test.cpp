@@ -75,6 +75,7 @@ std::vector<OptionRow> const kOptions = {
      "accepted FWHM of the fits, lowest and highest, pixels", "1,20"},
     {"beta", 0, "DOUBLE", "2.9", "Moffat beta of the fits; 0 = fitted", "2.9"},
     {"subsample", 0, "INT", "1", "fitted model averaged over N x N points per pixel", "1"},
+    {"threads", 0, "INT", "0", "threads that measure stars at once (0: every core)", "0"},
 };
 
 std::string padRight(std::string text, std::size_t width) {

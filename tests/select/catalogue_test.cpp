@@ -150,6 +150,13 @@ TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
     EXPECT_CLOSE(pixel.RA(3), kRa0, kSkyTol);
     EXPECT_CLOSE(pixel.DEC(3), dec3, kSkyTol);
     EXPECT_EQ(out.str() + err.str(), "");
+    // With a pool the sky positions are computed while the other columns are read.
+    selection::WorkPool pool(2);
+    Catalogue const pooled = readCatalogue(P, image, fits, out, err, &pool);
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_EQ(pooled.RA(k), pixel.RA(k));
+        EXPECT_EQ(pooled.DEC(k), pixel.DEC(k));
+    }
 
     // Sky input: RA in column 4, DEC in 5; the run reports the projection's
     // reference values and scales; variable objects are projected alike.

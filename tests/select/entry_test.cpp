@@ -95,6 +95,9 @@ TEST(Entry, CheckRefusesEachReason) {
         {[](Runnable& r) { r.P.beta = -0.5; }, kOneFile, RunCheck::kNegativeBeta},
         {[](Runnable& r) { r.P.subsample = 0; }, kOneFile, RunCheck::kBadSubsample},
         {[](Runnable& r) { r.P.subsample = 16; }, kOneFile, RunCheck::kBadSubsample},
+        {[](Runnable& r) { r.P.threads = -1; }, kOneFile, RunCheck::kBadThreads},
+        {[](Runnable& r) { r.P.threads = selection::kMaxThreads + 1; }, kOneFile,
+         RunCheck::kBadThreads},
     };
     Runnable accepted;
     accepted.P.nfields[0] = accepted.P.nfields[1] = 1000;
@@ -107,6 +110,7 @@ TEST(Entry, CheckRefusesEachReason) {
     accepted.P.fwhm_range[0] = accepted.P.fwhm_range[1] = 0.1;
     accepted.P.beta = 0;
     accepted.P.subsample = 15;
+    accepted.P.threads = selection::kMaxThreads;
     EXPECT_EQ(checkRun(accepted.P, accepted.options, kOneFile).check, RunCheck::kRunPossible);
     for (Case const& c : cases) {
         Runnable r;

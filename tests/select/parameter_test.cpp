@@ -43,7 +43,7 @@ std::string fields(Parameter const& P) {
       << " verbose=" << P.verbose << " nchi_reject=" << P.nchi_reject
       << " fwhm_reject=" << P.fwhm_reject << " boxlen=" << P.boxlen << " mag=" << P.mag
       << " fwhm_sort=" << P.fwhm_sort << " nchi_sort=" << P.nchi_sort << " report=" << P.report
-      << " subsample=" << P.subsample;
+      << " subsample=" << P.subsample << " threads=" << P.threads;
     return s.str();
 }
 
@@ -65,7 +65,7 @@ TEST(Parameter, EveryOptionReachesItsField) {
         "--subfield_border 7 --id_column 8 -x -9 --flux_column 10 --flag_column 11 "
         "--flag_limit 12 --class_column 13 -v 15 --nchi_reject 16 --fwhm_reject 17 --boxlen 18 "
         "-m --fwhm_sort --nchi_sort --report rep.ecsv --fwhm_range 0.375,3.5 --beta 4.5 "
-        "--subsample 19 a.fits");
+        "--subsample 19 --threads 20 a.fits");
     for (std::string t; in >> t;) tokens.push_back(t);
     Parameter const P = parsed(tokens);
     EXPECT_EQ(fields(P),
@@ -73,7 +73,7 @@ TEST(Parameter, EveryOptionReachesItsField) {
               "border=6 subfield_border=7 id_column=8 x_column=-9 flux_column=10 flag_column=11 "
               "flag_limit=12 class_column=13 check_radius=14 verbose=15 nchi_reject=16 "
               "fwhm_reject=17 boxlen=18 mag=1 fwhm_sort=1 nchi_sort=1 report=rep.ecsv "
-              "subsample=19");
+              "subsample=19 threads=20");
     EXPECT_EQ(doubles(P), (std::vector<double>{0.5, 0.25, 0.125, 0.875, 0.375, 3.5, 4.5}));
     EXPECT_EQ(parsed({"-r", "3"}).check_radius, 3);
     EXPECT_EQ(parsed({"--check_radius", "4"}).check_radius, 4);

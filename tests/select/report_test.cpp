@@ -50,7 +50,7 @@ TEST(Report, RunContextHoldsTheCommandLineAndEveryOptionValue) {
               "fwhm_reject=0 boxlen=12 mag=true fwhm_sort=false nchi_sort=false report=\"\" "
               "max_peak=0 max_ellipticity=0 fwhm_clip=0 nchi_clip=0 max_asymmetry=0 "
               "refill=false "
-              "fwhm_range=[1,20] beta=2.9 subsample=1 ");
+              "fwhm_range=[1,20] beta=2.9 subsample=1 threads=0 ");
 }
 
 }  // namespace

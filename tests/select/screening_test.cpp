@@ -144,6 +144,43 @@ TEST(CandidateScreen, LargeCoordinatesWithRoundedDifferences) {
     EXPECT_GT(coverage.withTiedKeys, 5);
 }
 
+// A catalogue large enough for the pool's threads to sort, build and search
+// in parts gives the same screen as one thread: every row's neighbour, fate
+// and order. Positions on a coarse grid repeat, so that distances tie and
+// reach 0.
+TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
+    std::mt19937 rng(15);
+    literal::Catalogue c;
+    for (int k = 0; k < 120000; ++k) {
+        c.x.push_back(static_cast<float>(rng() % 4000) * 0.5f);
+        c.y.push_back(static_cast<float>(rng() % 3000) * 0.5f);
+        c.flux.push_back(static_cast<float>(1 + rng() % 100));
+        c.flag.push_back(0);
+    }
+    literal::Limits const lim{20.0f, 90.0f, 5.0f};
+    CandidateScreen const one = makeScreen(c, lim);
+    selection::WorkPool pool(3);
+    CandidateScreen const three(fixture::toArray(c.x), fixture::toArray(c.y),
+                                fixture::toArray(c.flux), fixture::toArray(c.flag),
+                                sci::MArray<float, 1>(), sci::MArray<float, 1>(),
+                                {lim.lower, lim.upper, lim.neighbour, false, 0}, &pool);
+    ASSERT_EQ(three.candidateCount(), one.candidateCount());
+    int zero = 0;
+    for (int row = 1; row <= one.rowCount(); ++row) {
+        ASSERT_EQ(three.screenedFate(row), one.screenedFate(row)) << row;
+        ASSERT_EQ(three.closestDist(row), one.closestDist(row)) << row;
+        ASSERT_EQ(three.closestFlux(row), one.closestFlux(row)) << row;
+        zero += one.isCandidate(row) && one.closestDist(row) == 0.0f;
+    }
+    EXPECT_GT(zero, 100);
+    for (PixelBox const& box : {PixelBox{1, 2000, 1, 1500}, PixelBox{300, 700, 900, 1200}}) {
+        SubfieldCandidates const a = one.screenSubfield(box, true);
+        SubfieldCandidates const b = three.screenSubfield(box, true);
+        EXPECT_EQ(b.testCounter, a.testCounter);
+        EXPECT_EQ(b.row, a.row);
+    }
+}
+
 literal::Catalogue catalogueOf(std::vector<std::array<float, 3>> const& rows) {
     literal::Catalogue c;
     for (auto const& [x, y, flux] : rows) {

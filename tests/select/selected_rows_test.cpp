@@ -24,14 +24,32 @@ using floats = std::vector<float>;
 
 TEST(PositionIndex, FirstRowAtExactlyThePosition) {
     float const nan = std::numeric_limits<float>::quiet_NaN();
+    // Asked for every row but the first.
     PositionIndex const index(toArray(floats{1.5f, 2.0f, 1.5f, 0.0f, nan, 7.0f}),
-                              toArray(floats{3.0f, 4.0f, 3.0f, -0.0f, 1.0f, nan}));
+                              toArray(floats{3.0f, 4.0f, 3.0f, -0.0f, 1.0f, nan}), {2, 3, 4, 5, 6});
     EXPECT_EQ(index.find(1.5f, 3.0f), 1);  // row 3 repeats it: the first wins
     EXPECT_EQ(index.find(2.0f, 4.0f), 2);
     EXPECT_EQ(index.find(-0.0f, 0.0f), 4);  // -0 equals 0
     EXPECT_EQ(index.find(2.0f, 4.0000005f), 0);
     EXPECT_EQ(index.find(nan, 1.0f), 0);  // positions that are not finite never match
     EXPECT_EQ(index.find(7.0f, nan), 0);
+
+    // Positions of rows not asked for are not found; many rows, each position
+    // three times, against the first row found by a scan.
+    int const n = 3000;
+    floats x(n), y(n);
+    for (int k = 0; k < n; ++k) {
+        x[k] = static_cast<float>(k % 1000) * 0.25f;
+        y[k] = static_cast<float>((k * 7) % 1000);
+    }
+    std::vector<int> asked;  // every third row of the second thousand
+    for (int row = 1001; row <= 2000; ++row)
+        if (row % 3 == 0) asked.push_back(row);
+    PositionIndex const many(toArray(x), toArray(y), asked);
+    for (int k = 0; k < n; ++k) {
+        int const first = k % 1000 + 1;
+        EXPECT_EQ(many.find(x[k], y[k]), (first + 1000) % 3 == 0 ? first : 0) << "row " << k + 1;
+    }
 }
 
 float const kClass[] = {0.91f, 0.92f, 0.93f, 0.94f};
@@ -103,7 +121,7 @@ struct Written {
 // writeSubfieldRows for the stars of s on the catalogue above.
 Written writeRows(SelectedStars const& s, Parameter const& P) {
     static Catalogue const cat = makeCatalogue();
-    static PositionIndex const index(cat.x, cat.y);
+    static PositionIndex const index(cat.x, cat.y, {1, 2, 3, 4});
     std::ostringstream file, out;
     file << std::fixed << std::setprecision(8);
     std::vector<StarRow> rows = writeSubfieldRows(s, cat, index, P, file, out);

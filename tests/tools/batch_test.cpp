@@ -79,10 +79,12 @@ TEST(Batch, PassesOptionsAndCataloguesAndKeepsTheFailingStatus) {
               "data/a.fits: 1 selected, exit status 0\n"
               "data/bad.fits: failed, exit status 3 (log: " +
                   dir.file("out/bad.log") + ")\npsfpick-batch: 2 images, 1 failed\n");
-    // psfpick ran in the image's folder with absolute table and catalogue paths.
+    // psfpick ran in the image's folder with absolute table and catalogue paths,
+    // on one thread, as the images run at once.
     EXPECT_EQ(readFile(dir.file("out/a.tbl")),
               "# -i " + dir.file("data/cats/a.txt") + " -o " + dir.file("out/a.tbl") +
-                  " --nfields 5,5 two words a.fits\n# " + dir.file("data") + "\n1 2 3 4 5\n");
+                  " --threads 1 --nfields 5,5 two words a.fits\n# " + dir.file("data") +
+                  "\n1 2 3 4 5\n");
     EXPECT_EQ(readFile(dir.file("out/bad.log")), "EXCEPTION: broken\n");
 }
 
@@ -97,6 +99,10 @@ TEST(Batch, TaskRunsOneLineOfTheList) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "b.fits: 1 selected, exit status 0\npsfpick-batch: 1 images, 0 failed\n");
     EXPECT_TRUE(readFile(dir.file("a.tbl")).empty());
+    // Without options after "--" psfpick gets no empty word (it would take it
+    // for the image), and one image at a time keeps every core (no --threads).
+    EXPECT_EQ(readFile(dir.file("b.tbl")).substr(0, readFile(dir.file("b.tbl")).find('\n')),
+              "# -i " + dir.file("b.cat") + " -o " + dir.file("b.tbl") + " b.fits");
     RunResult const beyond =
         batch({"--psfpick", fake, "-l", "list.txt", "--task", "3"}, dir.path());
     EXPECT_EQ(beyond.status, 1);

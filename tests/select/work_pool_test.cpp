@@ -1,0 +1,60 @@
+#include "select/work_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using selection::WorkPool;
+
+TEST(WorkPool, ThreadsOfARun) {
+    EXPECT_EQ(selection::runThreads(3), 3);
+    EXPECT_GE(selection::runThreads(0), 1);  // every core, at least one
+    EXPECT_EQ(WorkPool(1).threads(), 1);
+    EXPECT_EQ(WorkPool(4).threads(), 4);
+}
+
+// Every index runs once; the exception of the lowest failing index comes
+// out, after all have run.
+TEST(WorkPool, ForEachRunsEveryIndexOnceAndThrowsTheFirstFailure) {
+    for (int threads : {1, 2, 7}) {
+        SCOPED_TRACE(threads);
+        WorkPool pool(threads);
+        std::vector<std::atomic<int>> runs(100);
+        pool.forEach(100, [&runs](int k) { ++runs[static_cast<size_t>(k)]; });
+        for (auto const& r : runs) EXPECT_EQ(r.load(), 1);
+        std::atomic<int> ran{0};
+        try {
+            pool.forEach(50, [&ran](int k) {
+                ++ran;
+                if (k % 20 == 7) throw std::runtime_error("task " + std::to_string(k));
+            });
+            ADD_FAILURE() << "nothing thrown";
+        } catch (std::runtime_error const& e) {
+            EXPECT_STREQ(e.what(), "task 7");
+        }
+        EXPECT_EQ(ran.load(), 50);
+    }
+}
+
+// Without workers a task runs on the thread that waits for it, and a
+// cancelled one never runs.
+TEST(WorkPool, WaitRunsQueuedWorkHereAndCancelDropsIt) {
+    WorkPool pool(1);
+    std::thread::id ranOn;
+    bool cancelledRan = false;
+    WorkPool::TaskPtr const task = pool.submit([&ranOn] { ranOn = std::this_thread::get_id(); });
+    WorkPool::TaskPtr const cancelled = pool.submit([&cancelledRan] { cancelledRan = true; });
+    pool.cancel(*cancelled);
+    pool.wait(*cancelled);
+    pool.wait(*task);
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    EXPECT_FALSE(cancelledRan);
+}
+
+}  // namespace
