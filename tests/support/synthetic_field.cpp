@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tests/support/cards.h"
 #include "tests/support/moffat_star.h"
 
 namespace testsupport {
@@ -47,14 +48,9 @@ std::vector<double> moffatField(int nx, int ny, std::vector<FieldStar> const& st
 }
 
 std::vector<std::string> tanCards(double crval1, double crval2, double crpix, double scale) {
-    auto card = [](char const* key, double v) {
-        char text[81];
-        std::snprintf(text, sizeof text, "%-8s= %20.12G", key, v);
-        return std::string(text);
-    };
-    return {"CTYPE1  = 'RA---TAN'", "CTYPE2  = 'DEC--TAN'", card("CRVAL1", crval1),
-            card("CRVAL2", crval2), card("CRPIX1", crpix),  card("CRPIX2", crpix),
-            card("CD1_1", -scale),  card("CD2_2", scale)};
+    return {"CTYPE1  = 'RA---TAN'",       "CTYPE2  = 'DEC--TAN'",      numberCard("CRVAL1", crval1),
+            numberCard("CRVAL2", crval2), numberCard("CRPIX1", crpix), numberCard("CRPIX2", crpix),
+            numberCard("CD1_1", -scale),  numberCard("CD2_2", scale)};
 }
 
 std::string catalogueText(std::vector<FieldStar> const& stars) {
