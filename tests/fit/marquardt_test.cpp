@@ -4,12 +4,13 @@
 
 #include <cmath>
 #include <functional>
-#include <iterator>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/support/arrays.h"
 #include "tests/support/float_compare.h"
 
 namespace fit {
@@ -17,6 +18,7 @@ namespace {
 
 using sci::MArray;
 using sci::Range;
+using testsupport::toMArray;
 using Vec = MArray<double, 1>;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -25,18 +27,8 @@ constexpr double kExact = 0.0;
 // Normal-equation solutions agree with the fitter's to rounding of a few
 // hundred operations on well-conditioned 3x3 systems.
 constexpr double kSolveTol = 1e-10;
-// Noise-free nonlinear data: the fit stops when chi-square no longer drops,
-// i.e. at the parameters' last significant bits.
-constexpr double kRecoverTol = 1e-8;
 // A 3x3 Gauss-Jordan inverse against the exact one.
 constexpr double kInverseTol = 1e-14;
-
-template <class T>
-MArray<T, 1> vec(std::vector<T> const& v) {
-    MArray<T, 1> a(static_cast<int>(v.size()));
-    for (int i = 1; i <= a.last(); ++i) a(i) = v[static_cast<size_t>(i - 1)];
-    return a;
-}
 
 using Model = std::function<int(double x, double y, Vec const& a, double& f, Vec& dfda)>;
 
@@ -47,20 +39,6 @@ int plane(double x, double y, Vec const& a, double& f, Vec& dfda) {
     dfda(1) = 1.0;
     dfda(2) = x;
     dfda(3) = y;
-    return kModelOk;
-}
-
-// z = a1 exp(-((x - a2)^2 + (y - a3)^2) / (2 a4^2)) + a5.
-constexpr double kGaussTruth[5] = {10.0, 7.3, 6.8, 2.2, 1.0};
-int gauss(double x, double y, Vec const& a, double& f, Vec& dfda) {
-    double const dx = x - a(2), dy = y - a(3), s2 = a(4) * a(4);
-    double const e = std::exp(-(dx * dx + dy * dy) / (2.0 * s2));
-    f = a(1) * e + a(5);
-    dfda(1) = e;
-    dfda(2) = a(1) * e * dx / s2;
-    dfda(3) = a(1) * e * dy / s2;
-    dfda(4) = a(1) * e * (dx * dx + dy * dy) / (s2 * a(4));
-    dfda(5) = 1.0;
     return kModelOk;
 }
 
@@ -76,38 +54,31 @@ Model twoConstants(double k) {
     };
 }
 
-// Data points on a side x side grid, x = (i - 1) % side, y = (i - 1) / side:
-// the model at the parameters truth plus the deterministic scatter
-// scatter sin(3 i), errors sig0 + sigStep i.
+// Data points with their errors.
 struct Grid {
     Vec x, y, z, sig;
     explicit Grid(Range r) : x(r), y(r), z(r), sig(r) {}
-    Grid(int side, Model const& m, std::vector<double> const& truth, double scatter, double sig0,
-         double sigStep)
-        : Grid(Range(1, side * side)) {
-        Vec dfda(static_cast<int>(truth.size()));
-        for (int i = 1; i <= side * side; ++i) {
-            x(i) = (i - 1) % side;
-            y(i) = (i - 1) / side;
-            m(x(i), y(i), vec(truth), z(i), dfda);
-            z(i) += scatter * std::sin(3.0 * i);
-            sig(i) = sig0 + sigStep * i;
-        }
-    }
 };
 
+// 25 points of the plane 1.5 + 0.25 x - 0.75 y on a 5 x 5 grid, point i at
+// x = (i - 1) % 5, y = (i - 1) / 5, plus the deterministic scatter
+// 0.1 sin(3 i); errors 0.1 + 0.01 i.
 Grid planeData() {
-    return Grid(5, plane, {1.5, 0.25, -0.75}, 0.1, 0.1, 0.01);
-}
-Grid gaussData() {
-    return Grid(15, gauss, {std::begin(kGaussTruth), std::end(kGaussTruth)}, 0.0, 0.5, 0.0);
+    Grid d(Range(1, 25));
+    for (int i = 1; i <= 25; ++i) {
+        d.x(i) = (i - 1) % 5;
+        d.y(i) = (i - 1) / 5;
+        d.z(i) = 1.5 + 0.25 * d.x(i) - 0.75 * d.y(i) + 0.1 * std::sin(3.0 * i);
+        d.sig(i) = 0.1 + 0.01 * i;
+    }
+    return d;
 }
 
 // The fitter with the model given as a function.
 class ModelFit : public marquardt {
   public:
     ModelFit(Model m, Grid const& d, std::vector<double> const& start, std::vector<int> const& mask)
-        : marquardt(d.x, d.y, d.z, d.sig, vec(start), vec(mask)), model(std::move(m)) {}
+        : marquardt(d.x, d.y, d.z, d.sig, toMArray(start), toMArray(mask)), model(std::move(m)) {}
     int funcs(double px, double py, Vec const& params, double& f, Vec& dfda) override {
         return model(px, py, params, f, dfda);
     }
@@ -128,14 +99,13 @@ TEST(Gaussj, SolvesAndInvertsOrReportsSingular) {
         MArray<double, 2> a(dim, dim);
         for (int i = 1; i <= dim; ++i)
             for (int j = 1; j <= dim; ++j) a(i, j) = at(m, i, j);
-        Vec b = vec(rhs);
+        Vec b = toMArray(rhs);
         EXPECT_EQ(gaussj(a, n, b), status);
         for (int i = 1; i <= dim && !inverse.empty(); ++i)
             for (int j = 1; j <= dim; ++j) EXPECT_CLOSE(a(i, j), at(inverse, i, j), tol);
         for (int i = 1; i <= dim && !solution.empty(); ++i)
             EXPECT_CLOSE(b(i), solution[static_cast<size_t>(i - 1)], tol);
     };
-    check("1x1", 1, {2}, {4}, kGaussjDone, {0.5}, {2}, kExact);
     // The second-difference matrix; its inverse is (1/4)[[3,2,1],[2,4,2],[1,2,3]].
     check("second difference", 3, {2, -1, 0, -1, 2, -1, 0, -1, 2}, {0, 0, 4}, kGaussjDone,
           {0.75, 0.5, 0.25, 0.5, 1.0, 0.5, 0.25, 0.5, 0.75}, {1, 2, 3}, kInverseTol);
@@ -148,7 +118,6 @@ TEST(Gaussj, SolvesAndInvertsOrReportsSingular) {
     // when the singularity shows ((1,1) first would leave (b1, b2 - b1)).
     check("ties", 2, {1, 1, 1, 1}, {1, 10}, kGaussjSingular, {}, {-9, 10}, kExact);
     check("NaN", 2, {kNaN, kNaN, kNaN, kNaN}, {1, 2}, kGaussjSingular, {}, {}, kExact);
-    check("n = 0 does nothing", 0, {3}, {5}, kGaussjDone, {3}, {5}, kExact);
 }
 
 TEST(Marquardt, PlaneFitSolvesTheNormalEquationsSkippingPointsWithoutError) {
@@ -203,70 +172,20 @@ TEST(Marquardt, PlaneFitSolvesTheNormalEquationsSkippingPointsWithoutError) {
     EXPECT_EQ(fit.nchi, std::sqrt(fit.chisq / 22.0));
 }
 
-TEST(Marquardt, GaussianRecoveredWithAFreeOrAHeldBackground) {
-    Grid const d = gaussData();
-    for (bool const held : {false, true}) {
-        SCOPED_TRACE(held ? "background held at 0.75" : "all free");
-        // A held parameter keeps its start value (not the truth, 1.0) and
-        // gets error 0 and a zero covariance row and column.
-        ModelFit fit(gauss, d, {8.0, 7.0, 7.0, 3.0, held ? 0.75 : 0.0}, {1, 1, 1, 1, held ? 0 : 1});
-        ASSERT_EQ(fit.calc(), kCalcDone);
-        for (int l = 1; l <= 4; ++l) EXPECT_GT(fit.sa(l), 0.0);
-        if (!held) {
-            for (int l = 1; l <= 5; ++l) EXPECT_CLOSE(fit.a(l), kGaussTruth[l - 1], kRecoverTol);
-            EXPECT_LT(fit.chisq, 1e-12);
-            EXPECT_GT(fit.sa(5), 0.0);
-            continue;
-        }
-        EXPECT_EQ(fit.a(5), 0.75);
-        EXPECT_EQ(fit.sa(5), 0.0);
-        for (int l = 1; l <= 5; ++l) EXPECT_EQ(fit.covar(5, l) + fit.covar(l, 5), 0.0);
-        EXPECT_EQ(fit.dof, 225 - 4);
-    }
-}
-
-TEST(Marquardt, AllParametersFixedEndsAfterEighteenRejections) {
-    std::vector<double> const a = {8.0, 7.0, 7.0, 3.0, 0.5};
-    ModelFit fit(gauss, gaussData(), a, {0, 0, 0, 0, 0});
-    EXPECT_EQ(fit.calc(), kCalcDone);
-    // An unchanged chi-square is a rejection: alamda goes 1e-3 -> 1e15.
-    EXPECT_EQ(fit.iterations, 18);
-    EXPECT_EQ(fit.mfit, 0);
-    for (int l = 1; l <= 5; ++l) {
-        EXPECT_EQ(fit.a(l), a[static_cast<size_t>(l - 1)]);
-        EXPECT_EQ(fit.sa(l), 0.0);
-    }
-    EXPECT_EQ(fit.dof, 225);
-    EXPECT_EQ(fit.nchi, fit.rms);
-    EXPECT_GT(fit.chisq, 0.0);
-}
-
 TEST(Marquardt, IterationCapReturnsOneWithValidResults) {
-    for (int verbose : {0, 1}) {
-        ModelFit fit(gauss, gaussData(), {8.0, 7.0, 7.0, 3.0, 0.0}, {1, 1, 1, 1, 1});
-        fit.max_iterations = 2;
-        fit.verbose = verbose;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(fit.calc(), kCalcIterationCap);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  verbose ? "marquardt: iterations: 3\n" : "");
-        EXPECT_EQ(fit.iterations, 3);
-        for (int l = 1; l <= 5; ++l) EXPECT_GT(fit.sa(l), 0.0);
-        EXPECT_GT(fit.nchi, 0.0);
-        EXPECT_EQ(fit.nchi, std::sqrt(fit.chisq / 220.0));
-        // Three accepted steps from the start: not yet converged.
-        EXPECT_GT(std::fabs(fit.a(4) - kGaussTruth[3]), 1e-6);
-    }
+    ModelFit fit(plane, planeData(), {0, 0, 0}, {1, 1, 1});
+    fit.max_iterations = 2;
+    EXPECT_EQ(fit.calc(), kCalcIterationCap);
+    EXPECT_EQ(fit.iterations, 3);
+    for (int l = 1; l <= 3; ++l) EXPECT_GT(fit.sa(l), 0.0);
+    EXPECT_EQ(fit.nchi, std::sqrt(fit.chisq / 22.0));
 }
 
 TEST(Marquardt, SingularSystems) {
     Grid const d = planeData();
     // Singular undamped curvature: the covariance step fails, a and sa are zeroed.
     ModelFit degenerate(twoConstants(1.0), d, {1.0, 1.0}, {1, 1});
-    degenerate.verbose = 1;
-    testing::internal::CaptureStderr();
     EXPECT_EQ(degenerate.calc(), kCalcCovarianceFailed);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "marquardt: error -2\n");
     for (int l = 1; l <= 2; ++l) EXPECT_EQ(degenerate.a(l) + degenerate.sa(l), 0.0);
 
     // Singular damped system: a rejected step, chi-square restored; calc goes
@@ -280,75 +199,20 @@ TEST(Marquardt, SingularSystems) {
     EXPECT_EQ(dead.iterations, 18);
 }
 
-TEST(Marquardt, ModelFailures) {
-    Grid const d = planeData();
-    // At the trial parameters (the start evaluation of 25 points succeeds):
-    // a rejected step, chi-square and parameters kept.
+TEST(Marquardt, ModelFailureAtTrialParametersRejectsTheStep) {
+    // The start evaluation of the 25 points succeeds, the trial fails: a
+    // rejected step, chi-square and parameters kept.
     int calls = 0;
     ModelFit trial(
         [&calls](double x, double y, Vec const& a, double& f, Vec& dfda) {
             return ++calls > 25 ? kModelFailed : plane(x, y, a, f, dfda);
         },
-        d, {0, 0, 0}, {1, 1, 1});
+        planeData(), {0, 0, 0}, {1, 1, 1});
     EXPECT_EQ(trial.mrqmin(), kStepTrialModelFailed);
     EXPECT_EQ(trial.alamda, 0.001 * 10.0);
     EXPECT_EQ(trial.chisq, trial.ochisq);
     EXPECT_GT(trial.ochisq, 0.0);
     EXPECT_EQ(trial.a(1), 0.0);
-
-    // At the start parameters only, at the last point (4, 4): no trial beats
-    // the accepted chi-square 0, so one failed start and 18 rejections.
-    ModelFit first(
-        [](double x, double y, Vec const& a, double& f, Vec& dfda) {
-            return x == 4 && y == 4 && a(1) == 0.5 ? kModelFailed : plane(x, y, a, f, dfda);
-        },
-        d, {0.5, 0.5, 0.5}, {1, 1, 1});
-    EXPECT_EQ(first.mrqmin(), kStepFirstModelFailed);
-    EXPECT_EQ(first.alamda, 0.001);
-    EXPECT_EQ(first.ochisq, 0.0);
-    EXPECT_EQ(first.calc(), kCalcDone);
-    EXPECT_EQ(first.iterations, 19);
-    for (int l = 1; l <= 3; ++l) EXPECT_EQ(first.a(l), 0.5);
-    EXPECT_EQ(first.chisq, 0.0);
-    EXPECT_EQ(first.nchi, 0.0);
-}
-
-TEST(Marquardt, NoDataGivesNonFiniteChiWithoutThrowing) {
-    Grid const none(Range(1, 0));
-    ModelFit free(plane, none, {0, 0, 0}, {1, 1, 1});
-    EXPECT_EQ(free.ndata, 0);
-    EXPECT_EQ(free.calc(), kCalcCovarianceFailed);
-    ModelFit fixed(plane, none, {0, 0, 0}, {0, 0, 0});
-    EXPECT_EQ(fixed.calc(), kCalcDone);
-    EXPECT_TRUE(std::isnan(fixed.rms));
-    EXPECT_TRUE(std::isnan(fixed.nchi));
-}
-
-TEST(Marquardt, CovSrtSpreadsThePackedBlock) {
-    ModelFit fit(plane, planeData(), {0, 0, 0, 0}, {0, 1, 0, 1});
-    fit.mfit = 2;
-    MArray<double, 2> m(4, 4);
-    for (int i = 1; i <= 4; ++i)
-        for (int j = 1; j <= 4; ++j) m(i, j) = 100.0 * i + j;
-    EXPECT_EQ(fit.cov_srt(m), kCovSrtDone);
-    // Packed (1,1) (1,2) (2,1) (2,2) belong to parameters 2 and 4.
-    double const expect[4][4] = {{0, 0, 0, 0}, {0, 101, 0, 102}, {0, 0, 0, 0}, {0, 201, 0, 202}};
-    for (int i = 1; i <= 4; ++i)
-        for (int j = 1; j <= 4; ++j) EXPECT_EQ(m(i, j), expect[i - 1][j - 1]) << i << "," << j;
-}
-
-TEST(Marquardt, DumpsWriteFifteenCharacterCells) {
-    ModelFit fit(plane, planeData(), {1.5, -2.0, 0.001}, {1, 0, 1});
-    testing::internal::CaptureStdout();
-    fit.print_title();
-    fit.print_a();
-    fit.print_ia();
-    fit.print_sa();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "          a( 1)          a( 2)          a( 3)\n"
-              "        1.50000       -2.00000        0.00100\n"
-              "        1.00000        0.00000        1.00000\n"
-              "        0.00000        0.00000        0.00000\n");
 }
 
 }  // namespace

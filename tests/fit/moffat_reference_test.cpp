@@ -14,7 +14,7 @@
 
 #include "fit/moffat.h"
 #include "sci/fits_in.h"
-#include "tests/fit/synthetic_stamp.h"
+#include "tests/support/moffat_fit.h"
 
 namespace fit {
 namespace {
@@ -70,7 +70,7 @@ TEST(FmoffatReference, RealStarsAgreeWithAnIndependentSolver) {
     int sameStatus = 0, widthAgrees = 0;
     std::vector<double> differences;
     for (Reference const& r : reference) {
-        fittest::Call c;
+        testsupport::MoffatCall c;
         c.xcen = static_cast<float>(r.x);
         c.ycen = static_cast<float>(r.y);
         int const ix = static_cast<int>(std::nearbyint(c.xcen));
@@ -78,7 +78,7 @@ TEST(FmoffatReference, RealStarsAgreeWithAnIndependentSolver) {
         c.run(stamp(image, ix, iy), stamp(error, ix, iy));
         if (c.status == r.status) ++sameStatus;
         if (c.status != kMoffatOk || r.status != kMoffatOk) continue;
-        double const fwhm = 0.5 * (moffatFwhm(c.beta, c.xscale) + moffatFwhm(c.beta, c.yscale));
+        double const fwhm = 0.5 * (c.fwhm1() + c.fwhm2());
         differences.push_back(std::fabs(fwhm - r.fwhm) / r.fwhm);
         if (differences.back() <= kFwhmRelTol) ++widthAgrees;
     }

@@ -37,24 +37,16 @@ double asinLoss(double rho) {
     return std::sqrt(rho * rho + 2.0 * kAsinRoundingError) - std::fabs(rho);
 }
 
-// Difference of two right ascensions (degrees) folded into [-180, 180).
-double raDifference(double a, double b) {
-    double d = std::fmod(a - b, 360.0);
-    if (d >= 180.0) d -= 360.0;
-    if (d < -180.0) d += 360.0;
-    return d;
-}
-
-// A FITS card "KEYWORD = value"; numbers are written with 17 digits.
+// A FITS card "KEYWORD = value"; numbers are written with 17 digits, exactly.
 std::string card(std::string const& keyword, std::string const& value) {
     char text[81];
-    std::snprintf(text, sizeof text, "%-8s= %20s", keyword.c_str(), value.c_str());
-    return std::string(text) + std::string(80 - std::strlen(text), ' ');
+    std::snprintf(text, sizeof text, "%-8s= %-70s", keyword.c_str(), value.c_str());
+    return text;
 }
 std::string card(std::string const& keyword, double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.17G", value);
-    return card(keyword, std::string(text));
+    std::snprintf(text, sizeof text, "%20.17G", value);
+    return card(keyword, text);
 }
 
 // wcslib's reading of a header that holds the given keywords and a TAN CTYPE pair.
@@ -151,64 +143,32 @@ Header makeHeader(Form form, double ra0, double dec0, double scale, double rho, 
     return h;
 }
 
-// 1 / smallest singular value of the 2 x 2 matrix C = diag(cdelt) * pc (degrees per
-// pixel): the most pixels one degree in the projection plane can be.
-double pixelsPerDegree(sci::TanWcs const& tan) {
-    double const a = tan.cdelt(1) * tan.pc(1, 1), b = tan.cdelt(1) * tan.pc(1, 2);
-    double const c = tan.cdelt(2) * tan.pc(2, 1), d = tan.cdelt(2) * tan.pc(2, 2);
-    double const frob2 = a * a + b * b + c * c + d * d;
-    double const det = std::fabs(a * d - b * c);
-    double const smin2 = 0.5 * (frob2 - std::sqrt(std::fmax(0.0, frob2 * frob2 - 4 * det * det)));
-    return 1.0 / std::sqrt(smin2);
-}
-
-// Distance on the sky between two positions (degrees), from unit vectors.
-double separationDeg(Vec2 const& a, Vec2 const& b) {
-    double const ra1 = a(1) * sci::kDegToRad, de1 = a(2) * sci::kDegToRad;
-    double const ra2 = b(1) * sci::kDegToRad, de2 = b(2) * sci::kDegToRad;
-    double const dx = std::cos(de1) * std::cos(ra1) - std::cos(de2) * std::cos(ra2);
-    double const dy = std::cos(de1) * std::sin(ra1) - std::cos(de2) * std::sin(ra2);
-    double const dz = std::sin(de1) - std::sin(de2);
-    return 2.0 * std::asin(0.5 * std::sqrt(dx * dx + dy * dy + dz * dz)) * sci::kRadToDeg;
-}
-
-// Compares ours with wcslib at the given pixels, both directions, and the
-// round trips through our projection alone.
+// Compares ours with wcslib at the given pixels, both directions.
 void crossCheck(Header const& header, std::vector<Vec2> const& pixels) {
     WcslibTan const theirs(header);
     ASSERT_TRUE(theirs.ok());
     sci::TanWcs const ours = ourTan(header);
     ASSERT_TRUE(ours.warnings.empty());
-    double const perDegree = pixelsPerDegree(ours);
     for (Vec2 const& pixel : pixels) {
         SCOPED_TRACE("pixel " + std::to_string(pixel(1)) + ", " + std::to_string(pixel(2)));
         std::optional<Vec2> const sky = theirs.pixelToSky(pixel);
         ASSERT_TRUE(sky.has_value());
         // Pixel -> sky: dec, and ra modulo 360 as a distance on the sky.
         Vec2 const mine = ours.ccs.solve(pixel);
-        double const loss = asinLoss((90.0 - std::fabs((*sky)(2))) * sci::kDegToRad);
-        double const skyTol = kSkyTolDeg + loss * sci::kRadToDeg;
+        double const skyTol =
+            kSkyTolDeg + asinLoss((90.0 - std::fabs((*sky)(2))) * sci::kDegToRad) * sci::kRadToDeg;
         EXPECT_LE(std::fabs(mine(2) - (*sky)(2)), skyTol);
-        EXPECT_LE(
-            std::fabs(raDifference(mine(1), (*sky)(1))) * std::cos((*sky)(2) * sci::kDegToRad),
-            skyTol);
-
+        EXPECT_LE(std::fabs(std::remainder(mine(1) - (*sky)(1), 360.0)) *
+                      std::cos((*sky)(2) * sci::kDegToRad),
+                  skyTol);
         // Sky -> pixel, against wcslib and against the pixel we started from.
         std::optional<Vec2> const back = theirs.skyToPixel(*sky);
         ASSERT_TRUE(back.has_value());
         Vec2 const minePixel = ours.ccs.solve_inv(*sky);
-        EXPECT_LE(std::fabs(minePixel(1) - (*back)(1)), kPixelTol);
-        EXPECT_LE(std::fabs(minePixel(2) - (*back)(2)), kPixelTol);
-        EXPECT_LE(std::fabs(minePixel(1) - pixel(1)), kPixelTol);
-        EXPECT_LE(std::fabs(minePixel(2) - pixel(2)), kPixelTol);
-
-        // Round trips through our projection alone; they meet the asin loss near poles.
-        Vec2 const again = ours.ccs.solve_inv(mine);
-        double const tripTol = 2 * kPixelTol + loss * sci::kRadToDeg * perDegree;
-        EXPECT_LE(std::fabs(again(1) - pixel(1)), tripTol);
-        EXPECT_LE(std::fabs(again(2) - pixel(2)), tripTol);
-        EXPECT_LE(separationDeg(ours.ccs.solve(minePixel), *sky),
-                  2 * kSkyTolDeg + loss * sci::kRadToDeg);
+        for (int axis = 1; axis <= 2; ++axis) {
+            EXPECT_LE(std::fabs(minePixel(axis) - (*back)(axis)), kPixelTol);
+            EXPECT_LE(std::fabs(minePixel(axis) - pixel(axis)), kPixelTol);
+        }
     }
 }
 

@@ -1,6 +1,6 @@
 // Tests of sci::FitsIn: pixel conversion for every BITPIX with and without
-// BSCALE/BZERO, whole and region reads into arrays, tiling, and files that are
-// cut short or claim impossible sizes. Pixel values describe their position
+// BSCALE/BZERO, region reads into arrays, and files that are cut short or
+// claim impossible sizes. Pixel values describe their position
 // (v = 100*x + y, plus 10000*z on a third axis) so that a transposed, shifted
 // or mis-based read shows in the first wrong value. Expected values are the
 // conversions written out in the tests (float of v, or float of v*s + z in double).
@@ -8,13 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <limits>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -77,21 +74,6 @@ std::string beyondEnd(std::string const& what, std::string const& path) {
 
 }  // namespace
 
-TEST(FitsIn, ReadsWholeImageIntoEmptyArray) {
-    TempDir dir;
-    std::string const path = writeStored(dir, "img.fits", 16, {100, 50}, positionImage(100, 50));
-    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-    Image a;
-    in >> a;
-    ASSERT_EQ(100, a.length(1));
-    ASSERT_EQ(50, a.length(2));
-    EXPECT_EQ(1, a.base(1));
-    EXPECT_EQ(1, a.base(2));
-    for (int y = 1; y <= 50; ++y)
-        for (int x = 1; x <= 100; ++x) ASSERT_EQ(positionValue(x, y), a(x, y)) << x << "," << y;
-    EXPECT_FALSE(in.hasRegion());
-}
-
 // Expected: the stored element (floats rounded to float first), times BSCALE plus
 // BZERO in double when they are not 1 and 0, rounded to float; bit for bit, so
 // -0, inf and NaN count.
@@ -104,14 +86,11 @@ TEST(FitsIn, EveryBitpixWithAndWithoutScaling) {
     double const nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<Case> const cases = {
         {8, 1, 0, {0, 1, 127, 128, 255, 42}},
-        {16, 1, 0, {-32768, -1, 0, 1, 32767, 12345}},
         {32, 1, 0, {-2147483648.0, -1, 0, 16777217, 2147483647, 123456789}},  // 2^24+1 rounds
         {-32, 1, 0, {-0.0, 1.5, -3.25e-38, 3.4e38, 1e-45, 0.1}},
         {-64, 1, 0, {0.1, -1e300, 1e300, 1e-310, 123456.789, -2.5}},  // out of float range: inf
         {16, 1.0, 32768.0, {-32768, 32767, -1, 0, 1, 100}},           // unsigned 16-bit
-        {16, 0.0541, 0.0, {-32768, 32767, -1, 0, 1, 12345}},
         {8, 2.0, -1.0, {0, 255, 1, 2, 3, 128}},
-        {32, 1.0, 2147483648.0, {-2147483648.0, 2147483647, 0, -1, 1, 7}},
         {32, 1e-3, 5.0, {123456789, -5, 0, 1, 2, 3}},
         {-32, 2.0, 1.0, {1.5, nan, -0.0, 3.0e38, 0.1, -2.0}},  // 3e38*2 overflows to inf
         {-64, 0.5, 100.0, {0.1, 1e300, -1e-300, 3.0, 5.0, nan}},
@@ -132,10 +111,6 @@ TEST(FitsIn, EveryBitpixWithAndWithoutScaling) {
             EXPECT_EQ(bitsOf(expected), bitsOf(data[k]))
                 << "BITPIX " << c.bitpix << " BSCALE " << c.bscale << " element " << k;
         }
-        if (c.bzero == 32768.0) {  // the spelled-out example
-            EXPECT_EQ(0.0f, data[0]);
-            EXPECT_EQ(65535.0f, data[1]);
-        }
     }
     // Float bit patterns pass unchanged: quiet NaN, negative NaN with payload,
     // signalling NaN, smallest denormal, -0, -inf.
@@ -151,6 +126,10 @@ TEST(FitsIn, EveryBitpixWithAndWithoutScaling) {
     EXPECT_EQ(patterns, got);
 }
 
+// Stamps indexed around their centre at the corners and inside; a region
+// smaller than the array (a stamp cut at the image edge) lands at its own
+// indices when they lie inside the array, else at the array's bases, and the
+// rest of the array reads 0. Reading leaves the region where it is.
 TEST(FitsIn, RegionsAtTheImageEdges) {
     TempDir dir;
     int const nx = 37;  // no multiple of anything
@@ -158,48 +137,34 @@ TEST(FitsIn, RegionsAtTheImageEdges) {
     std::string path;
     for (int bitpix : {16, -32, -64}) {
         path = writeStored(dir, "edges.fits", bitpix, {nx, ny}, positionImage(nx, ny));
-        // Stamps indexed around their centre, at the four corners and inside.
+        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         for (auto [cx, cy] : {std::pair{2, 2}, std::pair{36, 22}, std::pair{2, 22},
                               std::pair{36, 2}, std::pair{19, 12}}) {
-            sci::FitsIn in(path, sci::CardWarnings::kQuiet);
             setRegion(in, cx - 1, cx + 1, cy - 1, cy + 1);
             Image stamp(sci::Range(-1, 1), sci::Range(-1, 1));
-            in >> stamp;
+            sci::readRegion(in, stamp);
             for (int v = -1; v <= 1; ++v)
                 for (int u = -1; u <= 1; ++u)
                     ASSERT_EQ(positionValue(cx + u, cy + v), stamp(u, v))
                         << bitpix << " " << cx << "," << cy;
         }
-        // The last two columns, read into a new array.
-        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-        setRegion(in, nx - 1, nx, 1, ny);
-        Image columns = sci::getFitsMArray(in);
-        ASSERT_EQ(2, columns.length(1));
-        ASSERT_EQ(ny, columns.length(2));
-        EXPECT_EQ(positionValue(nx - 1, 1), columns(1, 1));
-        EXPECT_EQ(positionValue(nx, ny), columns(2, ny));
-    }
-    // A region smaller than the array (a stamp cut at the image edge) lands at
-    // its own indices when they lie inside the array, else at the array's
-    // bases; the rest of the array reads 0.
-    {
-        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-        Image stamp(sci::Range(30, nx), sci::Range(15, ny));
-        setRegion(in, 33, nx, 18, ny);
-        in >> stamp;
-        EXPECT_EQ(positionValue(33, 18), stamp(33, 18));
-        EXPECT_EQ(positionValue(nx, ny), stamp(nx, ny));
-        EXPECT_EQ(0.0f, stamp(30, 15));
-        EXPECT_EQ(0.0f, stamp(32, ny));
-        setRegion(in, 1, 3, 2, 4);
-        in >> stamp;
-        EXPECT_EQ(positionValue(1, 2), stamp(30, 15));
-        EXPECT_EQ(positionValue(3, 4), stamp(32, 17));
-        EXPECT_EQ(0.0f, stamp(33, 18));
     }
     sci::FitsIn in(path, sci::CardWarnings::kQuiet);
+    Image stamp(sci::Range(30, nx), sci::Range(15, ny));
+    setRegion(in, 33, nx, 18, ny);
+    sci::readRegion(in, stamp);
+    EXPECT_EQ(std::make_tuple(positionValue(33, 18), positionValue(nx, ny), 0.0, 0.0),
+              std::make_tuple(stamp(33, 18), stamp(nx, ny), stamp(30, 15), stamp(32, ny)));
+    setRegion(in, 1, 3, 2, 4);
+    sci::readRegion(in, stamp);
+    EXPECT_EQ(std::make_tuple(positionValue(1, 2), positionValue(3, 4), 0.0),
+              std::make_tuple(stamp(30, 15), stamp(32, 17), stamp(33, 18)));
+    EXPECT_EQ("[1:3,2:4]", in.getRegion().toString());
+    Image tiny(2, 2);
+    EXPECT_EQ("region [1:3,2:4] of FITS file '" + path + "' does not fit into the array",
+              messageOf([&] { sci::readRegion(in, tiny); }));
     EXPECT_EQ("request for illegal region:\n[35:38,1:23] is no subarray of [1:37,1:23]",
-              errorOf([&] { setRegion(in, 35, 38, 1, 23); }));
+              messageOf([&] { setRegion(in, 35, 38, 1, 23); }));
     EXPECT_FALSE(in.hasRegion());
 }
 
@@ -222,143 +187,38 @@ TEST(FitsIn, RegionMapsOnlyItsPages) {
     EXPECT_EQ(0, mappingsOf(path));
 }
 
-TEST(FitsIn, ThreeAxesAndOneAxis) {
+// A plane of a cube through a region; images that are not two-dimensional;
+// group parameters (PCOUNT elements after the image) and GCOUNT = 0.
+TEST(FitsIn, OtherShapesAndGroups) {
     TempDir dir;
     std::vector<double> values;
     for (int z = 1; z <= 3; ++z)
         for (double const v : positionImage(5, 4)) values.push_back(10000.0 * z + v);
-    std::string const cube = writeStored(dir, "cube.fits", -32, {5, 4, 3}, values);
-    sci::FitsIn in(cube, sci::CardWarnings::kQuiet);
-    Image empty;
-    EXPECT_EQ("NAXIS or slice does not match MArray dimensions", errorOf([&] { in >> empty; }));
-    util::Region plane = in.getFullRegion();
+    sci::FitsIn cube(writeStored(dir, "cube.fits", -32, {5, 4, 3}, values),
+                     sci::CardWarnings::kQuiet);
+    std::string const mismatch = "NAXIS or slice does not match MArray dimensions";
+    EXPECT_EQ(mismatch, messageOf([&] { sci::getFitsMArray(cube); }));
+    util::Region plane = cube.getFullRegion();
     plane.setRange(3, 2, 2);
-    in.setRegion(plane);
-    in >> empty;
-    ASSERT_EQ(5, empty.length(1));
-    ASSERT_EQ(4, empty.length(2));
-    EXPECT_EQ(20000.0f + positionValue(3, 4), empty(3, 4));
-
-    // An existing array without region: the first plane, then the region moves
-    // on to the next plane.
-    sci::FitsIn tiles(cube, sci::CardWarnings::kQuiet);
-    Image a(5, 4);
-    for (int z = 1; z <= 4; ++z) {
-        tiles >> a;
-        float const planeValue = 10000.0f * ((z - 1) % 3 + 1);
-        EXPECT_EQ(planeValue + positionValue(5, 4), a(5, 4)) << z;
-        EXPECT_EQ(planeValue + positionValue(1, 1), a(1, 1)) << z;
-    }
-
+    cube.setRegion(plane);
+    EXPECT_EQ(20000.0f + positionValue(3, 4), sci::getFitsMArray(cube)(3, 4));
     sci::FitsIn line(writeStored(dir, "line.fits", 16, {10}, positionImage(10, 1)),
                      sci::CardWarnings::kQuiet);
-    Image b(10, 1);
-    EXPECT_EQ("MArray cannot be filled with FITS file", errorOf([&] { line >> b; }));
-    EXPECT_EQ("NAXIS or slice does not match MArray dimensions",
-              errorOf([&] { sci::getFitsMArray(line); }));
-}
-
-TEST(FitsIn, TilesOfTheArraySize) {
-    TempDir dir;
-    std::string const path = writeStored(dir, "tiles.fits", 32, {6, 4}, positionImage(6, 4));
-    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-    Image a(4, 2);
-    struct Tile {
-        char const* regionAfter;
-        int x0, y0, nx, ny;  // pixel of a(1,1) and the filled block
-    };
-    for (Tile const& t : {Tile{"[5:6,1:2]", 1, 1, 4, 2}, Tile{"[1:4,3:4]", 5, 1, 2, 2},
-                          Tile{"[5:6,3:4]", 1, 3, 4, 2}, Tile{"[1:4,1:2]", 5, 3, 2, 2},
-                          Tile{"[5:6,1:2]", 1, 1, 4, 2}}) {
-        in >> a;
-        EXPECT_EQ(t.regionAfter, in.getRegion().toString());
-        for (int y = 1; y <= 2; ++y)
-            for (int x = 1; x <= 4; ++x)
-                EXPECT_EQ(x <= t.nx && y <= t.ny ? positionValue(t.x0 + x - 1, t.y0 + y - 1) : 0.0,
-                          a(x, y))
-                    << t.regionAfter << " " << x << "," << y;
-    }
-
-    // readRegion reads the same tile again and again: the region stays on it.
-    sci::FitsIn still(path, sci::CardWarnings::kQuiet);
-    for (int k = 0; k < 2; ++k) {
-        a = -1.0f;
-        sci::readRegion(still, a);
-        EXPECT_EQ("[1:4,1:2]", still.getRegion().toString());
-        EXPECT_EQ(positionValue(4, 2), a(4, 2));
-    }
-
-    // An array larger than the image keeps rows aligned and the rest zero.
-    sci::FitsIn whole(path, sci::CardWarnings::kQuiet);
-    Image large(8, 5);
-    large = -1.0f;
-    whole >> large;
-    for (int y = 1; y <= 5; ++y)
-        for (int x = 1; x <= 8; ++x)
-            EXPECT_EQ(x <= 6 && y <= 4 ? positionValue(x, y) : 0.0, large(x, y)) << x << "," << y;
-
-    // A region that cannot fit the array is refused.
-    sci::FitsIn small(path, sci::CardWarnings::kQuiet);
-    small.setRegion(small.getFullRegion());
-    Image tiny(2, 2);
-    EXPECT_EQ("region [1:6,1:4] of FITS file '" + path + "' does not fit into the array",
-              errorOf([&] { small >> tiny; }));
-}
-
-TEST(FitsIn, ReaderStateAndMessages) {
-    TempDir dir;
-    sci::FitsIn in(writeStored(dir, "state.fits", 16, {4, 3}, positionImage(4, 3)),
-                   sci::CardWarnings::kQuiet);
-    EXPECT_EQ(0, in.getRegionLength());
-    Image a(4, 3);
-    auto it = a.begin();
-    EXPECT_EQ("request for unset region", errorOf([&] { in.checkRegion(1); }));
-    EXPECT_EQ("request for unset region", errorOf([&] { in.getRegion(); }));
-    EXPECT_EQ("no region set", errorOf([&] { in.readRegionArray(it, a.end()); }));
-    setRegion(in, 2, 3, 1, 3);
-    for (int d : {0, 3}) {
-        EXPECT_EQ("request for invalid region parameter", errorOf([&] { in.checkRegion(d); }));
-        // The same check through the base class.
-        sci::FitsIO const& io = in;
-        EXPECT_EQ("request for invalid region parameter", errorOf([&] { io.checkRegion(d); }));
-    }
-    EXPECT_EQ(6, in.getRegionLength());
-    EXPECT_EQ((std::vector<long>{2, 2, 3}),
-              (std::vector<long>{in.getRegionLength(1), in.getRegionStart(1), in.getRegionEnd(1)}));
-    // begin() maps the region and addresses the data start relative to it.
-    unsigned char const* data = in.begin();
-    EXPECT_TRUE(in.isMapped());
-    EXPECT_EQ(positionValue(2, 1), data[2] * 256 + data[3]);  // big-endian pixel (2, 1)
-
+    EXPECT_EQ(mismatch, messageOf([&] { sci::getFitsMArray(line); }));
     sci::FitsIn none(writeStored(dir, "empty.fits", 16, {}, {}), sci::CardWarnings::kQuiet);
     EXPECT_EQ("No data segment associated with header (NAXIS = 0).",
-              errorOf([&] { none.openData(); }));
-    EXPECT_EQ("No extension present", errorOf([&] { none.getNextExtension(); }));
-}
+              messageOf([&] { none.openData(); }));
 
-TEST(FitsIn, Extensions) {
-    TempDir dir;
-    std::string const path = dir.file("ext.fits");
-    auto extension = [](char const* type, int bitpix, long n1) {
-        Cards cards = sci::fitsImageCards(bitpix, {n1, 2});
-        cards[0] = stringCard("XTENSION", type);
-        cards.insert(cards.end(), {intCard("PCOUNT", 0), intCard("GCOUNT", 1)});
-        return cards;
-    };
-    Cards primary = sci::fitsImageCards(16, {});
-    primary.push_back(boolCard("EXTEND", true));
-    sci::writeFitsFile(path, sci::fitsHeaderBlock(primary) +
-                                 sci::fitsHeaderBlock(extension("IMAGE", -32, 3)) +
-                                 sci::fitsDataBlock(positionImage(3, 2), -32) +
-                                 sci::fitsHeaderBlock(extension("BINTABLE", 8, 4)) +
-                                 sci::fitsDataBlock(std::vector<double>(8, 0.0), 8));
-    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-    std::unique_ptr<sci::FitsIn> image = in.getNextExtension();
-    EXPECT_EQ(positionValue(3, 2), sci::getFitsMArray(*image)(3, 2));
-    // The image extension has no EXTEND card of its own.
-    EXPECT_EQ("No extension present", errorOf([&] { image->getNextExtension(); }));
-    sci::FitsIn table(path, 3 * 2880L, true, false);
-    EXPECT_EQ("BINTABLE extension not supported until now.", errorOf([&] { table.openData(); }));
+    values = positionImage(4, 2);
+    values.insert(values.end(), {1, 2, 3});
+    sci::FitsIn groups(writeStored(dir, "groups.fits", 16, {4, 2}, values, {intCard("PCOUNT", 3)}),
+                       sci::CardWarnings::kQuiet);
+    EXPECT_EQ(11, groups.getDataElements());
+    EXPECT_EQ(positionValue(4, 2), sci::getFitsMArray(groups)(4, 2));
+    std::string const path = writeStored(dir, "g0.fits", 16, {4, 2}, {}, {intCard("GCOUNT", 0)});
+    sci::FitsIn empty(path, sci::CardWarnings::kQuiet);
+    EXPECT_EQ("data segment of FITS file '" + path + "' is shorter than its image",
+              messageOf([&] { sci::getFitsMArray(empty); }));
 }
 
 TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
@@ -367,38 +227,22 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
     std::string const header = sci::fitsHeaderBlock(sci::fitsImageCards(16, {10, 10}));
     std::string const data = sci::fitsDataBlock(positionImage(10, 10), 16, false);  // 200 bytes
     std::string const segment = beyondEnd("data segment", path);
-
     // Right after the header: the header reads, the data does not.
     sci::writeFitsFile(path, header);
     {
         sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-        EXPECT_EQ(10, in.getNaxis(2));
-        Image a;
-        EXPECT_EQ(segment, errorOf([&] { in >> a; }));
-        EXPECT_FALSE(a.hasStorage());
+        EXPECT_EQ(segment, messageOf([&] { sci::getFitsMArray(in); }));
         EXPECT_FALSE(in.isMapped());
-    }
-    // Inside the data: rows 1-5 are there, rows 6-10 are not.
-    sci::writeFitsFile(path, header + data.substr(0, 100));
-    {
-        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-        setRegion(in, 1, 10, 4, 5);
-        EXPECT_EQ(positionValue(10, 5), sci::getFitsMArray(in)(10, 2));
-        setRegion(in, 1, 10, 5, 6);
-        EXPECT_EQ(beyondEnd("region [1:10,5:6]", path), errorOf([&] { sci::getFitsMArray(in); }));
-        in.resetRegion();
-        EXPECT_EQ(segment, errorOf([&] { in.getFloatArray(); }));
-        Image a(10, 10);
-        EXPECT_EQ(segment, errorOf([&] { in >> a; }));
     }
     // One byte short: the last pixel is cut, the data segment and a region
     // holding the last row are refused, the rows before it read.
     sci::writeFitsFile(path, header + data.substr(0, 199));
     {
         sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-        EXPECT_EQ(segment, errorOf([&] { in.getFloatArray(); }));
+        EXPECT_EQ(segment, messageOf([&] { in.getFloatArray(); }));
         setRegion(in, 9, 10, 9, 10);
-        EXPECT_EQ(beyondEnd("region [9:10,9:10]", path), errorOf([&] { sci::getFitsMArray(in); }));
+        EXPECT_EQ(beyondEnd("region [9:10,9:10]", path),
+                  messageOf([&] { sci::getFitsMArray(in); }));
         setRegion(in, 1, 10, 8, 9);
         EXPECT_EQ(positionValue(10, 9), sci::getFitsMArray(in)(10, 2));
     }
@@ -410,85 +254,23 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
         EXPECT_EQ(positionValue(10, 10), sci::getFitsMArray(in)(10, 10));
     }
     EXPECT_EQ(0, mappingsOf(path));
+    // A header refused after its END card leaves nothing mapped (it once did).
+    std::string damaged = header + data;
+    damaged[header.size() - 1] = 'x';
+    sci::writeFitsFile(path, damaged);
+    EXPECT_THROW(sci::FitsIn(path, sci::CardWarnings::kQuiet), sci::FitsException);
+    EXPECT_EQ(0, mappingsOf(path));
 
     // Axes of 2e9 x 1000 bytes in a file of one record: only the first row is there.
     std::string const huge =
         writeStored(dir, "huge.fits", 8, {2000000000L, 1000}, std::vector<double>(100, 7.0));
     sci::FitsIn in(huge, sci::CardWarnings::kQuiet);
-    EXPECT_EQ(2000000000L * 1000, in.getDataLength());
-    Image a;
-    EXPECT_EQ(beyondEnd("data segment", huge), errorOf([&] { in >> a; }));
+    EXPECT_EQ(beyondEnd("data segment", huge), messageOf([&] { sci::getFitsMArray(in); }));
     setRegion(in, 1, 5, 1, 5);
     Image stamp(5, 5);
-    EXPECT_EQ(beyondEnd("region [1:5,1:5]", huge), errorOf([&] { in >> stamp; }));
+    EXPECT_EQ(beyondEnd("region [1:5,1:5]", huge), messageOf([&] { sci::readRegion(in, stamp); }));
     setRegion(in, 1, 5, 1, 1);
     Image row(5, 1);
-    in >> row;
+    sci::readRegion(in, row);
     EXPECT_EQ(7.0f, row(5, 1));
-}
-
-TEST(FitsIn, GroupCountsAndParameters) {
-    TempDir dir;
-    // PCOUNT 3: three more elements than the image; reading stops at the array's end.
-    std::vector<double> values = positionImage(4, 2);
-    values.insert(values.end(), {1, 2, 3});
-    sci::FitsIn in(writeStored(dir, "groups.fits", 16, {4, 2}, values, {intCard("PCOUNT", 3)}),
-                   sci::CardWarnings::kQuiet);
-    EXPECT_EQ(11, in.getDataElements());
-    Image a(4, 2);
-    in >> a;
-    EXPECT_EQ(positionValue(4, 2), a(4, 2));
-    EXPECT_EQ(positionValue(4, 2), sci::getFitsMArray(in)(4, 2));
-
-    std::string const path = writeStored(dir, "g0.fits", 16, {4, 2}, {}, {intCard("GCOUNT", 0)});
-    sci::FitsIn none(path, sci::CardWarnings::kQuiet);
-    EXPECT_EQ(0, none.getDataLength());
-    EXPECT_EQ("data segment of FITS file '" + path + "' is shorter than its image",
-              errorOf([&] { sci::getFitsMArray(none); }));
-}
-
-// Randomly damaged and truncated files: refused with a FitsException only, and
-// nothing stays mapped (a header failing after END once left its mapping).
-TEST(FitsIn, DamagedFilesGiveFitsExceptionsOnly) {
-    TempDir dir;
-    std::string const path = dir.file("damaged.fits");
-    Cards cards = sci::fitsImageCards(16, {30, 20});
-    for (int k = 0; k < 40; ++k) cards.push_back(floatCard("KEY" + std::to_string(k), k * 0.5));
-    cards.push_back(stringCard("DATE-OBS", "1990-12-22T13:49:00"));
-    cards.push_back(floatCard("BSCALE", 2.0));
-    std::string const good =
-        sci::fitsHeaderBlock(cards) + sci::fitsDataBlock(positionImage(30, 20), 16);
-    std::mt19937 random(99);
-    char const alphabet[] = " =/'.-+0123456789ETFDNAXISBIP\0\xff";
-    int failures = 0;
-    for (int round = 0; round < 3000; ++round) {
-        std::string bytes = good;
-        int const changes = std::uniform_int_distribution<int>(1, 6)(random);
-        for (int k = 0; k < changes; ++k) {
-            // Mostly in the header, where every byte has a meaning.
-            size_t const at = std::uniform_int_distribution<size_t>(0, 2 * 2880 - 1)(random);
-            bytes[at] =
-                alphabet[std::uniform_int_distribution<size_t>(0, sizeof alphabet - 2)(random)];
-        }
-        if (round % 4 == 0)
-            bytes.resize(std::uniform_int_distribution<size_t>(0, bytes.size())(random));
-        // A fresh file each round: truncating a just-written file waits for its writeback.
-        std::filesystem::remove(path);
-        sci::writeFitsFile(path, bytes);
-        try {
-            sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-            if (in.getNaxis() == 2) {
-                setRegion(in, 1, std::min(3, in.getNaxis(1)), 1, std::min(3, in.getNaxis(2)));
-                Image stamp(in.getRegionLength(1), in.getRegionLength(2));
-                in >> stamp;
-                in.resetRegion();
-                sci::getFitsMArray(in);
-            }
-        } catch (sci::FitsException const&) {
-            ++failures;
-        }
-    }
-    // Most damaged files are refused, and only ever with a FitsException.
-    EXPECT_GT(failures, 100);
-    EXPECT_EQ(0, mappingsOf(path));
 }

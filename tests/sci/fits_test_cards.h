@@ -1,10 +1,9 @@
-// Helpers shared by the FITS tests: fixed-format card images of one keyword,
-// the bits of a float, and the message of a call that fails.
+// Helpers shared by the FITS tests: fixed-format card images of one keyword
+// and the bits of a float.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -33,12 +32,6 @@ inline uint32_t bitsOf(float f) {
     uint32_t bits = 0;
     std::memcpy(&bits, &f, sizeof bits);
     return bits;
-}
-
-// what() of the exception a call throws; "" when it throws none.
-template <class Call>
-std::string errorOf(Call&& call) {
-    return messageOf<std::exception>(call);
 }
 
 }  // namespace testsupport

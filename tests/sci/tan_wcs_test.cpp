@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sci/exceptions.h"
@@ -60,78 +61,67 @@ struct FakeHeader {
     }
 };
 
-// Headers without rotation (diagonal CD, CDELT alone, a PC or CROTA2 that does
-// not rotate, off-diagonal zeros of either sign) give bit for bit the results of
-// a projection with pc = identity: the arithmetic of a purely diagonal header.
-TEST(TanWcs, HeadersWithoutRotationAreExactlyDiagonal) {
+// Which keywords give the linear part, and how. CD (both CD1_1 and CD2_2)
+// before PC before CROTA2; missing PCi_i are 1, PCi_j 0. A CD matrix splits
+// into row scales (the diagonal, or the off-diagonal terms when the diagonal
+// is zero) and PC = CD / scale, exactly. Headers without rotation (zeros of
+// either sign off the diagonal, a PC or CROTA2 that does not rotate) give bit
+// for bit the results of a projection with pc = identity.
+TEST(TanWcs, CdThenPcThenCrota2AndExactSplits) {
     struct Case {
         std::map<std::string, double> keywords;
         LinearKeywords source;
+        Vec2 cdelt;
+        Mat2 pc;
     };
-    std::vector<Case> const cases = {
-        {{{"CD1_1", -1.2e-4}, {"CD2_2", 1.1e-4}}, LinearKeywords::kCd},
-        {{{"CD1_1", -1.2e-4}, {"CD2_2", 1.1e-4}, {"CD1_2", -0.0}, {"CD2_1", 0.0}},
-         LinearKeywords::kCd},
-        {{{"CDELT1", -1.2e-4}, {"CDELT2", 1.1e-4}}, LinearKeywords::kCdelt},
-        {{{"CDELT1", -1.2e-4}, {"CDELT2", 1.1e-4}, {"CROTA2", 0.0}}, LinearKeywords::kCdeltCrota2},
-        {{{"CDELT1", -1.2e-4}, {"CDELT2", 1.1e-4}, {"CROTA2", 360.0}},
-         LinearKeywords::kCdeltCrota2},
-        {{{"CDELT1", -1.2e-4}, {"CDELT2", 1.1e-4}, {"PC1_1", 1}, {"PC1_2", -0.0}, {"PC2_2", 1}},
-         LinearKeywords::kCdeltPc},
-    };
-    Vec2 const cdelt(-1.2e-4, 1.1e-4);
-    sci::CCS_TAN const plain(Vec2(100.5, 200.25), Mat2::identity(), cdelt, Vec2(150, 30));
+    double const c1 = -1.2e-4, c2 = 1.1e-4;
+    Mat2 const identity = Mat2::identity();
     std::mt19937_64 random(42);
     std::uniform_real_distribution<double> offset(-1500, 1500);
-    for (Case const& c : cases) {
-        SCOPED_TRACE("case " + std::to_string(&c - &cases[0]));
+    for (Case const& c : std::initializer_list<Case>{
+             {{{"CD1_1", c1}, {"CD2_2", c2}, {"CD1_2", -0.0}, {"CD2_1", 0.0}},
+              LinearKeywords::kCd,
+              Vec2(c1, c2),
+              identity},
+             {{{"CDELT1", c1}, {"CDELT2", c2}}, LinearKeywords::kCdelt, Vec2(c1, c2), identity},
+             {{{"CDELT1", c1}, {"CDELT2", c2}, {"CROTA2", 360.0}},
+              LinearKeywords::kCdeltCrota2,
+              Vec2(c1, c2),
+              identity},
+             {{{"CDELT1", c1}, {"CDELT2", c2}, {"PC1_1", 1}, {"PC1_2", -0.0}, {"PC2_2", 1}},
+              LinearKeywords::kCdeltPc,
+              Vec2(c1, c2),
+              identity},
+             {{{"CDELT1", c1}, {"CDELT2", c2}, {"CROTA2", 30.0}, {"PC2_1", 0.1}, {"CD1_1", -3e-4}},
+              LinearKeywords::kCdeltPc,
+              Vec2(c1, c2),
+              Mat2(1, 0, 0.1, 1)},
+             {{{"CDELT1", c1}, {"CDELT2", c2}, {"PC2_1", 0.1}, {"CD1_1", -3e-4}, {"CD2_2", 3e-4}},
+              LinearKeywords::kCd,
+              Vec2(-3e-4, 3e-4),
+              identity},
+             {{{"CD1_1", -1.5e-4}, {"CD1_2", 0.5e-4}, {"CD2_1", 0.25e-4}, {"CD2_2", 2e-4}},
+              LinearKeywords::kCd,
+              Vec2(-1.5e-4, 2e-4),
+              Mat2(1, 0.5e-4 / -1.5e-4, 0.25e-4 / 2e-4, 1)},
+             // CDELT1 = -1e-4, CDELT2 = 1.2e-4 rotated by 90 degrees.
+             {{{"CD1_1", 0.0}, {"CD1_2", -1.2e-4}, {"CD2_1", -1e-4}, {"CD2_2", 0.0}},
+              LinearKeywords::kCd,
+              Vec2(-1.2e-4, -1e-4),
+              Mat2(0, 1, 1, 0)}}) {
         sci::TanWcs const wcs = FakeHeader().with(c.keywords).read();
-        EXPECT_EQ(wcs.source, c.source);
-        EXPECT_EQ(wcs.crval, Vec2(150, 30));
-        EXPECT_EQ(wcs.crpix, Vec2(100.5, 200.25));
-        EXPECT_EQ(wcs.pc, Mat2::identity());
+        EXPECT_EQ(std::make_tuple(wcs.source, wcs.cdelt, wcs.pc),
+                  std::make_tuple(c.source, c.cdelt, c.pc));
+        if (!(c.pc == identity)) continue;
         EXPECT_FALSE(std::signbit(wcs.pc(1, 2)) || std::signbit(wcs.pc(2, 1)));
-        EXPECT_EQ(wcs.cdelt, cdelt);
-        for (int i = 0; i < 100; ++i) {
+        sci::CCS_TAN const plain(Vec2(100.5, 200.25), identity, c.cdelt, Vec2(150, 30));
+        for (int i = 0; i < 20; ++i) {
             Vec2 const pixel(100.5 + offset(random), 200.25 + offset(random));
             Vec2 const sky = plain.solve(pixel);
             EXPECT_EQ(wcs.ccs.solve(pixel), sky);
             EXPECT_EQ(wcs.ccs.solve_inv(sky), plain.solve_inv(sky));
         }
     }
-}
-
-// A CD matrix is split into row scales (the diagonal, or the off-diagonal terms
-// when the diagonal is zero) and PC = CD / scale, exactly.
-TEST(TanWcs, CdIsSplitIntoRowScalesAndPc) {
-    sci::TanWcs const general =
-        FakeHeader()
-            .with({{"CD1_1", -1.5e-4}, {"CD1_2", 0.5e-4}, {"CD2_1", 0.25e-4}, {"CD2_2", 2e-4}})
-            .read();
-    EXPECT_EQ(general.cdelt, Vec2(-1.5e-4, 2e-4));
-    EXPECT_EQ(general.pc, Mat2(1, 0.5e-4 / -1.5e-4, 0.25e-4 / 2e-4, 1));
-    // CDELT1 = -1e-4, CDELT2 = 1.2e-4 rotated by 90 degrees: CD = [0, -CDELT2; CDELT1, 0].
-    sci::TanWcs const rotated =
-        FakeHeader()
-            .with({{"CD1_1", 0.0}, {"CD1_2", -1.2e-4}, {"CD2_1", -1e-4}, {"CD2_2", 0.0}})
-            .read();
-    EXPECT_EQ(rotated.cdelt, Vec2(-1.2e-4, -1e-4));
-    EXPECT_EQ(rotated.pc, Mat2(0, 1, 1, 0));
-    sci::TanWcs const crota =
-        FakeHeader().with({{"CDELT1", -1e-4}, {"CDELT2", 1.5e-4}, {"CROTA2", 25.0}}).read();
-    EXPECT_EQ(crota.cdelt, Vec2(-1e-4, 1.5e-4));
-}
-
-TEST(TanWcs, KeywordsTakePrecedenceCdThenPcThenCrota2) {
-    FakeHeader h =
-        FakeHeader().with({{"CDELT1", -1e-4}, {"CDELT2", 1e-4}, {"CROTA2", 30.0}, {"PC2_1", 0.1}});
-    EXPECT_EQ(h.read().source, LinearKeywords::kCdeltPc);
-    EXPECT_EQ(h.read().pc, Mat2(1, 0, 0.1, 1));  // missing PCi_i are 1, PCi_j 0
-    h = h.with({{"CD1_1", -3e-4}});
-    EXPECT_EQ(h.read().source, LinearKeywords::kCdeltPc);  // CD needs CD2_2 too
-    h = h.with({{"CD2_2", 3e-4}});
-    EXPECT_EQ(h.read().source, LinearKeywords::kCd);
-    EXPECT_EQ(h.read().cdelt, Vec2(-3e-4, 3e-4));
 }
 
 // The message names the first missing keyword; the list of every missing one
@@ -155,7 +145,6 @@ TEST(TanWcs, MissingKeywordsAreNamedWithTheirBlanks) {
     for (char const* key : {"CRVAL1  ", "CRVAL2  ", "CRPIX1  ", "CRPIX2  "}) {
         FakeHeader missing = h;
         missing.numbers.erase(key);
-        EXPECT_EQ(missing.readError(), sci::missingKeywordMessage(key));
         EXPECT_EQ(missing.readError(), "cannot find keyword '" + std::string(key) + "'");
         EXPECT_EQ(missing.missing(), std::string(key, 6));
     }
@@ -200,56 +189,33 @@ TEST(HeaderTanWcs, CdElementsThatAreNoNumbersGiveWayToCdelt) {
     std::string const cdelt1 = floatCard("CDELT1", -1e-3), cdelt2 = floatCard("CDELT2", 2e-3);
     // Written by hand: the card classes refuse text for these keywords.
     auto text = [](std::string const& key) { return sci::fitsKeyword(key) + "= 'none'"; };
-    struct Case {
-        testsupport::Cards extra;
-        LinearKeywords source;
-        Vec2 cdelt;
-    };
-    std::vector<Case> const cases = {
-        {{text("CD1_1"), cdelt1, cdelt2}, LinearKeywords::kCdelt, Vec2(-1e-3, 2e-3)},
-        {{floatCard("CD1_1", -3e-4), text("CD2_2"), cdelt1, cdelt2},
-         LinearKeywords::kCdelt,
-         Vec2(-1e-3, 2e-3)},
-        {{floatCard("CD1_1", -3e-4), floatCard("CD2_2", 3e-4), cdelt1, cdelt2},
-         LinearKeywords::kCd,
-         Vec2(-3e-4, 3e-4)},
-    };
-    for (Case const& c : cases) {
-        SCOPED_TRACE("case " + std::to_string(&c - &cases[0]));
-        sci::TanWcs const wcs = read(c.extra);
-        EXPECT_EQ(wcs.source, c.source);
-        EXPECT_EQ(wcs.cdelt, c.cdelt);
-    }
-    EXPECT_EQ(testsupport::errorOf([&] {
+    for (auto const& [extra, source] :
+         std::initializer_list<std::pair<testsupport::Cards, LinearKeywords>>{
+             {{text("CD1_1"), cdelt1, cdelt2}, LinearKeywords::kCdelt},
+             {{floatCard("CD1_1", -3e-4), text("CD2_2"), cdelt1, cdelt2}, LinearKeywords::kCdelt},
+             {{floatCard("CD1_1", -3e-4), floatCard("CD2_2", 3e-4), cdelt1}, LinearKeywords::kCd}})
+        EXPECT_EQ(read(extra).source, source);
+    EXPECT_EQ(testsupport::messageOf([&] {
                   read({text("CD1_1"), cdelt1, text("CDELT2")});
               }),
               "value of 'CDELT2  ' is no valid floating point number");
 }
 
-TEST(TanWcs, SingularCdMakesSkyToPixelThrow) {
-    sci::TanWcs const wcs =
-        FakeHeader()
-            .with({{"CD1_1", 1e-4}, {"CD1_2", 1e-4}, {"CD2_1", 2e-4}, {"CD2_2", 2e-4}})
-            .read();
-    EXPECT_EQ(testsupport::messageOf<sci::SingularMatrixException>(
-                  [&] { wcs.ccs.solve_inv(Vec2(150.01, 30.01)); }),
-              "Singular matrix in Gauss-Jordan");
-}
-
+// Trailing blanks carry no meaning; the suffix alone ends in "-TAN" as well;
+// without CTYPE TAN is assumed silently.
 TEST(TanWcs, NonTanProjectionsGiveOneWarningLine) {
     FakeHeader h = FakeHeader().with({{"CDELT1", -1e-4}, {"CDELT2", 1e-4}});
+    for (char const* silent : {"RA---TAN", "RA---TAN    ", "-TAN"}) {
+        h.texts["CTYPE1  "] = silent;
+        EXPECT_TRUE(h.read().warnings.empty()) << silent;
+    }
+    h.texts.clear();
     EXPECT_TRUE(h.read().warnings.empty());
-    h.texts["CTYPE1  "] = "RA---TAN    ";  // trailing blanks carry no meaning
-    EXPECT_TRUE(h.read().warnings.empty());
-    h.texts["CTYPE1  "] = "-TAN";  // the suffix alone ends in "-TAN" as well
-    EXPECT_TRUE(h.read().warnings.empty());
-    h.texts.clear();  // no CTYPE at all: TAN is assumed silently
-    EXPECT_TRUE(h.read().warnings.empty());
-
     h.texts = {{"CTYPE1  ", "RA---SIN"}, {"CTYPE2  ", "DEC--TAN-SIP"}};
-    EXPECT_EQ(h.read().warnings,
-              std::vector<std::string>{"warning: image 'img.fits' has CTYPE1 'RA---SIN' and CTYPE2 "
-                                       "'DEC--TAN-SIP', not a TAN projection; using TAN"});
+    std::string const warning =
+        "warning: image 'img.fits' has CTYPE1 'RA---SIN' and CTYPE2 "
+        "'DEC--TAN-SIP', not a TAN projection; using TAN";
+    EXPECT_EQ(h.read().warnings, std::vector<std::string>{warning});
     h.texts["CTYPE1  "] = "RA---TAN";
     EXPECT_EQ(h.read().warnings,
               std::vector<std::string>{"warning: image 'img.fits' has CTYPE2 'DEC--TAN-SIP', not "

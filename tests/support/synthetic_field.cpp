@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tests/support/cards.h"
+#include "tests/support/moffat_star.h"
+
 namespace testsupport {
 
 uint64_t GaussianNoise::step_() {
@@ -16,34 +19,38 @@ double GaussianNoise::next() {
     return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
 }
 
+double GaussianNoise::uniform(double lo, double hi) {
+    return lo + (hi - lo) * (static_cast<double>(step_() >> 11) + 0.5) / 9007199254740992.0;
+}
+
 std::vector<double> moffatField(int nx, int ny, std::vector<FieldStar> const& stars, double fwhm,
                                 double beta, double sigma, double sky, uint64_t seed) {
-    double const alpha = fwhm / (2.0 * std::sqrt(std::pow(2.0, 1.0 / beta) - 1.0));
+    std::vector<MoffatStar> profiles;
+    for (FieldStar const& s : stars) {
+        MoffatStar m;
+        m.fwhm1 = m.fwhm2 = fwhm;
+        m.beta = beta;
+        m.cx = s.x;
+        m.cy = s.y;
+        m.amplitude = m.amplitudeOfFlux(s.flux);
+        profiles.push_back(m);
+    }
     GaussianNoise noise(seed);
     std::vector<double> pixels;
     pixels.reserve(static_cast<size_t>(nx) * static_cast<size_t>(ny));
     for (int y = 1; y <= ny; ++y)
         for (int x = 1; x <= nx; ++x) {
             double v = sky + sigma * noise.next();
-            for (FieldStar const& s : stars) {
-                double const r2 = ((x - s.x) * (x - s.x) + (y - s.y) * (y - s.y)) / (alpha * alpha);
-                double const amplitude = s.flux * (beta - 1.0) / (M_PI * alpha * alpha);
-                v += amplitude * std::pow(1.0 + r2, -beta);
-            }
+            for (MoffatStar const& m : profiles) v += m.value(x, y);
             pixels.push_back(static_cast<float>(v));
         }
     return pixels;
 }
 
 std::vector<std::string> tanCards(double crval1, double crval2, double crpix, double scale) {
-    auto card = [](char const* key, double v) {
-        char text[81];
-        std::snprintf(text, sizeof text, "%-8s= %20.12G", key, v);
-        return std::string(text);
-    };
-    return {"CTYPE1  = 'RA---TAN'", "CTYPE2  = 'DEC--TAN'", card("CRVAL1", crval1),
-            card("CRVAL2", crval2), card("CRPIX1", crpix),  card("CRPIX2", crpix),
-            card("CD1_1", -scale),  card("CD2_2", scale)};
+    return {"CTYPE1  = 'RA---TAN'",       "CTYPE2  = 'DEC--TAN'",      numberCard("CRVAL1", crval1),
+            numberCard("CRVAL2", crval2), numberCard("CRPIX1", crpix), numberCard("CRPIX2", crpix),
+            numberCard("CD1_1", -scale),  numberCard("CD2_2", scale)};
 }
 
 std::string catalogueText(std::vector<FieldStar> const& stars) {

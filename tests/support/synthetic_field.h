@@ -24,6 +24,8 @@ class GaussianNoise {
   public:
     explicit GaussianNoise(uint64_t seed) : state_(seed) {}
     double next();
+    // A uniform deviate in (lo, hi) from the same stream.
+    double uniform(double lo = 0.0, double hi = 1.0);
 
   private:
     uint64_t step_();
@@ -31,8 +33,7 @@ class GaussianNoise {
 };
 
 // The pixels of an nx x ny field: sky + sigma * noise, plus every star as a
-// Moffat profile I(r) = A (1 + (r/alpha)^2)^-beta with
-// FWHM = 2 alpha sqrt(2^(1/beta) - 1) and total flux = A pi alpha^2 / (beta - 1).
+// round MoffatStar of width fwhm and its total flux.
 std::vector<double> moffatField(int nx, int ny, std::vector<FieldStar> const& stars, double fwhm,
                                 double beta, double sigma, double sky, uint64_t seed);
 

@@ -48,12 +48,6 @@ TEST(Canvas, DrawingStaysInsideAndHitsThePixelsAsked) {
     c.fillRect(-5, -5, 1, 1, w);
     EXPECT_EQ(c.at(1, 1).g, 255);
     EXPECT_EQ(c.at(2, 2).g, 0);
-    tools::Canvas t(40, 10, {});
-    t.text(0, 0, "1", w);  // the 1 glyph: its top row lights column 2
-    EXPECT_EQ(t.at(2, 0).r, 255);
-    EXPECT_EQ(t.at(0, 0).r, 0);
-    EXPECT_EQ(tools::textWidth("ab"), 11);
-    EXPECT_EQ(tools::textHeight(2), 14);
 }
 
 // psfpick's grid: 100 pixels in 3 parts are 1..33, 34..66, 67..99. The

@@ -1,14 +1,14 @@
-// Helpers shared by the companion-tool tests: program paths, the message of a
-// throwing call and numeric rows of text.
+// Helpers shared by the companion-tool tests: program paths and numeric rows
+// of text.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <exception>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/messages.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,20 +19,15 @@ using testsupport::runProgram;
 using testsupport::RunResult;
 using testsupport::TempDir;
 
+// The message of the exception a call throws, or "" when it throws none.
+template <class Call>
+std::string errorOf(Call&& call) {
+    return testsupport::messageOf<std::exception>(call);
+}
+
 // Path of a built companion program.
 inline std::string tool(std::string const& name) {
     return std::string(PSFPICK_TOOLS_DIR) + "/" + name;
-}
-
-// The message of the exception f throws, or "" when it throws none.
-template <class F>
-std::string errorOf(F&& f) {
-    try {
-        f();
-    } catch (std::exception const& e) {
-        return e.what();
-    }
-    return "";
 }
 
 // The lines of text made of numbers only, each with at least minColumns.

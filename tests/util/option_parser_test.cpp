@@ -6,6 +6,7 @@
 #include <list>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "tests/support/messages.h"
 #include "tests/util/test_args.h"
@@ -14,11 +15,12 @@
 #include "util/option_reader.h"
 
 using testsupport::Args;
+using testsupport::messageOf;
 using namespace util;
 
 namespace {
 
-// A parser with a small set of options bound to the fields of this fixture.
+// A small set of options bound to the fields of this fixture.
 struct Options {
     int verbose = 0;
     double thresh = 0;
@@ -31,41 +33,42 @@ struct Options {
     StringOption inputOpt{"input", "", "input table", 'i', &input};
     IntArrayOption gridOpt{"grid", "1,1", "grid", 0, 2, grid};
 
+    // Registers the options, "level" as another name of verbose and the
+    // commands help (-h, id 1) and version (id 2).
     void registerOn(OptionParser& parser) {
         for (Option* o :
              std::initializer_list<Option*>{&verboseOpt, &threshOpt, &magOpt, &inputOpt, &gridOpt})
             parser.addOption(o);
-    }
-    // Parses tokens; returns the exception message, "" on success. The parser
-    // also knows "level" as another name of verbose, and the commands help
-    // (-h) and version. Keeps the command met, the file arguments, and for an
-    // unknown option "<option> -> <suggestion>".
-    std::string parse(std::vector<std::string> tokens) {
-        Args args(std::move(tokens));
-        CommandLineReader reader(args.argc(), args.argv());
-        OptionParser parser(&reader);
-        registerOn(parser);
         parser.addAlias("level", &verboseOpt);
-        parser.addCommand("help", 'h', kHelp);
-        parser.addCommand("version", 0, kVersion);
-        try {
-            parser.parseOptions();
-        } catch (UnknownOptionException const& e) {
-            unknown = e.option() + " -> " + e.suggestion();
-            return e.what();
-        } catch (UException const& e) {
-            return e.what();
-        }
-        command = parser.command();
-        files = reader.fileArguments();
-        return "";
+        parser.addCommand("help", 'h', 1);
+        parser.addCommand("version", 0, 2);
     }
-    static constexpr int kHelp = 1;
-    static constexpr int kVersion = 2;
-    int command = -1;
-    std::list<std::string> files;
-    std::string unknown;
 };
+
+// What parsing tokens gives: "name=value" of each option given, the command
+// and the file arguments; or the message, and for an unknown long name the
+// suggestion after " -> ".
+std::string outcome(std::vector<std::string> tokens) {
+    Options o;
+    Args args(std::move(tokens));
+    CommandLineReader reader(args.argc(), args.argv());
+    OptionParser parser(&reader);
+    o.registerOn(parser);
+    try {
+        parser.parseOptions();
+    } catch (UnknownOptionException const& e) {
+        return std::string(e.what()) + (e.option()[1] == '-' ? " -> " + e.suggestion() : "");
+    } catch (UException const& e) {
+        return e.what();
+    }
+    std::string text;
+    for (Option const* opt : std::initializer_list<Option const*>{
+             &o.verboseOpt, &o.threshOpt, &o.magOpt, &o.inputOpt, &o.gridOpt})
+        if (opt->given()) text += opt->getName() + "=" + opt->toString() + " ";
+    if (parser.command() != 0) text += "command " + std::to_string(parser.command()) + " ";
+    for (std::string const& file : reader.fileArguments()) text += "file " + file + " ";
+    return text;
+}
 
 std::string usageOf(OptionParser const& parser) {
     std::ostringstream text;
@@ -81,176 +84,96 @@ std::string valueTableOf(OptionParser const& parser) {
 
 }  // namespace
 
-TEST(OptionParser, ParsesEveryTokenFormAndLaterOccurrencesOverride) {
+// Long names after one dash, short ones after two, values after "=" taken
+// whole; later occurrences override, flags toggle, aliases reach their
+// option; a command ends the parsing wherever it stands. An unknown long name
+// suggests the closest known one: few edits (a swap of neighbours is one, case
+// does not count; one for up to 5 characters, else two) or a name that begins
+// with it.
+TEST(OptionParser, ParsesTokensOrNamesTheFaultAndTheClosestName) {
+    std::string const unknown = "Unknown long option ";
+    for (auto const& [tokens, expected] :
+         std::initializer_list<std::pair<std::vector<std::string>, std::string>>{
+             {{"-v", "3", "--thresh", "-.25", "-input", "a b", "--m", "--grid", "4", "x", "-v"},
+              "verbose=3 thresh=-0.25 mag=TRUE input=a b grid=4,1 file x file -v "},
+             {{"-v", "1", "--level", "-5", "-m", "--mag", "--thresh=-x", "-i=", "--grid=4,5=6"},
+              "verbose=-5 thresh=0 mag=FALSE input= grid=4,5 "},
+             {{"-v", "2", "--help", "--nosuch"}, "verbose=2 command 1 file --nosuch "},
+             {{"--version"}, "command 2 "},
+             {{"-q"}, "Unknown short option 'q' encountered!"},
+             {{"--q"}, "Unknown short option 'q' encountered!"},
+             {{"--=5"}, unknown + "'=5' encountered! -> "},
+             {{"--mag=false"}, "Flag 'mag' takes no value, but '--mag=false' gives one!"},
+             {{"-m="}, "Flag 'mag' takes no value, but '-m=' gives one!"},
+             {{"--help=1"}, "Flag 'help' takes no value, but '--help=1' gives one!"},
+             {{"-verbos", "1"}, unknown + "'verbos' encountered! -> --verbose"},
+             {{"-verbosely"}, unknown + "'verbosely' encountered! -> --verbose"},
+             {{"--gird"}, unknown + "'gird' encountered! -> --grid"},
+             {{"--MAG"}, unknown + "'MAG' encountered! -> --mag"},
+             {{"--inp"}, unknown + "'inp' encountered! -> --input"},
+             {{"--levl"}, unknown + "'levl' encountered! -> --level"},
+             {{"--hlep"}, unknown + "'hlep' encountered! -> --help"},
+             {{"--inpxx"}, unknown + "'inpxx' encountered! -> "},
+             {{"--verbosity"}, unknown + "'verbosity' encountered! -> "}})
+        EXPECT_EQ(outcome(tokens), expected);
+
+    // Options parsed before an error keep their values.
     Options o;
-    EXPECT_EQ(o.parse({"-v", "3", "--thresh", "-.25", "-input", "cat.txt", "--m", "--grid", "4"}),
-              "");
-    EXPECT_EQ(o.verbose, 3);
-    EXPECT_EQ(o.thresh, -0.25);
-    EXPECT_EQ(o.input, "cat.txt");  // a long name after a single dash
-    EXPECT_TRUE(o.mag);             // a short name after two dashes
-    EXPECT_EQ(o.grid[0], 4);        // partial fill: the second element stays
-    EXPECT_EQ(o.grid[1], 1);
-
-    Options p;
-    EXPECT_EQ(p.parse({"-v", "1", "--verbose", "-5", "-m", "--mag"}), "");
-    EXPECT_EQ(p.verbose, -5);
-    EXPECT_FALSE(p.mag);  // toggled twice: back at its default
-    EXPECT_EQ(p.parse({"-m", "-m", "-m"}), "");
-    EXPECT_TRUE(p.mag);
-}
-
-TEST(OptionParser, ReportsUnknownAndMalformedOptions) {
-    Options o;
-    std::vector<std::pair<std::vector<std::string>, std::string>> const cases = {
-        {{"--nosuch"}, "Unknown long option 'nosuch' encountered!"},
-        {{"-q"}, "Unknown short option 'q' encountered!"},
-        {{"--q"}, "Unknown short option 'q' encountered!"},
-        {{"-verbos", "1"}, "Unknown long option 'verbos' encountered!"},
-        {{"--"}, "Token '--' not an argument specifier!"},
-        {{"--grid", "1,2,3"},
-         "Too many elements in IntArrayOption grid! (it takes at most 2 values)"},
-        {{"-v", "9", "--nosuch"}, "Unknown long option 'nosuch' encountered!"},
-    };
-    for (auto const& [tokens, message] : cases) EXPECT_EQ(o.parse(tokens), message);
-    EXPECT_EQ(o.verbose, 9);  // values parsed before the error stay
-}
-
-// A value may follow the name after "=" in every form, and is then taken
-// whole (a leading dash, the empty text); a flag takes none. An alias reaches
-// its option; every option given, and only those, is marked given.
-TEST(OptionParser, ValuesAfterEqualsAliasesAndGivenOptions) {
-    Options o;
-    EXPECT_EQ(o.parse({"--verbose=3", "-thresh=-x", "-i=", "--grid=4,5=6", "-m", "a.fits"}), "");
-    EXPECT_EQ(o.verbose, 3);
-    EXPECT_EQ(o.threshOpt.lastText(), "-x");
-    EXPECT_EQ(o.input, "");
-    EXPECT_EQ(o.gridOpt.lastText(), "4,5=6");
-    EXPECT_TRUE(o.mag);
-    EXPECT_EQ(o.files, std::list<std::string>{"a.fits"});
-
-    Options p;
-    EXPECT_EQ(p.parse({"-v=2", "--level", "7", "a.fits", "--thresh=1"}), "");
-    EXPECT_EQ(p.verbose, 7);
-    EXPECT_EQ(p.files, (std::list<std::string>{"a.fits", "--thresh=1"}));
-    EXPECT_TRUE(p.verboseOpt.given());
-    for (Option const* notGiven :
-         std::initializer_list<Option const*>{&p.threshOpt, &p.magOpt, &p.inputOpt, &p.gridOpt})
-        EXPECT_FALSE(notGiven->given()) << notGiven->getName();
-
-    for (auto const& [token, message] : std::initializer_list<std::pair<char const*, char const*>>{
-             {"--mag=false", "Flag 'mag' takes no value, but '--mag=false' gives one!"},
-             {"-m=", "Flag 'mag' takes no value, but '-m=' gives one!"},
-             {"--=5", "Unknown long option '=5' encountered!"}})
-        EXPECT_EQ(o.parse({token}), message);
-}
-
-// A command ends the parsing wherever it stands; the options before it are
-// parsed, the tokens after it are not read. Commands and aliases take names
-// like options do and show in neither listing.
-TEST(OptionParser, CommandsEndTheParsing) {
-    Options o;
-    EXPECT_EQ(o.parse({"-v", "2", "--help", "--nosuch"}), "");
-    EXPECT_EQ(o.command, Options::kHelp);
-    EXPECT_EQ(o.verbose, 2);
-    EXPECT_EQ(o.parse({"-m", "-h"}), "");
-    EXPECT_EQ(o.command, Options::kHelp);
-    EXPECT_EQ(o.parse({"--version"}), "");
-    EXPECT_EQ(o.command, Options::kVersion);
-    EXPECT_EQ(o.parse({"-v", "1"}), "");
-    EXPECT_EQ(o.command, 0);
-    EXPECT_EQ(o.parse({"--help=1"}), "Flag 'help' takes no value, but '--help=1' gives one!");
-
-    CommandLineReader reader(0, nullptr);
+    Args args({"-v", "9", "--nosuch"});
+    CommandLineReader reader(args.argc(), args.argv());
     OptionParser parser(&reader);
     o.registerOn(parser);
-    std::string const table = valueTableOf(parser);
-    std::string const usage = usageOf(parser);
-    parser.addAlias("level", &o.verboseOpt);
-    parser.addCommand("help", 'h', 1);
-    EXPECT_EQ(valueTableOf(parser), table);
-    EXPECT_EQ(usageOf(parser), usage);
-    for (auto const& [call, message] :
-         std::initializer_list<std::pair<std::function<void()>, char const*>>{
-             {[&] { parser.addAlias("input", &o.inputOpt); },
-              "An option named input already exists!"},
-             {[&] { parser.addAlias("help", &o.inputOpt); },
-              "An option named help already exists!"},
-             {[&] { parser.addCommand("level", 0, 2); }, "An option named level already exists!"},
-             {[&] { parser.addCommand("loud", 'v', 2); }, "Command line char v is already in use!"},
-             {[&] { parser.addCommand("hush", 'h', 2); },
-              "Command line char h is already in use!"}})
-        EXPECT_EQ(testsupport::messageOf<UException>(call), message);
-}
-
-// An unknown long name names the closest known long name, if any is close:
-// few edits (a swap of neighbours is one, case does not count) or a name
-// that begins with it. Short names get no suggestion.
-TEST(OptionParser, UnknownLongNamesSuggestTheClosest) {
-    Options o;
-    for (auto const& [token, unknown] : std::initializer_list<std::pair<char const*, char const*>>{
-             {"--verbos", "--verbos -> --verbose"},
-             {"-verbosely", "--verbosely -> --verbose"},
-             {"--gird", "--gird -> --grid"},
-             {"--MAG", "--MAG -> --mag"},
-             {"--inp", "--inp -> --input"},
-             {"--levl", "--levl -> --level"},
-             {"--hlep", "--hlep -> --help"},
-             {"--ab", "--ab -> "},
-             {"--nosuch", "--nosuch -> "},
-             {"--verbosity", "--verbosity -> "},
-             {"-q", "-q -> "}}) {
-        o.unknown.clear();
-        o.parse({token});
-        EXPECT_EQ(o.unknown, unknown);
-    }
+    EXPECT_THROW(parser.parseOptions(), UnknownOptionException);
+    EXPECT_EQ(o.verbose, 9);
     // Names with a blank cannot be typed as one word: never suggested.
-    CommandLineReader reader(0, nullptr);
-    OptionParser parser(&reader);
     IntOption blank("check radius", "0", "", 'r');
     parser.addOption(&blank);
     EXPECT_EQ(parser.suggestionFor("check_radius"), "");
+    // A name or char taken twice.
+    IntOption sameName("verbose", "0", "again", 'w');
+    for (auto const& [call, message] :
+         std::initializer_list<std::pair<std::function<void()>, char const*>>{
+             {[&] { parser.addOption(&sameName); }, "An option named verbose already exists!"},
+             {[&] { parser.addAlias("help", &o.inputOpt); },
+              "An option named help already exists!"},
+             {[&] { parser.addCommand("level", 0, 2); }, "An option named level already exists!"},
+             {[&] { parser.addCommand("hush", 'h', 2); },
+              "Command line char h is already in use!"}})
+        EXPECT_EQ(messageOf<UException>(call), message);
 }
 
-// The value table is in byte-wise name order and shows the bound variables;
-// the usage text is in registration order. Duplicate names and chars are
-// refused; an option whose char is taken is known by its long name only.
-TEST(OptionParser, ValueTableUsageAndDuplicates) {
+// The value table in byte-wise name order with the bound values, the usage
+// text in registration order; aliases and commands show in neither. An option
+// whose char is taken is known by its long name only.
+TEST(OptionParser, ValueTableAndUsage) {
     Options o;
     CommandLineReader reader(0, nullptr);
     OptionParser parser(&reader);
     o.registerOn(parser);
     o.verbose = 2;
-    std::string table =
-        "grid             |   |                        1,1 | 1,1\n"
-        "input            | i |                            | \n"
-        "mag              | m |                      false | FALSE\n"
-        "thresh           |   |                        0.5 | 0.5\n"
-        "verbose          | v |                          0 | 2\n";
-    EXPECT_EQ(valueTableOf(parser), table);
-    std::string const usage =
-        "    -v, --verbose <INT>                  [0]\n"
-        "        verbosity level \n\n"
-        "    --thresh <DOUBLE>                    [0.5]\n"
-        "        threshold \n\n"
-        "    -m, --mag <FLAG>                     [false]\n"
-        "        mag \n\n"
-        "    -i, --input <STRING>                 []\n"
-        "        input table \n\n"
-        "    --grid <INTARRAY>                    [1,1]\n"
-        "        grid \n\n";
-    EXPECT_EQ(usageOf(parser), usage);
-
-    IntOption sameName("verbose", "0", "again", 'w');
-    EXPECT_EQ(testsupport::messageOf<UException>([&] { parser.addOption(&sameName); }),
-              "An option named verbose already exists!");
+    o.thresh = 0.123456;
     int loud = 0;
     IntOption sameChar("loud", "4", "loudness", 'v', &loud);
-    EXPECT_EQ(testsupport::messageOf<UException>([&] { parser.addOption(&sameChar); }),
+    EXPECT_EQ(messageOf<UException>([&] { parser.addOption(&sameChar); }),
               "Command line char v is already in use!");
-    table.insert(table.find("mag"), "loud             | v |                          4 | 4\n");
-    EXPECT_EQ(valueTableOf(parser), table);
-    EXPECT_EQ(usageOf(parser), usage);
+    EXPECT_EQ(valueTableOf(parser),
+              "grid             |   |                        1,1 | 1,1\n"
+              "input            | i |                            | \n"
+              "loud             | v |                          4 | 4\n"
+              "mag              | m |                      false | FALSE\n"
+              "thresh           |   |                        0.5 | 0.123456\n"
+              "verbose          | v |                          0 | 2\n");
+    EXPECT_EQ(usageOf(parser),
+              "    -v, --verbose <INT>                  [0]\n"
+              "        verbosity level \n\n"
+              "    --thresh <DOUBLE>                    [0.5]\n"
+              "        threshold \n\n"
+              "    -m, --mag <FLAG>                     [false]\n"
+              "        mag \n\n"
+              "    -i, --input <STRING>                 []\n"
+              "        input table \n\n"
+              "    --grid <INTARRAY>                    [1,1]\n"
+              "        grid \n\n");
 
     // 'B' (66) < '_' (95) < 'b' (98)
     OptionParser bytes(&reader);
@@ -259,27 +182,22 @@ TEST(OptionParser, ValueTableUsageAndDuplicates) {
     std::string const sorted = valueTableOf(bytes);
     EXPECT_LT(sorted.find("B "), sorted.find("_ "));
     EXPECT_LT(sorted.find("_ "), sorted.find("b "));
-}
 
-TEST(OptionParser, ValueLineCutAt126Characters) {
-    std::string const name(120, 'n');
-    std::string const value(200, 'v');
-    StringOption o(name.c_str(), value.c_str(), "", 'z');
+    // The formatted part of a value line is cut at 126 characters.
+    std::string const name(120, 'n'), value(200, 'v');
+    StringOption longLine(name.c_str(), value.c_str(), "", 'z');
     std::ostringstream line;
-    line << o;
-    // The formatted part would be 120 + " | z | " + 200 + " | "; only 126 of it stay.
+    line << longLine;
     EXPECT_EQ(line.str(), (name + " | z | " + value + " | ").substr(0, 126) + value);
 }
 
 TEST(OptionParser, UsageWrapsBelowColumn72) {
     // Column 8 + five words of 10 characters and a blank each = column 63.
-    std::string const ten = "abcdefghij";
-    std::string const five = ten + " " + ten + " " + ten + " " + ten + " " + ten + " ";
+    std::string const five = "abcdefghij abcdefghij abcdefghij abcdefghij abcdefghij ";
     CommandLineReader reader(0, nullptr);
     OptionParser parser(&reader);
-    // 63 + 8 = 71 < 72: the word still fits.
+    // 63 + 8 = 71 < 72: the word still fits; 63 + 9 = 72: it goes to the next line.
     StringOption fits("fits", "", (five + "12345678 next").c_str(), 0);
-    // 63 + 9 = 72: the word goes to the next line.
     StringOption wraps("wraps", "", (five + "123456789").c_str(), 0);
     // Blanks, tabs and newlines separate words; runs of them count as one.
     StringOption spaces("spaces", "", "  one\t\ttwo\n three  ", 0);
@@ -288,7 +206,6 @@ TEST(OptionParser, UsageWrapsBelowColumn72) {
     // A long header line is not cut.
     StringOption longName("a_rather_long_option_name", "d", "", 'x');
     for (StringOption* o : {&fits, &wraps, &spaces, &huge, &longName}) parser.addOption(o);
-
     std::string const indent = "        ";
     EXPECT_EQ(usageOf(parser),
               "    --fits <STRING>                      []\n" + indent + five + "12345678 \n" +
