@@ -18,6 +18,7 @@
 #include "sci/fits_writer.h"
 #include "select/output_table.h"
 #include "tests/apps/e2e_support.h"
+#include "tests/support/moffat_star.h"
 #include "tests/support/synthetic_field.h"
 #include "tests/support/temp_dir.h"
 
@@ -593,20 +594,14 @@ std::vector<CutStar> cutStars() {
     return stars;
 }
 
-// Adds amplitude (1 + (u / a)^2 + (v / b)^2)^-2.9 at every pixel centre, u
-// along the major axis at angle degrees from x; fwhm1, fwhm2 along u and v.
+// Adds a Moffat star of beta 2.9 at every pixel centre: widths fwhm1 along
+// the axis at angle degrees from x, fwhm2 across it.
 void addMoffat(std::vector<double>& pixels, double x, double y, double amplitude, double fwhm1,
                double fwhm2, double angle) {
-    double const beta = 2.9, k = 2 * std::sqrt(std::pow(2.0, 1 / beta) - 1);
-    double const a = fwhm1 / k, b = fwhm2 / k;
-    double const c = std::cos(angle * M_PI / 180), s = std::sin(angle * M_PI / 180);
+    testsupport::MoffatStar const star{amplitude, fwhm1, fwhm2, angle * M_PI / 180, 2.9, x, y};
     for (int py = 1; py <= kCutSize; ++py)
-        for (int px = 1; px <= kCutSize; ++px) {
-            double const dx = px - x, dy = py - y;
-            double const u = (dx * c + dy * s) / a, v = (dy * c - dx * s) / b;
-            pixels[static_cast<size_t>((py - 1) * kCutSize + px - 1)] +=
-                amplitude * std::pow(1 + u * u + v * v, -beta);
-        }
+        for (int px = 1; px <= kCutSize; ++px)
+            pixels[static_cast<size_t>((py - 1) * kCutSize + px - 1)] += star.value(px, py);
 }
 
 // Writes img.fits, e.img.fits and cat.txt of the field; the catalogue lists

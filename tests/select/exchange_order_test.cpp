@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/support/literal_exchange_sort.h"
+#include "tests/support/exchange_sort.h"
 
 namespace {
 

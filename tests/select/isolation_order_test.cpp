@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <random>
 
-#include "tests/support/literal_exchange_sort.h"
+#include "tests/support/exchange_sort.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/support/literal_exchange_sort.h"
+#include "tests/support/exchange_sort.h"
 
 namespace literal {
 

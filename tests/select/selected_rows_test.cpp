@@ -18,14 +18,15 @@ using selection::StarRecord;
 using selection::StarRow;
 using selection::writeSubfieldRows;
 
-using fixture::toArray;
+using testsupport::toMArray;
 using floats = std::vector<float>;
 
 TEST(PositionIndex, FirstRowAtExactlyThePosition) {
     float const nan = std::numeric_limits<float>::quiet_NaN();
     // Asked for every row but the first.
-    PositionIndex const index(toArray(floats{1.5f, 2.0f, 1.5f, 0.0f, nan, 7.0f}),
-                              toArray(floats{3.0f, 4.0f, 3.0f, -0.0f, 1.0f, nan}), {2, 3, 4, 5, 6});
+    PositionIndex const index(toMArray(floats{1.5f, 2.0f, 1.5f, 0.0f, nan, 7.0f}),
+                              toMArray(floats{3.0f, 4.0f, 3.0f, -0.0f, 1.0f, nan}),
+                              {2, 3, 4, 5, 6});
     EXPECT_EQ(index.find(1.5f, 3.0f), 1);  // row 3 repeats it: the first wins
     EXPECT_EQ(index.find(2.0f, 4.0f), 2);
     EXPECT_EQ(index.find(-0.0f, 0.0f), 4);  // -0 equals 0
@@ -44,7 +45,7 @@ TEST(PositionIndex, FirstRowAtExactlyThePosition) {
     std::vector<int> asked;  // every third row of the second thousand
     for (int row = 1001; row <= 2000; ++row)
         if (row % 3 == 0) asked.push_back(row);
-    PositionIndex const many(toArray(x), toArray(y), asked);
+    PositionIndex const many(toMArray(x), toMArray(y), asked);
     for (int k = 0; k < n; ++k) {
         int const first = k % 1000 + 1;
         EXPECT_EQ(many.find(x[k], y[k]), (first + 1000) % 3 == 0 ? first : 0) << "row " << k + 1;
@@ -58,12 +59,12 @@ float const kClass[] = {0.91f, 0.92f, 0.93f, 0.94f};
 Catalogue makeCatalogue() {
     Catalogue c;
     c.N = 4;
-    c.x = toArray(floats{10, 20, 30, 40});
-    c.y = toArray(floats{20, 40, 60, 80});
-    c.RA = toArray(floats{101, 102, 103, 104});
-    c.DEC = toArray(floats{-1, -2, -3, -4});
-    c.flux = toArray(floats{1000, 2000, 3000, 4000});
-    c.classStar = toArray(floats(kClass, kClass + 4));
+    c.x = toMArray(floats{10, 20, 30, 40});
+    c.y = toMArray(floats{20, 40, 60, 80});
+    c.RA = toMArray(floats{101, 102, 103, 104});
+    c.DEC = toMArray(floats{-1, -2, -3, -4});
+    c.flux = toMArray(floats{1000, 2000, 3000, 4000});
+    c.classStar = toMArray(floats(kClass, kClass + 4));
     c.id = sci::MArray<int, 1>(4);
     c.flag = sci::MArray<int, 1>(4);
     for (int k = 1; k <= 4; ++k) {

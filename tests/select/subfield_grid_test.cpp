@@ -59,8 +59,9 @@ TEST(FieldBox, FromTheCatalogueExtentOfRowsThatTakePart) {
     float const inf = std::numeric_limits<float>::infinity();
     auto box = [](std::vector<float> const& x, std::vector<float> const& y,
                   std::vector<float> const& flux, int border) {
-        return corners(selection::fieldBoxFromCatalogue(fixture::toArray(x), fixture::toArray(y),
-                                                        fixture::toArray(flux), border));
+        return corners(selection::fieldBoxFromCatalogue(testsupport::toMArray(x),
+                                                        testsupport::toMArray(y),
+                                                        testsupport::toMArray(flux), border));
     };
     std::vector<float> const x = {-3.7f, 10.4f, 99.5f, 500.0f, 7.0f};
     std::vector<float> const y = {2.5f, -0.6f, 50.0f, inf, 80.49f};
