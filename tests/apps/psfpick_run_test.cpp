@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
+#include <iomanip>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -16,7 +16,9 @@
 
 #include "sci/ccs_tan.h"
 #include "sci/fits_writer.h"
+#include "select/output_table.h"
 #include "tests/apps/e2e_support.h"
+#include "tests/support/moffat_star.h"
 #include "tests/support/synthetic_field.h"
 #include "tests/support/temp_dir.h"
 
@@ -61,20 +63,25 @@ void writeField(TempDir const& dir, double sky = 0.0, int errorRows = kSize) {
     dir.write("cat.txt", testsupport::catalogueText(kStars));
 }
 
-// The table row of star k (0-based) as the program writes it, the sky
-// position from the projection of the header above.
+// The table row of star k (0-based), the sky position from the projection
+// of the header above.
 std::string tableRow(size_t k) {
     FieldStar const& s = kStars[k];
     sci::CCS_TAN const tan(
         sci::FVector<double, 2>(kCrpix, kCrpix), sci::FMatrix<double, 2, 2>::identity(),
         sci::FVector<double, 2>(-kScale, kScale), sci::FVector<double, 2>(kCrval1, kCrval2));
-    float const x = static_cast<float>(s.x), y = static_cast<float>(s.y);
-    sci::FVector<double, 2> const sky = tan.solve(sci::FVector<double, 2>(x, y));
-    char text[200];
-    std::snprintf(text, sizeof text, "%8d    %7.8f    %7.8f  %14.8f  %14.8f  %12.8f\n", s.id, x, y,
-                  static_cast<float>(sky(1)), static_cast<float>(sky(2)),
-                  static_cast<float>(s.flux));
-    return text;
+    selection::StarRow row;
+    row.id = s.id;
+    row.x = static_cast<float>(s.x);
+    row.y = static_cast<float>(s.y);
+    sci::FVector<double, 2> const sky = tan.solve(sci::FVector<double, 2>(row.x, row.y));
+    row.ra = static_cast<float>(sky(1));
+    row.dec = static_cast<float>(sky(2));
+    row.flux = static_cast<float>(s.flux);
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(selection::kTablePrecision);
+    selection::writeSelectedRow(text, row, 0, 1);
+    return text.str();
 }
 
 // One star per 2 x 2 subfield from a wide flux range, flag and class columns in use.
@@ -91,258 +98,6 @@ FieldRun runIn(TempDir const& dir, std::vector<std::string> const& args) {
     RunResult const r = run(args, dir.path());
     return {r, readFile(dir.file("out.tbl"))};
 }
-
-TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
-    TempDir dir;
-    writeField(dir);
-    std::vector<std::string> const args = kSelection + words("field/img.fits");
-    FieldRun const r = runIn(dir, args);  // error image: field/e.img.fits
-    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-    EXPECT_EQ(r.result.err,
-              "summary: 2 stars selected in 4 subfields (1 asked in each); 2 subfields without a "
-              "star\nfunnel: 10 rows read, 10 taking part, 10 in the field, 8 in the flux band, 7 "
-              "passing flags, 7 clear of variable objects, 7 candidates, 3 visited, 2 stellar, 2 "
-              "clear of bad pixels, 2 with an image, 2 stamp inside the image, 2 fitted, 2 kept "
-              "after --nchi_reject, 2 kept after --fwhm_reject, 2 written\nhint: -c 0.50 refused 1 "
-              "of the 1 candidate visited in the 2 subfields that fell short; their 1 visitable "
-              "candidate holds 0 with class_star >= 0.50: few of them are stars; try --nfields "
-              "1,1\n");
-    // (1,1): A is more isolated than B (whose neighbour is the faint J): A.
-    // (2,1): C and D are each other's neighbours; the tie puts D first, and
-    //        D fails the stellarity test; only one of two accepted rows is visited.
-    // (1,2): E and F tie the same way: F.
-    // (2,2): H fails the flag limit; I, the brightest row, lies above the
-    //        flux band (max_thresh 1 ends it at the second brightest); G alone
-    //        is accepted, and a lone candidate is not visited.
-    EXPECT_EQ(r.table, kTableHeader + tableRow(0) + tableRow(5));
-    // Subfields in the order (1,1), (1,2), (2,1), (2,2).
-    std::string const notEnough = kNotEnough + "  taken=0\n  P.number=1\n\n";
-    EXPECT_EQ(r.result.out, startText(args) + "test_counter=2\ntest_counter=2\ntest_counter=2\n\n" +
-                                notEnough + "test_counter=1\n\n" + notEnough);
-
-    // Sorting and rejection that leave one survivor per subfield change nothing.
-    FieldRun const sorted =
-        runIn(dir, kSelection + words("--nchi_reject 1 --fwhm_reject 2 "
-                                      "--fwhm_sort --nchi_sort field/img.fits"));
-    ASSERT_EQ(sorted.result.status, kStatusSuccess) << sorted.result.err;
-    EXPECT_EQ(sorted.table, r.table);
-
-    // A class_star exactly at the limit passes: the stars' 0.95, read as a
-    // float, is this double.
-    FieldRun const atLimit =
-        runIn(dir, kSelection + words("-c 0.949999988079071044921875 field/img.fits"));
-    EXPECT_EQ(atLimit.table, r.table);
-}
-
-TEST(PsfpickRun, VerboseRunShowsFitsNearTheTrueWidth) {
-    TempDir dir;
-    writeField(dir);
-    RunResult const r = run(kSelection + words("-v 3 field/img.fits"), dir.path());
-    ASSERT_EQ(r.status, kStatusSuccess) << r.err;
-    for (char const* part : {"flux range of valid std stars:        15000...22000\n"
-                             "flux of brightest possible neighbour: 500\n\n",
-                             "searching for 1 stars in [1:61,1:61]\n",
-                             "searching for 1 stars in [61:120,61:120]\n", "end measuring:\n"})
-        EXPECT_NE(r.out.find(part), std::string::npos) << part;
-    // Every fitted row of the console echo (stars 1 and 6) ends with nchi and FWHM.
-    int rows = 0;
-    for (size_t at = r.out.find("\n       1 "); at != std::string::npos;
-         at = r.out.find("\n       6 ", at + 1)) {
-        std::string const line = r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
-        EXPECT_NEAR(std::stod(line.substr(line.rfind(' ') + 1)), kFwhm, 0.05 * kFwhm)
-            << line;  // noise of S/N ~ 1000 peaks
-        ++rows;
-    }
-    EXPECT_EQ(rows, 2);
-}
-
-TEST(PsfpickRun, BadPixelsNearTheCentreRefuseACandidate) {
-    TempDir dir;
-    writeField(dir);
-    // A mask file of ones, with 0 (bad) at offset (1, 1) from star A's pixel
-    // (20, 26): within r (r - 1) = 2 of the centre for r = 2.
-    sci::MArray<float, 2> mask(kSize, kSize);
-    mask = 1.0f;
-    mask(21, 27) = 0.0f;
-    sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
-    std::vector<std::string> const args = kSelection + words("-r 2 field/img.fits mask.fits");
-    FieldRun const refused = runIn(dir, args);
-    ASSERT_EQ(refused.result.status, kStatusSuccess) << refused.result.err;
-    EXPECT_EQ(refused.table, kTableHeader + tableRow(5));
-
-    // At offset (2, 1), u^2 + v^2 = 5 > 2: tolerated.
-    mask(21, 27) = 1.0f;
-    mask(22, 27) = 0.0f;
-    sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
-    FieldRun const tolerated = runIn(dir, args);
-    ASSERT_EQ(tolerated.result.status, kStatusSuccess) << tolerated.result.err;
-    EXPECT_EQ(tolerated.table, kTableHeader + tableRow(0) + tableRow(5));
-}
-
-// The hint names the stage that emptied the run and the option that moves it.
-TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
-    TempDir dir;
-    writeField(dir);
-    // A mask with a bad pixel at offset (1, 1) from every star: within
-    // r (r - 1) = 2 of the centre for r = 2, but not for r = 1.
-    sci::MArray<float, 2> mask(kSize, kSize);
-    mask = 1.0f;
-    for (FieldStar const& s : kStars)
-        mask(static_cast<int>(s.x + 0.5) + 1, static_cast<int>(s.y + 0.5) + 1) = 0.0f;
-    sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
-    for (auto const& [options, hint] : std::vector<std::pair<char const*, std::string>>{
-             {"-c 0.99 field/img.fits",
-              "hint: -c 0.99 refused 3 of the 3 candidates visited in the 4 subfields that fell "
-              "short; their 3 visitable candidates hold 0 with class_star >= 0.99, 2 >= 0.80, 2 >= "
-              "0.70, 2 >= 0.50: try -c 0.8\n"},
-             {"--boxlen 30 field/img.fits",
-              "hint: the stamps (--boxlen 30) of 2 of the 2 stars taken in the 4 subfields that "
-              "fell short leave the image: try --border 30\n"},
-             {"--boxlen 60 field/img.fits",
-              "hint: the stamps (--boxlen 60) of 2 of the 2 stars taken in the 4 subfields that "
-              "fell short leave the image: stamps of 121 x 121 pixels do not fit in the image (120 "
-              "x 120): try a smaller --boxlen\n"},
-             {"-r 2 field/img.fits mask.fits",
-              "hint: -r 2 refused 2 of the 3 candidates visited in the 4 subfields that fell short "
-              "for a bad (0) pixel near their centre; with -r 1 2 of the 2 pass: try -r 1\n"}}) {
-        SCOPED_TRACE(options);
-        FieldRun const r = runIn(dir, kSelection + words(options));
-        ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-        EXPECT_EQ(r.table, kTableHeader);
-        std::string const err = r.result.err;
-        EXPECT_EQ(err.substr(err.rfind("\nhint: ") + 1), hint);
-    }
-}
-
-// The files searched for bad pixels are opened when the first candidate is
-// tested, so a run that tests none never needs them.
-TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
-    TempDir dir;
-    writeField(dir);
-    // Only the second brightest star is a candidate: no subfield has two
-    // accepted rows.
-    RunResult const untested = run(words("-i cat.txt -o out.tbl --nfields 2,2 --min_thresh 0.99 "
-                                         "--max_thresh 1 -r 2 field/img.fits missing.fits"),
-                                   dir.path());
-    EXPECT_EQ(untested.status, kStatusSuccess) << untested.err;
-    EXPECT_EQ(
-        untested.err,
-        kNoColumnsWarning +
-            "summary: 0 stars selected in 4 subfields (1 asked in each); 4 subfields without a "
-            "star\nfunnel: 10 rows read, 10 taking part, 10 in the field, 1 in the flux band, 1 "
-            "passing flags, 1 clear of variable objects, 1 candidates, 0 visited, 0 stellar, 0 "
-            "clear of bad pixels, 0 with an image, 0 stamp inside the image, 0 fitted, 0 kept "
-            "after --nchi_reject, 0 kept after --fwhm_reject, 0 written\nhint: the 4 subfields "
-            "that fell short hold 1 candidate for 4 stars (the least isolated of a subfield is "
-            "never visited); the flux band 0.99-1.00 holds 1 row; the band 0.10-0.99 holds 9: try "
-            "--min_thresh 0.1 --max_thresh 0.99\n");
-
-    // A run that fails part way leaves its report empty.
-    FieldRun const tested =
-        runIn(dir, kSelection + words("-r 2 --report out.ecsv field/img.fits missing.fits"));
-    EXPECT_EQ(tested.result.status, kStatusRunFailed);
-    EXPECT_EQ(tested.result.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
-    EXPECT_EQ(tested.table, kTableHeader);
-    EXPECT_EQ(readFile(dir.file("out.ecsv")), "");
-}
-
-// A sky left in the image fails every fit (the sky check and the cause of
-// the failed fits); a catalogue of another image is named as such; an error
-// image of another size stops the run before any row is written.
-// The sky check: stamps whose outer rings, less the fitted profile, sit above
-// zero by more than half their error on median. The field's error is 1.
-TEST(PsfpickRun, SkyLeftInTheImageIsReported) {
-    for (auto const& [sky, warning] : std::vector<std::pair<double, std::string>>{
-             {0.4, ""},
-             {2.0,
-              "warning: the outer rings of the 3 measured stamps sit at +2.0 (2.0 sigma) above "
-              "zero on median: the image holds background (sky not subtracted, or the light of an "
-              "extended object or of crowded sources), and the fit holds the background at 0\n"}}) {
-        SCOPED_TRACE(sky);
-        TempDir dir;
-        writeField(dir, sky);
-        FieldRun const r = runIn(dir, kSelection + words("--nfields 1,1 -n 4 field/img.fits"));
-        ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-        EXPECT_EQ(withoutSummary(r.result.err), warning);
-        EXPECT_EQ(std::count(r.table.begin(), r.table.end(), '\n'), 2 + 3) << r.table;
-    }
-}
-
-TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
-    TempDir sky;
-    writeField(sky, 5000.0);
-    FieldRun const r = runIn(sky, kSelection + words("field/img.fits"));
-    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-    EXPECT_EQ(r.table, kTableHeader);
-    EXPECT_EQ(r.result.err,
-              "warning: the outer rings of the 2 measured stamps sit at +5000.2 (5000.2 sigma) "
-              "above zero on median: the image holds background (sky not subtracted, or the light "
-              "of an extended object or of crowded sources), and the fit holds the background at "
-              "0\nwarning: 2 of 2 profile fits failed: background in the image: the outer rings of "
-              "the failed stamps sit at +5000.2 (5000.2 sigma) above zero on median, and the fit "
-              "holds the background at 0\nsummary: 0 stars selected in 4 subfields (1 asked in "
-              "each); 4 subfields without a star\nfunnel: 10 rows read, 10 taking part, 10 in the "
-              "field, 8 in the flux band, 7 passing flags, 7 clear of variable objects, 7 "
-              "candidates, 3 visited, 2 stellar, 2 clear of bad pixels, 2 with an image, 2 stamp "
-              "inside the image, 0 fitted, 0 kept after --nchi_reject, 0 kept after --fwhm_reject, "
-              "0 written\nhint: 2 of the 2 fits in the 4 subfields that fell short failed: "
-              "background in the image: the outer rings of the failed stamps sit at +5000.2 "
-              "(5000.2 sigma) above zero on median, and the fit holds the background at 0\n");
-
-    // The catalogue of another image: its rows lie outside this one.
-    TempDir other;
-    writeField(other);
-    std::vector<FieldStar> shifted = kStars;
-    for (FieldStar& star : shifted) star.x += 200;
-    other.write("cat.txt", testsupport::catalogueText(shifted));
-    FieldRun const o = runIn(other, kSelection + words("field/img.fits"));
-    ASSERT_EQ(o.result.status, kStatusSuccess) << o.result.err;
-    EXPECT_EQ(o.table, kTableHeader);
-    EXPECT_EQ(withoutSummary(o.result.err),
-              "warning: 10 of 10 rows of catalogue 'cat.txt' lie outside image 'field/img.fits' "
-              "(120 x 120 pixels; the rows span x 220.3 to 310.2, y 20.7 to 115.3): the catalogue "
-              "does not seem to belong to the image\n");
-
-    TempDir mismatch;
-    writeField(mismatch, 0.0, kSize - 1);
-    FieldRun const m = runIn(mismatch, kSelection + words("field/img.fits"));
-    EXPECT_EQ(m.result.status, kStatusRunFailed);
-    EXPECT_EQ(m.result.err,
-              "EXCEPTION: error image 'field/e.img.fits' has 120 x 119 pixels, but image "
-              "'field/img.fits' has 120 x 120\n");
-    EXPECT_EQ(m.table, kTableHeader);
-}
-
-TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
-    TempDir dir;
-    dir.write("cat.txt", "# x y flux flag\n12.5 7 100 3\n# comment\n1e3 -2 2.5 0\n");
-    std::vector<std::string> const args =
-        words("-i cat.txt -o out.tbl -n 0 --id_column 0 -x 1 --flux_column 3 --flag_column 4 -v 1");
-    FieldRun const r = runIn(dir, args);
-    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-    EXPECT_EQ(r.table,
-              "#     id          x          y              RA             DEC          flux       "
-              "flag\n#\n"
-              "       1    12.50000000    7.00000000      0.00000000     0.00000000  100.00000000"
-              "       3\n"
-              "       2    1000.00000000    -2.00000000      0.00000000     0.00000000    "
-              "2.50000000       0\n");
-    // The echo in default notation: %g with 3, 8, 2, 3 and 4 significant digits.
-    auto echoRow = [](int n, double x, double y, double flux, int flag) {
-        char text[240];
-        std::snprintf(text, sizeof text,
-                      "%8d    %7.3g    %7.3g  %14.8g  %13.8g  %12.2g  %14.3g  %15.3g  %9d  %11.4g  "
-                      "%11.4g  %11.4g\n",
-                      n, x, y, 0.0, 0.0, flux, 0.0, 0.0, flag, -1.0, 0.0, 0.0);
-        return std::string(text);
-    };
-    EXPECT_EQ(r.result.out,
-              startText(args) + echoRow(1, 12.5, 7, 100, 3) + echoRow(2, 1000, -2, 2.5, 0));
-}
-
-}  // namespace
-
-namespace {
 
 // A small reader of the report's ECSV: the header lines (without "# "), the
 // column names of its datatype list, and the data rows, split at blanks
@@ -426,6 +181,197 @@ std::map<std::string, long> flowMapping(Ecsv const& t, std::string const& prefix
     }
     return m;
 }
+
+TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
+    TempDir dir;
+    writeField(dir);
+    std::vector<std::string> const args = kSelection + words("field/img.fits");
+    FieldRun const r = runIn(dir, args);  // error image: field/e.img.fits
+    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+    EXPECT_EQ(r.result.err,
+              "summary: 2 stars selected in 4 subfields (1 asked in each); 2 subfields without a "
+              "star\nfunnel: 10 rows read, 10 taking part, 10 in the field, 8 in the flux band, 7 "
+              "passing flags, 7 clear of variable objects, 7 candidates, 3 visited, 2 stellar, 2 "
+              "clear of bad pixels, 2 with an image, 2 stamp inside the image, 2 fitted, 2 kept "
+              "after --nchi_reject, 2 kept after --fwhm_reject, 2 written\nhint: -c 0.50 refused 1 "
+              "of the 1 candidate visited in the 2 subfields that fell short; their 1 visitable "
+              "candidate holds 0 with class_star >= 0.50: few of them are stars; try --nfields "
+              "1,1\n");
+    // (1,1): A is more isolated than B (whose neighbour is the faint J): A.
+    // (2,1): C and D are each other's neighbours; the tie puts D first, and
+    //        D fails the stellarity test; only one of two accepted rows is visited.
+    // (1,2): E and F tie the same way: F.
+    // (2,2): H fails the flag limit; I, the brightest row, lies above the
+    //        flux band (max_thresh 1 ends it at the second brightest); G alone
+    //        is accepted, and a lone candidate is not visited.
+    EXPECT_EQ(r.table, kTableHeader + tableRow(0) + tableRow(5));
+    // Subfields in the order (1,1), (1,2), (2,1), (2,2).
+    std::string const notEnough = kNotEnough + "  taken=0\n  P.number=1\n\n";
+    EXPECT_EQ(r.result.out, startText(args) + "test_counter=2\ntest_counter=2\ntest_counter=2\n\n" +
+                                notEnough + "test_counter=1\n\n" + notEnough);
+
+    // Sorting and rejection that leave one survivor per subfield change nothing.
+    FieldRun const sorted =
+        runIn(dir, kSelection + words("--nchi_reject 1 --fwhm_reject 2 --fwhm_sort --nchi_sort "
+                                      "--report out.ecsv field/img.fits"));
+    ASSERT_EQ(sorted.result.status, kStatusSuccess) << sorted.result.err;
+    EXPECT_EQ(sorted.table, r.table);
+    // The report places F (pixel 40, 100) in subfield (1, 2).
+    Ecsv const report = readEcsv(readFile(dir.file("out.ecsv")));
+    EXPECT_EQ(*report.at(5, "subfield_i") + "," + *report.at(5, "subfield_j"), "1,2");
+
+    // A class_star exactly at the limit passes: the stars' 0.95, read as a
+    // float, is this double.
+    FieldRun const atLimit =
+        runIn(dir, kSelection + words("-c 0.949999988079071044921875 field/img.fits"));
+    EXPECT_EQ(atLimit.table, r.table);
+}
+
+// The hint names the stage that emptied the run and the option that moves it.
+TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
+    TempDir dir;
+    writeField(dir);
+    // A mask with a bad pixel at offset (1, 1) from every star: within
+    // r (r - 1) = 2 of the centre for r = 2, but not for r = 1.
+    sci::MArray<float, 2> mask(kSize, kSize);
+    mask = 1.0f;
+    for (FieldStar const& s : kStars)
+        mask(static_cast<int>(s.x + 0.5) + 1, static_cast<int>(s.y + 0.5) + 1) = 0.0f;
+    sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
+    for (auto const& [options, hint] : std::vector<std::pair<char const*, std::string>>{
+             {"-c 0.99 field/img.fits",
+              "hint: -c 0.99 refused 3 of the 3 candidates visited in the 4 subfields that fell "
+              "short; their 3 visitable candidates hold 0 with class_star >= 0.99, 2 >= 0.80, 2 >= "
+              "0.70, 2 >= 0.50: try -c 0.8\n"},
+             {"--boxlen 30 field/img.fits",
+              "hint: the stamps (--boxlen 30) of 2 of the 2 stars taken in the 4 subfields that "
+              "fell short leave the image: try --border 30\n"},
+             {"--boxlen 60 field/img.fits",
+              "hint: the stamps (--boxlen 60) of 2 of the 2 stars taken in the 4 subfields that "
+              "fell short leave the image: stamps of 121 x 121 pixels do not fit in the image (120 "
+              "x 120): try a smaller --boxlen\n"},
+             {"-r 2 field/img.fits mask.fits",
+              "hint: -r 2 refused 2 of the 3 candidates visited in the 4 subfields that fell short "
+              "for a bad (0) pixel near their centre; with -r 1 2 of the 2 pass: try -r 1\n"}}) {
+        SCOPED_TRACE(options);
+        FieldRun const r = runIn(dir, kSelection + words(options));
+        ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+        EXPECT_EQ(r.table, kTableHeader);
+        std::string const err = r.result.err;
+        EXPECT_EQ(err.substr(err.rfind("\nhint: ") + 1), hint);
+    }
+}
+
+// The files searched for bad pixels are opened when the first candidate is
+// tested, so a run that tests none never needs them.
+TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
+    TempDir dir;
+    writeField(dir);
+    // Only the second brightest star is a candidate: no subfield has two
+    // accepted rows.
+    RunResult const untested = run(words("-i cat.txt -o out.tbl --nfields 2,2 --min_thresh 0.99 "
+                                         "--max_thresh 1 -r 2 field/img.fits missing.fits"),
+                                   dir.path());
+    EXPECT_EQ(untested.status, kStatusSuccess) << untested.err;
+    EXPECT_EQ(withoutSummary(untested.err), kNoColumnsWarning);
+    EXPECT_EQ(untested.err.substr(untested.err.rfind("\nhint: ") + 1),
+              "hint: the 4 subfields that fell short hold 1 candidate for 4 stars (the least "
+              "isolated of a subfield is never visited); the flux band 0.99-1.00 holds 1 row; the "
+              "band 0.10-0.99 holds 9: try --min_thresh 0.1 --max_thresh 0.99\n");
+
+    // A run that fails part way leaves its report empty.
+    FieldRun const tested =
+        runIn(dir, kSelection + words("-r 2 --report out.ecsv field/img.fits missing.fits"));
+    EXPECT_EQ(tested.result.status, kStatusRunFailed);
+    EXPECT_EQ(tested.result.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
+    EXPECT_EQ(tested.table, kTableHeader);
+    EXPECT_EQ(readFile(dir.file("out.ecsv")), "");
+}
+
+// A sky left in the image fails every fit (the sky check and the cause of
+// the failed fits); a catalogue of another image is named as such; an error
+// image of another size stops the run before any row is written.
+// The sky check: stamps whose outer rings, less the fitted profile, sit above
+// zero by more than half their error on median. The field's error is 1.
+TEST(PsfpickRun, SkyLeftInTheImageIsReported) {
+    for (auto const& [sky, warning] : std::vector<std::pair<double, std::string>>{
+             {0.4, ""},
+             {2.0,
+              "warning: the outer rings of the 3 measured stamps sit at +2.0 (2.0 sigma) above "
+              "zero on median: the image holds background (sky not subtracted, or the light of an "
+              "extended object or of crowded sources), and the fit holds the background at 0\n"}}) {
+        SCOPED_TRACE(sky);
+        TempDir dir;
+        writeField(dir, sky);
+        FieldRun const r = runIn(dir, kSelection + words("--nfields 1,1 -n 4 field/img.fits"));
+        ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+        EXPECT_EQ(withoutSummary(r.result.err), warning);
+        EXPECT_EQ(std::count(r.table.begin(), r.table.end(), '\n'), 2 + 3) << r.table;
+    }
+}
+
+TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
+    TempDir sky;
+    writeField(sky, 5000.0);
+    FieldRun const r = runIn(sky, kSelection + words("field/img.fits"));
+    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+    EXPECT_EQ(r.table, kTableHeader);
+    std::string const background =
+        "the outer rings of the failed stamps sit at +5000.2 (5000.2 sigma) above zero on "
+        "median, and the fit holds the background at 0\n";
+    EXPECT_EQ(withoutSummary(r.result.err),
+              "warning: the outer rings of the 2 measured stamps sit at +5000.2 (5000.2 sigma) "
+              "above zero on median: the image holds background (sky not subtracted, or the light "
+              "of an extended object or of crowded sources), and the fit holds the background at "
+              "0\nwarning: 2 of 2 profile fits failed: background in the image: " +
+                  background);
+    std::string const err = r.result.err;
+    EXPECT_EQ(err.substr(err.rfind("\nhint: ") + 1),
+              "hint: 2 of the 2 fits in the 4 subfields that fell short failed: background in the "
+              "image: " +
+                  background);
+
+    // The catalogue of another image: its rows lie outside this one. Half of
+    // the rows outside is not yet a warning.
+    for (size_t shifted : {kStars.size(), kStars.size() / 2}) {
+        TempDir other;
+        writeField(other);
+        std::vector<FieldStar> stars = kStars;
+        for (size_t k = 0; k < shifted; ++k) stars[k].x += 200;
+        other.write("cat.txt", testsupport::catalogueText(stars));
+        FieldRun const o = runIn(other, kSelection + words("field/img.fits"));
+        ASSERT_EQ(o.result.status, kStatusSuccess) << o.result.err;
+        EXPECT_EQ(withoutSummary(o.result.err),
+                  shifted < kStars.size()
+                      ? ""
+                      : "warning: 10 of 10 rows of catalogue 'cat.txt' lie outside image "
+                        "'field/img.fits' (120 x 120 pixels; the rows span x 220.3 to 310.2, y "
+                        "20.7 to 115.3): the catalogue does not seem to belong to the image\n");
+    }
+}
+
+TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
+    TempDir dir;
+    dir.write("cat.txt", "# x y flux flag\n12.5 7 100 3\n# comment\n1e3 -2 2.5 0\n");
+    std::vector<std::string> const args =
+        words("-i cat.txt -o out.tbl -n 0 --id_column 0 -x 1 --flux_column 3 --flag_column 4 -v 1");
+    FieldRun const r = runIn(dir, args);
+    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
+    EXPECT_EQ(r.table,
+              "#     id          x          y              RA             DEC          flux       "
+              "flag\n#\n"
+              "       1    12.50000000    7.00000000      0.00000000     0.00000000  100.00000000"
+              "       3\n"
+              "       2    1000.00000000    -2.00000000      0.00000000     0.00000000    "
+              "2.50000000       0\n");
+    // The echo (its format is the console echo's): one line per row.
+    std::string const echo = r.result.out.substr(startText(args).size());
+    EXPECT_EQ(std::count(echo.begin(), echo.end(), '\n'), 2) << echo;
+}
+
+}  // namespace
+
+namespace {
 
 // A field where every fate occurs once or more, in one subfield (border 2,
 // search box 5..97, check radius 2, boxlen 6): candidates C1..C9, each with a
@@ -537,10 +483,12 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
         EXPECT_EQ(*t.at(k, "id"), std::to_string(row.id));
         std::string const fate = *t.at(k, "fate");
         bool const fitted = std::string(row.fate) == "measured";
-        if (fitted)
+        if (fitted) {
             measured.push_back(fate);
-        else
+            EXPECT_LE(std::stof(*t.at(k, "axis_ratio")), 1.0f);  // smaller over larger FWHM
+        } else {
             EXPECT_EQ(fate, row.fate);
+        }
         EXPECT_EQ(rowSummary(t, k),
                   fate + (fitted ? " fit_status=v fwhm=v nchi=v peak=v background=v"
                           : fate == "fit failed"
@@ -646,20 +594,14 @@ std::vector<CutStar> cutStars() {
     return stars;
 }
 
-// Adds amplitude (1 + (u / a)^2 + (v / b)^2)^-2.9 at every pixel centre, u
-// along the major axis at angle degrees from x; fwhm1, fwhm2 along u and v.
+// Adds a Moffat star of beta 2.9 at every pixel centre: widths fwhm1 along
+// the axis at angle degrees from x, fwhm2 across it.
 void addMoffat(std::vector<double>& pixels, double x, double y, double amplitude, double fwhm1,
                double fwhm2, double angle) {
-    double const beta = 2.9, k = 2 * std::sqrt(std::pow(2.0, 1 / beta) - 1);
-    double const a = fwhm1 / k, b = fwhm2 / k;
-    double const c = std::cos(angle * M_PI / 180), s = std::sin(angle * M_PI / 180);
+    testsupport::MoffatStar const star{amplitude, fwhm1, fwhm2, angle * M_PI / 180, 2.9, x, y};
     for (int py = 1; py <= kCutSize; ++py)
-        for (int px = 1; px <= kCutSize; ++px) {
-            double const dx = px - x, dy = py - y;
-            double const u = (dx * c + dy * s) / a, v = (dy * c - dx * s) / b;
-            pixels[static_cast<size_t>((py - 1) * kCutSize + px - 1)] +=
-                amplitude * std::pow(1 + u * u + v * v, -beta);
-        }
+        for (int px = 1; px <= kCutSize; ++px)
+            pixels[static_cast<size_t>((py - 1) * kCutSize + px - 1)] += star.value(px, py);
 }
 
 // Writes img.fits, e.img.fits and cat.txt of the field; the catalogue lists

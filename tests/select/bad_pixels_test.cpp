@@ -14,8 +14,10 @@ namespace {
 using selection::BadPixelCheck;
 using selection::FitsFiles;
 
-constexpr int kSize = 20;    // images of kSize x kSize pixels
-constexpr int kRadius = 3;   // check radius: bad within u^2 + v^2 <= 3 * 2 = 6
+constexpr int kSize = 20;  // images of kSize x kSize pixels
+// Check radius: bad within u^2 + v^2 <= 2 * 1 = 2, a boundary that pixels reach
+// (1 + 1), so that < in place of <= shows.
+constexpr int kRadius = 2;
 constexpr int kCentre = 10;  // pixel of the candidate
 
 // An image of ones with, for each listed offset from (kCentre, kCentre), a
@@ -40,8 +42,8 @@ TEST(BadPixelCheck, ZeroPixelsWithinTheInnerDiskRefuse) {
         bool passes;
     };
     Case const cases[] = {
-        {0, 0, false}, {2, 1, false}, {-1, -2, false}, {0, 2, false},
-        {3, 0, true},  {2, 2, true},  {0, -3, true},   {-2, -2, true},
+        {0, 0, false}, {1, 1, false}, {-1, 1, false}, {0, -1, false},
+        {2, 0, true},  {1, -2, true}, {0, 2, true},   {-2, -2, true},
     };
     testsupport::TempDir dir;
     for (Case const& c : cases) {
@@ -78,11 +80,11 @@ TEST(BadPixelCheck, CandidatesTooNearTheEdgeAreRefused) {
         bool passes;
     };
     Case const cases[] = {
-        {3.49f, 10.0f, false},  // pixel 3 = r
-        {3.5f, 10.0f, true},    // pixel 4
-        {17.49f, 10.0f, true},  // pixel 17 = naxis - r
-        {17.5f, 10.0f, false},  // pixel 18
-        {10.0f, 3.0f, false},  {10.0f, 4.0f, true}, {10.0f, 17.0f, true}, {10.0f, 18.0f, false},
+        {2.49f, 10.0f, false},  // pixel 2 = r
+        {2.5f, 10.0f, true},    // pixel 3
+        {18.49f, 10.0f, true},  // pixel 18 = naxis - r
+        {18.5f, 10.0f, false},  // pixel 19
+        {10.0f, 2.0f, false},  {10.0f, 3.0f, true}, {10.0f, 18.0f, true}, {10.0f, 19.0f, false},
     };
     FitsFiles fits;
     BadPixelCheck check({clean}, kRadius, kSize, kSize, fits);

@@ -1,7 +1,7 @@
-// Test catalogues for the selection: conversion to the library's arrays and a
-// random generator full of ties (duplicates, grid positions with equal
-// distances, clusters, repeated fluxes, signed zeros, rows outside the field,
-// non-finite values, variable objects at and around catalogue positions).
+// Test catalogues for the selection: a random generator full of ties
+// (duplicates, grid positions with equal distances, clusters, repeated fluxes,
+// signed zeros, rows outside the field, non-finite values, variable objects at
+// and around catalogue positions).
 // Rows 0-based in the vectors, 1-based in the arrays; positions in pixels.
 #pragma once
 
@@ -10,17 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "sci/marray.h"
 #include "tests/select/literal_selection.h"
+#include "tests/support/arrays.h"
 
 namespace fixture {
-
-template <class T>
-sci::MArray<T, 1> toArray(std::vector<T> const& v) {
-    sci::MArray<T, 1> a(static_cast<int>(v.size()));
-    for (size_t k = 0; k < v.size(); ++k) a(static_cast<int>(k) + 1) = v[k];
-    return a;
-}
 
 // The field of the random catalogues: 1..kFieldSize in x and y.
 constexpr int kFieldSize = 40;

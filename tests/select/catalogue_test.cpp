@@ -10,6 +10,7 @@
 
 #include "sci/exceptions.h"
 #include "sci/fits_writer.h"
+#include "tests/support/cards.h"
 #include "tests/support/float_compare.h"
 #include "tests/support/messages.h"
 #include "tests/support/temp_dir.h"
@@ -69,20 +70,6 @@ TEST(ReadCatalogue, PixelPositionsWithMagnitudes) {
     EXPECT_EQ(readCatalogue(P, "", fits, out, err).flux(1), 20.0f);
 }
 
-// The variable objects are read from the same x and y columns as the catalogue.
-TEST(ReadCatalogue, VariableObjectsFromTheCatalogueColumns) {
-    testsupport::TempDir dir;
-    Parameter P = pixelRun(dir);
-    P.variables = dir.write("var.txt", "# x y\n1 5.5 6.5\n2 7 8\n");
-    std::ostringstream out, err;
-    FitsFiles fits;
-    Catalogue const c = readCatalogue(P, "", fits, out, err);
-    ASSERT_EQ(c.Nv, 2);
-    EXPECT_EQ(c.vx(1), 5.5f);
-    EXPECT_EQ(c.vy(1), 6.5f);
-    EXPECT_EQ(c.vy(2), 8.0f);
-}
-
 namespace {
 
 // Tangent point (kRa0, kDec0) degrees at pixel (kCrpix, kCrpix); degrees per
@@ -100,16 +87,12 @@ constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 
 // A 20 x 20 image with the projection above, scaled by CDELT1 and CDELT2.
 std::string writeWcsImage(testsupport::TempDir const& dir) {
-    auto card = [](char const* key, double v) {
-        char text[81];
-        std::snprintf(text, sizeof text, "%-8s= %20.12G", key, v);
-        return std::string(text);
-    };
     std::vector<std::string> cards = sci::fitsImageCards(-32, {20, 20});
     for (std::string const& c :
          {std::string("CTYPE1  = 'RA---TAN'"), std::string("CTYPE2  = 'DEC--TAN'"),
-          card("CRVAL1", kRa0), card("CRVAL2", kDec0), card("CRPIX1", kCrpix),
-          card("CRPIX2", kCrpix), card("CDELT1", kScaleX), card("CDELT2", kScaleY)})
+          testsupport::numberCard("CRVAL1", kRa0), testsupport::numberCard("CRVAL2", kDec0),
+          testsupport::numberCard("CRPIX1", kCrpix), testsupport::numberCard("CRPIX2", kCrpix),
+          testsupport::numberCard("CDELT1", kScaleX), testsupport::numberCard("CDELT2", kScaleY)})
         cards.push_back(c);
     std::string const path = dir.file("wcs.fits");
     sci::writeFitsFile(

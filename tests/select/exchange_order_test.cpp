@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "sci/parallel_sort.h"
+#include "tests/support/exchange_sort.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ TEST(ExchangeOrder, EqualsTheLiteralExchangeSortOnKeysFullOfTies) {
     for (int trial = 0; trial < 400; ++trial) {
         std::vector<float> key(rng() % 14);
         for (float& k : key) k = values[rng() % (trial % 4 == 0 ? 7 : 6)];
-        std::vector<int> const expected = sci::exchangeSortOrderLiteral(key);
+        std::vector<int> const expected = testsupport::literalExchangeOrder(key);
         ASSERT_EQ(exchangeOrder(key), expected) << "trial " << trial;
         // Items move whole with their keys.
         std::vector<int> items(key.size());

@@ -55,7 +55,7 @@ TEST(FluxLimits, SortedListEqualsTheExchangeSortIncludingSignedZeros) {
     for (unsigned seed = 1; seed <= 200; ++seed) {
         literal::Catalogue c = fixture::randomCatalogue(1 + static_cast<int>(seed % 90), seed);
         std::vector<float> const got = selection::sortedParticipatingFlux(
-            fixture::toArray(c.x), fixture::toArray(c.y), fixture::toArray(c.flux));
+            testsupport::toMArray(c.x), testsupport::toMArray(c.y), testsupport::toMArray(c.flux));
         std::vector<float> const expected = literal::sortedFlux(c);
         ASSERT_EQ(got.size(), expected.size()) << "seed " << seed;
         for (size_t k = 0; k < got.size(); ++k) {

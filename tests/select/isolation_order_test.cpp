@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <random>
 
-#include "sci/parallel_sort.h"
+#include "tests/support/exchange_sort.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ std::vector<int> literalVisit(std::vector<int> const& row, std::vector<float> co
         all[row[s]] = key[s];
         slotOf[row[s]] = static_cast<int>(s);
     }
-    std::vector<int> const order = sci::exchangeSortOrderLiteral(all);
+    std::vector<int> const order = testsupport::literalExchangeOrder(all);
     std::vector<int> visit;
     for (int p = rowCount - 1; p >= 0 && static_cast<int>(visit.size()) < maxVisits; --p)
         if (slotOf[order[p]] >= 0) visit.push_back(slotOf[order[p]]);

@@ -6,8 +6,9 @@
 #pragma once
 
 #include <cmath>
-#include <utility>
 #include <vector>
+
+#include "tests/support/exchange_sort.h"
 
 namespace literal {
 
@@ -37,11 +38,9 @@ inline std::vector<float> sortedFlux(Catalogue const& c) {
     std::vector<float> f;
     for (size_t k = 0; k < c.x.size(); ++k)
         if (takesPart(c, static_cast<int>(k))) f.push_back(c.flux[k]);
-    int const n = static_cast<int>(f.size());
-    for (int i = 0; i < n - 1; ++i)
-        for (int j = i + 1; j < n; ++j)
-            if (f[j] < f[i]) std::swap(f[i], f[j]);
-    return f;
+    std::vector<float> sorted;
+    for (int k : testsupport::literalExchangeOrder(f)) sorted.push_back(f[k]);
+    return sorted;
 }
 
 struct Screened {
@@ -102,17 +101,7 @@ inline Screened screen(Catalogue const& c, Limits const& lim, Box const& box) {
 // The rows in the order the exchange sort of all N rows by closest_dist
 // leaves them (row ids moving along with the key), first position first.
 inline std::vector<int> sortedRows(Screened const& s) {
-    int const n = static_cast<int>(s.closestDist.size());
-    std::vector<float> key = s.closestDist;
-    std::vector<int> row(static_cast<size_t>(n));
-    for (int k = 0; k < n; ++k) row[k] = k;
-    for (int i = 0; i < n - 1; ++i)
-        for (int j = i + 1; j < n; ++j)
-            if (key[j] < key[i]) {
-                std::swap(key[i], key[j]);
-                std::swap(row[i], row[j]);
-            }
-    return row;
+    return testsupport::literalExchangeOrder(s.closestDist);
 }
 
 // The accepted rows in the order of their positions from N down, at most

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "tests/util/test_args.h"
-#include "util/option.h"
 #include "util/option_parser.h"
 #include "util/option_reader.h"
 
@@ -77,23 +76,4 @@ TEST(Parameter, EveryOptionReachesItsField) {
     EXPECT_EQ(doubles(P), (std::vector<double>{0.5, 0.25, 0.125, 0.875, 0.375, 3.5, 4.5}));
     EXPECT_EQ(parsed({"-r", "3"}).check_radius, 3);
     EXPECT_EQ(parsed({"--check_radius", "4"}).check_radius, 4);
-}
-
-TEST(Parameter, RegistrationErrorIsReportedAndStopsRegistering) {
-    // A parser that already knows "verbose" refuses option 20 of 30.
-    util::CommandLineReader reader(0, nullptr);
-    util::OptionParser parser(&reader);
-    util::IntOption taken("verbose", "0", "", 0);
-    parser.addOption(&taken);
-
-    Parameter P;
-    std::ostringstream err;
-    ParameterOptions const options = registerParameterOptions(P, parser, err);
-    EXPECT_EQ(err.str(), "Parameter exception : An option named verbose already exists!\n");
-    // The failed option itself was created; the ten after it were not.
-    EXPECT_EQ(options.size(), 20u);
-    EXPECT_EQ(options.back()->getName(), "verbose");
-    EXPECT_EQ(P.check_radius, 0);
-    EXPECT_EQ(P.boxlen, 0);  // never bound: keeps the record's zero
-    EXPECT_FALSE(P.mag);
 }

@@ -27,12 +27,13 @@ struct TwoBoxes {
     std::vector<float> flux = {10, 10, 10, 10, 10, 10, 1};
     std::ostringstream err;
     selection::SubfieldGrid grid{{1, 20, 1, 10}, 2, 1, 0, err};
-    selection::CandidateScreen screen{fixture::toArray(x),     fixture::toArray(y),
-                                      fixture::toArray(flux),  sci::MArray<int, 1>(),
-                                      sci::MArray<float, 1>(), sci::MArray<float, 1>(),
+    selection::CandidateScreen screen{testsupport::toMArray(x),    testsupport::toMArray(y),
+                                      testsupport::toMArray(flux), sci::MArray<int, 1>(),
+                                      sci::MArray<float, 1>(),     sci::MArray<float, 1>(),
                                       {5, 100, 0, false, 0}};
     RunRecord record(bool perRow) {
-        return RunRecord(screen, grid, 0, fixture::toArray(x), fixture::toArray(y), perRow);
+        return RunRecord(screen, grid, 0, testsupport::toMArray(x), testsupport::toMArray(y),
+                         perRow);
     }
 };
 

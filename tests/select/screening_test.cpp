@@ -20,9 +20,9 @@ using selection::PixelBox;
 using selection::SubfieldCandidates;
 
 CandidateScreen makeScreen(literal::Catalogue const& c, literal::Limits const& lim) {
-    return CandidateScreen(fixture::toArray(c.x), fixture::toArray(c.y), fixture::toArray(c.flux),
-                           fixture::toArray(c.flag), fixture::toArray(c.varX),
-                           fixture::toArray(c.varY),
+    return CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
+                           testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
+                           testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
                            {lim.lower, lim.upper, lim.neighbour, c.useFlags, c.flagLimit});
 }
 
@@ -160,8 +160,8 @@ TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
     literal::Limits const lim{20.0f, 90.0f, 5.0f};
     CandidateScreen const one = makeScreen(c, lim);
     selection::WorkPool pool(3);
-    CandidateScreen const three(fixture::toArray(c.x), fixture::toArray(c.y),
-                                fixture::toArray(c.flux), fixture::toArray(c.flag),
+    CandidateScreen const three(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
+                                testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
                                 sci::MArray<float, 1>(), sci::MArray<float, 1>(),
                                 {lim.lower, lim.upper, lim.neighbour, false, 0}, &pool);
     ASSERT_EQ(three.candidateCount(), one.candidateCount());
@@ -211,8 +211,8 @@ TEST(CandidateScreen, FlagsCountOnlyWithAFlagColumn) {
     c.flag = {7, 2};
     selection::FluxLimits const limits{1, 1, 1, 1.0f, 1.0f, 1.0f};
     auto screenWith = [&c, &limits](int flagColumn) {
-        return CandidateScreen(fixture::toArray(c.x), fixture::toArray(c.y),
-                               fixture::toArray(c.flux), fixture::toArray(c.flag),
+        return CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
+                               testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
                                sci::MArray<float, 1>(), sci::MArray<float, 1>(),
                                selection::screeningRules(limits, flagColumn, 2));
     };
@@ -228,11 +228,11 @@ TEST(CandidateScreen, FlagsCountOnlyWithAFlagColumn) {
 
 TEST(CandidateScreen, RowsMissingFromAColumnTakeNoPart) {
     // y and flux have 2 rows, x has 3: row 3 is neither candidate nor neighbour.
-    CandidateScreen const screen(fixture::toArray(std::vector<float>{10, 20, 11}),
-                                 fixture::toArray(std::vector<float>{10, 10}),
-                                 fixture::toArray(std::vector<float>{1, 1}), sci::MArray<int, 1>(),
-                                 sci::MArray<float, 1>(), sci::MArray<float, 1>(),
-                                 {-1e30f, 1e30f, -1e30f, false, 0});
+    CandidateScreen const screen(testsupport::toMArray(std::vector<float>{10, 20, 11}),
+                                 testsupport::toMArray(std::vector<float>{10, 10}),
+                                 testsupport::toMArray(std::vector<float>{1, 1}),
+                                 sci::MArray<int, 1>(), sci::MArray<float, 1>(),
+                                 sci::MArray<float, 1>(), {-1e30f, 1e30f, -1e30f, false, 0});
     EXPECT_EQ(screen.rowCount(), 3);
     EXPECT_EQ(screen.closestDist(1), 10.0f);
     EXPECT_FALSE(screen.isCandidate(3));

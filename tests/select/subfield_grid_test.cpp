@@ -23,54 +23,6 @@ std::vector<long long> corners(PixelBox const& b) {
 
 std::string const kBorderTooBig = "Error: subfield border too big!\n";
 
-// The grid formulas again in double, exact here: every value stays far below
-// 2^53. Integer division truncates toward 0, as in the library. Subfields
-// wider than 8 pixels in x and y lose subfield_border on each side; the
-// others are reported once each.
-TEST(SubfieldGrid, ExtremeValuesFollowTheFormulasExactly) {
-    std::mt19937 rng(17);
-    int const extremes[] = {INT_MIN, INT_MIN + 1, -1000, -9,  -1,          0,
-                            1,       5,           9,     100, INT_MAX - 1, INT_MAX};
-    auto pick = [&]() { return extremes[rng() % 12]; };
-    for (int trial = 0; trial < 3000; ++trial) {
-        int const naxis1 = pick(), naxis2 = pick(), border = pick();
-        int const nx = 1 + static_cast<int>(rng() % 4), ny = 1 + static_cast<int>(rng() % 4);
-        int const sb = pick(), radius = pick();
-        std::ostringstream err;
-        PixelBox const field = selection::fieldBoxFromImage(naxis1, naxis2, border);
-        SubfieldGrid const grid(field, nx, ny, sb, err);
-        double const x1 = 1.0 + border, x2 = static_cast<double>(naxis1) - border;
-        double const y1 = 1.0 + border, y2 = static_cast<double>(naxis2) - border;
-        double const dx = std::trunc((x2 - x1 + 1) / nx), dy = std::trunc((y2 - y1 + 1) / ny);
-        std::string messages;
-        for (int i = 1; i <= nx; ++i)
-            for (int j = 1; j <= ny; ++j) {
-                double lx = x1 + (i - 1) * dx, ly = y1 + (j - 1) * dy;
-                double ux = std::min(lx + dx - 1, x2), uy = std::min(ly + dy - 1, y2);
-                bool const trim = sb != 0 && ux - lx > 8 && uy - ly > 8;
-                if (trim) {
-                    lx += sb;
-                    ly += sb;
-                    ux -= sb;
-                    uy -= sb;
-                } else if (sb != 0) {
-                    messages += kBorderTooBig;
-                }
-                ASSERT_EQ(grid.trimmed(i, j), trim) << trial;
-                std::vector<double> const sub = {lx, ux, ly, uy};
-                for (int k = 0; k < 4; ++k)
-                    ASSERT_EQ(static_cast<double>(corners(grid.subfield(i, j))[k]), sub[k]);
-                double const inset = static_cast<double>(sb) + radius;
-                PixelBox const box = grid.searchBox(i, j, radius);
-                ASSERT_EQ(static_cast<double>(box.x1), std::max(lx + inset, x1)) << trial;
-                ASSERT_EQ(static_cast<double>(box.x2), std::min(ux - inset + 1, x2)) << trial;
-                ASSERT_EQ(static_cast<double>(box.y1), std::max(ly + inset, y1)) << trial;
-                ASSERT_EQ(static_cast<double>(box.y2), std::min(uy - inset + 1, y2)) << trial;
-            }
-        ASSERT_EQ(err.str(), messages) << trial;
-    }
-}
-
 TEST(SubfieldGrid, NarrowSubfieldsAreReportedAndLeftUntrimmed) {
     // Width 27 in 3 columns: upper - lower = 8, too narrow; height 40 in 2
     // rows is wide enough. Each of the 6 subfields is reported once.
@@ -107,8 +59,9 @@ TEST(FieldBox, FromTheCatalogueExtentOfRowsThatTakePart) {
     float const inf = std::numeric_limits<float>::infinity();
     auto box = [](std::vector<float> const& x, std::vector<float> const& y,
                   std::vector<float> const& flux, int border) {
-        return corners(selection::fieldBoxFromCatalogue(fixture::toArray(x), fixture::toArray(y),
-                                                        fixture::toArray(flux), border));
+        return corners(selection::fieldBoxFromCatalogue(testsupport::toMArray(x),
+                                                        testsupport::toMArray(y),
+                                                        testsupport::toMArray(flux), border));
     };
     std::vector<float> const x = {-3.7f, 10.4f, 99.5f, 500.0f, 7.0f};
     std::vector<float> const y = {2.5f, -0.6f, 50.0f, inf, 80.49f};

@@ -176,17 +176,18 @@ std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits co
     P.fwhm_clip = s.fwhmClip;
     P.nchi_clip = s.nchiClip;
     selection::Catalogue cat;
-    cat.x = fixture::toArray(c.x);
-    cat.y = fixture::toArray(c.y);
-    cat.classStar = fixture::toArray(classStar);
+    cat.x = testsupport::toMArray(c.x);
+    cat.y = testsupport::toMArray(c.y);
+    cat.classStar = testsupport::toMArray(classStar);
     selection::FitsFiles files;
     selection::BadPixelCheck badPixels({}, 0, 0, 0, files);
     TableMeasure measure(o);
     std::ostringstream out;
     selection::SearchContext const context{cat, badPixels, P, &measure, out};
     selection::CandidateScreen const screen(
-        cat.x, cat.y, fixture::toArray(c.flux), fixture::toArray(c.flag), fixture::toArray(c.varX),
-        fixture::toArray(c.varY), {lim.lower, lim.upper, lim.neighbour, c.useFlags, c.flagLimit});
+        cat.x, cat.y, testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
+        testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
+        {lim.lower, lim.upper, lim.neighbour, c.useFlags, c.flagLimit});
     std::vector<selection::SubfieldSearch> searches;
     for (literal::Box const& b : boxes) {
         selection::SubfieldSearch search;
