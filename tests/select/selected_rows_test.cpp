@@ -6,7 +6,7 @@
 #include <limits>
 #include <sstream>
 
-#include "tests/select/catalogue_fixture.h"
+#include "tests/support/arrays.h"
 
 namespace {
 
