@@ -46,15 +46,6 @@ class TableMeasure : public selection::StarMeasure {
     Outcomes const& o_;
 };
 
-// The settings the reference knows: stellarity limit, stars per subfield,
-// the peak limit and the two clips (0 = off).
-struct Settings {
-    float classLimit;
-    int number;
-    float maxPeak;
-    double fwhmClip, nchiClip;
-};
-
 // One subfield as a run leaves it: the rows kept, the rows refused as not
 // stellar, and the rows taken and dropped with the name of their fate, each
 // in the order of the run.
@@ -92,28 +83,29 @@ std::pair<double, double> spread(std::vector<Subfield> const& run, Outcomes cons
 // stars held to the same limits, until it holds as many as before.
 std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits const& lim,
                                  std::vector<literal::Box> const& boxes, Outcomes const& o,
-                                 Settings const& s) {
+                                 selection::Parameter const& P) {
     std::pair<double, double> fw{0, 0}, nc{0, 0};
     bool clipping = false;
     auto clipFate = [&](int row) -> std::string {
         if (!clipping) return "";
         Outcome const& r = o[row - 1];
-        if (s.fwhmClip > 0 && std::fabs(r.fwhm - fw.first) > s.fwhmClip * fw.second)
+        if (P.fwhm_clip > 0 && std::fabs(r.fwhm - fw.first) > P.fwhm_clip * fw.second)
             return "clipped by FWHM";
-        if (s.nchiClip > 0 && r.nchi - nc.first > s.nchiClip * nc.second) return "clipped by nchi";
+        if (P.nchi_clip > 0 && r.nchi - nc.first > P.nchi_clip * nc.second)
+            return "clipped by nchi";
         return "";
     };
     auto fill = [&](Subfield& f, size_t wanted) {
         while (f.next < f.visits.size() && f.kept.size() < wanted) {
             int const row = f.visits[f.next++];
             Outcome const& r = o[row - 1];
-            if (r.classStar < s.classLimit) {
+            if (r.classStar < P.class_star) {
                 f.notStellar.push_back(row);
                 continue;
             }
-            std::string const fate = r.fails                                ? "fit failed"
-                                     : s.maxPeak > 0 && r.peak >= s.maxPeak ? "saturated"
-                                                                            : clipFate(row);
+            std::string const fate = r.fails                                  ? "fit failed"
+                                     : P.max_peak > 0 && r.peak >= P.max_peak ? "saturated"
+                                                                              : clipFate(row);
             if (!fate.empty()) {
                 f.dropped.push_back({row, fate});
                 continue;
@@ -126,12 +118,12 @@ std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits co
     for (literal::Box const& box : boxes) {
         Subfield f;
         f.visits = literal::visitOrder(literal::screen(c, lim, box), INT_MAX);
-        fill(f, static_cast<size_t>(s.number));
+        fill(f, static_cast<size_t>(P.number));
         run.push_back(f);
     }
     size_t kept = 0;
     for (Subfield const& f : run) kept += f.kept.size();
-    if ((s.fwhmClip <= 0 && s.nchiClip <= 0) || kept == 0) return run;
+    if ((P.fwhm_clip <= 0 && P.nchi_clip <= 0) || kept == 0) return run;
     fw = spread(run, o, &Outcome::fwhm);
     nc = spread(run, o, &Outcome::nchi);
     clipping = true;
@@ -156,15 +148,7 @@ std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits co
 // The same run through the library: screening, the refill search and the clips.
 std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits const& lim,
                                  std::vector<literal::Box> const& boxes, Outcomes const& o,
-                                 Settings const& s) {
-    selection::Parameter P;
-    P.refill = true;
-    P.number = s.number;
-    P.class_column = 8;
-    P.class_star = s.classLimit;
-    P.max_peak = s.maxPeak;
-    P.fwhm_clip = s.fwhmClip;
-    P.nchi_clip = s.nchiClip;
+                                 selection::Parameter const& P) {
     selection::Catalogue cat;
     cat.x = testsupport::toMArray(c.x);
     cat.y = testsupport::toMArray(c.y);
@@ -187,7 +171,7 @@ std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits co
         selection::searchSubfield(search, context);
         searches.push_back(std::move(search));
     }
-    if (s.fwhmClip > 0 || s.nchiClip > 0) selection::clipField(searches, context);
+    if (P.fwhm_clip > 0 || P.nchi_clip > 0) selection::clipField(searches, context);
     std::vector<Subfield> run;
     for (selection::SubfieldSearch const& search : searches) {
         Subfield f;
@@ -237,11 +221,17 @@ TEST(SubfieldSearch, RefillAndClipsEqualTheLiteralRefillOnRandomFields) {
             o.push_back({classes[rng() % 3], rng() % 6 == 0, peaks[rng() % 3], widths[rng() % 6],
                          chis[rng() % 5]});
         double const clips[] = {0, 1, 3};
-        Settings const s{0.5f, 1 + static_cast<int>(rng() % 4), rng() % 2 ? 60.0f : 0.0f,
-                         clips[rng() % 3], clips[rng() % 3]};
+        selection::Parameter P;
+        P.refill = true;
+        P.class_column = 8;
+        P.class_star = 0.5;
+        P.number = 1 + static_cast<int>(rng() % 4);
+        P.max_peak = rng() % 2 ? 60 : 0;
+        P.fwhm_clip = clips[rng() % 3];
+        P.nchi_clip = clips[rng() % 3];
         SCOPED_TRACE("seed " + std::to_string(seed));
-        std::vector<Subfield> const want = literalRun(c, lim, boxes, o, s);
-        std::vector<Subfield> const got = libraryRun(c, lim, boxes, o, s);
+        std::vector<Subfield> const want = literalRun(c, lim, boxes, o, P);
+        std::vector<Subfield> const got = libraryRun(c, lim, boxes, o, P);
         for (size_t k = 0; k < want.size(); ++k) {
             SCOPED_TRACE("subfield " + std::to_string(k));
             EXPECT_EQ(got[k].kept, want[k].kept);
