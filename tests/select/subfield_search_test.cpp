@@ -127,9 +127,8 @@ std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits co
     fw = spread(run, o, &Outcome::fwhm);
     nc = spread(run, o, &Outcome::nchi);
     clipping = true;
-    std::vector<size_t> before;
     for (Subfield& f : run) {
-        before.push_back(f.kept.size());
+        size_t const before = f.kept.size();
         std::vector<int> left;
         for (int row : f.kept) {
             std::string const fate = clipFate(row);
@@ -139,9 +138,8 @@ std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits co
                 f.dropped.push_back({row, fate});
         }
         f.kept = left;
+        fill(f, before);
     }
-    for (size_t k = 0; k < run.size(); ++k)
-        if (run[k].kept.size() < before[k]) fill(run[k], before[k]);
     return run;
 }
 
