@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <random>
 #include <sstream>
 #include <string>
@@ -133,61 +132,43 @@ TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
     EXPECT_EQ(three.screenSubfield(box, true).row, one.screenSubfield(box, true).row);
 }
 
-literal::Catalogue catalogueOf(std::vector<std::array<float, 3>> const& rows) {
-    literal::Catalogue c;
-    for (auto const& [x, y, flux] : rows) {
-        c.x.push_back(x);
-        c.y.push_back(y);
-        c.flux.push_back(flux);
-        c.flag.push_back(0);
-    }
-    return c;
-}
-
-// A lone object has no neighbour and is rejected; when all fluxes are equal
-// the flux limits meet and every row passes the flux test.
-TEST(CandidateScreen, LoneObjectAndEqualFluxes) {
-    literal::Limits const all{-1e30f, 1e30f, -1e30f};
-    CandidateScreen const lone = makeScreen(catalogueOf({{10, 10, 5}}), all);
+// A lone object has no neighbour and is rejected; equal fluxes make the flux
+// limits meet and every row pass; flags count only with a flag column, and
+// rows without a flag (a short column) fail the flag test; a row missing from
+// the y and flux columns is neither candidate nor neighbour.
+TEST(CandidateScreen, LoneObjectsEqualFluxesFlagsAndShortColumns) {
+    using floats = std::vector<float>;
+    auto screen = [](floats const& x, floats const& y, floats const& flux,
+                     std::vector<int> const& flag, selection::ScreeningRules const& rules) {
+        return CandidateScreen(testsupport::toMArray(x), testsupport::toMArray(y),
+                               testsupport::toMArray(flux), testsupport::toMArray(flag),
+                               sci::MArray<float, 1>(), sci::MArray<float, 1>(), rules);
+    };
+    selection::ScreeningRules const all{-1e30f, 1e30f, -1e30f, false, 0};
+    CandidateScreen const lone = screen({10}, {10}, {5}, {}, all);
     EXPECT_EQ(lone.screenSubfield({-1000, 1000, -1000, 1000}).testCounter, 0);
     EXPECT_FALSE(lone.isCandidate(1));
-    literal::Catalogue const c = catalogueOf({{10, 10, 4}, {20, 10, 4}, {40, 10, 4}, {41, 30, 4}});
-    selection::FluxLimits const f =
-        selection::computeFluxLimits(literal::sortedFlux(c), 0.9, 0.99, 0);
-    EXPECT_EQ(std::vector<float>({f.lower, f.upper, f.neighbour}), std::vector<float>(3, 4.0f));
-    EXPECT_EQ(makeScreen(c, {f.lower, f.upper, f.neighbour}).candidateCount(), 4);
-}
-
-TEST(CandidateScreen, FlagsCountOnlyWithAFlagColumn) {
-    literal::Catalogue c = catalogueOf({{10, 10, 1}, {30, 10, 1}});
-    c.flag = {7, 2};
-    selection::FluxLimits const limits{1, 1, 1, 1.0f, 1.0f, 1.0f};
-    auto screenWith = [&c, &limits](int flagColumn) {
-        return CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
-                               testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
-                               sci::MArray<float, 1>(), sci::MArray<float, 1>(),
-                               selection::screeningRules(limits, flagColumn, 2));
+    selection::FluxLimits const f = selection::computeFluxLimits(floats(4, 4.0f), 0.9, 0.99, 0);
+    EXPECT_EQ(floats({f.lower, f.upper, f.neighbour}), floats(3, 4.0f));
+    EXPECT_EQ(screen({10, 20, 40, 41}, {10, 10, 10, 30}, floats(4, 4.0f), {},
+                     selection::screeningRules(f, 0, 0))
+                  .candidateCount(),
+              4);
+    selection::FluxLimits const one{1, 1, 1, 1.0f, 1.0f, 1.0f};
+    auto flagged = [&](std::vector<int> const& flag, int flagColumn, int row) {
+        return screen({10, 30}, {10, 10}, {1, 1}, flag,
+                      selection::screeningRules(one, flagColumn, 2))
+            .isCandidate(row);
     };
-    EXPECT_FALSE(screenWith(4).isCandidate(1));
-    EXPECT_TRUE(screenWith(4).isCandidate(2));
-    EXPECT_TRUE(screenWith(0).isCandidate(1));
-    // A flag column shorter than the catalogue: the rows without a flag fail
-    // the flag test instead of reading past the column.
-    c.flag = {2};
-    EXPECT_TRUE(screenWith(4).isCandidate(1));
-    EXPECT_FALSE(screenWith(4).isCandidate(2));
-}
-
-TEST(CandidateScreen, RowsMissingFromAColumnTakeNoPart) {
-    // y and flux have 2 rows, x has 3: row 3 is neither candidate nor neighbour.
-    CandidateScreen const screen(testsupport::toMArray(std::vector<float>{10, 20, 11}),
-                                 testsupport::toMArray(std::vector<float>{10, 10}),
-                                 testsupport::toMArray(std::vector<float>{1, 1}),
-                                 sci::MArray<int, 1>(), sci::MArray<float, 1>(),
-                                 sci::MArray<float, 1>(), {-1e30f, 1e30f, -1e30f, false, 0});
-    EXPECT_EQ(screen.rowCount(), 3);
-    EXPECT_EQ(screen.closestDist(1), 10.0f);
-    EXPECT_FALSE(screen.isCandidate(3));
+    EXPECT_FALSE(flagged({7, 2}, 4, 1));
+    EXPECT_TRUE(flagged({7, 2}, 4, 2));
+    EXPECT_TRUE(flagged({7, 2}, 0, 1));
+    EXPECT_TRUE(flagged({2}, 4, 1));
+    EXPECT_FALSE(flagged({2}, 4, 2));
+    CandidateScreen const shortColumns = screen({10, 20, 11}, {10, 10}, {1, 1}, {}, all);
+    EXPECT_EQ(shortColumns.rowCount(), 3);
+    EXPECT_EQ(shortColumns.closestDist(1), 10.0f);
+    EXPECT_FALSE(shortColumns.isCandidate(3));
 }
 
 TEST(CandidateScreen, TestCounterReportAndWarningByteForByte) {
