@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "select/screening.h"
 #include "tests/support/arrays.h"
 #include "tests/support/exchange_sort.h"
 
@@ -18,17 +19,7 @@ namespace literal {
 struct Catalogue {
     std::vector<float> x, y, flux;
     std::vector<int> flag;
-    bool useFlags = false;
-    int flagLimit = 0;
     std::vector<float> varX, varY;
-};
-
-struct Limits {
-    float lower, upper, neighbour;
-};
-
-struct Box {
-    long long x1, x2, y1, y2;
 };
 
 // The field of the random catalogues: origin + 1..kFieldSize in x and y.
@@ -82,8 +73,6 @@ inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
             column[pick(3)]->back() = bad[pick(3)];
         }
     }
-    c.useFlags = pick(2) == 0;
-    c.flagLimit = pick(3);
     float const offsets[] = {0.0f, 0.5f, 1.0f, 1.01f, 2.0f};
     for (int v = pick(3) == 0 ? 0 : pick(8); v > 0; --v) {
         int const m = pick(n);
@@ -121,7 +110,8 @@ struct Screened {
 };
 
 // One subfield's screening, row by row, with the full neighbour scan.
-inline Screened screen(Catalogue const& c, Limits const& lim, Box const& box) {
+inline Screened screen(Catalogue const& c, selection::ScreeningRules const& rules,
+                       selection::PixelBox const& box) {
     size_t const n = c.x.size();
     Screened s;
     s.accepted.assign(n, 0);
@@ -129,8 +119,8 @@ inline Screened screen(Catalogue const& c, Limits const& lim, Box const& box) {
     s.closestFlux.assign(n, 0.0f);
     for (size_t k = 0; k < n; ++k) {
         if (!takesPart(c, k) || c.x[k] < box.x1 || c.x[k] > box.x2 || c.y[k] < box.y1 ||
-            c.y[k] > box.y2 || c.flux[k] < lim.lower || c.flux[k] > lim.upper ||
-            (c.useFlags && c.flag[k] > c.flagLimit))
+            c.y[k] > box.y2 || c.flux[k] < rules.lowerFlux || c.flux[k] > rules.upperFlux ||
+            (rules.useFlags && c.flag[k] > rules.flagLimit))
             continue;
         bool nearVariable = false;
         for (size_t v = 0; v < c.varX.size(); ++v)
@@ -138,7 +128,7 @@ inline Screened screen(Catalogue const& c, Limits const& lim, Box const& box) {
         double best = 1e99;
         float bestFlux = 0.0f;
         for (size_t m = 0; m < n; ++m) {
-            if (m == k || !takesPart(c, m) || !(c.flux[m] >= lim.neighbour)) continue;
+            if (m == k || !takesPart(c, m) || !(c.flux[m] >= rules.neighbourFlux)) continue;
             double const d2 = squared(c.x[k], c.y[k], c.x[m], c.y[m]);
             if (d2 < best) best = d2, bestFlux = c.flux[m];
         }

@@ -17,12 +17,12 @@ using selection::CandidateScreen;
 using selection::PixelBox;
 using selection::SubfieldCandidates;
 
-CandidateScreen makeScreen(literal::Catalogue const& c, literal::Limits const& lim,
+CandidateScreen makeScreen(literal::Catalogue const& c, selection::ScreeningRules const& rules,
                            selection::WorkPool* pool = nullptr) {
     return CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
                            testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
-                           testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
-                           {lim.lower, lim.upper, lim.neighbour, c.useFlags, c.flagLimit}, pool);
+                           testsupport::toMArray(c.varX), testsupport::toMArray(c.varY), rules,
+                           pool);
 }
 
 // What the randomized comparisons covered, so that a generator that stops
@@ -33,11 +33,11 @@ struct Coverage {
 
 // Compares one subfield against the literal screening and ordering.
 void expectSameAsLiteral(Coverage& coverage, CandidateScreen const& screen,
-                         literal::Catalogue const& c, literal::Limits const& lim,
+                         literal::Catalogue const& c, selection::ScreeningRules const& rules,
                          PixelBox const& box) {
     SCOPED_TRACE("box [" + std::to_string(box.x1) + ":" + std::to_string(box.x2) + "," +
                  std::to_string(box.y1) + ":" + std::to_string(box.y2) + "]");
-    literal::Screened const ref = literal::screen(c, lim, {box.x1, box.x2, box.y1, box.y2});
+    literal::Screened const ref = literal::screen(c, rules, box);
     SubfieldCandidates const got = screen.screenSubfield(box);
     ASSERT_EQ(got.testCounter, ref.testCounter);
     ASSERT_EQ(got.row, literal::visitOrder(ref, ref.testCounter - 1));
@@ -71,8 +71,9 @@ TEST(CandidateScreen, EqualsTheLiteralScreeningOnRandomCataloguesFullOfTies) {
         double const a = thresholds[rng() % 7], b = thresholds[rng() % 7];
         selection::FluxLimits const f = selection::computeFluxLimits(
             literal::sortedFlux(c), std::min(a, b), std::max(a, b), thresholds[rng() % 7]);
-        literal::Limits const lim{f.lower, f.upper, f.neighbour};
-        CandidateScreen const screen = makeScreen(c, lim);
+        selection::ScreeningRules const rules{f.lower, f.upper, f.neighbour, rng() % 2 == 0,
+                                              static_cast<int>(rng() % 3)};
+        CandidateScreen const screen = makeScreen(c, rules);
         SCOPED_TRACE("seed " + std::to_string(seed));
         Coverage& coverage = isMedium ? medium : small;
         std::vector<PixelBox> boxes = {{origin - 100, origin + 100, origin - 100, origin + 100},
@@ -87,9 +88,8 @@ TEST(CandidateScreen, EqualsTheLiteralScreeningOnRandomCataloguesFullOfTies) {
         long long const y1 = origin - 2 + static_cast<long long>(rng() % 45);
         boxes.push_back({x1, x1 + static_cast<long long>(rng() % 20), y1,
                          y1 + static_cast<long long>(rng() % 20)});
-        for (PixelBox const& box : boxes) expectSameAsLiteral(coverage, screen, c, lim, box);
-        literal::Screened const all =
-            literal::screen(c, lim, {boxes[0].x1, boxes[0].x2, boxes[0].y1, boxes[0].y2});
+        for (PixelBox const& box : boxes) expectSameAsLiteral(coverage, screen, c, rules, box);
+        literal::Screened const all = literal::screen(c, rules, boxes[0]);
         for (size_t k = 0; k < c.x.size(); ++k) {
             ASSERT_EQ(screen.isCandidate(static_cast<int>(k) + 1), all.accepted[k] != 0) << k;
             ASSERT_EQ(screen.closestDist(static_cast<int>(k) + 1), all.closestDist[k]) << k;
@@ -115,10 +115,10 @@ TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
         c.y.push_back(static_cast<float>(rng() % 3000) * 0.5f);
         c.flux.push_back(static_cast<float>(1 + rng() % 100));
     }
-    literal::Limits const lim{20.0f, 90.0f, 5.0f};
-    CandidateScreen const one = makeScreen(c, lim);
+    selection::ScreeningRules const rules{20.0f, 90.0f, 5.0f, false, 0};
+    CandidateScreen const one = makeScreen(c, rules);
     selection::WorkPool pool(3);
-    CandidateScreen const three = makeScreen(c, lim, &pool);
+    CandidateScreen const three = makeScreen(c, rules, &pool);
     ASSERT_EQ(three.candidateCount(), one.candidateCount());
     int zero = 0;
     for (int row = 1; row <= one.rowCount(); ++row) {

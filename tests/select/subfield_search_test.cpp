@@ -81,8 +81,9 @@ std::pair<double, double> spread(std::vector<Subfield> const& run, Outcomes cons
 // limit until it holds `number`; then the clips over all kept stars drop the
 // stars beyond them, and each subfield that lost stars visits on, its new
 // stars held to the same limits, until it holds as many as before.
-std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits const& lim,
-                                 std::vector<literal::Box> const& boxes, Outcomes const& o,
+std::vector<Subfield> literalRun(literal::Catalogue const& c,
+                                 selection::ScreeningRules const& rules,
+                                 std::vector<selection::PixelBox> const& boxes, Outcomes const& o,
                                  selection::Parameter const& P) {
     std::pair<double, double> fw{0, 0}, nc{0, 0};
     bool clipping = false;
@@ -115,9 +116,9 @@ std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits co
         }
     };
     std::vector<Subfield> run;
-    for (literal::Box const& box : boxes) {
+    for (selection::PixelBox const& box : boxes) {
         Subfield f;
-        f.visits = literal::visitOrder(literal::screen(c, lim, box), INT_MAX);
+        f.visits = literal::visitOrder(literal::screen(c, rules, box), INT_MAX);
         fill(f, static_cast<size_t>(P.number));
         run.push_back(f);
     }
@@ -144,8 +145,9 @@ std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits co
 }
 
 // The same run through the library: screening, the refill search and the clips.
-std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits const& lim,
-                                 std::vector<literal::Box> const& boxes, Outcomes const& o,
+std::vector<Subfield> libraryRun(literal::Catalogue const& c,
+                                 selection::ScreeningRules const& rules,
+                                 std::vector<selection::PixelBox> const& boxes, Outcomes const& o,
                                  selection::Parameter const& P) {
     selection::Catalogue cat;
     cat.x = testsupport::toMArray(c.x);
@@ -160,12 +162,11 @@ std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits co
     selection::SearchContext const context{cat, badPixels, P, &measure, out};
     selection::CandidateScreen const screen(
         cat.x, cat.y, testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
-        testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
-        {lim.lower, lim.upper, lim.neighbour, c.useFlags, c.flagLimit});
+        testsupport::toMArray(c.varX), testsupport::toMArray(c.varY), rules);
     std::vector<selection::SubfieldSearch> searches;
-    for (literal::Box const& b : boxes) {
+    for (selection::PixelBox const& box : boxes) {
         selection::SubfieldSearch search;
-        search.found = screen.screenSubfield({b.x1, b.x2, b.y1, b.y2}, true);
+        search.found = screen.screenSubfield(box, true);
         selection::searchSubfield(search, context);
         searches.push_back(std::move(search));
     }
@@ -197,12 +198,9 @@ TEST(SubfieldSearch, RefillAndClipsEqualTheLiteralRefillOnRandomFields) {
     std::ostringstream err;
     selection::SubfieldGrid const grid({1, literal::kFieldSize, 1, literal::kFieldSize}, 2, 2, 0,
                                        err);
-    std::vector<literal::Box> boxes;
+    std::vector<selection::PixelBox> boxes;
     for (int i = 1; i <= 2; ++i)
-        for (int j = 1; j <= 2; ++j) {
-            selection::PixelBox const b = grid.searchBox(i, j, 0);
-            boxes.push_back({b.x1, b.x2, b.y1, b.y2});
-        }
+        for (int j = 1; j <= 2; ++j) boxes.push_back(grid.searchBox(i, j, 0));
     float const classes[] = {0.3f, 0.6f, 0.9f};
     float const peaks[] = {10, 50, 100};
     float const widths[] = {2.0f, 2.0f, 2.1f, 1.9f, 2.05f, 3.0f};
@@ -213,7 +211,8 @@ TEST(SubfieldSearch, RefillAndClipsEqualTheLiteralRefillOnRandomFields) {
             literal::randomCatalogue(20 + static_cast<int>(rng() % 100), seed);
         selection::FluxLimits const f =
             selection::computeFluxLimits(literal::sortedFlux(c), 0.0, 1.0, 0.0);
-        literal::Limits const lim{f.lower, f.upper, f.neighbour};
+        selection::ScreeningRules const rules{f.lower, f.upper, f.neighbour, rng() % 2 == 0,
+                                              static_cast<int>(rng() % 3)};
         Outcomes o;
         for (size_t k = 0; k < c.x.size(); ++k)
             o.push_back({classes[rng() % 3], rng() % 6 == 0, peaks[rng() % 3], widths[rng() % 6],
@@ -228,8 +227,8 @@ TEST(SubfieldSearch, RefillAndClipsEqualTheLiteralRefillOnRandomFields) {
         P.fwhm_clip = clips[rng() % 3];
         P.nchi_clip = clips[rng() % 3];
         SCOPED_TRACE("seed " + std::to_string(seed));
-        std::vector<Subfield> const want = literalRun(c, lim, boxes, o, P);
-        std::vector<Subfield> const got = libraryRun(c, lim, boxes, o, P);
+        std::vector<Subfield> const want = literalRun(c, rules, boxes, o, P);
+        std::vector<Subfield> const got = libraryRun(c, rules, boxes, o, P);
         for (size_t k = 0; k < want.size(); ++k) {
             SCOPED_TRACE("subfield " + std::to_string(k));
             EXPECT_EQ(got[k].kept, want[k].kept);
