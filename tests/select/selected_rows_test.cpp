@@ -61,42 +61,17 @@ Catalogue makeCatalogue() {
     c.DEC = toMArray(floats{-1, -2, -3, -4});
     c.flux = toMArray(floats{1000, 2000, 3000, 4000});
     c.classStar = toMArray(floats(kClass, kClass + 4));
-    c.id = sci::MArray<int, 1>(4);
-    c.flag = sci::MArray<int, 1>(4);
-    for (int k = 1; k <= 4; ++k) {
-        c.id(k) = 70 + k;
-        c.flag(k) = k % 2;
-    }
+    c.id = toMArray(std::vector<int>{71, 72, 73, 74});
+    c.flag = toMArray(std::vector<int>{1, 0, 1, 0});
     return c;
-}
-
-// Stars taken from catalogue rows 3, 1, 4 (as many as nchi has values) with
-// the given nchi and FWHM, star i (from 1) with closest_dist 5i and
-// closest_flux 500i.
-SelectedStars makeStars(std::vector<float> const& nchi, std::vector<float> const& fwhm) {
-    int const rows[] = {3, 1, 4};
-    int const n = static_cast<int>(nchi.size());
-    SelectedStars s;
-    for (int i = 1; i <= n; ++i) {
-        StarRecord star;
-        star.row = rows[i - 1];
-        star.x = 10.0f * rows[i - 1];
-        star.y = 20.0f * rows[i - 1];
-        star.closestDist = 5.0f * i;
-        star.closestFlux = 500.0f * i;
-        star.nchi = nchi[i - 1];
-        star.fwhm = fwhm[i - 1];
-        s.stars.push_back(star);
-    }
-    s.taken = n;
-    return s;
 }
 
 // writeSubfieldRows on the catalogue above: in the order found, by FWHM (also
 // when nchi_sort is set) or by nchi, the companions moving along with the
 // sorted key; failed and unmeasured stars (nchi or FWHM not positive) write
 // nothing; a single survivor of three is written with every sort. With
-// id_column 0 the id is the position in this subfield's list.
+// id_column 0 the id is the position in this subfield's list. The stars come
+// from catalogue rows 3, 1, 4, star i (from 1) with closest_dist 5i.
 TEST(SubfieldRows, CompletedFromTheCatalogueAndWrittenInOrder) {
     struct Case {
         floats nchi, fwhm;
@@ -116,8 +91,9 @@ TEST(SubfieldRows, CompletedFromTheCatalogueAndWrittenInOrder) {
         {{1.2f, 1.5f, 1.9f}, fwhm, 1, 1, true, false, {{73, 3}}},
         {{1.2f, 1.5f, 1.9f}, fwhm, 1, 1, false, true, {{73, 3}}},
     };
-    static Catalogue const cat = makeCatalogue();
-    static PositionIndex const index(cat.x, cat.y, {1, 2, 3, 4});
+    int const rows[] = {3, 1, 4};
+    Catalogue const cat = makeCatalogue();
+    PositionIndex const index(cat.x, cat.y, {1, 2, 3, 4});
     for (Case const& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.written));
         Parameter P;
@@ -126,12 +102,22 @@ TEST(SubfieldRows, CompletedFromTheCatalogueAndWrittenInOrder) {
         P.nchi_sort = c.nchiSort;
         P.flag_column = 7 * c.idColumn;
         P.class_column = 8 * c.idColumn;
-        SelectedStars s = makeStars(c.nchi, c.fwhm);
-        s.stars.resize(c.survivors);
+        SelectedStars s;
+        s.taken = 3;
+        for (size_t i = 0; i < c.survivors; ++i) {
+            StarRecord star;
+            star.row = rows[i];
+            star.x = 10.0f * star.row;
+            star.y = 20.0f * star.row;
+            star.closestDist = 5.0f * (i + 1);
+            star.nchi = c.nchi[i];
+            star.fwhm = c.fwhm[i];
+            s.stars.push_back(star);
+        }
         std::ostringstream file, out, expected;
         file << std::fixed << std::setprecision(8);
         expected << std::fixed << std::setprecision(selection::kTablePrecision);
-        std::vector<StarRow> const rows = writeSubfieldRows(s, cat, index, P, file, out);
+        std::vector<StarRow> const table = writeSubfieldRows(s, cat, index, P, file, out);
         for (auto const& [id, k] : c.written) {
             float const f = static_cast<float>(k);
             selection::writeSelectedRow(expected, {id, 10 * f, 20 * f, 100 + f, -f, 1000 * f}, 0,
@@ -141,9 +127,9 @@ TEST(SubfieldRows, CompletedFromTheCatalogueAndWrittenInOrder) {
         EXPECT_EQ(out.str(), "");
         // The table's first row, written or not, and its place among the stars.
         int const first = c.idColumn ? c.written[0].second : 3;
-        EXPECT_EQ(rows[0].closestDist, first == 3 ? 5.0f : first == 1 ? 10.0f : 15.0f);
-        EXPECT_EQ(rows[0].flag, c.idColumn ? first % 2 : -1);
-        EXPECT_EQ(rows[0].classStar, c.idColumn ? kClass[first - 1] : -1.0f);
+        EXPECT_EQ(table[0].closestDist, first == 3 ? 5.0f : first == 1 ? 10.0f : 15.0f);
+        EXPECT_EQ(table[0].flag, c.idColumn ? first % 2 : -1);
+        EXPECT_EQ(table[0].classStar, c.idColumn ? kClass[first - 1] : -1.0f);
     }
 }
 
