@@ -52,17 +52,11 @@ TEST(ReadCatalogue, PixelPositionsWithMagnitudes) {
     FitsFiles fits;
     Catalogue const c = readCatalogue(P, "", fits, out, err);
     ASSERT_EQ(c.N, 3);
-    EXPECT_EQ(c.flux(1), static_cast<float>(std::pow(10.0, -8.0)));
-    EXPECT_EQ(c.flux(2), 10.0f);
-    EXPECT_EQ(c.flux(3), 1.0f);
-    EXPECT_EQ(c.x(1), 10.5f);
-    EXPECT_EQ(c.y(1), 20.25f);
-    EXPECT_EQ(c.id(3), 9);
-    EXPECT_EQ(c.flag(1), 3);
-    EXPECT_EQ(c.classStar(2), 0.1f);
-    EXPECT_EQ(c.RA(2), 0.0f);
-    EXPECT_EQ(c.DEC(3), 0.0f);
-    EXPECT_EQ(c.Nv, 0);
+    EXPECT_EQ(std::vector<float>({c.flux(1), c.flux(2), c.flux(3)}),
+              std::vector<float>({static_cast<float>(std::pow(10.0, -8.0)), 10.0f, 1.0f}));
+    EXPECT_EQ(std::vector<float>({c.x(1), c.y(1), c.classStar(2), c.RA(2), c.DEC(3)}),
+              std::vector<float>({10.5f, 20.25f, 0.1f, 0.0f, 0.0f}));
+    EXPECT_EQ(std::vector<int>({c.id(3), c.flag(1), c.Nv}), std::vector<int>({9, 3, 0}));
     EXPECT_EQ(out.str() + err.str(), "");
 
     // Without --mag the column is the flux itself.
@@ -85,16 +79,11 @@ constexpr double kSkyTol = 3e-7;  // relative, on values near 150
 constexpr double kPixelTol = 2e-3;
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 
-// A 20 x 20 image with the projection above, scaled by CDELT1 and CDELT2.
-std::string writeWcsImage(testsupport::TempDir const& dir) {
+// A 20 x 20 image of ones with these cards after the image's own.
+std::string writeImage(testsupport::TempDir const& dir, std::vector<std::string> const& extra) {
     std::vector<std::string> cards = sci::fitsImageCards(-32, {20, 20});
-    for (std::string const& c :
-         {std::string("CTYPE1  = 'RA---TAN'"), std::string("CTYPE2  = 'DEC--TAN'"),
-          testsupport::numberCard("CRVAL1", kRa0), testsupport::numberCard("CRVAL2", kDec0),
-          testsupport::numberCard("CRPIX1", kCrpix), testsupport::numberCard("CRPIX2", kCrpix),
-          testsupport::numberCard("CDELT1", kScaleX), testsupport::numberCard("CDELT2", kScaleY)})
-        cards.push_back(c);
-    std::string const path = dir.file("wcs.fits");
+    cards.insert(cards.end(), extra.begin(), extra.end());
+    std::string const path = dir.file("image.fits");
     sci::writeFitsFile(
         path, sci::fitsHeaderBlock(cards) + sci::fitsDataBlock(std::vector<double>(400, 1.0), -32));
     return path;
@@ -108,7 +97,12 @@ std::string writeWcsImage(testsupport::TempDir const& dir) {
 // atan(eta), with xi, eta the offsets from the reference pixel in radians.
 TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
     testsupport::TempDir dir;
-    std::string const image = writeWcsImage(dir);
+    std::string const image = writeImage(
+        dir,
+        {"CTYPE1  = 'RA---TAN'", "CTYPE2  = 'DEC--TAN'", testsupport::numberCard("CRVAL1", kRa0),
+         testsupport::numberCard("CRVAL2", kDec0), testsupport::numberCard("CRPIX1", kCrpix),
+         testsupport::numberCard("CRPIX2", kCrpix), testsupport::numberCard("CDELT1", kScaleX),
+         testsupport::numberCard("CDELT2", kScaleY)});
     double const xi = 10 * kScaleX * kDegToRad;   // 10 pixels along x
     double const eta = 10 * kScaleY * kDegToRad;  // 10 pixels along y
     double const ra2 = kRa0 + std::atan(xi / std::cos(kDec0 * kDegToRad)) / kDegToRad;
@@ -126,17 +120,14 @@ TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
     FitsFiles fits;
     Catalogue const pixel = readCatalogue(P, image, fits, out, err);
     ASSERT_EQ(pixel.N, 3);
-    EXPECT_CLOSE(pixel.RA(1), kRa0, kSkyTol);
-    EXPECT_CLOSE(pixel.DEC(1), kDec0, kSkyTol);
-    EXPECT_CLOSE(pixel.RA(2), ra2, kSkyTol);
-    EXPECT_CLOSE(pixel.DEC(2), kDec0, kSkyTol);
-    EXPECT_CLOSE(pixel.RA(3), kRa0, kSkyTol);
-    EXPECT_CLOSE(pixel.DEC(3), dec3, kSkyTol);
     EXPECT_EQ(out.str() + err.str(), "");
     // With a pool the sky positions are computed while the other columns are read.
     selection::WorkPool pool(2);
     Catalogue const pooled = readCatalogue(P, image, fits, out, err, &pool);
+    double const expectedRa[] = {kRa0, ra2, kRa0}, expectedDec[] = {kDec0, kDec0, dec3};
     for (int k = 1; k <= 3; ++k) {
+        EXPECT_CLOSE(pixel.RA(k), expectedRa[k - 1], kSkyTol) << "row " << k;
+        EXPECT_CLOSE(pixel.DEC(k), expectedDec[k - 1], kSkyTol) << "row " << k;
         EXPECT_EQ(pooled.RA(k), pixel.RA(k));
         EXPECT_EQ(pooled.DEC(k), pixel.DEC(k));
     }
@@ -174,14 +165,10 @@ TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
 // missing (the first use asks: here the variables table, read first).
 TEST(ReadCatalogue, AnImageWithoutItsProjectionSaysWhatItLacksAndWhy) {
     testsupport::TempDir dir;
-    std::vector<std::string> cards = sci::fitsImageCards(-32, {20, 20});
-    for (char const* card : {"CRVAL1  =                  150", "CRVAL2  =                   30",
-                             "CRPIX1  =                   10", "CD1_1   =               0.0001",
-                             "CDELT2  =               0.0001"})
-        cards.push_back(card);
-    std::string const image = dir.file("part.fits");
-    sci::writeFitsFile(image, sci::fitsHeaderBlock(cards) +
-                                  sci::fitsDataBlock(std::vector<double>(400, 1.0), -32));
+    std::string const image =
+        writeImage(dir, {"CRVAL1  =                  150", "CRVAL2  =                   30",
+                         "CRPIX1  =                   10", "CD1_1   =               0.0001",
+                         "CDELT2  =               0.0001"});
     Parameter P;
     P.input = dir.write("cat.txt", "1 150 30 5\n");
     P.x_column = -2;

@@ -7,7 +7,6 @@
 #include <sstream>
 #include <string>
 
-#include "tests/select/catalogue_fixture.h"
 #include "tests/select/literal_selection.h"
 
 namespace {
@@ -53,7 +52,7 @@ TEST(FluxLimits, IndicesFromTheThresholds) {
 // order the exchange sort leaves them in (std::sort may swap them).
 TEST(FluxLimits, SortedListEqualsTheExchangeSortIncludingSignedZeros) {
     for (unsigned seed = 1; seed <= 200; ++seed) {
-        literal::Catalogue c = fixture::randomCatalogue(1 + static_cast<int>(seed % 90), seed);
+        literal::Catalogue c = literal::randomCatalogue(1 + static_cast<int>(seed % 90), seed);
         std::vector<float> const got = selection::sortedParticipatingFlux(
             testsupport::toMArray(c.x), testsupport::toMArray(c.y), testsupport::toMArray(c.flux));
         std::vector<float> const expected = literal::sortedFlux(c);

@@ -5,24 +5,22 @@
 #include <algorithm>
 #include <random>
 
-#include "tests/support/exchange_sort.h"
+#include "tests/select/literal_selection.h"
 
 namespace {
 
 // The literal reference: the exchange sort of all rows (key 0 for rows not
-// listed), then the listed rows read from the last position down.
+// listed), then the listed rows read from the last position down, as slots of
+// the list.
 std::vector<int> literalVisit(std::vector<int> const& row, std::vector<float> const& key,
                               int rowCount, int maxVisits) {
-    std::vector<float> all(static_cast<size_t>(rowCount), 0.0f);
-    std::vector<int> slotOf(static_cast<size_t>(rowCount), -1);
-    for (size_t s = 0; s < row.size(); ++s) {
-        all[row[s]] = key[s];
-        slotOf[row[s]] = static_cast<int>(s);
-    }
-    std::vector<int> const order = testsupport::literalExchangeOrder(all);
-    std::vector<int> visit;
-    for (int p = rowCount - 1; p >= 0 && static_cast<int>(visit.size()) < maxVisits; --p)
-        if (slotOf[order[p]] >= 0) visit.push_back(slotOf[order[p]]);
+    literal::Screened s;
+    s.accepted.assign(static_cast<size_t>(rowCount), 0);
+    s.closestDist.assign(static_cast<size_t>(rowCount), 0.0f);
+    for (size_t k = 0; k < row.size(); ++k) s.accepted[row[k]] = 1, s.closestDist[row[k]] = key[k];
+    std::vector<int> visit = literal::visitOrder(s, maxVisits);
+    for (int& v : visit)
+        v = static_cast<int>(std::find(row.begin(), row.end(), v - 1) - row.begin());
     return visit;
 }
 

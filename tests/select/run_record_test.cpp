@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 #include <vector>
 
 #include "fit/moffat.h"
-#include "tests/select/catalogue_fixture.h"
+#include "tests/support/arrays.h"
 
 namespace {
 

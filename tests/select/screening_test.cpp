@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <random>
 #include <sstream>
 #include <string>
 
 #include "select/flux_limits.h"
 #include "select/subfield_grid.h"
-#include "tests/select/catalogue_fixture.h"
 #include "tests/select/literal_selection.h"
 
 namespace {
@@ -19,11 +17,12 @@ using selection::CandidateScreen;
 using selection::PixelBox;
 using selection::SubfieldCandidates;
 
-CandidateScreen makeScreen(literal::Catalogue const& c, literal::Limits const& lim) {
+CandidateScreen makeScreen(literal::Catalogue const& c, selection::ScreeningRules const& rules,
+                           selection::WorkPool* pool = nullptr) {
     return CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
                            testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
-                           testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
-                           {lim.lower, lim.upper, lim.neighbour, c.useFlags, c.flagLimit});
+                           testsupport::toMArray(c.varX), testsupport::toMArray(c.varY), rules,
+                           pool);
 }
 
 // What the randomized comparisons covered, so that a generator that stops
@@ -34,19 +33,19 @@ struct Coverage {
 
 // Compares one subfield against the literal screening and ordering.
 void expectSameAsLiteral(Coverage& coverage, CandidateScreen const& screen,
-                         literal::Catalogue const& c, literal::Limits const& lim,
+                         literal::Catalogue const& c, selection::ScreeningRules const& rules,
                          PixelBox const& box) {
     SCOPED_TRACE("box [" + std::to_string(box.x1) + ":" + std::to_string(box.x2) + "," +
                  std::to_string(box.y1) + ":" + std::to_string(box.y2) + "]");
-    literal::Screened const ref = literal::screen(c, lim, {box.x1, box.x2, box.y1, box.y2});
+    literal::Screened const ref = literal::screen(c, rules, box);
     SubfieldCandidates const got = screen.screenSubfield(box);
     ASSERT_EQ(got.testCounter, ref.testCounter);
-    ASSERT_EQ(got.row, literal::visitedAccepted(ref, literal::sortedRows(ref)));
+    ASSERT_EQ(got.row, literal::visitOrder(ref, ref.testCounter - 1));
+    std::vector<float> dist;
     for (size_t v = 0; v < got.row.size(); ++v) {
         EXPECT_EQ(got.closestDist[v], ref.closestDist[got.row[v] - 1]);
         EXPECT_EQ(got.closestFlux[v], ref.closestFlux[got.row[v] - 1]);
     }
-    std::vector<float> dist;
     for (size_t k = 0; k < ref.accepted.size(); ++k)
         if (ref.accepted[k]) dist.push_back(ref.closestDist[k]);
     std::sort(dist.begin(), dist.end());
@@ -57,91 +56,51 @@ void expectSameAsLiteral(Coverage& coverage, CandidateScreen const& screen,
     coverage.withTiedKeys += std::adjacent_find(positive, dist.end()) != dist.end();
 }
 
-literal::Limits randomLimits(literal::Catalogue const& c, std::mt19937& rng) {
-    double const thresholds[] = {0.0, 0.05, 0.3, 0.5, 0.9, 0.99, 1.0};
-    double const a = thresholds[rng() % 7], b = thresholds[rng() % 7];
-    selection::FluxLimits const f = selection::computeFluxLimits(
-        literal::sortedFlux(c), std::min(a, b), std::max(a, b), thresholds[rng() % 7]);
-    return {f.lower, f.upper, f.neighbour};
-}
-
-// Small catalogues on the whole plane, a 3 x 3 grid of the field and a random
-// box; then a few medium catalogues, where every subfield has many candidates.
+// Small catalogues, every third far from the origin where float differences
+// round, on the whole plane, a 3 x 3 grid of the field and a random box; then
+// a few medium catalogues, where every subfield has many candidates.
 TEST(CandidateScreen, EqualsTheLiteralScreeningOnRandomCataloguesFullOfTies) {
     std::mt19937 rng(31);
     Coverage small, medium;
-    std::ostringstream err;
-    selection::SubfieldGrid const grid({1, fixture::kFieldSize, 1, fixture::kFieldSize}, 3, 3, 0,
-                                       err);
-    for (unsigned seed = 1; seed <= 300; ++seed) {
-        literal::Catalogue const c =
-            fixture::randomCatalogue(1 + static_cast<int>(rng() % 120), seed);
-        literal::Limits const lim = randomLimits(c, rng);
-        CandidateScreen const screen = makeScreen(c, lim);
+    double const thresholds[] = {0.0, 0.05, 0.3, 0.5, 0.9, 0.99, 1.0};
+    for (unsigned seed = 1; seed <= 306; ++seed) {
+        bool const isMedium = seed > 300;
+        long long const origin = seed % 3 ? 0 : seed % 2 ? 3000000 : 16777216;
+        literal::Catalogue const c = literal::randomCatalogue(
+            isMedium ? 2500 : 1 + static_cast<int>(rng() % 120), seed, static_cast<float>(origin));
+        double const a = thresholds[rng() % 7], b = thresholds[rng() % 7];
+        selection::FluxLimits const f = selection::computeFluxLimits(
+            literal::sortedFlux(c), std::min(a, b), std::max(a, b), thresholds[rng() % 7]);
+        selection::ScreeningRules const rules{f.lower, f.upper, f.neighbour, rng() % 2 == 0,
+                                              static_cast<int>(rng() % 3)};
+        CandidateScreen const screen = makeScreen(c, rules);
         SCOPED_TRACE("seed " + std::to_string(seed));
-        expectSameAsLiteral(small, screen, c, lim, {-100, 100, -100, 100});
-        for (int i = 1; i <= 3; ++i)
-            for (int j = 1; j <= 3; ++j)
-                expectSameAsLiteral(small, screen, c, lim, grid.searchBox(i, j, 0));
-        long long const x1 = static_cast<long long>(rng() % 45) - 2;
-        long long const y1 = static_cast<long long>(rng() % 45) - 2;
-        expectSameAsLiteral(small, screen, c, lim,
-                            {x1, x1 + static_cast<long long>(rng() % 20), y1,
-                             y1 + static_cast<long long>(rng() % 20)});
+        Coverage& coverage = isMedium ? medium : small;
+        std::vector<PixelBox> boxes = {{origin - 100, origin + 100, origin - 100, origin + 100},
+                                       {origin + 5, origin + 25, origin + 10, origin + 30}};
+        std::ostringstream err;
+        selection::SubfieldGrid const grid(
+            {origin + 1, origin + literal::kFieldSize, origin + 1, origin + literal::kFieldSize}, 3,
+            3, 0, err);
+        for (int i = 1; i <= 3 && !isMedium; ++i)
+            for (int j = 1; j <= 3; ++j) boxes.push_back(grid.searchBox(i, j, 0));
+        long long const x1 = origin - 2 + static_cast<long long>(rng() % 45);
+        long long const y1 = origin - 2 + static_cast<long long>(rng() % 45);
+        boxes.push_back({x1, x1 + static_cast<long long>(rng() % 20), y1,
+                         y1 + static_cast<long long>(rng() % 20)});
+        for (PixelBox const& box : boxes) expectSameAsLiteral(coverage, screen, c, rules, box);
+        literal::Screened const all = literal::screen(c, rules, boxes[0]);
+        for (size_t k = 0; k < c.x.size(); ++k) {
+            ASSERT_EQ(screen.isCandidate(static_cast<int>(k) + 1), all.accepted[k] != 0) << k;
+            ASSERT_EQ(screen.closestDist(static_cast<int>(k) + 1), all.closestDist[k]) << k;
+        }
     }
     EXPECT_GT(small.withManyCandidates, 300);
     EXPECT_GT(small.withZeroDistance, 100);
     EXPECT_GT(small.withTiedKeys, 100);
-    for (unsigned seed = 1000; seed < 1006; ++seed) {
-        literal::Catalogue const c = fixture::randomCatalogue(2500, seed);
-        literal::Limits const lim = randomLimits(c, rng);
-        CandidateScreen const screen = makeScreen(c, lim);
-        SCOPED_TRACE("seed " + std::to_string(seed));
-        expectSameAsLiteral(medium, screen, c, lim, {-100, 100, -100, 100});
-        expectSameAsLiteral(medium, screen, c, lim, {5, 25, 10, 30});
-    }
-    EXPECT_EQ(medium.withManyCandidates, medium.subfields);
+    EXPECT_GT(medium.withManyCandidates, 12);
     EXPECT_GT(medium.withZeroDistance, 5);
     EXPECT_GT(medium.withTiedKeys, 5);
-}
-
-TEST(CandidateScreen, PerRowIsolationEqualsTheLiteralNeighbourScan) {
-    for (unsigned seed = 50; seed < 80; ++seed) {
-        literal::Catalogue const c = fixture::randomCatalogue(400, seed);
-        literal::Limits const lim{-1e30f, 1e30f, static_cast<float>(seed % 4)};
-        CandidateScreen const screen = makeScreen(c, lim);
-        literal::Screened const ref = literal::screen(c, lim, {-1000, 1000, -1000, 1000});
-        EXPECT_EQ(screen.rowCount(), 400);
-        EXPECT_EQ(screen.candidateCount(), ref.testCounter);
-        for (int k = 0; k < 400; ++k) {
-            ASSERT_EQ(screen.isCandidate(k + 1), ref.accepted[k] != 0) << "row " << k + 1;
-            EXPECT_EQ(screen.closestDist(k + 1), ref.closestDist[k]);
-            EXPECT_EQ(screen.closestFlux(k + 1), ref.closestFlux[k]);
-        }
-    }
-}
-
-// Coordinates far from the origin, where float differences round: the
-// pruning must not lose the neighbour that wins after rounding.
-TEST(CandidateScreen, LargeCoordinatesWithRoundedDifferences) {
-    std::mt19937 rng(77);
-    Coverage coverage;
-    for (int trial = 0; trial < 40; ++trial) {
-        literal::Catalogue c;
-        float const base = trial % 2 ? 16777216.0f : 3.0e6f;
-        for (int k = 0; k < 300; ++k) {
-            c.x.push_back(base + static_cast<float>(rng() % 64) * 0.75f);
-            c.y.push_back(base + static_cast<float>(rng() % 64) * 1.25f);
-            c.flux.push_back(static_cast<float>(1 + rng() % 5));
-        }
-        literal::Limits const lim{1.0f, 5.0f, 2.0f};
-        CandidateScreen const screen = makeScreen(c, lim);
-        long long const b = static_cast<long long>(base);
-        expectSameAsLiteral(coverage, screen, c, lim, {b, b + 100, b, b + 100});
-        expectSameAsLiteral(coverage, screen, c, lim, {b + 10, b + 30, b, b + 60});
-    }
-    EXPECT_GT(coverage.withManyCandidates, 20);
-    EXPECT_GT(coverage.withTiedKeys, 5);
 }
 
 // A catalogue large enough for the pool's threads to sort, build and search
@@ -155,15 +114,11 @@ TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
         c.x.push_back(static_cast<float>(rng() % 4000) * 0.5f);
         c.y.push_back(static_cast<float>(rng() % 3000) * 0.5f);
         c.flux.push_back(static_cast<float>(1 + rng() % 100));
-        c.flag.push_back(0);
     }
-    literal::Limits const lim{20.0f, 90.0f, 5.0f};
-    CandidateScreen const one = makeScreen(c, lim);
+    selection::ScreeningRules const rules{20.0f, 90.0f, 5.0f, false, 0};
+    CandidateScreen const one = makeScreen(c, rules);
     selection::WorkPool pool(3);
-    CandidateScreen const three(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
-                                testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
-                                sci::MArray<float, 1>(), sci::MArray<float, 1>(),
-                                {lim.lower, lim.upper, lim.neighbour, false, 0}, &pool);
+    CandidateScreen const three = makeScreen(c, rules, &pool);
     ASSERT_EQ(three.candidateCount(), one.candidateCount());
     int zero = 0;
     for (int row = 1; row <= one.rowCount(); ++row) {
@@ -173,69 +128,47 @@ TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
         zero += one.isCandidate(row) && one.closestDist(row) == 0.0f;
     }
     EXPECT_GT(zero, 100);
-    for (PixelBox const& box : {PixelBox{1, 2000, 1, 1500}, PixelBox{300, 700, 900, 1200}}) {
-        SubfieldCandidates const a = one.screenSubfield(box, true);
-        SubfieldCandidates const b = three.screenSubfield(box, true);
-        EXPECT_EQ(b.testCounter, a.testCounter);
-        EXPECT_EQ(b.row, a.row);
-    }
+    PixelBox const box{300, 700, 900, 1200};
+    EXPECT_EQ(three.screenSubfield(box, true).row, one.screenSubfield(box, true).row);
 }
 
-literal::Catalogue catalogueOf(std::vector<std::array<float, 3>> const& rows) {
-    literal::Catalogue c;
-    for (auto const& [x, y, flux] : rows) {
-        c.x.push_back(x);
-        c.y.push_back(y);
-        c.flux.push_back(flux);
-        c.flag.push_back(0);
-    }
-    return c;
-}
-
-// A lone object has no neighbour and is rejected; when all fluxes are equal
-// the flux limits meet and every row passes the flux test.
-TEST(CandidateScreen, LoneObjectAndEqualFluxes) {
-    literal::Limits const all{-1e30f, 1e30f, -1e30f};
-    CandidateScreen const lone = makeScreen(catalogueOf({{10, 10, 5}}), all);
+// A lone object has no neighbour and is rejected; equal fluxes make the flux
+// limits meet and every row pass; flags count only with a flag column, and
+// rows without a flag (a short column) fail the flag test; a row missing from
+// the y and flux columns is neither candidate nor neighbour.
+TEST(CandidateScreen, LoneObjectsEqualFluxesFlagsAndShortColumns) {
+    using floats = std::vector<float>;
+    auto screen = [](floats const& x, floats const& y, floats const& flux,
+                     std::vector<int> const& flag, selection::ScreeningRules const& rules) {
+        return CandidateScreen(testsupport::toMArray(x), testsupport::toMArray(y),
+                               testsupport::toMArray(flux), testsupport::toMArray(flag),
+                               sci::MArray<float, 1>(), sci::MArray<float, 1>(), rules);
+    };
+    selection::ScreeningRules const all{-1e30f, 1e30f, -1e30f, false, 0};
+    CandidateScreen const lone = screen({10}, {10}, {5}, {}, all);
     EXPECT_EQ(lone.screenSubfield({-1000, 1000, -1000, 1000}).testCounter, 0);
     EXPECT_FALSE(lone.isCandidate(1));
-    literal::Catalogue const c = catalogueOf({{10, 10, 4}, {20, 10, 4}, {40, 10, 4}, {41, 30, 4}});
-    selection::FluxLimits const f =
-        selection::computeFluxLimits(literal::sortedFlux(c), 0.9, 0.99, 0);
-    EXPECT_EQ(std::vector<float>({f.lower, f.upper, f.neighbour}), std::vector<float>(3, 4.0f));
-    EXPECT_EQ(makeScreen(c, {f.lower, f.upper, f.neighbour}).candidateCount(), 4);
-}
-
-TEST(CandidateScreen, FlagsCountOnlyWithAFlagColumn) {
-    literal::Catalogue c = catalogueOf({{10, 10, 1}, {30, 10, 1}});
-    c.flag = {7, 2};
-    selection::FluxLimits const limits{1, 1, 1, 1.0f, 1.0f, 1.0f};
-    auto screenWith = [&c, &limits](int flagColumn) {
-        return CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
-                               testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
-                               sci::MArray<float, 1>(), sci::MArray<float, 1>(),
-                               selection::screeningRules(limits, flagColumn, 2));
+    selection::FluxLimits const f = selection::computeFluxLimits(floats(4, 4.0f), 0.9, 0.99, 0);
+    EXPECT_EQ(floats({f.lower, f.upper, f.neighbour}), floats(3, 4.0f));
+    EXPECT_EQ(screen({10, 20, 40, 41}, {10, 10, 10, 30}, floats(4, 4.0f), {},
+                     selection::screeningRules(f, 0, 0))
+                  .candidateCount(),
+              4);
+    selection::FluxLimits const one{1, 1, 1, 1.0f, 1.0f, 1.0f};
+    auto flagged = [&](std::vector<int> const& flag, int flagColumn, int row) {
+        return screen({10, 30}, {10, 10}, {1, 1}, flag,
+                      selection::screeningRules(one, flagColumn, 2))
+            .isCandidate(row);
     };
-    EXPECT_FALSE(screenWith(4).isCandidate(1));
-    EXPECT_TRUE(screenWith(4).isCandidate(2));
-    EXPECT_TRUE(screenWith(0).isCandidate(1));
-    // A flag column shorter than the catalogue: the rows without a flag fail
-    // the flag test instead of reading past the column.
-    c.flag = {2};
-    EXPECT_TRUE(screenWith(4).isCandidate(1));
-    EXPECT_FALSE(screenWith(4).isCandidate(2));
-}
-
-TEST(CandidateScreen, RowsMissingFromAColumnTakeNoPart) {
-    // y and flux have 2 rows, x has 3: row 3 is neither candidate nor neighbour.
-    CandidateScreen const screen(testsupport::toMArray(std::vector<float>{10, 20, 11}),
-                                 testsupport::toMArray(std::vector<float>{10, 10}),
-                                 testsupport::toMArray(std::vector<float>{1, 1}),
-                                 sci::MArray<int, 1>(), sci::MArray<float, 1>(),
-                                 sci::MArray<float, 1>(), {-1e30f, 1e30f, -1e30f, false, 0});
-    EXPECT_EQ(screen.rowCount(), 3);
-    EXPECT_EQ(screen.closestDist(1), 10.0f);
-    EXPECT_FALSE(screen.isCandidate(3));
+    EXPECT_FALSE(flagged({7, 2}, 4, 1));
+    EXPECT_TRUE(flagged({7, 2}, 4, 2));
+    EXPECT_TRUE(flagged({7, 2}, 0, 1));
+    EXPECT_TRUE(flagged({2}, 4, 1));
+    EXPECT_FALSE(flagged({2}, 4, 2));
+    CandidateScreen const shortColumns = screen({10, 20, 11}, {10, 10}, {1, 1}, {}, all);
+    EXPECT_EQ(shortColumns.rowCount(), 3);
+    EXPECT_EQ(shortColumns.closestDist(1), 10.0f);
+    EXPECT_FALSE(shortColumns.isCandidate(3));
 }
 
 TEST(CandidateScreen, TestCounterReportAndWarningByteForByte) {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/select/catalogue_fixture.h"
+#include "tests/support/arrays.h"
 
 namespace {
 

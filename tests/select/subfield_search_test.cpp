@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <list>
 #include <random>
 #include <sstream>
 #include <string>
@@ -13,7 +13,6 @@
 
 #include "fit/moffat.h"
 #include "select/flux_limits.h"
-#include "tests/select/catalogue_fixture.h"
 #include "tests/select/literal_selection.h"
 
 namespace {
@@ -21,39 +20,30 @@ namespace {
 using selection::Fate;
 using selection::StarRecord;
 
-// What measuring each catalogue row (0-based) gives: a failed fit, or a fit
-// with this peak, FWHM and nchi.
-struct Outcomes {
-    std::vector<char> fails;
-    std::vector<float> peak, fwhm, nchi;
+// What measuring a catalogue row gives (a failed fit, or a fit with this
+// peak, FWHM and nchi), and its stellarity.
+struct Outcome {
+    float classStar;
+    bool fails;
+    float peak, fwhm, nchi;
 };
+using Outcomes = std::vector<Outcome>;
 
 // A measurement that looks its results up by row.
 class TableMeasure : public selection::StarMeasure {
   public:
     explicit TableMeasure(Outcomes const& o) : o_(o) {}
     void measure(StarRecord& star, std::ostream&) override {
-        size_t const k = static_cast<size_t>(star.row - 1);
-        bool const fails = o_.fails[k] != 0;
-        star.fitStatus = fails ? fit::kMoffatWidthOutOfRange : fit::kMoffatOk;
-        float const w = fails ? selection::kFitFailed : o_.fwhm[k];
-        star.xfwhm = star.yfwhm = star.fwhm = w;
-        star.nchi = fails ? selection::kFitFailed : o_.nchi[k];
-        star.stamp.peak = o_.peak[k];
+        Outcome const& o = o_[static_cast<size_t>(star.row - 1)];
+        star.fitStatus = o.fails ? fit::kMoffatWidthOutOfRange : fit::kMoffatOk;
+        star.xfwhm = star.yfwhm = star.fwhm = o.fails ? selection::kFitFailed : o.fwhm;
+        star.nchi = o.fails ? selection::kFitFailed : o.nchi;
+        star.stamp.peak = o.peak;
         star.asymmetry = 0;
     }
 
   private:
     Outcomes const& o_;
-};
-
-// The settings the reference knows: stellarity limit, stars per subfield,
-// the peak limit and the two clips (0 = off).
-struct Settings {
-    float classLimit;
-    int number;
-    float maxPeak;
-    double fwhmClip, nchiClip;
 };
 
 // One subfield as a run leaves it: the rows kept, the rows refused as not
@@ -68,18 +58,22 @@ struct Subfield {
     int keptByRefill = 0;  // stars kept in the refill after the clips
 };
 
-double literalMedian(std::vector<double> v) {
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     size_t const n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-// median and 1.4826 x the median absolute deviation.
-std::pair<double, double> literalSpread(std::vector<double> const& v) {
-    double const m = literalMedian(v);
-    std::vector<double> dev;
+// The median and 1.4826 x the median absolute deviation of the kept stars'
+// FWHM or nchi.
+std::pair<double, double> spread(std::vector<Subfield> const& run, Outcomes const& o,
+                                 float Outcome::*value) {
+    std::vector<double> v, dev;
+    for (Subfield const& f : run)
+        for (int row : f.kept) v.push_back(o[row - 1].*value);
+    double const m = median(v);
     for (double x : v) dev.push_back(std::fabs(x - m));
-    return {m, 1.4826 * literalMedian(dev)};
+    return {m, 1.4826 * median(dev)};
 }
 
 // The literal refill: every subfield visits its candidates from the most
@@ -87,34 +81,32 @@ std::pair<double, double> literalSpread(std::vector<double> const& v) {
 // limit until it holds `number`; then the clips over all kept stars drop the
 // stars beyond them, and each subfield that lost stars visits on, its new
 // stars held to the same limits, until it holds as many as before.
-std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits const& lim,
-                                 std::vector<literal::Box> const& boxes,
-                                 std::vector<float> const& classStar, Outcomes const& o,
-                                 Settings const& s) {
+std::vector<Subfield> literalRun(literal::Catalogue const& c,
+                                 selection::ScreeningRules const& rules,
+                                 std::vector<selection::PixelBox> const& boxes, Outcomes const& o,
+                                 selection::Parameter const& P) {
     std::pair<double, double> fw{0, 0}, nc{0, 0};
     bool clipping = false;
     auto clipFate = [&](int row) -> std::string {
         if (!clipping) return "";
-        float const w = o.fwhm[row - 1], x = o.nchi[row - 1];
-        if (s.fwhmClip > 0 && std::fabs(w - fw.first) > s.fwhmClip * fw.second)
+        Outcome const& r = o[row - 1];
+        if (P.fwhm_clip > 0 && std::fabs(r.fwhm - fw.first) > P.fwhm_clip * fw.second)
             return "clipped by FWHM";
-        if (s.nchiClip > 0 && x - nc.first > s.nchiClip * nc.second) return "clipped by nchi";
+        if (P.nchi_clip > 0 && r.nchi - nc.first > P.nchi_clip * nc.second)
+            return "clipped by nchi";
         return "";
     };
     auto fill = [&](Subfield& f, size_t wanted) {
         while (f.next < f.visits.size() && f.kept.size() < wanted) {
             int const row = f.visits[f.next++];
-            std::string fate;
-            if (classStar[row - 1] < s.classLimit) {
+            Outcome const& r = o[row - 1];
+            if (r.classStar < P.class_star) {
                 f.notStellar.push_back(row);
                 continue;
             }
-            if (o.fails[row - 1])
-                fate = "fit failed";
-            else if (s.maxPeak > 0 && o.peak[row - 1] >= s.maxPeak)
-                fate = "saturated";
-            else
-                fate = clipFate(row);
+            std::string const fate = r.fails                                  ? "fit failed"
+                                     : P.max_peak > 0 && r.peak >= P.max_peak ? "saturated"
+                                                                              : clipFate(row);
             if (!fate.empty()) {
                 f.dropped.push_back({row, fate});
                 continue;
@@ -124,29 +116,20 @@ std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits co
         }
     };
     std::vector<Subfield> run;
-    for (literal::Box const& box : boxes) {
+    for (selection::PixelBox const& box : boxes) {
         Subfield f;
-        literal::Screened const sc = literal::screen(c, lim, box);
-        std::vector<int> const sorted = literal::sortedRows(sc);
-        for (size_t p = sorted.size(); p-- > 0;)
-            if (sc.accepted[sorted[p]]) f.visits.push_back(sorted[p] + 1);
-        fill(f, static_cast<size_t>(s.number));
+        f.visits = literal::visitOrder(literal::screen(c, rules, box), INT_MAX);
+        fill(f, static_cast<size_t>(P.number));
         run.push_back(f);
     }
-    if (s.fwhmClip <= 0 && s.nchiClip <= 0) return run;
-    std::vector<double> w, x;
-    for (Subfield const& f : run)
-        for (int row : f.kept) {
-            w.push_back(o.fwhm[row - 1]);
-            x.push_back(o.nchi[row - 1]);
-        }
-    if (w.empty()) return run;
-    fw = literalSpread(w);
-    nc = literalSpread(x);
+    size_t kept = 0;
+    for (Subfield const& f : run) kept += f.kept.size();
+    if ((P.fwhm_clip <= 0 && P.nchi_clip <= 0) || kept == 0) return run;
+    fw = spread(run, o, &Outcome::fwhm);
+    nc = spread(run, o, &Outcome::nchi);
     clipping = true;
-    std::vector<size_t> before;
     for (Subfield& f : run) {
-        before.push_back(f.kept.size());
+        size_t const before = f.kept.size();
         std::vector<int> left;
         for (int row : f.kept) {
             std::string const fate = clipFate(row);
@@ -156,28 +139,21 @@ std::vector<Subfield> literalRun(literal::Catalogue const& c, literal::Limits co
                 f.dropped.push_back({row, fate});
         }
         f.kept = left;
+        fill(f, before);
     }
-    for (size_t k = 0; k < run.size(); ++k)
-        if (run[k].kept.size() < before[k]) fill(run[k], before[k]);
     return run;
 }
 
 // The same run through the library: screening, the refill search and the clips.
-std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits const& lim,
-                                 std::vector<literal::Box> const& boxes,
-                                 std::vector<float> const& classStar, Outcomes const& o,
-                                 Settings const& s) {
-    selection::Parameter P;
-    P.refill = true;
-    P.number = s.number;
-    P.class_column = 8;
-    P.class_star = s.classLimit;
-    P.max_peak = s.maxPeak;
-    P.fwhm_clip = s.fwhmClip;
-    P.nchi_clip = s.nchiClip;
+std::vector<Subfield> libraryRun(literal::Catalogue const& c,
+                                 selection::ScreeningRules const& rules,
+                                 std::vector<selection::PixelBox> const& boxes, Outcomes const& o,
+                                 selection::Parameter const& P) {
     selection::Catalogue cat;
     cat.x = testsupport::toMArray(c.x);
     cat.y = testsupport::toMArray(c.y);
+    std::vector<float> classStar;
+    for (Outcome const& r : o) classStar.push_back(r.classStar);
     cat.classStar = testsupport::toMArray(classStar);
     selection::FitsFiles files;
     selection::BadPixelCheck badPixels({}, 0, 0, 0, files);
@@ -186,16 +162,15 @@ std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits co
     selection::SearchContext const context{cat, badPixels, P, &measure, out};
     selection::CandidateScreen const screen(
         cat.x, cat.y, testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
-        testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
-        {lim.lower, lim.upper, lim.neighbour, c.useFlags, c.flagLimit});
+        testsupport::toMArray(c.varX), testsupport::toMArray(c.varY), rules);
     std::vector<selection::SubfieldSearch> searches;
-    for (literal::Box const& b : boxes) {
+    for (selection::PixelBox const& box : boxes) {
         selection::SubfieldSearch search;
-        search.found = screen.screenSubfield({b.x1, b.x2, b.y1, b.y2}, true);
+        search.found = screen.screenSubfield(box, true);
         selection::searchSubfield(search, context);
         searches.push_back(std::move(search));
     }
-    if (s.fwhmClip > 0 || s.nchiClip > 0) selection::clipField(searches, context);
+    if (P.fwhm_clip > 0 || P.nchi_clip > 0) selection::clipField(searches, context);
     std::vector<Subfield> run;
     for (selection::SubfieldSearch const& search : searches) {
         Subfield f;
@@ -221,14 +196,11 @@ std::vector<Subfield> libraryRun(literal::Catalogue const& c, literal::Limits co
 TEST(SubfieldSearch, RefillAndClipsEqualTheLiteralRefillOnRandomFields) {
     std::mt19937 rng(14);
     std::ostringstream err;
-    selection::SubfieldGrid const grid({1, fixture::kFieldSize, 1, fixture::kFieldSize}, 2, 2, 0,
+    selection::SubfieldGrid const grid({1, literal::kFieldSize, 1, literal::kFieldSize}, 2, 2, 0,
                                        err);
-    std::vector<literal::Box> boxes;
+    std::vector<selection::PixelBox> boxes;
     for (int i = 1; i <= 2; ++i)
-        for (int j = 1; j <= 2; ++j) {
-            selection::PixelBox const b = grid.searchBox(i, j, 0);
-            boxes.push_back({b.x1, b.x2, b.y1, b.y2});
-        }
+        for (int j = 1; j <= 2; ++j) boxes.push_back(grid.searchBox(i, j, 0));
     float const classes[] = {0.3f, 0.6f, 0.9f};
     float const peaks[] = {10, 50, 100};
     float const widths[] = {2.0f, 2.0f, 2.1f, 1.9f, 2.05f, 3.0f};
@@ -236,25 +208,27 @@ TEST(SubfieldSearch, RefillAndClipsEqualTheLiteralRefillOnRandomFields) {
     int refilled = 0, emptied = 0;
     for (unsigned seed = 1; seed <= 400; ++seed) {
         literal::Catalogue const c =
-            fixture::randomCatalogue(20 + static_cast<int>(rng() % 100), seed);
+            literal::randomCatalogue(20 + static_cast<int>(rng() % 100), seed);
         selection::FluxLimits const f =
             selection::computeFluxLimits(literal::sortedFlux(c), 0.0, 1.0, 0.0);
-        literal::Limits const lim{f.lower, f.upper, f.neighbour};
-        std::vector<float> classStar;
+        selection::ScreeningRules const rules{f.lower, f.upper, f.neighbour, rng() % 2 == 0,
+                                              static_cast<int>(rng() % 3)};
         Outcomes o;
-        for (size_t k = 0; k < c.x.size(); ++k) {
-            classStar.push_back(classes[rng() % 3]);
-            o.fails.push_back(rng() % 6 == 0);
-            o.peak.push_back(peaks[rng() % 3]);
-            o.fwhm.push_back(widths[rng() % 6]);
-            o.nchi.push_back(chis[rng() % 5]);
-        }
+        for (size_t k = 0; k < c.x.size(); ++k)
+            o.push_back({classes[rng() % 3], rng() % 6 == 0, peaks[rng() % 3], widths[rng() % 6],
+                         chis[rng() % 5]});
         double const clips[] = {0, 1, 3};
-        Settings const s{0.5f, 1 + static_cast<int>(rng() % 4), rng() % 2 ? 60.0f : 0.0f,
-                         clips[rng() % 3], clips[rng() % 3]};
+        selection::Parameter P;
+        P.refill = true;
+        P.class_column = 8;
+        P.class_star = 0.5;
+        P.number = 1 + static_cast<int>(rng() % 4);
+        P.max_peak = rng() % 2 ? 60 : 0;
+        P.fwhm_clip = clips[rng() % 3];
+        P.nchi_clip = clips[rng() % 3];
         SCOPED_TRACE("seed " + std::to_string(seed));
-        std::vector<Subfield> const want = literalRun(c, lim, boxes, classStar, o, s);
-        std::vector<Subfield> const got = libraryRun(c, lim, boxes, classStar, o, s);
+        std::vector<Subfield> const want = literalRun(c, rules, boxes, o, P);
+        std::vector<Subfield> const got = libraryRun(c, rules, boxes, o, P);
         for (size_t k = 0; k < want.size(); ++k) {
             SCOPED_TRACE("subfield " + std::to_string(k));
             EXPECT_EQ(got[k].kept, want[k].kept);

@@ -12,19 +12,15 @@ namespace {
 
 using selection::WorkPool;
 
-TEST(WorkPool, ThreadsOfARun) {
-    EXPECT_EQ(selection::runThreads(3), 3);
-    EXPECT_GE(selection::runThreads(0), 1);  // every core, at least one
-    EXPECT_EQ(WorkPool(1).threads(), 1);
-    EXPECT_EQ(WorkPool(4).threads(), 4);
-}
-
-// Every index runs once; the exception of the lowest failing index comes
-// out, after all have run.
+// A run's threads: as asked, or every core (at least one) for 0. Every index
+// runs once; the exception of the lowest failing index comes out, after all
+// have run.
 TEST(WorkPool, ForEachRunsEveryIndexOnceAndThrowsTheFirstFailure) {
+    EXPECT_GE(selection::runThreads(0), 1);
     for (int threads : {1, 2, 7}) {
         SCOPED_TRACE(threads);
-        WorkPool pool(threads);
+        WorkPool pool(selection::runThreads(threads));
+        EXPECT_EQ(pool.threads(), threads);
         std::vector<std::atomic<int>> runs(100);
         pool.forEach(100, [&runs](int k) { ++runs[static_cast<size_t>(k)]; });
         for (auto const& r : runs) EXPECT_EQ(r.load(), 1);
