@@ -153,20 +153,6 @@ TEST(TanWcs, MissingKeywordsAreNamedWithTheirBlanks) {
     EXPECT_EQ(none.missing(), "CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT2");
 }
 
-// Unreadable rotation keywords and CTYPE count as absent; errors of the
-// keywords the projection needs pass unchanged.
-TEST(TanWcs, UnreadableOptionalKeywordsCountAsAbsent) {
-    FakeHeader h = FakeHeader().with({{"CDELT1", -1e-4}, {"CDELT2", 1e-4}});
-    h.broken = {"PC1_1   ", "PC2_1   ", "CROTA2  ", "CTYPE1  "};
-    sci::TanWcs const wcs = h.read();
-    EXPECT_EQ(wcs.source, LinearKeywords::kCdelt);
-    EXPECT_TRUE(wcs.warnings.empty());
-    for (char const* key : {"CRVAL2  ", "CRPIX1  "}) {
-        h.broken = {key};
-        EXPECT_EQ(h.readError(), "value of '" + std::string(key) + "' is bad");
-    }
-}
-
 // Over the cards of a FITS header, a CD element whose value is not a number
 // counts as absent, so that CDELT serves instead; such a value of another
 // keyword the projection needs is an error.

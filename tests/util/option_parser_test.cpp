@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "tests/support/messages.h"
+#include "tests/support/temp_dir.h"
 #include "tests/util/test_args.h"
 #include "util/exception.h"
 #include "util/option.h"
@@ -68,6 +69,11 @@ std::string outcome(std::vector<std::string> tokens) {
     if (parser.command() != 0) text += "command " + std::to_string(parser.command()) + " ";
     for (std::string const& file : reader.fileArguments()) text += "file " + file + " ";
     return text;
+}
+
+// A text of tests/util/expected/.
+std::string expected(std::string const& name) {
+    return testsupport::readFile(std::string(PSFPICK_SOURCE_DIR) + "/tests/util/expected/" + name);
 }
 
 std::string usageOf(OptionParser const& parser) {
@@ -156,24 +162,8 @@ TEST(OptionParser, ValueTableAndUsage) {
     IntOption sameChar("loud", "4", "loudness", 'v', &loud);
     EXPECT_EQ(messageOf<UException>([&] { parser.addOption(&sameChar); }),
               "Command line char v is already in use!");
-    EXPECT_EQ(valueTableOf(parser),
-              "grid             |   |                        1,1 | 1,1\n"
-              "input            | i |                            | \n"
-              "loud             | v |                          4 | 4\n"
-              "mag              | m |                      false | FALSE\n"
-              "thresh           |   |                        0.5 | 0.123456\n"
-              "verbose          | v |                          0 | 2\n");
-    EXPECT_EQ(usageOf(parser),
-              "    -v, --verbose <INT>                  [0]\n"
-              "        verbosity level \n\n"
-              "    --thresh <DOUBLE>                    [0.5]\n"
-              "        threshold \n\n"
-              "    -m, --mag <FLAG>                     [false]\n"
-              "        mag \n\n"
-              "    -i, --input <STRING>                 []\n"
-              "        input table \n\n"
-              "    --grid <INTARRAY>                    [1,1]\n"
-              "        grid \n\n");
+    EXPECT_EQ(valueTableOf(parser), expected("value_table.txt"));
+    EXPECT_EQ(usageOf(parser), expected("usage.txt"));
 
     // 'B' (66) < '_' (95) < 'b' (98)
     OptionParser bytes(&reader);
@@ -206,13 +196,5 @@ TEST(OptionParser, UsageWrapsBelowColumn72) {
     // A long header line is not cut.
     StringOption longName("a_rather_long_option_name", "d", "", 'x');
     for (StringOption* o : {&fits, &wraps, &spaces, &huge, &longName}) parser.addOption(o);
-    std::string const indent = "        ";
-    EXPECT_EQ(usageOf(parser),
-              "    --fits <STRING>                      []\n" + indent + five + "12345678 \n" +
-                  indent + "next \n\n" + "    --wraps <STRING>                     []\n" + indent +
-                  five + "\n" + indent + "123456789 \n\n" +
-                  "    --spaces <STRING>                    []\n" + indent + "one two three \n\n" +
-                  "    --huge <STRING>                      []\n" + indent + "\n" + indent +
-                  std::string(64, 'h') + " \n\n" +
-                  "    -x, --a_rather_long_option_name <STRING>  [d]\n" + indent + "\n\n");
+    EXPECT_EQ(usageOf(parser), expected("usage_wrapped.txt"));
 }
