@@ -29,22 +29,6 @@ TEST(MArray, FreshArraysAreIndexedInStorageOrder) {
     EXPECT_EQ(&stamp(0, 0), stamp.firstElement() + 12);
 }
 
-// A view shares storage that outlives the first array.
-TEST(MArray, ViewsShareStorage) {
-    MArray<float, 1> view;
-    {
-        MArray<float, 1> a(3);
-        a = 1.5f;
-        view.makeReference(a);
-        a(2) = 7.0f;
-        MArray<float, 1> copyOfView(view);  // copy construction is one more view
-        EXPECT_EQ(view.references(), 3);
-        copyOfView(3) = 9.0f;
-    }
-    EXPECT_EQ(view.references(), 1);
-    EXPECT_EQ(std::vector<float>(view.begin(), view.end()), (std::vector<float>{1.5f, 7, 9}));
-}
-
 // A scalar fill and a copy into a non-contiguous view change the view only;
 // a copy out of such a view reads it whole; the destination keeps its bases.
 TEST(MArray, ScalarsAndCopiesIntoAndOutOfViews) {
