@@ -203,8 +203,6 @@ std::string randomToken(std::mt19937& random) {
             return kSpecial[random() % kSpecial.size()];
         case 1:
             return std::to_string(std::uniform_int_distribution<long>(LONG_MIN, LONG_MAX)(random));
-        case 2:
-            return std::to_string(std::uniform_int_distribution<int>(-1000, 1000)(random));
         case 3: {  // random bits as a double, printed to a random precision
             double d;
             uint64_t bits = std::uniform_int_distribution<uint64_t>()(random);
@@ -228,7 +226,7 @@ std::string randomToken(std::mt19937& random) {
             }
             return s;
         }
-        default:
+        default:  // short decimals, whole numbers at precision 0
             std::snprintf(text, sizeof text, "%.*f", static_cast<int>(random() % 8),
                           std::uniform_real_distribution<double>(-5000, 5000)(random));
             return text;

@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <map>
-#include <random>
 #include <set>
 #include <string>
 #include <tuple>
@@ -76,8 +75,6 @@ TEST(TanWcs, CdThenPcThenCrota2AndExactSplits) {
     };
     double const c1 = -1.2e-4, c2 = 1.1e-4;
     Mat2 const identity = Mat2::identity();
-    std::mt19937_64 random(42);
-    std::uniform_real_distribution<double> offset(-1500, 1500);
     for (Case const& c : std::initializer_list<Case>{
              {{{"CD1_1", c1}, {"CD2_2", c2}, {"CD1_2", -0.0}, {"CD2_1", 0.0}},
               LinearKeywords::kCd,
@@ -115,12 +112,9 @@ TEST(TanWcs, CdThenPcThenCrota2AndExactSplits) {
         if (!(c.pc == identity)) continue;
         EXPECT_FALSE(std::signbit(wcs.pc(1, 2)) || std::signbit(wcs.pc(2, 1)));
         sci::CCS_TAN const plain(Vec2(100.5, 200.25), identity, c.cdelt, Vec2(150, 30));
-        for (int i = 0; i < 20; ++i) {
-            Vec2 const pixel(100.5 + offset(random), 200.25 + offset(random));
-            Vec2 const sky = plain.solve(pixel);
-            EXPECT_EQ(wcs.ccs.solve(pixel), sky);
-            EXPECT_EQ(wcs.ccs.solve_inv(sky), plain.solve_inv(sky));
-        }
+        Vec2 const pixel(-900.25, 1300.5), sky = plain.solve(pixel);
+        EXPECT_EQ(wcs.ccs.solve(pixel), sky);
+        EXPECT_EQ(wcs.ccs.solve_inv(sky), plain.solve_inv(sky));
     }
 }
 

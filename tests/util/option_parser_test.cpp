@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <list>
 #include <sstream>
 #include <string>
@@ -135,17 +134,6 @@ TEST(OptionParser, ParsesTokensOrNamesTheFaultAndTheClosestName) {
     IntOption blank("check radius", "0", "", 'r');
     parser.addOption(&blank);
     EXPECT_EQ(parser.suggestionFor("check_radius"), "");
-    // A name or char taken twice.
-    IntOption sameName("verbose", "0", "again", 'w');
-    for (auto const& [call, message] :
-         std::initializer_list<std::pair<std::function<void()>, char const*>>{
-             {[&] { parser.addOption(&sameName); }, "An option named verbose already exists!"},
-             {[&] { parser.addAlias("help", &o.inputOpt); },
-              "An option named help already exists!"},
-             {[&] { parser.addCommand("level", 0, 2); }, "An option named level already exists!"},
-             {[&] { parser.addCommand("hush", 'h', 2); },
-              "Command line char h is already in use!"}})
-        EXPECT_EQ(messageOf<UException>(call), message);
 }
 
 // The value table in byte-wise name order with the bound values, the usage
