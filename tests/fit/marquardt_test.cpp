@@ -199,21 +199,5 @@ TEST(Marquardt, SingularSystems) {
     EXPECT_EQ(dead.iterations, 18);
 }
 
-TEST(Marquardt, ModelFailureAtTrialParametersRejectsTheStep) {
-    // The start evaluation of the 25 points succeeds, the trial fails: a
-    // rejected step, chi-square and parameters kept.
-    int calls = 0;
-    ModelFit trial(
-        [&calls](double x, double y, Vec const& a, double& f, Vec& dfda) {
-            return ++calls > 25 ? kModelFailed : plane(x, y, a, f, dfda);
-        },
-        planeData(), {0, 0, 0}, {1, 1, 1});
-    EXPECT_EQ(trial.mrqmin(), kStepTrialModelFailed);
-    EXPECT_EQ(trial.alamda, 0.001 * 10.0);
-    EXPECT_EQ(trial.chisq, trial.ochisq);
-    EXPECT_GT(trial.ochisq, 0.0);
-    EXPECT_EQ(trial.a(1), 0.0);
-}
-
 }  // namespace
 }  // namespace fit

@@ -32,11 +32,6 @@ constexpr double kDegToRad = kPi / 180.0;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// Noise-free stamps stored as float: the fit reproduces the truth to the
-// float rounding of the pixel values.
-constexpr double kNoiseFreeTol = 1e-4;
-// Held parameters come back exactly.
-constexpr double kExact = 0.0;
 // The sub-sampled model against the plain pixel mean: the power as
 // exp(-a8 ln X), X^-(1+a8) as X^-a8 / X and the sums in another order move
 // each term by a few units of rounding, of |a8 ln X| units for the power.
@@ -65,55 +60,6 @@ TEST(MoffatCentrePixel, TruncatesAfterStepDownForNegativesWithinTheStamp) {
         {3.7, 3},   {0.0, 0},     {-0.5, -1}, {-11.5, -12},
         {-3.0, -4}, {-12.0, -12}, {12.0, 12}, {std::nan(""), -12}};
     for (auto const& r : rows) EXPECT_EQ(moffatCentrePixel(r.first, -12, 12), r.second) << r.first;
-}
-
-// Fits the noise-free stamp of t with call c and checks every result: held
-// parameters exactly, fitted ones against the truth (the first axis reported
-// at angleDeg with widths fwhmX, fwhmY), the centre in stamp coordinates.
-void expectRecovered(MoffatCall c, MoffatStar const& t, double angleDeg, double fwhmX,
-                     double fwhmY) {
-    MoffatCall const given = c;
-    c.run(makeStamp(t, kBoxlen), ones());
-    EXPECT_EQ(c.status, kMoffatOk);
-    auto check = [](float out, float in, double truth) {
-        bool const fitted = in == kMoffatFitThis;
-        EXPECT_CLOSE(out, fitted ? truth : in, fitted ? kNoiseFreeTol : kExact);
-    };
-    check(c.surface, given.surface, t.background);
-    check(c.ax, given.ax, t.slopeX);
-    check(c.ay, given.ay, t.slopeY);
-    check(c.beta, given.betaMin == given.betaMax ? given.betaMin : kMoffatFitThis, t.beta);
-    EXPECT_CLOSE(c.xcen, t.cx, kNoiseFreeTol);
-    EXPECT_CLOSE(c.ycen, t.cy, kNoiseFreeTol);
-    EXPECT_CLOSE(c.amplitude / t.amplitude, 1.0, kNoiseFreeTol);
-    EXPECT_CLOSE(c.xscale, t.scale(fwhmX), kNoiseFreeTol);
-    EXPECT_CLOSE(c.yscale, t.scale(fwhmY), kNoiseFreeTol);
-    EXPECT_CLOSE(c.angle, angleDeg * kDegToRad, kNoiseFreeTol);
-    EXPECT_LT(c.nchi, 1e-3);
-}
-
-TEST(Fmoffat, NoiseFreeStarsAreRecovered) {
-    MoffatStar t = roundStar();
-    MoffatCall c;
-    c.xcen = 100.3f;  // image pixels in, stamp coordinates out
-    c.ycen = 49.8f;
-    expectRecovered(c, t, 25.0, 3.6, 3.0);
-
-    // Background plane and beta fitted on request.
-    t.background = 20.0;
-    t.slopeX = 0.5;
-    t.slopeY = -0.25;
-    t.beta = 3.5;
-    c.surface = c.ax = c.ay = kMoffatFitThis;
-    c.betaMin = 1.0f;
-    c.betaMax = 10.0f;
-    expectRecovered(c, t, 25.0, 3.6, 3.0);
-
-    // The major axis at 100 degrees: reported as the second axis, the first at 10.
-    t = roundStar();
-    t.fwhm1 = 5.0;
-    t.angle = 100.0 * kDegToRad;
-    expectRecovered(MoffatCall(), t, 10.0, 3.0, 5.0);
 }
 
 TEST(Fmoffat, StatusCodesOnCraftedStamps) {
@@ -265,7 +211,57 @@ bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
 }
 
-TEST(MoffatModel, EvaluationIsBitForBitThePlainOne) {
+// The sums of mrqcof, the untouched rest of the matrices included, for this
+// model and for any model (the plain one through funcs) are the plain ones.
+void expectPlainSums(Class_moffat_fit& fast, Vec const& a, Vec const& x, Vec const& y, Vec const& z,
+                     Vec const& sig, MArray<int, 1> const& ia) {
+    auto sums = [&a](marquardt& fitter, MArray<double, 2>& curvature, Vec& gradient) {
+        curvature = MArray<double, 2>(10, 10);
+        gradient = Vec(10);
+        for (int i = 1; i <= 10; ++i) {
+            for (int j = 1; j <= 10; ++j) curvature(i, j) = 100.0 * i + j;
+            gradient(i) = -i;
+        }
+        return fitter.mrqcof(a, curvature, gradient);
+    };
+    literal::MoffatFit plain(x, y, z, sig, a, ia);
+    GenericMoffat generic(x, y, z, sig, a, ia);
+    MArray<double, 2> refCurvature, curvature;
+    Vec refGradient, gradient;
+    int const status = sums(plain, refCurvature, refGradient);
+    for (marquardt* fitter : {static_cast<marquardt*>(&fast), static_cast<marquardt*>(&generic)}) {
+        ASSERT_EQ(sums(*fitter, curvature, gradient), status);
+        EXPECT_TRUE(sameBits(fitter->chisq, plain.chisq));
+        for (int i = 1; i <= 10; ++i) {
+            EXPECT_TRUE(sameBits(gradient(i), refGradient(i))) << i;
+            for (int j = 1; j <= 10; ++j)
+                EXPECT_TRUE(sameBits(curvature(i, j), refCurvature(i, j))) << i << "," << j;
+        }
+    }
+    // A trial step no better than the accepted one forms no sums.
+    if (status == kCoefDone && !std::isnan(fast.chisq)) {
+        fast.ochisq = fast.chisq;
+        curvature = 7.0;
+        EXPECT_EQ(fast.mrqcof(a, curvature, gradient, true), kCoefDone);
+        EXPECT_TRUE(sameBits(fast.chisq, plain.chisq));
+        EXPECT_EQ(curvature(1, 1), 7.0);
+    }
+}
+
+// Random parameters a(1..10), inverse widths in [0.05, 2].
+std::vector<double> randomParams(GaussianNoise& rng) {
+    return {rng.uniform(-5, 5), rng.uniform(10, 1000), rng.uniform(0.05, 2), rng.uniform(0.05, 2),
+            rng.uniform(-2, 2), rng.uniform(-2, 2),    rng.uniform(-7, 7),   rng.uniform(0.5, 6),
+            rng.uniform(-1, 1), rng.uniform(-1, 1)};
+}
+
+// Sampled at n x n points of each pixel (n = 1: the pixel centre) the values
+// and derivatives of funcs, funcsValues and funcsDerivatives are those of the
+// plain model of tests/fit/literal_moffat.h: bit for bit at pixel centres, to
+// rounding when sub-sampled (the power as exp(-a8 ln X) and the sums in
+// another order), with funcsValues and funcsDerivatives bit for bit those of
+// funcs in both. At pixel centres the sums of mrqcof are the plain ones too.
+TEST(MoffatModel, EvaluationAndSumsAreThoseOfThePlainModel) {
     // Data points: the stamp's pixels in a shuffled order, so that the model
     // fails in the middle of the list, with random values and errors, a few
     // errors <= 0 (points skipped).
@@ -296,13 +292,13 @@ TEST(MoffatModel, EvaluationIsBitForBitThePlainOne) {
         std::vector<double> a;
         std::vector<int> mask;
     };
-    std::vector<Case> cases;
+    std::vector<Case> centred, sampled;
     for (double angle : {0.0, kPi / 2, kPi, 1.5 * kPi, -kPi / 2, 2 * kPi, 10.0})
         for (auto const& mask : {driver, all})
-            cases.push_back({{1, 300, 0.4, 0.25, 0.3, -0.2, angle, 2.9, 0.1, -0.2}, mask});
+            centred.push_back({{1, 300, 0.4, 0.25, 0.3, -0.2, angle, 2.9, 0.1, -0.2}, mask});
     for (double f :
          {1.0, 1 - 1e-9, 1 + 1e-9, 1 - 3e-6, 1 + 3e-6, 1 - 4e-5, 1 + 4e-5, 1 - 1e-4, 1 + 1e-4})
-        cases.push_back({{0, 100, limit * f, 0, 0, 0, 0, 2.9, 0, 0}, driver});
+        centred.push_back({{0, 100, limit * f, 0, 0, 0, 0, 2.9, 0, 0}, driver});
     std::vector<std::vector<double>> const extremes = {
         {1, 300, 1e30, 1e30, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},     // huge widths 1/a3
         {1, 300, 1e-30, 1e-300, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},  // tiny widths
@@ -314,151 +310,69 @@ TEST(MoffatModel, EvaluationIsBitForBitThePlainOne) {
         {1, 300, nan, 0.25, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},
         {1, 300, 0.4, 0.25, 0.3, -0.2, 0.7, nan, 0.1, -0.2}};
     for (auto const& a : extremes)
-        for (auto const& mask : {driver, betaFree, none}) cases.push_back({a, mask});
+        for (auto const& mask : {driver, betaFree, none}) centred.push_back({a, mask});
+    // Sub-sampled: the power limit, 10^(100 / 3.9) = (2e12 r)^2, at r = 3.3
+    // pixels, where some pixels have sub-points on both sides; the power
+    // overflowing in the pixels far enough out.
+    sampled.push_back({{1, 300, 2e12, 2e12, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2}, all});
+    sampled.push_back({extremes[3], all});
     for (int r = 0; r < 30; ++r) {
         std::vector<int> mask(10);
         for (int& m : mask) m = rng.uniform() < 0.5;
-        cases.push_back(
-            {{rng.uniform(-5, 5), rng.uniform(10, 1000), rng.uniform(0.05, 2), rng.uniform(0.05, 2),
-              rng.uniform(-2, 2), rng.uniform(-2, 2), rng.uniform(-7, 7), rng.uniform(0.5, 6),
-              rng.uniform(-1, 1), rng.uniform(-1, 1)},
-             mask});
+        centred.push_back({randomParams(rng), mask});
+        if (r < 8) sampled.push_back({randomParams(rng), all});
     }
 
     int failed = 0, negligible = 0;
-    for (size_t ci = 0; ci < cases.size(); ++ci) {
-        SCOPED_TRACE("case " + std::to_string(ci));
-        Vec const a = toMArray(cases[ci].a);
-        MArray<int, 1> const ia = toMArray(cases[ci].mask);
-        std::vector<int> free;
-        for (int l = 1; l <= 10; ++l)
-            if (ia(l) != 0) free.push_back(l);
-        int const m = static_cast<int>(free.size());
-        Class_moffat_fit fast(x, y, z, sig, a, ia);
-        literal::MoffatFit plain(x, y, z, sig, a, ia);
-
-        // Values and the free derivatives at every point, in runs up to the
-        // next point where the model fails; funcs with all ten derivatives.
-        std::vector<double> yfit(px.size()), dfree(px.size() * free.size());
-        for (int start = 0; start < n;) {
-            int const done = fast.funcsValues(a, &px[start], &py[start], n - start, &yfit[start]);
-            fast.funcsDerivatives(a, free.data(), m, &px[start], &py[start], done,
-                                  dfree.data() + start * m);
-            for (int k = start; k < n && k <= start + done; ++k) {
-                double ref = 0.0, one = 0.0;
-                Vec refD(10), oneD(10);
-                int const status = literal::moffat(px[k], py[k], a, ref, refD);
-                ASSERT_EQ(fast.funcs(px[k], py[k], a, one, oneD), status) << "point " << k;
-                ASSERT_EQ(status, k < start + done ? kModelOk : kModelFailed) << "point " << k;
-                if (status != kModelOk) {
-                    ++failed;
-                    continue;
-                }
-                if (refD(2) == 0.0 && refD(3) == 0.0) ++negligible;
-                EXPECT_TRUE(sameBits(yfit[k], ref)) << "point " << k;
-                EXPECT_TRUE(sameBits(one, ref)) << "point " << k;
-                for (int j = 0; j < m; ++j)
-                    EXPECT_TRUE(sameBits(dfree[k * m + j], refD(free[j])))
-                        << "point " << k << " derivative " << free[j];
-                for (int l = 1; l <= 10; ++l)
-                    EXPECT_TRUE(sameBits(oneD(l), refD(l))) << "point " << k << " funcs " << l;
-            }
-            start += done + 1;
-        }
-
-        // The sums of mrqcof, the untouched rest of the matrices included, for
-        // this model and for any model (the plain one through funcs).
-        auto sums = [&a](marquardt& fitter, MArray<double, 2>& curvature, Vec& gradient) {
-            curvature = MArray<double, 2>(10, 10);
-            gradient = Vec(10);
-            for (int i = 1; i <= 10; ++i) {
-                for (int j = 1; j <= 10; ++j) curvature(i, j) = 100.0 * i + j;
-                gradient(i) = -i;
-            }
-            return fitter.mrqcof(a, curvature, gradient);
+    for (int sub : {1, 2, 3, 5, kMoffatMaxSubsample}) {
+        std::vector<Case> const& cases = sub == 1 ? centred : sampled;
+        auto same = [sub](double a, double b) {
+            return sub == 1 ? sameBits(a, b) : testsupport::closeTo(a, b, kSampledTol);
         };
-        GenericMoffat generic(x, y, z, sig, a, ia);
-        MArray<double, 2> refCurvature, curvature;
-        Vec refGradient, gradient;
-        int const status = sums(plain, refCurvature, refGradient);
-        for (marquardt* fitter :
-             {static_cast<marquardt*>(&fast), static_cast<marquardt*>(&generic)}) {
-            ASSERT_EQ(sums(*fitter, curvature, gradient), status);
-            EXPECT_TRUE(sameBits(fitter->chisq, plain.chisq));
-            for (int i = 1; i <= 10; ++i) {
-                EXPECT_TRUE(sameBits(gradient(i), refGradient(i))) << i;
-                for (int j = 1; j <= 10; ++j)
-                    EXPECT_TRUE(sameBits(curvature(i, j), refCurvature(i, j))) << i << "," << j;
+        for (size_t ci = 0; ci < cases.size(); ++ci) {
+            SCOPED_TRACE("subsample " + std::to_string(sub) + " case " + std::to_string(ci));
+            Vec const a = toMArray(cases[ci].a);
+            MArray<int, 1> const ia = toMArray(cases[ci].mask);
+            std::vector<int> free;
+            for (int l = 1; l <= 10; ++l)
+                if (ia(l) != 0) free.push_back(l);
+            int const m = static_cast<int>(free.size());
+            Class_moffat_fit fast(x, y, z, sig, a, ia, sub);
+
+            // Values and the free derivatives at every point, in runs up to the
+            // next point where the model fails; funcs with all ten derivatives.
+            std::vector<double> yfit(px.size()), dfree(px.size() * free.size());
+            for (int start = 0; start < n;) {
+                int const done =
+                    fast.funcsValues(a, &px[start], &py[start], n - start, &yfit[start]);
+                fast.funcsDerivatives(a, free.data(), m, &px[start], &py[start], done,
+                                      dfree.data() + start * m);
+                for (int k = start; k < n && k <= start + done; ++k) {
+                    double ref = 0.0, one = 0.0;
+                    Vec refD(10), oneD(10);
+                    int const status = literal::moffatSampled(px[k], py[k], a, sub, ref, refD);
+                    ASSERT_EQ(fast.funcs(px[k], py[k], a, one, oneD), status) << "point " << k;
+                    ASSERT_EQ(status, k < start + done ? kModelOk : kModelFailed) << "point " << k;
+                    if (status != kModelOk) {
+                        ++failed;
+                        continue;
+                    }
+                    if (refD(2) == 0.0 && refD(3) == 0.0) ++negligible;
+                    EXPECT_TRUE(same(one, ref)) << "point " << k;
+                    EXPECT_TRUE(sameBits(yfit[k], one)) << "point " << k;
+                    for (int j = 0; j < m; ++j)
+                        EXPECT_TRUE(sameBits(dfree[k * m + j], oneD(free[j])))
+                            << "point " << k << " derivative " << free[j];
+                    for (int l = 1; l <= 10; ++l)
+                        EXPECT_TRUE(same(oneD(l), refD(l))) << "point " << k << " funcs " << l;
+                }
+                start += done + 1;
             }
-        }
-        // A trial step no better than the accepted one forms no sums.
-        if (status == kCoefDone && !std::isnan(fast.chisq)) {
-            fast.ochisq = fast.chisq;
-            curvature = 7.0;
-            EXPECT_EQ(fast.mrqcof(a, curvature, gradient, true), kCoefDone);
-            EXPECT_TRUE(sameBits(fast.chisq, plain.chisq));
-            EXPECT_EQ(curvature(1, 1), 7.0);
+            if (sub == 1) expectPlainSums(fast, a, x, y, z, sig, ia);
         }
     }
     EXPECT_GT(failed, 0);
     EXPECT_GT(negligible, 0);
-}
-
-// Sampled at N x N points of each pixel: the values and derivatives of funcs
-// are the pixel means of the plain model (tests/fit/literal_moffat.h) to
-// rounding, and those of funcsValues and funcsDerivatives are funcs' bit for
-// bit, up to the first pixel where the power would overflow at a sub-point.
-TEST(MoffatModel, SubsampledModelIsThePixelMeanOfThePlainOne) {
-    GaussianNoise rng(1616u);
-    std::vector<double> px, py;
-    for (int i = -4; i <= 4; ++i)
-        for (int j = -4; j <= 4; j += 2) px.push_back(i), py.push_back(0.5 * j);
-    int const n = static_cast<int>(px.size());
-    Vec const none(0);
-    MArray<int, 1> all(10);
-    all = 1;
-    std::vector<int> const free = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    std::vector<std::vector<double>> cases = {
-        // Narrow: the power limit, 10^(100 / 3.9) = (2e12 r)^2, at r = 3.3
-        // pixels, where some pixels have sub-points on both sides.
-        {1, 300, 2e12, 2e12, 0.3, -0.2, 0.7, 2.9, 0.1, -0.2},
-        // a8 = -5: the power overflows in the pixels far enough out.
-        {1, 300, 1e12, 0.25, 0.3, -0.2, 0.7, -5, 0.1, -0.2}};
-    for (int r = 0; r < 8; ++r)
-        cases.push_back({rng.uniform(-5, 5), rng.uniform(10, 1000), rng.uniform(0.3, 3),
-                         rng.uniform(0.3, 3), rng.uniform(-1, 1), rng.uniform(-1, 1),
-                         rng.uniform(-7, 7), rng.uniform(0.5, 6), rng.uniform(-1, 1),
-                         rng.uniform(-1, 1)});
-    int failed = 0;
-    for (int sub : {2, 3, 5, kMoffatMaxSubsample}) {
-        for (size_t ci = 0; ci < cases.size(); ++ci) {
-            SCOPED_TRACE("subsample " + std::to_string(sub) + " case " + std::to_string(ci));
-            Vec const a = toMArray(cases[ci]);
-            Class_moffat_fit fit(none, none, none, none, a, all, sub);
-            std::vector<double> yfit(px.size()), dfree(px.size() * 10);
-            int const done = fit.funcsValues(a, px.data(), py.data(), n, yfit.data());
-            fit.funcsDerivatives(a, free.data(), 10, px.data(), py.data(), done, dfree.data());
-            for (int k = 0; k < n; ++k) {
-                double ref = 0.0, one = 0.0;
-                Vec refD(10), oneD(10);
-                int const status = literal::moffatSampled(px[k], py[k], a, sub, ref, refD);
-                ASSERT_EQ(fit.funcs(px[k], py[k], a, one, oneD), status) << "point " << k;
-                if (k >= done) {
-                    EXPECT_EQ(status, kModelFailed) << "point " << k;
-                    ++failed;
-                    break;
-                }
-                EXPECT_CLOSE(one, ref, kSampledTol) << "point " << k;
-                EXPECT_TRUE(sameBits(yfit[k], one)) << "point " << k;
-                for (int l = 1; l <= 10; ++l) {
-                    EXPECT_CLOSE(oneD(l), refD(l), kSampledTol) << "point " << k << " d" << l;
-                    EXPECT_TRUE(sameBits(dfree[k * 10 + l - 1], oneD(l)))
-                        << "point " << k << " d" << l;
-                }
-            }
-        }
-    }
-    EXPECT_GT(failed, 0);
 }
 
 TEST(Fmoffat, FitsAreBitForBitThoseOfThePlainFitter) {
@@ -521,18 +435,11 @@ TEST(Fmoffat, FitsAreBitForBitThoseOfThePlainFitter) {
         EXPECT_EQ(c.status, ref.status);
         // The dumps, and the table row with nchi and the iterations.
         EXPECT_EQ(text, refText);
-        for (auto [v, r] : {std::pair{c.surface, ref.surface},
-                            {c.ax, ref.ax},
-                            {c.ay, ref.ay},
-                            {c.xcen, ref.xcen},
-                            {c.ycen, ref.ycen},
-                            {c.amplitude, ref.amplitude},
-                            {c.xscale, ref.xscale},
-                            {c.yscale, ref.yscale},
-                            {c.angle, ref.angle},
-                            {c.beta, ref.beta},
-                            {c.nchi, ref.nchi}})
-            EXPECT_EQ(std::memcmp(&v, &r, sizeof v), 0) << v << " " << r;
+        for (float MoffatCall::*f :
+             {&MoffatCall::surface, &MoffatCall::ax, &MoffatCall::ay, &MoffatCall::xcen,
+              &MoffatCall::ycen, &MoffatCall::amplitude, &MoffatCall::xscale, &MoffatCall::yscale,
+              &MoffatCall::angle, &MoffatCall::beta, &MoffatCall::nchi})
+            EXPECT_TRUE(sameBits(c.*f, ref.*f)) << c.*f << " " << ref.*f;
     }
 }
 

@@ -24,20 +24,6 @@ sci::CCS_TAN standardTan(double ra0, double dec0, Mat2 const& pc = Mat2::identit
     return sci::CCS_TAN(Vec2(100, 100), pc, Vec2(-1e-4, 1e-4), Vec2(ra0, dec0));
 }
 
-TEST(ExactDegreeTrig, IsExactAtMultiplesOf90AndLibraryElsewhere) {
-    struct Row {
-        double deg, cos, sin;
-    };
-    for (Row const& r :
-         {Row{0, 1, 0}, Row{90, 0, 1}, Row{-90, 0, -1}, Row{180, -1, 0}, Row{-180, -1, 0},
-          Row{270, 0, -1}, Row{-270, 0, 1}, Row{450, 0, 1}, Row{-450, 0, -1}, Row{540, -1, 0}}) {
-        EXPECT_EQ(sci::cosDegExact(r.deg), r.cos) << r.deg;
-        EXPECT_EQ(sci::sinDegExact(r.deg), r.sin) << r.deg;
-    }
-    EXPECT_EQ(sci::cosDegExact(-30), std::cos(30 * sci::kDegToRad));
-    EXPECT_EQ(sci::sinDegExact(390), std::sin(30 * sci::kDegToRad));
-}
-
 TEST(CcsTan, SingularMatricesAreReportedByKind) {
     double const nan = std::numeric_limits<double>::quiet_NaN();
     // With NaN no element qualifies as the first pivot; after a first pivot of 1

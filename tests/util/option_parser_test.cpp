@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <list>
 #include <sstream>
 #include <string>
 #include <tuple>
 
 #include "tests/support/messages.h"
+#include "tests/support/temp_dir.h"
 #include "tests/util/test_args.h"
 #include "util/exception.h"
 #include "util/option.h"
@@ -70,6 +70,11 @@ std::string outcome(std::vector<std::string> tokens) {
     return text;
 }
 
+// A text of tests/util/expected/.
+std::string expected(std::string const& name) {
+    return testsupport::readFile(std::string(PSFPICK_SOURCE_DIR) + "/tests/util/expected/" + name);
+}
+
 std::string usageOf(OptionParser const& parser) {
     std::ostringstream text;
     parser.printUsage(text);
@@ -129,17 +134,6 @@ TEST(OptionParser, ParsesTokensOrNamesTheFaultAndTheClosestName) {
     IntOption blank("check radius", "0", "", 'r');
     parser.addOption(&blank);
     EXPECT_EQ(parser.suggestionFor("check_radius"), "");
-    // A name or char taken twice.
-    IntOption sameName("verbose", "0", "again", 'w');
-    for (auto const& [call, message] :
-         std::initializer_list<std::pair<std::function<void()>, char const*>>{
-             {[&] { parser.addOption(&sameName); }, "An option named verbose already exists!"},
-             {[&] { parser.addAlias("help", &o.inputOpt); },
-              "An option named help already exists!"},
-             {[&] { parser.addCommand("level", 0, 2); }, "An option named level already exists!"},
-             {[&] { parser.addCommand("hush", 'h', 2); },
-              "Command line char h is already in use!"}})
-        EXPECT_EQ(messageOf<UException>(call), message);
 }
 
 // The value table in byte-wise name order with the bound values, the usage
@@ -156,24 +150,8 @@ TEST(OptionParser, ValueTableAndUsage) {
     IntOption sameChar("loud", "4", "loudness", 'v', &loud);
     EXPECT_EQ(messageOf<UException>([&] { parser.addOption(&sameChar); }),
               "Command line char v is already in use!");
-    EXPECT_EQ(valueTableOf(parser),
-              "grid             |   |                        1,1 | 1,1\n"
-              "input            | i |                            | \n"
-              "loud             | v |                          4 | 4\n"
-              "mag              | m |                      false | FALSE\n"
-              "thresh           |   |                        0.5 | 0.123456\n"
-              "verbose          | v |                          0 | 2\n");
-    EXPECT_EQ(usageOf(parser),
-              "    -v, --verbose <INT>                  [0]\n"
-              "        verbosity level \n\n"
-              "    --thresh <DOUBLE>                    [0.5]\n"
-              "        threshold \n\n"
-              "    -m, --mag <FLAG>                     [false]\n"
-              "        mag \n\n"
-              "    -i, --input <STRING>                 []\n"
-              "        input table \n\n"
-              "    --grid <INTARRAY>                    [1,1]\n"
-              "        grid \n\n");
+    EXPECT_EQ(valueTableOf(parser), expected("value_table.txt"));
+    EXPECT_EQ(usageOf(parser), expected("usage.txt"));
 
     // 'B' (66) < '_' (95) < 'b' (98)
     OptionParser bytes(&reader);
@@ -206,13 +184,5 @@ TEST(OptionParser, UsageWrapsBelowColumn72) {
     // A long header line is not cut.
     StringOption longName("a_rather_long_option_name", "d", "", 'x');
     for (StringOption* o : {&fits, &wraps, &spaces, &huge, &longName}) parser.addOption(o);
-    std::string const indent = "        ";
-    EXPECT_EQ(usageOf(parser),
-              "    --fits <STRING>                      []\n" + indent + five + "12345678 \n" +
-                  indent + "next \n\n" + "    --wraps <STRING>                     []\n" + indent +
-                  five + "\n" + indent + "123456789 \n\n" +
-                  "    --spaces <STRING>                    []\n" + indent + "one two three \n\n" +
-                  "    --huge <STRING>                      []\n" + indent + "\n" + indent +
-                  std::string(64, 'h') + " \n\n" +
-                  "    -x, --a_rather_long_option_name <STRING>  [d]\n" + indent + "\n\n");
+    EXPECT_EQ(usageOf(parser), expected("usage_wrapped.txt"));
 }

@@ -115,10 +115,6 @@ TEST(Option, RemembersWhetherTheLastTextWasANumber) {
     RegionArrayOption ro("section", "1:2", "", 0, 2);
     StringOption so("output", "", "", 'o');
     BoolOption bo("mag", "false", "", 'm');
-    for (Option* o : std::initializer_list<Option*>{&io, &dop, &fo, &ia, &ro, &so, &bo})
-        EXPECT_EQ(std::make_tuple(o->lastTextValid(), o->lastText(), o->given()),
-                  std::make_tuple(true, o->getDefault(), false))
-            << o->getName();
     // Texts that read whole, then texts that do not, set in this order.
     using Texts = std::vector<std::string>;
     for (auto const& [option, valid, invalid] :
