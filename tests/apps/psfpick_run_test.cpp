@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iomanip>
-#include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -129,57 +129,22 @@ Ecsv readEcsv(std::string const& text) {
     std::string names;
     for (std::string const& n : t.names) names += (names.empty() ? "" : " ") + n;
     EXPECT_EQ(line, names);  // the data section's header line
+    // A field is a bare word or a quoted text in which "" stands for one quote.
+    std::regex const field("\"((\"\"|[^\"])*)\"|[^ ]+");
     while (std::getline(in, line)) {
         std::vector<std::optional<std::string>> fields;
-        for (size_t k = 0; k < line.size();) {
-            if (line[k] == ' ') {
-                ++k;
+        for (std::sregex_iterator m(line.begin(), line.end(), field), end; m != end; ++m) {
+            if (!(*m)[1].matched) {
+                fields.emplace_back(m->str());
                 continue;
             }
-            std::string field;
-            if (line[k] != '"') {
-                size_t const end = std::min(line.find(' ', k), line.size());
-                fields.emplace_back(line.substr(k, end - k));
-                k = end;
-                continue;
-            }
-            for (++k; k < line.size(); ++k) {
-                if (line[k] == '"' && k + 1 < line.size() && line[k + 1] == '"') {
-                    field += '"';
-                    ++k;
-                } else if (line[k] == '"') {
-                    ++k;
-                    break;
-                } else {
-                    field += line[k];
-                }
-            }
-            if (field.empty())
-                fields.emplace_back(std::nullopt);
-            else
-                fields.emplace_back(field);
+            std::string const quoted = std::regex_replace((*m)[1].str(), std::regex("\"\""), "\"");
+            fields.emplace_back(quoted.empty() ? std::nullopt : std::optional(quoted));
         }
         EXPECT_EQ(fields.size(), t.names.size()) << line;
         t.rows.push_back(fields);
     }
     return t;
-}
-
-// The key: value pairs of the flow mapping on the header line that starts
-// with prefix ("    total: {").
-std::map<std::string, long> flowMapping(Ecsv const& t, std::string const& prefix) {
-    std::map<std::string, long> m;
-    for (std::string const& line : t.header) {
-        if (line.rfind(prefix, 0) != 0) continue;
-        std::istringstream in(line.substr(prefix.size()));
-        std::string key;
-        long value = 0;
-        while (std::getline(in, key, ':') && in >> value) {
-            m[key.substr(key.find_first_not_of(" ,"))] = value;
-            in.ignore(1);
-        }
-    }
-    return m;
 }
 
 TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
@@ -289,27 +254,7 @@ TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
 }
 
 // A sky left in the image fails every fit (the sky check and the cause of
-// the failed fits); a catalogue of another image is named as such; an error
-// image of another size stops the run before any row is written.
-// The sky check: stamps whose outer rings, less the fitted profile, sit above
-// zero by more than half their error on median. The field's error is 1.
-TEST(PsfpickRun, SkyLeftInTheImageIsReported) {
-    for (auto const& [sky, warning] : std::vector<std::pair<double, std::string>>{
-             {0.4, ""},
-             {2.0,
-              "warning: the outer rings of the 3 measured stamps sit at +2.0 (2.0 sigma) above "
-              "zero on median: the image holds background (sky not subtracted, or the light of an "
-              "extended object or of crowded sources), and the fit holds the background at 0\n"}}) {
-        SCOPED_TRACE(sky);
-        TempDir dir;
-        writeField(dir, sky);
-        FieldRun const r = runIn(dir, kSelection + words("--nfields 1,1 -n 4 field/img.fits"));
-        ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-        EXPECT_EQ(withoutSummary(r.result.err), warning);
-        EXPECT_EQ(std::count(r.table.begin(), r.table.end(), '\n'), 2 + 3) << r.table;
-    }
-}
-
+// the failed fits); a catalogue of another image is named as such.
 TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
     TempDir sky;
     writeField(sky, 5000.0);
@@ -349,29 +294,6 @@ TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
                         "20.7 to 115.3): the catalogue does not seem to belong to the image\n");
     }
 }
-
-TEST(PsfpickRun, PassThroughWritesEveryRowWithFlagsAndRunningNumbers) {
-    TempDir dir;
-    dir.write("cat.txt", "# x y flux flag\n12.5 7 100 3\n# comment\n1e3 -2 2.5 0\n");
-    std::vector<std::string> const args =
-        words("-i cat.txt -o out.tbl -n 0 --id_column 0 -x 1 --flux_column 3 --flag_column 4 -v 1");
-    FieldRun const r = runIn(dir, args);
-    ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-    EXPECT_EQ(r.table,
-              "#     id          x          y              RA             DEC          flux       "
-              "flag\n#\n"
-              "       1    12.50000000    7.00000000      0.00000000     0.00000000  100.00000000"
-              "       3\n"
-              "       2    1000.00000000    -2.00000000      0.00000000     0.00000000    "
-              "2.50000000       0\n");
-    // The echo (its format is the console echo's): one line per row.
-    std::string const echo = r.result.out.substr(startText(args).size());
-    EXPECT_EQ(std::count(echo.begin(), echo.end(), '\n'), 2) << echo;
-}
-
-}  // namespace
-
-namespace {
 
 // A field where every fate occurs once or more, in one subfield (border 2,
 // search box 5..97, check radius 2, boxlen 6): candidates C1..C9, each with a
@@ -513,26 +435,17 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
               "not a number fit_status=null fwhm=null nchi=null peak=null background=null");
 
     // The funnel of the header: each stage counts the rows beyond it.
-    std::map<std::string, long> const funnel = {{"rows_read", 24},
-                                                {"taking_part", 23},
-                                                {"in_field", 22},
-                                                {"in_flux_band", 12},
-                                                {"passing_flags", 11},
-                                                {"clear_of_variables", 10},
-                                                {"candidates", 9},
-                                                {"visited", 7},
-                                                {"stellar", 6},
-                                                {"clear_of_bad_pixels", 5},
-                                                {"with_image", 5},
-                                                {"stamp_inside_image", 4},
-                                                {"fitted", 3},
-                                                {"kept_after_nchi_reject", 2},
-                                                {"kept_after_fwhm_reject", 1},
-                                                {"written", 1}};
-    EXPECT_EQ(flowMapping(t, "    total: {"), funnel);
+    std::string const funnel =
+        "rows_read: 24, taking_part: 23, in_field: 22, in_flux_band: 12, passing_flags: 11, "
+        "clear_of_variables: 10, candidates: 9, visited: 7, stellar: 6, clear_of_bad_pixels: 5, "
+        "with_image: 5, stamp_inside_image: 4, fitted: 3, kept_after_nchi_reject: 2, "
+        "kept_after_fwhm_reject: 1, written: 1";
+    EXPECT_NE(std::find(t.header.begin(), t.header.end(), "    total: {" + funnel + "}"),
+              t.header.end());
 
     // Without an image (the field is the catalogue's extent) the stars taken
     // are not measured: C2..C6.
+    std::filesystem::copy_file(dir.file("out.ecsv"), dir.file("full.ecsv"));
     RunResult const noImage = run(options, dir.path());
     ASSERT_EQ(noImage.status, kStatusSuccess) << noImage.err;
     Ecsv const u = readEcsv(readFile(dir.file("out.ecsv")));
@@ -554,16 +467,13 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
         "for r in t:\n"
         "    print(r['fate'] + ''.join(' %s=%s' % (c, 'null' if r[c] is "
         "__import__('numpy').ma.masked else 'v') for c in cols))\n"
-        "for k, n in sorted(t.meta['funnel']['total'].items()):\n"
-        "    print('%s=%d' % (k, n))\n";
+        "print(', '.join('%s: %d' % kn for kn in t.meta['funnel']['total'].items()))\n";
     RunResult const astropy =
-        testsupport::runProgram("/usr/bin/python3", {"-c", script, dir.file("out.ecsv")});
+        testsupport::runProgram("/usr/bin/python3", {"-c", script, dir.file("full.ecsv")});
     ASSERT_EQ(astropy.status, 0) << astropy.err;
     std::string expected;
-    for (size_t k = 0; k < u.rows.size(); ++k) expected += rowSummary(u, k) + "\n";
-    for (auto const& [key, n] : flowMapping(u, "    total: {"))
-        expected += key + "=" + std::to_string(n) + "\n";
-    EXPECT_EQ(astropy.out, expected);
+    for (size_t k = 0; k < t.rows.size(); ++k) expected += rowSummary(t, k) + "\n";
+    EXPECT_EQ(astropy.out, expected + funnel + "\n");
 }
 
 namespace {
@@ -611,26 +521,17 @@ void writeCutField(TempDir const& dir, std::vector<CutStar> const& stars) {
     std::string catalogue = "# id x y RA DEC flux flags class_star\n";
     int id = 0;
     for (CutStar const& s : stars) {
-        double amplitude = kCutAmplitude;
-        switch (s.kind) {
-            case Kind::kGood:
-                addMoffat(pixels, s.x, s.y, amplitude, 3.0, 3.0, 0);
-                break;
-            case Kind::kSaturated:
-                amplitude *= 10;
-                addMoffat(pixels, s.x, s.y, amplitude, 3.0, 3.0, 0);
-                break;
-            case Kind::kElongated:
-                addMoffat(pixels, s.x, s.y, amplitude, 4.2, 2.4, 30);
-                break;
-            case Kind::kPair:  // a companion of 40 % at 2 FWHM
-                addMoffat(pixels, s.x, s.y, amplitude, 3.0, 3.0, 0);
-                addMoffat(pixels, s.x + 4.2, s.y + 4.2, 0.4 * amplitude, 3.0, 3.0, 0);
-                break;
-            case Kind::kWide:
-                addMoffat(pixels, s.x, s.y, amplitude, 4.5, 4.5, 0);
-                break;
-        }
+        // Amplitude factor, widths and angle of each kind, in the order of Kind.
+        double const shapes[][4] = {{1, 3.0, 3.0, 0},
+                                    {10, 3.0, 3.0, 0},
+                                    {1, 4.2, 2.4, 30},
+                                    {1, 3.0, 3.0, 0},
+                                    {1, 4.5, 4.5, 0}};
+        double const* const shape = shapes[static_cast<int>(s.kind)];
+        double const amplitude = kCutAmplitude * shape[0];
+        addMoffat(pixels, s.x, s.y, amplitude, shape[1], shape[2], shape[3]);
+        if (s.kind == Kind::kPair)  // a companion of 40 % at 2 FWHM
+            addMoffat(pixels, s.x + 4.2, s.y + 4.2, 0.4 * amplitude, 3.0, 3.0, 0);
         char row[120];
         std::snprintf(row, sizeof row, "%d %.2f %.2f 0 0 %.1f 0 0.95\n", ++id, s.x, s.y,
                       amplitude * 10);
