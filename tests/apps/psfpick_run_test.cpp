@@ -65,16 +65,6 @@ std::vector<std::string> const kSelection = words(
     "-i cat.txt -o out.tbl --nfields 2,2 -n 1 --min_thresh 0.25 --max_thresh 1 "
     "--flag_column 7 --class_column 8 -c 0.5");
 
-struct FieldRun {
-    RunResult result;
-    std::string table;
-};
-
-FieldRun runIn(TempDir const& dir, std::vector<std::string> const& args) {
-    RunResult const r = run(args, dir.path());
-    return {r, readFile(dir.file("out.tbl"))};
-}
-
 // A small reader of the report's ECSV: the header lines (without "# "), the
 // column names of its datatype list, and the data rows, split at blanks
 // outside double quotes; inside quotes "" is one quote, and an empty quoted
@@ -127,7 +117,7 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     TempDir dir;
     writeField(dir);
     std::vector<std::string> const args = kSelection + words("field/img.fits");
-    FieldRun const r = runIn(dir, args);  // error image: field/e.img.fits
+    TableRun const r = runIn(dir.path(), args);  // error image: field/e.img.fits
     ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
     EXPECT_EQ(r.result.err,
               "summary: 2 stars selected in 4 subfields (1 asked in each); 2 subfields without a "
@@ -158,9 +148,9 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
                                 notEnough + "test_counter=1\n\n" + notEnough);
 
     // Sorting and rejection that leave one survivor per subfield change nothing.
-    FieldRun const sorted =
-        runIn(dir, kSelection + words("--nchi_reject 1 --fwhm_reject 2 --fwhm_sort --nchi_sort "
-                                      "--report out.ecsv field/img.fits"));
+    TableRun const sorted = runIn(
+        dir.path(), kSelection + words("--nchi_reject 1 --fwhm_reject 2 --fwhm_sort --nchi_sort "
+                                       "--report out.ecsv field/img.fits"));
     ASSERT_EQ(sorted.result.status, kStatusSuccess) << sorted.result.err;
     EXPECT_EQ(sorted.table, r.table);
     // The report places F (pixel 40, 100) in subfield (1, 2).
@@ -169,8 +159,8 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
 
     // A class_star exactly at the limit passes: the stars' 0.95, read as a
     // float, is this double.
-    FieldRun const atLimit =
-        runIn(dir, kSelection + words("-c 0.949999988079071044921875 field/img.fits"));
+    TableRun const atLimit =
+        runIn(dir.path(), kSelection + words("-c 0.949999988079071044921875 field/img.fits"));
     EXPECT_EQ(atLimit.table, r.table);
 }
 
@@ -201,7 +191,7 @@ TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
               "hint: -r 2 refused 2 of the 3 candidates visited in the 4 subfields that fell short "
               "for a bad (0) pixel near their centre; with -r 1 2 of the 2 pass: try -r 1\n"}}) {
         SCOPED_TRACE(options);
-        FieldRun const r = runIn(dir, kSelection + words(options));
+        TableRun const r = runIn(dir.path(), kSelection + words(options));
         ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
         EXPECT_EQ(r.table, kTableHeader);
         std::string const err = r.result.err;
@@ -227,8 +217,8 @@ TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
               "band 0.10-0.99 holds 9: try --min_thresh 0.1 --max_thresh 0.99\n");
 
     // A run that fails part way leaves its report empty.
-    FieldRun const tested =
-        runIn(dir, kSelection + words("-r 2 --report out.ecsv field/img.fits missing.fits"));
+    TableRun const tested =
+        runIn(dir.path(), kSelection + words("-r 2 --report out.ecsv field/img.fits missing.fits"));
     EXPECT_EQ(tested.result.status, kStatusRunFailed);
     EXPECT_EQ(tested.result.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
     EXPECT_EQ(tested.table, kTableHeader);
@@ -240,7 +230,7 @@ TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
 TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
     TempDir sky;
     writeField(sky, 5000.0);
-    FieldRun const r = runIn(sky, kSelection + words("field/img.fits"));
+    TableRun const r = runIn(sky.path(), kSelection + words("field/img.fits"));
     ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
     EXPECT_EQ(r.table, kTableHeader);
     std::string const background =
@@ -266,7 +256,7 @@ TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
         std::vector<FieldStar> stars = kStars;
         for (size_t k = 0; k < shifted; ++k) stars[k].x += 200;
         other.write("cat.txt", testsupport::catalogueText(stars));
-        FieldRun const o = runIn(other, kSelection + words("field/img.fits"));
+        TableRun const o = runIn(other.path(), kSelection + words("field/img.fits"));
         ASSERT_EQ(o.result.status, kStatusSuccess) << o.result.err;
         EXPECT_EQ(withoutSummary(o.result.err),
                   shifted < kStars.size()
