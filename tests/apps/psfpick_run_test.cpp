@@ -165,6 +165,9 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
 }
 
 // The hint names the stage that emptied the run and the option that moves it.
+// The files searched for bad pixels are opened when the first candidate is
+// tested, so a run that tests none never needs them (--min_thresh 0.99: no
+// subfield has two accepted rows).
 TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
     TempDir dir;
     writeField(dir);
@@ -197,15 +200,6 @@ TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
         std::string const err = r.result.err;
         EXPECT_EQ(err.substr(err.rfind("\nhint: ") + 1), hint);
     }
-}
-
-// The files searched for bad pixels are opened when the first candidate is
-// tested, so a run that tests none never needs them.
-TEST(PsfpickRun, BadPixelFilesAreOpenedWhenACandidateIsFirstTested) {
-    TempDir dir;
-    writeField(dir);
-    // Only the second brightest star is a candidate: no subfield has two
-    // accepted rows.
     RunResult const untested = run(words("-i cat.txt -o out.tbl --nfields 2,2 --min_thresh 0.99 "
                                          "--max_thresh 1 -r 2 field/img.fits missing.fits"),
                                    dir.path());
