@@ -1,13 +1,15 @@
 // Shared pieces of the end-to-end tests of the built psfpick: command lines
-// written as one string, the start text every run prints, the texts of the
-// output table and of the run's warnings.
+// written as one string, the start text every run prints, a run with the
+// table it writes, the texts of the output table and of the run's warnings.
 #pragma once
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
 
 namespace e2e {
 
@@ -39,6 +41,22 @@ inline std::string startText(std::vector<std::string> const& args) {
 
 inline testsupport::RunResult run(std::vector<std::string> const& args, std::string const& dir) {
     return testsupport::runProgram(PSFPICK_EXE, args, dir, 60);
+}
+
+// A run in dir and the output table out.tbl it leaves there (kNoTable when
+// it leaves none; an older one is removed first).
+inline std::string const kNoTable = "<no table>";
+
+struct TableRun {
+    testsupport::RunResult result;
+    std::string table;
+};
+
+inline TableRun runIn(std::string const& dir, std::vector<std::string> const& args) {
+    std::string const table = dir + "/out.tbl";
+    std::filesystem::remove(table);
+    testsupport::RunResult const r = run(args, dir);
+    return {r, std::filesystem::exists(table) ? testsupport::readFile(table) : kNoTable};
 }
 
 inline std::string const kTableHeader =

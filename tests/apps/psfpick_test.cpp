@@ -40,75 +40,49 @@ std::string valueTable(std::map<std::string, std::string> const& changed = {}) {
 
 }  // namespace
 
-// A run refused at its check prints the value table with the values given (a
-// value that is not a number shows as it reads) and the notice, and writes no
-// table.
-TEST(Psfpick, RefusedRunsPrintTheValueTable) {
+// Command lines that end before a run. A run refused at its check prints the
+// value table with the values given (a value that is not a number shows as
+// it reads) and the notice. A command line that cannot be read prints the
+// table with the options parsed before the error and the usage text, and
+// names an unknown option once more at the end, with the option meant when
+// one is close. --help and -h print the usage text, --version the version,
+// before the banner and instead of a run. None writes a table.
+TEST(Psfpick, CommandLinesThatEndBeforeARun) {
+    std::string const usage = expected("usage.txt");
+    std::string const help = "usage: psfpick [options] [FITS files...]\n\n" + usage;
+    auto table = [](char const* args, std::map<std::string, std::string> const& changed) {
+        return startText(words(args)) + valueTable(changed) + "\n";
+    };
+    std::string const invalid = "\nerror: invalid command line (see the usage text)\n\n";
     struct Case {
         char const* args;
-        char const* notice;
-        std::map<std::string, std::string> changed;
+        int status;
+        std::string out, err;
     };
-    for (Case const& c : {Case{"", "error: no input table given (--input)", {}},
-                          Case{"-i cat.txt -n 5x",
-                               "error: --number needs a whole number, not '5x'",
-                               {{"input", "cat.txt"}, {"number", "5"}}}}) {
+    Case const cases[] = {
+        {"", kStatusRefused, table("", {}), "error: no input table given (--input)\n\n"},
+        {"-i cat.txt -n 5x", kStatusRefused,
+         table("-i cat.txt -n 5x", {{"input", "cat.txt"}, {"number", "5"}}),
+         "error: --number needs a whole number, not '5x'\n\n"},
+        {"--nosuch", kStatusRefused, table("--nosuch", {}) + usage,
+         "Caught exception : Unknown long option 'nosuch' encountered!" + invalid +
+             "error: unknown option '--nosuch'\n"},
+        {"-n 2 --nfield 3,3", kStatusRefused, table("-n 2 --nfield 3,3", {{"number", "2"}}) + usage,
+         "Caught exception : Unknown long option 'nfield' encountered!" + invalid +
+             "error: unknown option '--nfield' (did you mean '--nfields'?)\n"},
+        {"-i cat.txt -v", kStatusRefused, table("-i cat.txt -v", {{"input", "cat.txt"}}) + usage,
+         "Caught exception : No more argument values left!" + invalid},
+        {"--help", kStatusSuccess, help, ""},
+        {"-i cat.txt -n 3 -h --nosuch", kStatusSuccess, help, ""},
+        {"--version", kStatusSuccess, std::string("psfpick ") + PSFPICK_VERSION + "\n", ""},
+    };
+    for (Case const& c : cases) {
         SCOPED_TRACE(c.args);
         TempDir dir;
         RunResult const r = run(words(c.args), dir.path());
-        EXPECT_EQ(r.status, kStatusRefused);
-        EXPECT_EQ(r.out, startText(words(c.args)) + valueTable(c.changed) + "\n");
-        EXPECT_EQ(r.err, std::string(c.notice) + "\n\n");
-        EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
-    }
-}
-
-// Options parsed before the error keep their values in the table. An unknown
-// option is named once more at the end, with the option meant when one is
-// close.
-TEST(Psfpick, UnknownOptionsPrintTableAndUsage) {
-    struct Case {
-        char const* args;
-        std::string message;
-        std::map<std::string, std::string> changed;
-        std::string unknown = "";  // the option named by the last line, and the suggestion
-    };
-    for (Case const& c :
-         {Case{"--nosuch", "Unknown long option 'nosuch' encountered!", {}, "'--nosuch'"},
-          Case{"-n 2 --nfield 3,3",
-               "Unknown long option 'nfield' encountered!",
-               {{"number", "2"}},
-               "'--nfield' (did you mean '--nfields'?)"},
-          Case{"-i cat.txt -v", "No more argument values left!", {{"input", "cat.txt"}}}}) {
-        SCOPED_TRACE(c.args);
-        TempDir dir;
-        RunResult const r = run(words(c.args), dir.path());
-        EXPECT_EQ(r.status, kStatusRefused);
-        EXPECT_EQ(r.err,
-                  "Caught exception : " + c.message +
-                      "\nerror: invalid command line (see the usage text)\n\n" +
-                      (c.unknown.empty() ? "" : "error: unknown option " + c.unknown + "\n"));
-        EXPECT_EQ(r.out,
-                  startText(words(c.args)) + valueTable(c.changed) + "\n" + expected("usage.txt"));
-        EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
-    }
-}
-
-// --help and -h print the usage text, --version the version, before the
-// banner and instead of a run.
-TEST(Psfpick, HelpAndVersionAnswerInsteadOfARun) {
-    std::string const usage =
-        "usage: psfpick [options] [FITS files...]\n\n" + expected("usage.txt");
-    for (auto const& [args, out] :
-         {std::pair<char const*, std::string>{"--help", usage},
-          {"-i cat.txt -n 3 -h --nosuch", usage},
-          {"--version", std::string("psfpick ") + PSFPICK_VERSION + "\n"}}) {
-        SCOPED_TRACE(args);
-        TempDir dir;
-        RunResult const r = run(words(args), dir.path());
-        EXPECT_EQ(r.status, kStatusSuccess);
-        EXPECT_EQ(r.out, out);
-        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
         EXPECT_FALSE(std::filesystem::exists(dir.file("selected.tbl")));
     }
 }
