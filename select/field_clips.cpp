@@ -3,7 +3,7 @@
 #include <cmath>
 #include <iomanip>
 
-#include "select/stamp_levels.h"
+#include "sci/median.h"
 
 namespace selection {
 
@@ -15,9 +15,9 @@ constexpr double kSigmaPerMad = 1.4826;
 }  // namespace
 
 RobustSpread robustSpread(std::vector<double> values) {
-    double const m = median(values);
+    double const m = sci::median(values);
     for (double& v : values) v = std::fabs(v - m);
-    return {m, kSigmaPerMad * median(values)};
+    return {m, kSigmaPerMad * sci::median(values)};
 }
 
 FieldClips::FieldClips(Parameter const& P, std::vector<StarRecord const*> const& stars)

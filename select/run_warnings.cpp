@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "fit/moffat.h"
+#include "sci/median.h"
 #include "select/flux_limits.h"
 #include "select/measurement.h"
 #include "select/stamp_levels.h"
@@ -39,7 +40,7 @@ double medianOf(std::vector<float> const& v) {
     std::vector<double> d;
     for (float f : v)
         if (std::isfinite(f)) d.push_back(f);
-    return median(d);
+    return sci::median(d);
 }
 
 // "+300.2 (1.5 sigma)": the level and its ratio to the error.
@@ -184,7 +185,7 @@ FitFailureDiagnosis StampSurvey::diagnose(StampReader& stamps, int boxlen,
     for (size_t k = 0; k < count; ++k)
         if (fitted[k]) widths.push_back(width[k]);
     int const refitted = static_cast<int>(widths.size());
-    double const fwhm = median(widths);
+    double const fwhm = sci::median(widths);
     std::string const refits = "refitted without the FWHM limits, " + std::to_string(refitted) +
                                " of " + std::to_string(refitX_.size()) +
                                " failed stamps give a median FWHM of " + decimalText(fwhm, 2) +

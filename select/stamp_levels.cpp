@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
+
+#include "sci/median.h"
 
 namespace selection {
 
@@ -18,17 +19,6 @@ bool usable(float v, float e) {
 }
 
 }  // namespace
-
-double median(std::vector<double>& values) {
-    size_t const n = values.size();
-    if (n == 0) return std::numeric_limits<double>::quiet_NaN();
-    auto const middle = values.begin() + static_cast<long>(n / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    double const upper = *middle;
-    if (n % 2 == 1) return upper;
-    double const lower = *std::max_element(values.begin(), middle);
-    return 0.5 * (lower + upper);
-}
 
 double FittedProfile::at(int i, int j) const {
     return atOffset_(i - xcen, j - ycen);
@@ -87,8 +77,8 @@ StampLevels measureStampLevels(sci::MArray<float, 2> const& image,
         levels.flatPixels = static_cast<int>(
             std::count_if(disk.begin(), disk.end(), [top](float v) { return v >= top; }));
     }
-    levels.background = static_cast<float>(median(edge));
-    levels.backgroundError = static_cast<float>(median(edgeError));
+    levels.background = static_cast<float>(sci::median(edge));
+    levels.backgroundError = static_cast<float>(sci::median(edgeError));
     long const pixels = static_cast<long>(i2 - i1 + 1) * (j2 - j1 + 1);
     levels.usableErrors = pixels > 0 ? static_cast<float>(usableErrors) / pixels : 0.0f;
     return levels;

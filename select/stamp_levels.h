@@ -54,8 +54,4 @@ StampLevels measureStampLevels(sci::MArray<float, 2> const& image,
                                sci::MArray<float, 2> const& error, float dx, float dy,
                                FittedProfile const* fitted = nullptr);
 
-// The median of values (reordered), the mean of the middle two for an even
-// count; NaN for none.
-double median(std::vector<double>& values);
-
 }  // namespace selection

@@ -3,24 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sci/median.h"
 #include "tools/tool_args.h"
 
 namespace tools {
-
-namespace {
-
-// The median of v (reordered); the mean of the two middle values for an even count.
-double median(std::vector<double>& v) {
-    size_t const n = v.size();
-    size_t const mid = n / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
-    double const upper = v[mid];
-    if (n % 2 == 1) return upper;
-    double const lower = *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid));
-    return 0.5 * (lower + upper);
-}
-
-}  // namespace
 
 std::vector<float> errorImage(std::vector<float> const& image, double gain, double readNoise,
                               double sky) {
@@ -52,9 +38,9 @@ BackgroundEstimate estimateBackground(std::vector<float> const& image, size_t ma
     std::vector<double> work;
     for (int round = 0; round < kClipRounds; ++round) {
         work = sample;
-        b.level = median(work);
+        b.level = sci::median(work);
         for (double& w : work) w = std::fabs(w - b.level);
-        b.noise = kMadToSigma * median(work);
+        b.noise = kMadToSigma * sci::median(work);
         b.pixels = sample.size();
         double const limit = kClipSigma * b.noise;
         std::vector<double> kept;
@@ -73,7 +59,7 @@ BackgroundEstimate estimateBackground(std::vector<float> const& image, size_t ma
     for (double v : sample)
         if (v < ref) work.push_back(ref - v);
     if (work.size() >= kMinBackgroundPixels)
-        b.lowerNoise = kMadToSigma * median(work);
+        b.lowerNoise = kMadToSigma * sci::median(work);
     else
         b.lowerNoise = b.noise;
     return b;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "sci/median.h"
+
 namespace {
 
 using selection::FittedProfile;
@@ -35,7 +37,7 @@ TEST(StampLevels, PeakInTheDiskMediansOfTheEdgeAndUsableErrors) {
     EXPECT_EQ(centred.peak, 121.0f);  // (2, 1); (2, 2) is outside the disk and not usable
     // The usable edge: i = 2 with j = -2..1, and j = +-2 with i = -1..1.
     std::vector<double> edge = {118, 119, 120, 121, 88, 98, 108, 92, 102, 112};
-    EXPECT_EQ(centred.background, static_cast<float>(selection::median(edge)));
+    EXPECT_EQ(centred.background, static_cast<float>(sci::median(edge)));
     EXPECT_EQ(centred.backgroundError, 1.0f);
     EXPECT_EQ(centred.usableErrors, 19.0f / 25.0f);
     // Within 3 % of the peak (117.37 and up) in the disk: (2, -1), (2, 0), (2, 1).
@@ -52,7 +54,7 @@ TEST(StampLevels, PeakInTheDiskMediansOfTheEdgeAndUsableErrors) {
     for (int j : {-2, 2})
         for (int i = -1; i <= 1; ++i) edge[k++] = 10 * i + j + 100 - profile.at(i, j);
     EXPECT_EQ(measureStampLevels(s.image, s.error, 0.0f, 0.0f, &profile).background,
-              static_cast<float>(selection::median(edge)));
+              static_cast<float>(sci::median(edge)));
     // The profile: amplitude (1 + (0.5 u)^2 + (0.25 v)^2)^-2.9 about (0.2, -0.1),
     // u = x cos 0.3 + y sin 0.3, v = y cos 0.3 - x sin 0.3.
     double const x = 2 - 0.2, y = 1 + 0.1;
