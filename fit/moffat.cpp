@@ -139,16 +139,17 @@ struct PointShape {
     double u, v, X;
 };
 
+// The point of offsets u, v with its X.
+PointShape shapeOf(MoffatTerms const& t, double u, double v) {
+    double const a3u = t.a3 * u;
+    double const a4v = t.a4 * v;
+    return {u, v, 1.0 + a3u * a3u + a4v * a4v};
+}
+
 PointShape shapeAt(MoffatTerms const& t, double x, double y) {
     double const dx = x - t.a5;
     double const dy = y - t.a6;
-    PointShape p;
-    p.u = dx * t.c + dy * t.s;
-    p.v = dy * t.c - dx * t.s;
-    double const a3u = t.a3 * p.u;
-    double const a4v = t.a4 * p.v;
-    p.X = 1.0 + a3u * a3u + a4v * a4v;
-    return p;
+    return shapeOf(t, dx * t.c + dy * t.s, dy * t.c - dx * t.s);
 }
 
 // Where the point lies against the power limit, from q = log10(X) (1 + a8),
@@ -222,13 +223,7 @@ struct SubGrid {
 
     // u, v and X of sub-point (k, l) from the pixel centre's u0, v0.
     PointShape at(MoffatTerms const& t, double u0, double v0, int k, int l) const {
-        PointShape p;
-        p.u = u0 + oc[k] + os[l];
-        p.v = v0 + oc[l] - os[k];
-        double const a3u = t.a3 * p.u;
-        double const a4v = t.a4 * p.v;
-        p.X = 1.0 + a3u * a3u + a4v * a4v;
-        return p;
+        return shapeOf(t, u0 + oc[k] + os[l], v0 + oc[l] - os[k]);
     }
 };
 
