@@ -155,12 +155,12 @@ void runSelection(Parameter const& P, std::list<std::string> const& files,
 
     FitsFiles fits;  // every FITS file of the run, its header read (and warned about) once
     Catalogue const cat = readCatalogue(P, image, fits, out, err, pool.get());
-    std::vector<float> const sortedFlux = sortedParticipatingFlux(cat.x, cat.y, cat.flux);
     if (P.number == 0) {
         writeWholeCatalogue(cat, P, table, out);
         checkTableWritten(table, P.output);
         return;
     }
+    std::vector<float> const sortedFlux = sortedParticipatingFlux(cat.x, cat.y, cat.flux);
 
     FluxLimits const limits =
         computeFluxLimits(sortedFlux, P.min_thresh, P.max_thresh, P.neighbour_thresh);
