@@ -1,18 +1,10 @@
-// The tangent-plane projection where exact values are due, where the linear
-// part is singular and where asin leaves its domain. The projection itself is
+// The tangent-plane projection where asin leaves its domain. The projection itself is
 // cross-checked against wcslib in ccs_tan_xcheck_test.cpp.
 #include "sci/ccs_tan.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
-#include <random>
-#include <string>
-
-#include "sci/exceptions.h"
-#include "tests/support/float_compare.h"
-#include "tests/support/messages.h"
 
 namespace {
 
@@ -24,35 +16,13 @@ sci::CCS_TAN standardTan(double ra0, double dec0, Mat2 const& pc = Mat2::identit
     return sci::CCS_TAN(Vec2(100, 100), pc, Vec2(-1e-4, 1e-4), Vec2(ra0, dec0));
 }
 
-TEST(CcsTan, SingularMatricesAreReportedByKind) {
-    double const nan = std::numeric_limits<double>::quiet_NaN();
-    // With NaN no element qualifies as the first pivot; after a first pivot of 1
-    // the elimination leaves only NaN, and the second step takes column 1 again.
-    for (auto const& [pc, message] : std::initializer_list<std::pair<Mat2, char const*>>{
-             {Mat2(0, 0, 0, 0), "Singular matrix in Gauss-Jordan"},
-             {Mat2(1, 2, 2, 4), "Singular matrix in Gauss-Jordan"},
-             {Mat2(nan, nan, nan, nan), "Could not find pivot"},
-             {Mat2(1, nan, nan, nan), "in Pivot of Gauss-Jordan"},
-             {Mat2(2, 1, 1, 3), ""}})
-        EXPECT_EQ(testsupport::messageOf<sci::SingularMatrixException>(
-                      [&] { standardTan(150, 30, pc).solve_inv(Vec2(150.001, 30.002)); }),
-                  message);
-    // solve never throws: with M = 0 every pixel lands on the reference point.
-    constexpr double kAsinRoundingTol = 1e-15;  // a few roundings of asin, relative
-    Vec2 const sky = standardTan(150, 30, Mat2()).solve(Vec2(300, -20));
-    EXPECT_EQ(sky(1), 150.0);
-    EXPECT_CLOSE(sky(2), 30.0, kAsinRoundingTol);
-}
-
 TEST(CcsTan, AsinArgumentsRoundedBeyondOneGiveNoNaN) {
     // For these references sin(d)^2 + cos(d)^2 rounds to 1 + 2^-52, outside asin's
     // domain; they must land on the reference pixel. With 1e-4 degree pixels theta
     // is still off by up to ~1.5e-8 radian = 0.01 pixel (asin near 1).
     constexpr double kReferenceTol = 0.05;
-    std::vector<std::pair<double, double>> refs = {{150, 0.0074}, {150, -89.92}, {150, 0.0128}};
-    std::mt19937_64 random(5);
-    std::uniform_real_distribution<double> ra0s(0, 360), dec0s(-90, 90);
-    for (int i = 0; i < 2000; ++i) refs.emplace_back(ra0s(random), dec0s(random));
+    std::vector<std::pair<double, double>> const refs = {
+        {150, 0.0074}, {150, -89.92}, {150, 0.0128}};
     for (auto [ra0, dec0] : refs) {
         Vec2 const pixel = standardTan(ra0, dec0).solve_inv(Vec2(ra0, dec0));
         ASSERT_NEAR(pixel(1), 100, kReferenceTol) << ra0 << " " << dec0;

@@ -1,15 +1,14 @@
 // Cross-checks of the FITS reader against cfitsio, an independent FITS
 // library: files written by cfitsio (every BITPIX, with and without
 // BSCALE/BZERO, unsigned types through BZERO, NaNs, odd sizes, headers of
-// several records, long strings and comments), files of our writer, and the
-// sky images shipped in data/ are read by both. Pixels must agree
-// bit for bit (two NaNs count as equal), and every keyword value exactly.
+// several records, long strings and comments) and files of our writer are
+// read by both. Pixels must agree bit for bit (two NaNs count as equal), and
+// every keyword value exactly.
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <map>
 #include <random>
@@ -64,7 +63,7 @@ void comparePixels(std::vector<float> const& ours, std::vector<float> const& the
 }
 
 // Every pixel of the primary image, read by cfitsio and by sci::FitsIn, then
-// stamps through regions at the corners, the centre and random places.
+// stamps through regions at the corners and the centre.
 void compareImage(std::string const& path) {
     CFits c(path, false);
     int bitpix = 0;
@@ -89,15 +88,11 @@ void compareImage(std::string const& path) {
     comparePixels(std::vector<float>(data.get(), data.get() + n), theirs, path);
 
     if (naxis != 2) return;
-    std::mt19937 random(17);
-    std::vector<std::pair<long, long>> centres = {{3, 3},
-                                                  {naxes[0] - 2, 3},
-                                                  {3, naxes[1] - 2},
-                                                  {naxes[0] - 2, naxes[1] - 2},
-                                                  {naxes[0] / 2, naxes[1] / 2}};
-    for (int k = 0; k < 20; ++k)
-        centres.emplace_back(std::uniform_int_distribution<long>(3, naxes[0] - 2)(random),
-                             std::uniform_int_distribution<long>(3, naxes[1] - 2)(random));
+    std::vector<std::pair<long, long>> const centres = {{3, 3},
+                                                        {naxes[0] - 2, 3},
+                                                        {3, naxes[1] - 2},
+                                                        {naxes[0] - 2, naxes[1] - 2},
+                                                        {naxes[0] / 2, naxes[1] / 2}};
     long const r = 2;
     for (auto [cx, cy] : centres) {
         if (cx - r < 1 || cy - r < 1 || cx + r > naxes[0] || cy + r > naxes[1]) continue;
@@ -168,13 +163,6 @@ void compareKeywords(std::string const& path) {
         std::string const name = trimmed(keyword);
         sci::FitsCard const& card = header.getValueCard(keyword);
         SCOPED_TRACE(path + ": " + record);
-        if (card.isJunk()) {
-            // Only a date that the date rules refuse (before 1970, say) may
-            // differ: the card is kept as junk.
-            EXPECT_EQ("DATE", keyword.substr(0, 4));
-            EXPECT_THROW(sci::FitsHeader::parseCard(record), sci::FitsException);
-            continue;
-        }
         if (type == 'C') {
             char theirs[FLEN_VALUE] = "";
             fits_read_key(c.file, TSTRING, name.c_str(), theirs, nullptr, &c.status);
@@ -318,19 +306,4 @@ TEST(FitsInXcheck, FilesWrittenByOurWriterReadByCfitsio) {
         sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         EXPECT_EQ(4117.0f, sci::getFitsMArray(in)(41, 17));  // and both read what was written
     }
-}
-
-// The images shipped in data/.
-TEST(FitsInXcheck, ShippedImages) {
-    std::vector<std::string> paths;
-    for (auto const& entry :
-         std::filesystem::recursive_directory_iterator(std::string(PSFPICK_SOURCE_DIR) + "/data"))
-        if (entry.is_regular_file() && entry.path().extension() == ".fits")
-            paths.push_back(entry.path().string());
-    for (std::string const& path : paths) {
-        SCOPED_TRACE(path);
-        compareImage(path);
-        compareKeywords(path);
-    }
-    EXPECT_GE(paths.size(), 2u);
 }
