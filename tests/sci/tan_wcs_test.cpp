@@ -1,7 +1,7 @@
-// Reading the linear transformation of an image header into a TAN projection,
-// through lookups and over the cards of a FITS header. The projections
-// themselves are cross-checked against wcslib in ccs_tan_xcheck_test.cpp;
-// here: which keywords win, exact splits, messages.
+// Reading the linear transformation of an image header into a TAN projection
+// through keyword lookups. The projections themselves are cross-checked
+// against wcslib in ccs_tan_xcheck_test.cpp; here: which keywords win, exact
+// splits, messages.
 #include "sci/tan_wcs.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +14,7 @@
 #include <vector>
 
 #include "sci/exceptions.h"
-#include "sci/header_wcs.h"
-#include "tests/sci/fits_test_cards.h"
 #include "tests/support/messages.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -136,40 +133,6 @@ TEST(TanWcs, MissingKeywordsAreNamedWithTheirBlanks) {
     // A keyword whose value cannot be read is there.
     none.broken = {"CRVAL1  ", "CDELT1  "};
     EXPECT_EQ(none.missing(), "CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT2");
-}
-
-// Over the cards of a FITS header, a CD element whose value is not a number
-// counts as absent, so that CDELT serves instead; such a value of another
-// keyword the projection needs is an error.
-TEST(HeaderTanWcs, CdElementsThatAreNoNumbersGiveWayToCdelt) {
-    using testsupport::floatCard;
-    using testsupport::stringCard;
-    testsupport::TempDir dir;
-    auto read = [&](testsupport::Cards const& extra) {
-        testsupport::Cards cards = sci::fitsImageCards(-32, {20, 20});
-        for (std::string const& c :
-             {stringCard("CTYPE1", "RA---TAN"), stringCard("CTYPE2", "DEC--TAN"),
-              floatCard("CRVAL1", 150.0), floatCard("CRVAL2", 30.0), floatCard("CRPIX1", 10.0),
-              floatCard("CRPIX2", 10.0)})
-            cards.push_back(c);
-        cards.insert(cards.end(), extra.begin(), extra.end());
-        std::string const path = dir.file("wcs.fits");
-        sci::writeFitsFile(path, sci::fitsHeaderBlock(cards));
-        return sci::readHeaderTanWcs(sci::FitsHeader(path, sci::CardWarnings::kQuiet), path);
-    };
-    std::string const cdelt1 = floatCard("CDELT1", -1e-3), cdelt2 = floatCard("CDELT2", 2e-3);
-    // Written by hand: the card classes refuse text for these keywords.
-    auto text = [](std::string const& key) { return sci::fitsKeyword(key) + "= 'none'"; };
-    for (auto const& [extra, source] :
-         std::initializer_list<std::pair<testsupport::Cards, LinearKeywords>>{
-             {{text("CD1_1"), cdelt1, cdelt2}, LinearKeywords::kCdelt},
-             {{floatCard("CD1_1", -3e-4), text("CD2_2"), cdelt1, cdelt2}, LinearKeywords::kCdelt},
-             {{floatCard("CD1_1", -3e-4), floatCard("CD2_2", 3e-4), cdelt1}, LinearKeywords::kCd}})
-        EXPECT_EQ(read(extra).source, source);
-    EXPECT_EQ(testsupport::messageOf([&] {
-                  read({text("CD1_1"), cdelt1, text("CDELT2")});
-              }),
-              "value of 'CDELT2  ' is no valid floating point number");
 }
 
 // Trailing blanks carry no meaning; the suffix alone ends in "-TAN" as well;
