@@ -214,14 +214,6 @@ std::string randomToken(std::mt19937& random) {
             s.insert(s.size() - random() % (digits + 1), ".");
             return s + "e" + std::to_string(static_cast<int>(random() % 700) - 350);
         }
-        case 5: {  // any bytes but separators and line ends
-            std::string s(1 + random() % 6, '\0');
-            for (char& c : s) {
-                c = static_cast<char>(random() % 256);
-                if (c == '\n' || c == ' ' || c == '\t') c = '\0';
-            }
-            return s;
-        }
         default:  // short decimals, whole numbers at precision 0
             std::snprintf(text, sizeof text, "%.*f", static_cast<int>(random() % 8),
                           std::uniform_real_distribution<double>(-5000, 5000)(random));

@@ -223,14 +223,10 @@ TEST(FitsInXcheck, FilesWrittenByCfitsio) {
         {8, BYTE_IMG, 0.25, 10.0, 1, 1},
         {16, SHORT_IMG, 1.0, 0.0, 129, 7},
         {16, USHORT_IMG, 1.0, 32768.0, 37, 23},
-        {16, SHORT_IMG, 0.0541, 0.0, 3000, 2},
         {16, SHORT_IMG, 0.0457777642, 1500.0, 61, 59},
-        {32, LONG_IMG, 1.0, 0.0, 37, 23},
         {32, ULONG_IMG, 1.0, 2147483648.0, 37, 23},
         {32, LONG_IMG, 1e-3, -7.5, 129, 7},
-        {-32, FLOAT_IMG, 1.0, 0.0, 37, 23},
         {-32, FLOAT_IMG, 2.0, 1.0, 129, 7},
-        {-64, DOUBLE_IMG, 1.0, 0.0, 37, 23},
         {-64, DOUBLE_IMG, 0.5, 100.0, 3000, 2},
     };
     testsupport::TempDir dir;
