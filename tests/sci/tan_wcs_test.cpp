@@ -124,12 +124,9 @@ TEST(TanWcs, MissingKeywordsAreNamedWithTheirBlanks) {
     h = h.with({{"CDELT2", 1e-4}});
     EXPECT_EQ(h.readError(), "");
     EXPECT_EQ(h.missing(), "");
-    for (char const* key : {"CRVAL1  ", "CRVAL2  ", "CRPIX1  ", "CRPIX2  "}) {
-        FakeHeader missing = h;
-        missing.numbers.erase(key);
-        EXPECT_EQ(missing.readError(), "cannot find keyword '" + std::string(key) + "'");
-        EXPECT_EQ(missing.missing(), std::string(key, 6));
-    }
+    h.numbers.erase("CRPIX2  ");
+    EXPECT_EQ(h.readError(), "cannot find keyword 'CRPIX2  '");
+    EXPECT_EQ(h.missing(), "CRPIX2");
     // A keyword whose value cannot be read is there.
     none.broken = {"CRVAL1  ", "CDELT1  "};
     EXPECT_EQ(none.missing(), "CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT2");
