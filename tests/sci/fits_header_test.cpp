@@ -302,11 +302,8 @@ TEST(FitsHeader, KeywordQueriesAndRegions) {
     EXPECT_EQ("", messageOf([&] { h.testRegion(h.getFullRegion()); }));
     EXPECT_EQ("request for illegal region:\n[0:0,0:0,0:0] is no subarray of [1:100,1:50]",
               messageOf([&] { h.testRegion(util::Region(3)); }));
-    for (auto [start, end] : {std::pair{10, 101}, std::pair{0, 5}, std::pair{12, 10}}) {
-        util::Region r = h.getFullRegion();
-        r.setRange(1, start, end);
-        EXPECT_EQ(
-            "request for illegal region:\n" + r.toString() + " is no subarray of [1:100,1:50]",
-            messageOf([&] { h.testRegion(r); }));
-    }
+    util::Region reversed = h.getFullRegion();
+    reversed.setRange(1, 12, 10);
+    EXPECT_EQ("request for illegal region:\n[12:10,1:50] is no subarray of [1:100,1:50]",
+              messageOf([&] { h.testRegion(reversed); }));
 }
