@@ -169,7 +169,6 @@ std::vector<Vec2> imagePixels(std::mt19937_64& random, int n) {
 TEST(CcsTanXcheck, ProjectionsAgreeWithWcslib) {
     struct Reference {
         double ra0, dec0, scale, rho, skew;
-        int pixels;
     };
     std::mt19937_64 random(20240611);
     std::uniform_real_distribution<double> ra(0.0, 360.0), dec(-89.0, 89.0), angle(-180.0, 180.0);
@@ -177,14 +176,13 @@ TEST(CcsTanXcheck, ProjectionsAgreeWithWcslib) {
     std::vector<Reference> references;
     for (int r = 0; r < 60; ++r)
         references.push_back({ra(random), dec(random), std::pow(10.0, logScale(random)),
-                              angle(random), skew(random), 100});
+                              angle(random), skew(random)});
     for (double ra0 : {0.0, 1e-7, 0.5, 180.0, 359.5, 359.9999999})
         for (double dec0 : {0.0, 89.9, -89.9, 90.0, -90.0, 45.0})
-            references.push_back({ra0, dec0, 2e-3, 30.0, 0.0, 40});
+            references.push_back({ra0, dec0, 2e-3, 30.0, 0.0});
     for (double rho : {-270.0, -180.0, -90.0, 0.0, 90.0, 180.0, 270.0})
-        references.push_back({210.0, -35.0, 1e-4, rho, 0.0, 100});
-    for (double dec0 : {-60.0, 0.0, 75.0})
-        references.push_back({12.0, dec0, 1e-2, -20.0, 0.01, 200});
+        references.push_back({210.0, -35.0, 1e-4, rho, 0.0});
+    for (double dec0 : {-60.0, 0.0, 75.0}) references.push_back({12.0, dec0, 1e-2, -20.0, 0.01});
     for (Form form : {Form::kCd, Form::kPc, Form::kCrota2, Form::kCdelt}) {
         for (Reference const& r : references) {
             // CDELT alone neither rotates nor skews.
@@ -192,7 +190,7 @@ TEST(CcsTanXcheck, ProjectionsAgreeWithWcslib) {
             bool const skewed = form == Form::kCd || form == Form::kPc;
             crossCheck(makeHeader(form, r.ra0, r.dec0, r.scale, plain ? 0.0 : r.rho,
                                   skewed ? r.skew : 0.0),
-                       imagePixels(random, r.pixels));
+                       imagePixels(random, 60));
         }
     }
 }
