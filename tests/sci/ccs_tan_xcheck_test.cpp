@@ -38,22 +38,20 @@ double asinLoss(double rho) {
 }
 
 // A FITS card "KEYWORD = value"; numbers are written with 17 digits, exactly.
-std::string card(std::string const& keyword, std::string const& value) {
-    char text[81];
-    std::snprintf(text, sizeof text, "%-8s= %-70s", keyword.c_str(), value.c_str());
-    return text;
-}
 std::string card(std::string const& keyword, double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%20.17G", value);
-    return card(keyword, text);
+    char text[128];
+    std::snprintf(text, sizeof text, "%-8s= %20.17G", keyword.c_str(), value);
+    std::string result = text;
+    result.resize(80, ' ');
+    return result;
 }
 
 // wcslib's reading of a header that holds the given keywords and a TAN CTYPE pair.
 class WcslibTan {
   public:
     explicit WcslibTan(Header const& header) {
-        std::string cards = card("CTYPE1", "'RA---TAN'") + card("CTYPE2", "'DEC--TAN'");
+        std::string cards = "CTYPE1  = 'RA---TAN'" + std::string(60, ' ') + "CTYPE2  = 'DEC--TAN'" +
+                            std::string(60, ' ');
         for (auto const& [keyword, value] : header) cards += card(keyword, value);
         int nreject = 0;
         int const ncards = static_cast<int>(cards.size() / 80);
@@ -89,11 +87,8 @@ sci::TanWcs ourTan(Header const& header) {
         if (it == header.end()) return std::nullopt;
         return it->second;
     };
-    auto texts = [](std::string const& key) -> std::optional<std::string> {
-        if (key == "CTYPE1  ") return std::string("RA---TAN");
-        if (key == "CTYPE2  ") return std::string("DEC--TAN");
-        return std::nullopt;
-    };
+    // Without CTYPE the projection is TAN.
+    auto texts = [](std::string const&) -> std::optional<std::string> { return std::nullopt; };
     return sci::readTanWcs("xcheck.fits", numbers, texts);
 }
 
@@ -174,7 +169,6 @@ std::vector<Vec2> imagePixels(std::mt19937_64& random, int n) {
 TEST(CcsTanXcheck, ProjectionsAgreeWithWcslib) {
     struct Reference {
         double ra0, dec0, scale, rho, skew;
-        int pixels;
     };
     std::mt19937_64 random(20240611);
     std::uniform_real_distribution<double> ra(0.0, 360.0), dec(-89.0, 89.0), angle(-180.0, 180.0);
@@ -182,14 +176,13 @@ TEST(CcsTanXcheck, ProjectionsAgreeWithWcslib) {
     std::vector<Reference> references;
     for (int r = 0; r < 60; ++r)
         references.push_back({ra(random), dec(random), std::pow(10.0, logScale(random)),
-                              angle(random), skew(random), 100});
+                              angle(random), skew(random)});
     for (double ra0 : {0.0, 1e-7, 0.5, 180.0, 359.5, 359.9999999})
         for (double dec0 : {0.0, 89.9, -89.9, 90.0, -90.0, 45.0})
-            references.push_back({ra0, dec0, 2e-3, 30.0, 0.0, 40});
+            references.push_back({ra0, dec0, 2e-3, 30.0, 0.0});
     for (double rho : {-270.0, -180.0, -90.0, 0.0, 90.0, 180.0, 270.0})
-        references.push_back({210.0, -35.0, 1e-4, rho, 0.0, 100});
-    for (double dec0 : {-60.0, 0.0, 75.0})
-        references.push_back({12.0, dec0, 1e-2, -20.0, 0.01, 200});
+        references.push_back({210.0, -35.0, 1e-4, rho, 0.0});
+    for (double dec0 : {-60.0, 0.0, 75.0}) references.push_back({12.0, dec0, 1e-2, -20.0, 0.01});
     for (Form form : {Form::kCd, Form::kPc, Form::kCrota2, Form::kCdelt}) {
         for (Reference const& r : references) {
             // CDELT alone neither rotates nor skews.
@@ -197,7 +190,7 @@ TEST(CcsTanXcheck, ProjectionsAgreeWithWcslib) {
             bool const skewed = form == Form::kCd || form == Form::kPc;
             crossCheck(makeHeader(form, r.ra0, r.dec0, r.scale, plain ? 0.0 : r.rho,
                                   skewed ? r.skew : 0.0),
-                       imagePixels(random, r.pixels));
+                       imagePixels(random, 60));
         }
     }
 }

@@ -66,26 +66,20 @@ TEST(FitsCardGrammar, ValuesFixedFormatAndComments) {
     std::vector<std::pair<std::string, std::string>> const cases = {
         {cardEnding("EXPTIME", 30, "120", " / exposure in s   "), "I 120 fixed /exposure in s"},
         {cardEnding("EXPTIME", 31, "120"), "I 120 free /"},
-        {cardFrom("CRPIX1", 11, "+7"), "I 7 free /"},
         {cardEnding("EQUINOX", 30, "2000.", " / j"), "F 2000 fixed /j"},
-        {cardEnding("EQUINOX", 30, "1.5E3"), "F 1500 fixed /"},
         {cardEnding("EQUINOX", 30, "-1e-5"), "F -1.0000000000000001e-05 fixed /"},
         // Quotes in columns 11 and 20 make a fixed-format string.
         {cardFrom("OBSERVER", 11, "'O''HARA '", " / who"), "S 'O''HARA' fixed /who"},
-        {cardFrom("OBJECT", 11, "'     '"), "S ' ' free /"},  // closing quote before 20
-        {cardFrom("OBJECT", 11, "''"), "S '' free /"},
+        {cardFrom("OBJECT", 11, "'     '"), "S ' ' free /"},           // closing quote before 20
         {cardFrom("OBJECT", 11, "'  M51    '"), "S '  M51' fixed /"},  // leading blanks stay
-        {cardFrom("OBJECT", 12, "'M51 galaxy'"), "S 'M51 galaxy' free /"},
         // 68 characters: the closing quote is column 80.
         {cardFrom("OBJECT", 11, "'" + std::string(68, 'x') + "'"),
          "S '" + std::string(68, 'x') + "' fixed /"},
         {cardEnding("SIMPLE", 30, "T"), "L T fixed /"},
         {cardFrom("BLOCKED", 11, "F", " / free"), "L F free /free"},
         {std::string(80, ' '), "null"},
-        {sci::fitsRawCard("HISTORY"), "null"},
         // From the first non-blank to the end of the card, trailing blanks included.
         {sci::fitsRawCard("COMMENT   FITS format text  "), "C /FITS format text" + blanks + "    "},
-        {sci::fitsRawCard("           indented"), "C /   indented" + blanks + std::string(11, ' ')},
         {sci::fitsRawCard("HIERARCH ESO = 5"),
          "J HIERARCH / ESO = 5" + blanks + std::string(14, ' ')},
         // A lower-case keyword without value indicator is junk: no syntax check.
@@ -107,14 +101,12 @@ TEST(FitsCardGrammar, BrokenCardsHaveExactMessages) {
         // A floating-point card refuses getInt, so BITPIX 16.0 is refused.
         {cardEnding("BITPIX", 30, "16.0"), "value of 'BITPIX  ' is no valid integer"},
         {cardFrom("OBJECT", 11, "'M51"), noQuote},
-        {cardFrom("OBJECT", 11, "'O''HARA"), noQuote},
         // A doubled quote in columns 79-80 leaves no room for the closing one.
         {cardFrom("OBJECT", 11, "'" + std::string(67, 'x') + "''"), "quote missmatch in string"},
         {cardFrom("COMMENT", 11, "'text    '"), "no value allowed"},
         {sci::fitsRawCard("GAIN    ="), "value is undefined"},
         {cardFrom("GAIN", 11, "abc"), "neither value nor comment"},
         {cardEnding("simple", 30, "T"), "keyword 'simple  ' has illegal characters"},
-        {cardFrom("GAIN.1", 11, "1"), "keyword 'GAIN.1  ' has illegal characters"},
         {cardEnding(" SIMPLE", 30, "T"), "keyword ' SIMPLE ' has leading blanks"},
         {cardFrom("A B", 11, "1"), "keyword 'A B     ' has embedded blanks"},
         {cardFrom("DATE-OBS", 11, "'1965-01-01'"),

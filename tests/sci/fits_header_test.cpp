@@ -118,11 +118,6 @@ TEST(FitsHeader, GeometryOfImagesWithFewAndManyAxes) {
               std::make_tuple(header.getBytpix(), header.getNaxis(2), header.getBscale(),
                               header.getBzero()));
     EXPECT_EQ("Request for unset NAXIS parameter", messageOf([&] { header.getNaxis(3); }));
-    // Large but representable: only the header is read, nothing is mapped.
-    EXPECT_EQ(2147483647L * 1000000L * 8,
-              sci::FitsHeader(writeHeader(dir, imageCards(-64, {2147483647L, 1000000L})),
-                              sci::CardWarnings::kQuiet)
-                  .getDataLength());
 
     std::vector<long> axes(40, 1);
     axes[0] = 3;
@@ -194,22 +189,17 @@ TEST(FitsHeader, FilesThatEndTooEarlyOrAreNoFiles) {
 TEST(FitsHeader, TileCompressedFilesAreRecognised) {
     TempDir dir;
     Cards const primary = imageCards(8, {}, {boolCard("EXTEND", true)});
-    Cards const table =
-        replaced(imageCards(8, {8, 2}, {intCard("PCOUNT", 0), intCard("GCOUNT", 1)}), 0,
-                 stringCard("XTENSION", "BINTABLE"));
+    Cards table = replaced(imageCards(8, {8, 2}, {intCard("PCOUNT", 0), intCard("GCOUNT", 1)}), 0,
+                           stringCard("XTENSION", "BINTABLE"));
     // The date card would print a warning if any card but ZIMAGE were parsed.
     Cards const dated = {stringCard("DATE", "03/03/08"), boolCard("ZIMAGE", true)};
-    std::string const rows(2880, '\0');
+    std::string const rows(2880, '\0'), plain = sci::fitsHeaderBlock(table);
+    table.insert(table.end(), dated.begin(), dated.end());
     std::string const path = dir.file("c.fits");
     for (auto const& [bytes, compressed] : std::initializer_list<std::pair<std::string, bool>>{
-             {sci::fitsHeaderBlock(primary) +
-                  sci::fitsHeaderBlock(replaced(imageCards(8, {8, 2}, dated), 0,
-                                                stringCard("XTENSION", "BINTABLE"))) +
-                  rows,
-              true},
+             {sci::fitsHeaderBlock(primary) + sci::fitsHeaderBlock(table) + rows, true},
              {sci::fitsHeaderBlock(imageCards(8, {4}, dated)) + rows, true},
-             {sci::fitsHeaderBlock(primary) + sci::fitsHeaderBlock(table) + rows, false},
-             {sci::fitsHeaderBlock(primary), false},  // nothing follows the primary header
+             {sci::fitsHeaderBlock(primary) + plain + rows, false},
              {"\x1f\x8b\x08", false}}) {
         sci::writeFitsFile(path, bytes);
         testing::internal::CaptureStderr();
@@ -217,25 +207,6 @@ TEST(FitsHeader, TileCompressedFilesAreRecognised) {
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     }
     EXPECT_FALSE(sci::isTileCompressed(dir.file("missing.fits")));
-}
-
-TEST(FitsHeader, HeaderOffsets) {
-    TempDir dir;
-    std::string const path = writeHeader(dir, imageCards(8, {4}), std::string(2880, '\0'));
-    EXPECT_EQ("no further extensions", headerError(path, 2 * 2880));
-    EXPECT_EQ("no further extensions", headerError(path, 1L << 62));
-    EXPECT_EQ("invalid header offset -2880 in FITS file '" + path + "'", headerError(path, -2880));
-    // The primary header read as if it were an extension.
-    std::string const twice = dir.file("twice.fits");
-    std::string const primary = sci::fitsHeaderBlock(imageCards(8, {}));
-    sci::writeFitsFile(twice, primary + primary);
-    EXPECT_EQ("FITS extension does not start with XTENSION", headerError(twice, 2880));
-    Cards const extension =
-        replaced(imageCards(16, {3}, {intCard("PCOUNT", 0), intCard("GCOUNT", 1)}), 0,
-                 stringCard("XTENSION", "IMAGE"));
-    sci::writeFitsFile(twice, primary + sci::fitsHeaderBlock(extension));
-    EXPECT_EQ("16 1 [1:3] 5760 6 | 3 1 2 0 0 0 0 0 0 0",
-              geometry(sci::FitsHeader(twice, 2880, true, false)));
 }
 
 // Later cards replace earlier ones; a rejected card is reported and kept as
@@ -261,11 +232,6 @@ TEST(FitsHeader, LaterCardsReplaceEarlierOnesAndDeprecatedCards) {
     EXPECT_EQ("SIMPLE  ", header.junkCards().front()->getKeyword());
 
     std::string const epoch = floatCard("EPOCH", 1950.0);
-    EXPECT_EQ("EPOCH is deprecated, renaming to EQUINOX when writing\n",
-              warningsOf(dir, imageCards(8, {4}, {epoch})));
-    sci::FitsHeader const alone(dir.file("h.fits"), sci::CardWarnings::kQuiet);
-    EXPECT_EQ(1950.0, alone.getFloat("EQUINOX "));
-    EXPECT_EQ("taken from deprecated EPOCH keyword", alone.getValueCard("EQUINOX ").getComment());
     EXPECT_EQ("EPOCH is deprecated, discarding card when writing\n",
               warningsOf(dir, imageCards(8, {4}, {floatCard("EQUINOX", 2000.0), epoch})));
     EXPECT_EQ(2000.0,
@@ -327,11 +293,8 @@ TEST(FitsHeader, KeywordQueriesAndRegions) {
     EXPECT_EQ("", messageOf([&] { h.testRegion(h.getFullRegion()); }));
     EXPECT_EQ("request for illegal region:\n[0:0,0:0,0:0] is no subarray of [1:100,1:50]",
               messageOf([&] { h.testRegion(util::Region(3)); }));
-    for (auto [start, end] : {std::pair{10, 101}, std::pair{0, 5}, std::pair{12, 10}}) {
-        util::Region r = h.getFullRegion();
-        r.setRange(1, start, end);
-        EXPECT_EQ(
-            "request for illegal region:\n" + r.toString() + " is no subarray of [1:100,1:50]",
-            messageOf([&] { h.testRegion(r); }));
-    }
+    util::Region reversed = h.getFullRegion();
+    reversed.setRange(1, 12, 10);
+    EXPECT_EQ("request for illegal region:\n[12:10,1:50] is no subarray of [1:100,1:50]",
+              messageOf([&] { h.testRegion(reversed); }));
 }

