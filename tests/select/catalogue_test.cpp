@@ -150,14 +150,6 @@ TEST(ReadCatalogue, PositionsThroughTheImageProjection) {
         EXPECT_CLOSE(sky.vx(k), expectedX[k - 1], kPixelTol) << "variable " << k;
         EXPECT_CLOSE(sky.vy(k), expectedY[k - 1], kPixelTol) << "variable " << k;
     }
-
-    // Sky input without an image leaves the pixel positions at 0 and says so.
-    P.variables.clear();
-    std::ostringstream noOut, noErr;
-    Catalogue const none = readCatalogue(P, "", fits, noOut, noErr);
-    EXPECT_EQ(noErr.str(), "Error: no x/y information or CCS given!\n");
-    EXPECT_EQ(none.x(2), 0.0f);
-    EXPECT_EQ(none.y(3), 0.0f);
 }
 
 // An image that lacks keywords of its projection: the message names the first

@@ -132,56 +132,24 @@ TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
     EXPECT_EQ(three.screenSubfield(box, true).row, one.screenSubfield(box, true).row);
 }
 
-// A lone object has no neighbour and is rejected; equal fluxes make the flux
-// limits meet and every row pass; flags count only with a flag column, and
-// rows without a flag (a short column) fail the flag test; a row missing from
-// the y and flux columns is neither candidate nor neighbour.
-TEST(CandidateScreen, LoneObjectsEqualFluxesFlagsAndShortColumns) {
+// Columns shorter than the table: rows without a flag fail the flag test, and
+// a row missing from the y and flux columns is neither candidate nor neighbour.
+TEST(CandidateScreen, ShortColumns) {
     using floats = std::vector<float>;
-    auto screen = [](floats const& x, floats const& y, floats const& flux,
-                     std::vector<int> const& flag, selection::ScreeningRules const& rules) {
+    auto screen = [](floats const& x, floats const& y, std::vector<int> const& flag,
+                     selection::ScreeningRules const& rules) {
         return CandidateScreen(testsupport::toMArray(x), testsupport::toMArray(y),
-                               testsupport::toMArray(flux), testsupport::toMArray(flag),
+                               testsupport::toMArray(floats{1, 1}), testsupport::toMArray(flag),
                                sci::MArray<float, 1>(), sci::MArray<float, 1>(), rules);
     };
-    selection::ScreeningRules const all{-1e30f, 1e30f, -1e30f, false, 0};
-    CandidateScreen const lone = screen({10}, {10}, {5}, {}, all);
-    EXPECT_EQ(lone.screenSubfield({-1000, 1000, -1000, 1000}).testCounter, 0);
-    EXPECT_FALSE(lone.isCandidate(1));
-    selection::FluxLimits const f = selection::computeFluxLimits(floats(4, 4.0f), 0.9, 0.99, 0);
-    EXPECT_EQ(floats({f.lower, f.upper, f.neighbour}), floats(3, 4.0f));
-    EXPECT_EQ(screen({10, 20, 40, 41}, {10, 10, 10, 30}, floats(4, 4.0f), {},
-                     selection::screeningRules(f, 0, 0))
-                  .candidateCount(),
-              4);
-    selection::FluxLimits const one{1, 1, 1, 1.0f, 1.0f, 1.0f};
-    auto flagged = [&](std::vector<int> const& flag, int flagColumn, int row) {
-        return screen({10, 30}, {10, 10}, {1, 1}, flag,
-                      selection::screeningRules(one, flagColumn, 2))
-            .isCandidate(row);
-    };
-    EXPECT_FALSE(flagged({7, 2}, 4, 1));
-    EXPECT_TRUE(flagged({7, 2}, 4, 2));
-    EXPECT_TRUE(flagged({7, 2}, 0, 1));
-    EXPECT_TRUE(flagged({2}, 4, 1));
-    EXPECT_FALSE(flagged({2}, 4, 2));
-    CandidateScreen const shortColumns = screen({10, 20, 11}, {10, 10}, {1, 1}, {}, all);
+    CandidateScreen const flagged = screen({10, 30}, {10, 10}, {2}, {1, 1, 1, true, 2});
+    EXPECT_TRUE(flagged.isCandidate(1));
+    EXPECT_FALSE(flagged.isCandidate(2));
+    CandidateScreen const shortColumns =
+        screen({10, 20, 11}, {10, 10}, {}, {-1e30f, 1e30f, -1e30f, false, 0});
     EXPECT_EQ(shortColumns.rowCount(), 3);
     EXPECT_EQ(shortColumns.closestDist(1), 10.0f);
     EXPECT_FALSE(shortColumns.isCandidate(3));
-}
-
-TEST(CandidateScreen, TestCounterReportAndWarningByteForByte) {
-    std::ostringstream enough, few;
-    selection::writeTestCounter(enough, 12, 10);
-    EXPECT_EQ(enough.str(), std::string("test_counter=12\n"));
-    selection::writeTestCounter(few, 3, 10);
-    EXPECT_EQ(few.str(),
-              std::string("test_counter=3\n"
-                          "warning: not enough stars-> lower min_thresh or increase max_thresh!!!\n"
-                          "  test_counter=3\n"
-                          "  P.number=10\n"
-                          "\n"));
 }
 
 }  // namespace
