@@ -61,7 +61,7 @@ void expectSameAsLiteral(Coverage& coverage, CandidateScreen const& screen,
 // a few medium catalogues, where every subfield has many candidates.
 TEST(CandidateScreen, EqualsTheLiteralScreeningOnRandomCataloguesFullOfTies) {
     std::mt19937 rng(31);
-    Coverage small, medium;
+    Coverage coverage;
     double const thresholds[] = {0.0, 0.05, 0.3, 0.5, 0.9, 0.99, 1.0};
     for (unsigned seed = 1; seed <= 306; ++seed) {
         bool const isMedium = seed > 300;
@@ -75,7 +75,6 @@ TEST(CandidateScreen, EqualsTheLiteralScreeningOnRandomCataloguesFullOfTies) {
                                               static_cast<int>(rng() % 3)};
         CandidateScreen const screen = makeScreen(c, rules);
         SCOPED_TRACE("seed " + std::to_string(seed));
-        Coverage& coverage = isMedium ? medium : small;
         std::vector<PixelBox> boxes = {{origin - 100, origin + 100, origin - 100, origin + 100},
                                        {origin + 5, origin + 25, origin + 10, origin + 30}};
         std::ostringstream err;
@@ -95,12 +94,9 @@ TEST(CandidateScreen, EqualsTheLiteralScreeningOnRandomCataloguesFullOfTies) {
             ASSERT_EQ(screen.closestDist(static_cast<int>(k) + 1), all.closestDist[k]) << k;
         }
     }
-    EXPECT_GT(small.withManyCandidates, 300);
-    EXPECT_GT(small.withZeroDistance, 100);
-    EXPECT_GT(small.withTiedKeys, 100);
-    EXPECT_GT(medium.withManyCandidates, 12);
-    EXPECT_GT(medium.withZeroDistance, 5);
-    EXPECT_GT(medium.withTiedKeys, 5);
+    EXPECT_GT(coverage.withManyCandidates, 300);
+    EXPECT_GT(coverage.withZeroDistance, 100);
+    EXPECT_GT(coverage.withTiedKeys, 100);
 }
 
 // A catalogue large enough for the pool's threads to sort, build and search
