@@ -101,17 +101,10 @@ TEST(CandidateScreen, EqualsTheLiteralScreeningOnRandomCataloguesFullOfTies) {
 
 // A catalogue large enough for the pool's threads to sort, build and search
 // in parts gives the same screen as one thread: every row's neighbour, fate
-// and order. Positions on a coarse grid repeat, so that distances tie and
-// reach 0.
+// and order. Its positions repeat, so that distances tie and reach 0.
 TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
-    std::mt19937 rng(15);
-    literal::Catalogue c;
-    for (int k = 0; k < 120000; ++k) {
-        c.x.push_back(static_cast<float>(rng() % 4000) * 0.5f);
-        c.y.push_back(static_cast<float>(rng() % 3000) * 0.5f);
-        c.flux.push_back(static_cast<float>(1 + rng() % 100));
-    }
-    selection::ScreeningRules const rules{20.0f, 90.0f, 5.0f, false, 0};
+    literal::Catalogue const c = literal::randomCatalogue(120000, 15);
+    selection::ScreeningRules const rules{1.0f, 90.0f, 0.0f, false, 0};
     CandidateScreen const one = makeScreen(c, rules);
     selection::WorkPool pool(3);
     CandidateScreen const three = makeScreen(c, rules, &pool);
@@ -124,7 +117,7 @@ TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
         zero += one.isCandidate(row) && one.closestDist(row) == 0.0f;
     }
     EXPECT_GT(zero, 100);
-    PixelBox const box{300, 700, 900, 1200};
+    PixelBox const box{5, 30, 10, 25};
     EXPECT_EQ(three.screenSubfield(box, true).row, one.screenSubfield(box, true).row);
 }
 
