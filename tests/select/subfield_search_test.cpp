@@ -50,8 +50,7 @@ class TableMeasure : public selection::StarMeasure {
 // stellar, and the rows taken and dropped with the name of their fate, each
 // in the order of the run.
 struct Subfield {
-    std::vector<int> kept;
-    std::vector<int> notStellar;
+    std::vector<int> kept, notStellar;
     std::vector<std::pair<int, std::string>> dropped;
     std::vector<int> visits;  // the candidates, most isolated first (1-based rows)
     size_t next = 0;
