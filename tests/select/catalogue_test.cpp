@@ -29,7 +29,10 @@ constexpr char kTable[] =
     "8 30 40 0 0 -2.5 0 0.1\n"
     "9 50 60 0 0 0 1 0.5\n";
 
-Parameter pixelRun(testsupport::TempDir const& dir) {
+// Magnitudes become fluxes 10^(-0.4 m) in double, rounded to float; the other
+// columns are read as they stand and, without an image, the sky positions are 0.
+TEST(ReadCatalogue, PixelPositionsWithMagnitudes) {
+    testsupport::TempDir dir;
     Parameter P;
     P.input = dir.write("cat.txt", kTable);
     P.id_column = 1;
@@ -37,16 +40,6 @@ Parameter pixelRun(testsupport::TempDir const& dir) {
     P.flux_column = 6;
     P.flag_column = 7;
     P.class_column = 8;
-    return P;
-}
-
-}  // namespace
-
-// Magnitudes become fluxes 10^(-0.4 m) in double, rounded to float; the other
-// columns are read as they stand and, without an image, the sky positions are 0.
-TEST(ReadCatalogue, PixelPositionsWithMagnitudes) {
-    testsupport::TempDir dir;
-    Parameter P = pixelRun(dir);
     P.mag = true;
     std::ostringstream out, err;
     FitsFiles fits;
@@ -63,8 +56,6 @@ TEST(ReadCatalogue, PixelPositionsWithMagnitudes) {
     P.mag = false;
     EXPECT_EQ(readCatalogue(P, "", fits, out, err).flux(1), 20.0f);
 }
-
-namespace {
 
 // Tangent point (kRa0, kDec0) degrees at pixel (kCrpix, kCrpix); degrees per
 // pixel kScaleX along x (RA falls with x) and kScaleY along y.
@@ -87,8 +78,6 @@ std::string writeImage(testsupport::TempDir const& dir, std::vector<std::string>
         path, sci::fitsHeaderBlock(cards) + sci::fitsDataBlock(std::vector<double>(400, 1.0), -32));
     return path;
 }
-
-}  // namespace
 
 // Sky positions (x_column = -RA column: RA in column 4, DEC in 5) get pixel
 // positions from the image's gnomonic projection, variable objects alike,
@@ -165,3 +154,5 @@ TEST(ReadCatalogue, AnImageWithoutItsProjectionSaysWhatItLacksAndWhy) {
                                "them into pixels needs the image's projection" +
                                lacks);
 }
+
+}  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <list>
 #include <sstream>
 #include <stdexcept>
@@ -140,10 +139,6 @@ TEST(Entry, CheckRefusesEachReason) {
         EXPECT_EQ(refusal.check == RunCheck::kRunPossible, c.notice.empty()) << c.notice;
         EXPECT_EQ(refusal.notice, c.notice);
     }
-    // A value that is not a number reaches the check only from a record.
-    Runnable r;
-    r.P.min_thresh = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(checkRun(r.P, r.options, kOneFile).notice, quantile("min_thresh", "nan"));
 }
 
 // The warnings about options that have no effect, and about a selecting run
