@@ -136,23 +136,20 @@ TEST(ReadCatalogue, AnImageWithoutItsProjectionSaysWhatItLacksAndWhy) {
     P.input = dir.write("cat.txt", "1 150 30 5\n");
     P.x_column = -2;
     P.flux_column = 4;
-    std::string const lacks = ", but the image lacks CRPIX2 and CD2_2 or CDELT1)";
-    std::string const start = image + ": cannot find keyword 'CDELT1  ' (the ";
     auto messageOf = [&] {
         FitsFiles fits;
         std::ostringstream out, err;
         return testsupport::messageOf<sci::FitsException>(
             [&] { readCatalogue(P, image, fits, out, err); });
     };
-    EXPECT_EQ(messageOf(), start +
-                               "catalogue gives RA and DEC (--x_column < 0), and turning them "
-                               "into pixels needs the image's projection" +
-                               lacks);
+    auto expected = [&image](std::string const& table) {
+        return image + ": cannot find keyword 'CDELT1  ' (the " + table +
+               " gives RA and DEC (--x_column < 0), and turning them into pixels needs the "
+               "image's projection, but the image lacks CRPIX2 and CD2_2 or CDELT1)";
+    };
+    EXPECT_EQ(messageOf(), expected("catalogue"));
     P.variables = P.input;
-    EXPECT_EQ(messageOf(), start +
-                               "variables table gives RA and DEC (--x_column < 0), and turning "
-                               "them into pixels needs the image's projection" +
-                               lacks);
+    EXPECT_EQ(messageOf(), expected("variables table"));
 }
 
 }  // namespace
