@@ -50,17 +50,4 @@ TEST(IsolationVisitOrder, EqualsTheLiteralSortOfAllRowsOnRandomSparseKeys) {
     }
 }
 
-// Rows 0 and 1 of 3 share key 2, the unlisted row 2 has key 0: the exchange
-// sort leaves rows 2, 1, 0, so row 0 is visited first; without the smaller key
-// between them they keep their starting order. Key-0 rows come last.
-TEST(IsolationVisitOrder, SmallCasesByHand) {
-    std::vector<int> const row = {0, 1};
-    std::vector<float> const key = {2.0f, 2.0f};
-    EXPECT_EQ(selection::isolationVisitOrder(row, key, 3, 5), (std::vector<int>{0, 1}));
-    EXPECT_EQ(selection::isolationVisitOrder(row, key, 2, 5), (std::vector<int>{1, 0}));
-    EXPECT_EQ(selection::isolationVisitOrder(row, key, 3, 1), (std::vector<int>{0}));
-    EXPECT_EQ(selection::isolationVisitOrder({0, 1, 2}, {0.0f, 1.0f, 0.0f}, 3, 3),
-              (std::vector<int>{1, 2, 0}));
-}
-
 }  // namespace

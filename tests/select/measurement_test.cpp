@@ -26,41 +26,27 @@ TEST(RejectStars, HighestNchiThenMostElongatedThenWidestDroppedTheRestAscending)
         std::string out;
     };
     std::vector<float> const ones(8, 1.0f);
+    // Sizes sqrt(xw^2 + yw^2) 2.83, 4.24, 3.44, 3.28, 3.11, 2.97, 3.47, 2.69;
+    // the most elongated 3 and 4.
+    std::vector<float> const xw = {2.0f, 3.0f, 2.0f, 2.6f, 2.2f, 2.1f, 2.5f, 1.9f};
+    std::vector<float> const yw = {2.0f, 3.0f, 2.8f, 2.0f, 2.2f, 2.1f, 2.4f, 1.9f};
+    std::string const byWidth =
+        "  taken=8\n\nlen = 8 8 8 8 8 8 8 8 8 8 8 8\nP.fwhm_reject=5\n  taken_in=8\n"
+        "len = 8 8 8 6 6 8 6 6 8 8 6 6\nlen = 8 8 8 3 3 8 3 3 8 8 3 3\n  taken=3\n\n";
+    std::string const both =
+        "P.nchi_reject=10\n  taken_in=3\n  taken=1\n\nP.fwhm_reject=4\n  taken_in=1\n"
+        "  taken=1\n\n";
     Case const cases[] = {
         {{5, 1, 9, 3, 7, 2, 8, 4, 10, 6}, {}, {}, 3, 0, 0, {2, 6, 4, 8, 1, 10, 5}, ""},
         {{3, -1, 2, 5}, {}, {}, 2, 0, 0, {2, 3}, ""},
-        // Only the size stage (k1 = 0, k2 = 1): sizes 2.83, 4.24, 3.44, 3.28,
-        // 3.11, 2.97 ascending, the widest (2) gone.
-        {{1, 1, 1, 1, 1, 1},
-         {2.0f, 3.0f, 2.0f, 2.6f, 2.2f, 2.1f},
-         {2.0f, 3.0f, 2.8f, 2.0f, 2.2f, 2.1f},
-         0,
-         1,
-         0,
-         {1, 6, 5, 4, 3},
-         ""},
+        // Only the size stage (k1 = 0, k2 = 1) on the first six: the widest (2) gone.
+        {{1, 1, 1, 1, 1, 1}, xw, yw, 0, 1, 0, {1, 6, 5, 4, 3}, ""},
         // Two by ellipticity (3 and 4), then three by size among the rest.
-        {ones,
-         {2.0f, 3.0f, 2.0f, 2.6f, 2.2f, 2.1f, 2.5f, 1.9f},
-         {2.0f, 3.0f, 2.8f, 2.0f, 2.2f, 2.1f, 2.4f, 1.9f},
-         0,
-         5,
-         5,
-         {8, 1, 6},
-         "  taken=8\n\nlen = 8 8 8 8 8 8 8 8 8 8 8 8\nP.fwhm_reject=5\n  taken_in=8\n"
-         "len = 8 8 8 6 6 8 6 6 8 8 6 6\nlen = 8 8 8 3 3 8 3 3 8 8 3 3\n  taken=3\n\n"},
+        {ones, xw, yw, 0, 5, 5, {8, 1, 6}, byWidth},
         // Wider in x (2: ratio 1.375, key 0.375) goes before slightly taller
         // (3: key 0.09); then the widest of 1, 3, 4.
         {{1, 1, 1, 1}, {2.0f, 2.2f, 2.0f, 1.9f}, {2.0f, 1.6f, 2.2f, 1.9f}, 0, 2, 0, {4, 1}, ""},
-        {{4, 2, 3},
-         {},
-         {},
-         10,
-         4,
-         4,
-         {2},
-         "P.nchi_reject=10\n  taken_in=3\n  taken=1\n\nP.fwhm_reject=4\n  taken_in=1\n"
-         "  taken=1\n\n"},
+        {{4, 2, 3}, {}, {}, 10, 4, 4, {2}, both},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.left));

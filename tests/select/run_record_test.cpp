@@ -62,10 +62,6 @@ std::vector<long long> stages(FateCounts const& c) {
 // the written rows twice.
 TEST(RunRecord, ARowInTwoBoxesKeepsItsFurthestFate) {
     TwoBoxes t;
-    EXPECT_EQ(t.screen.screenedFate(6), Fate::kNotANumber);
-    EXPECT_EQ(t.screen.screenedFate(7), Fate::kFluxBand);
-    EXPECT_EQ(t.screen.screenedFate(5), Fate::kNotVisited);  // a candidate, in no box
-
     RunRecord record = t.record(true);
     selection::SubfieldCandidates const first =
         t.screen.screenSubfield(t.grid.searchBox(1, 1, 0), true);

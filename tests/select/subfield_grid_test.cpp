@@ -23,6 +23,20 @@ std::vector<long long> corners(PixelBox const& b) {
 
 std::string const kBorderTooBig = "Error: subfield border too big!\n";
 
+// Every search box of the grid, by run index, that holds (x, y) by the
+// screening's float test.
+std::vector<long long> boxesHolding(SubfieldGrid const& grid, float x, float y, int radius) {
+    std::vector<long long> boxes;
+    for (int i = 1; i <= grid.nx(); ++i)
+        for (int j = 1; j <= grid.ny(); ++j) {
+            PixelBox const b = grid.searchBox(i, j, radius);
+            if (!(x < static_cast<float>(b.x1) || x > static_cast<float>(b.x2) ||
+                  y < static_cast<float>(b.y1) || y > static_cast<float>(b.y2)))
+                boxes.push_back(grid.runIndex(i, j));
+        }
+    return boxes;
+}
+
 TEST(SubfieldGrid, NarrowSubfieldsAreReportedAndLeftUntrimmed) {
     // Width 27 in 3 columns: upper - lower = 8, too narrow; height 40 in 2
     // rows is wide enough. Each of the 6 subfields is reported once.
@@ -76,26 +90,6 @@ TEST(FieldBox, FromTheCatalogueExtentOfRowsThatTakePart) {
     EXPECT_EQ(box({nan}, {1}, {1}, 0), (std::vector<long long>{1, 0, 1, 0}));
 }
 
-}  // namespace
-
-namespace {
-
-// Every search box of the grid, by run index, that holds (x, y) by the
-// screening's float test.
-std::vector<long long> boxesHolding(SubfieldGrid const& grid, float x, float y, int radius) {
-    std::vector<long long> boxes;
-    for (int i = 1; i <= grid.nx(); ++i)
-        for (int j = 1; j <= grid.ny(); ++j) {
-            PixelBox const b = grid.searchBox(i, j, radius);
-            if (!(x < static_cast<float>(b.x1) || x > static_cast<float>(b.x2) ||
-                  y < static_cast<float>(b.y1) || y > static_cast<float>(b.y2)))
-                boxes.push_back(grid.runIndex(i, j));
-        }
-    return boxes;
-}
-
-}  // namespace
-
 // The boxes at a position equal those of a test of every box: on their bounds
 // (where neighbouring boxes overlap by a pixel), with negative insets, and
 // far from the origin, where floats are coarser than a pixel.
@@ -122,3 +116,5 @@ TEST(SubfieldGrid, SearchBoxesAtAPositionAreTheBoxesThatHoldIt) {
         }
     }
 }
+
+}  // namespace

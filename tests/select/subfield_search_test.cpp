@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <random>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "fit/moffat.h"
+#include "sci/median.h"
 #include "select/flux_limits.h"
 #include "tests/select/literal_selection.h"
 
@@ -50,19 +50,12 @@ class TableMeasure : public selection::StarMeasure {
 // stellar, and the rows taken and dropped with the name of their fate, each
 // in the order of the run.
 struct Subfield {
-    std::vector<int> kept;
-    std::vector<int> notStellar;
+    std::vector<int> kept, notStellar;
     std::vector<std::pair<int, std::string>> dropped;
     std::vector<int> visits;  // the candidates, most isolated first (1-based rows)
     size_t next = 0;
     int keptByRefill = 0;  // stars kept in the refill after the clips
 };
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t const n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // The median and 1.4826 x the median absolute deviation of the kept stars'
 // FWHM or nchi.
@@ -71,9 +64,9 @@ std::pair<double, double> spread(std::vector<Subfield> const& run, Outcomes cons
     std::vector<double> v, dev;
     for (Subfield const& f : run)
         for (int row : f.kept) v.push_back(o[row - 1].*value);
-    double const m = median(v);
+    double const m = sci::median(v);
     for (double x : v) dev.push_back(std::fabs(x - m));
-    return {m, 1.4826 * median(dev)};
+    return {m, 1.4826 * sci::median(dev)};
 }
 
 // The literal refill: every subfield visits its candidates from the most
@@ -175,10 +168,8 @@ std::vector<Subfield> libraryRun(literal::Catalogue const& c,
     for (selection::SubfieldSearch const& search : searches) {
         Subfield f;
         for (StarRecord const& star : search.s.stars) f.kept.push_back(star.row);
-        for (selection::RefusedVisit const& v : search.refused) {
-            EXPECT_EQ(v.fate, Fate::kNotStellar);
-            f.notStellar.push_back(v.row);
-        }
+        for (selection::RefusedVisit const& v : search.refused)
+            f.notStellar.push_back(v.fate == Fate::kNotStellar ? v.row : -v.row);
         for (selection::DroppedStar const& d : search.s.dropped)
             f.dropped.push_back(
                 {d.star.row, selection::fateWords(selection::takenStarFate(d.star, d.fate)).fate});

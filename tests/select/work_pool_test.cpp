@@ -5,7 +5,6 @@
 #include <atomic>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -36,21 +35,6 @@ TEST(WorkPool, ForEachRunsEveryIndexOnceAndThrowsTheFirstFailure) {
         }
         EXPECT_EQ(ran.load(), 50);
     }
-}
-
-// Without workers a task runs on the thread that waits for it, and a
-// cancelled one never runs.
-TEST(WorkPool, WaitRunsQueuedWorkHereAndCancelDropsIt) {
-    WorkPool pool(1);
-    std::thread::id ranOn;
-    bool cancelledRan = false;
-    WorkPool::TaskPtr const task = pool.submit([&ranOn] { ranOn = std::this_thread::get_id(); });
-    WorkPool::TaskPtr const cancelled = pool.submit([&cancelledRan] { cancelledRan = true; });
-    pool.cancel(*cancelled);
-    pool.wait(*cancelled);
-    pool.wait(*task);
-    EXPECT_EQ(ranOn, std::this_thread::get_id());
-    EXPECT_FALSE(cancelledRan);
 }
 
 }  // namespace
