@@ -8,8 +8,6 @@
 namespace {
 
 using selection::StarRow;
-using selection::tableColumn;
-using selection::TableColumn;
 using selection::writePassThroughEcho;
 using selection::writePassThroughRow;
 using selection::writeSelectedEcho;
@@ -23,59 +21,33 @@ using selection::writeTableHeader;
 StarRow const kRow{42,   12.5f,   100.25f, 150.5f, -30.25f, 1234.5f,
                    5.5f, 2469.0f, 3,       0.75f,  1.25f,   2.5f};
 
-std::string const kColumns = "x          y              RA             DEC          flux";
-
-// The header for id_column, flag_column and number; the flag column shows
-// only in the pass-through mode (number 0).
-TEST(OutputTable, HeaderVariants) {
-    struct Case {
-        int idColumn, flagColumn, number;
-        std::string expected;
-    };
-    for (Case const& c : {Case{1, 0, 1, "#     id          " + kColumns + "\n#\n"},
-                          Case{-1, 0, 1, "#     " + kColumns + "\n#\n"},
-                          Case{0, 5, 0, "#     id          " + kColumns + "       flag\n#\n"},
-                          Case{0, 5, 3, "#     id          " + kColumns + "\n#\n"}}) {
-        std::ostringstream file;
-        writeTableHeader(file, c.idColumn, c.flagColumn, c.number);
-        EXPECT_EQ(file.str(), c.expected) << c.idColumn << " " << c.flagColumn << " " << c.number;
-    }
-    // A reader finds the column names, in row order, as the words of the header.
-    std::ostringstream file;
-    writeTableHeader(file, 0, 5, 0);
-    std::istringstream words(file.str().substr(1, file.str().find('\n')));
-    std::string word;
-    for (TableColumn c : {TableColumn::kId, TableColumn::kX, TableColumn::kY, TableColumn::kRa,
-                          TableColumn::kDec, TableColumn::kFlux, TableColumn::kFlag}) {
-        ASSERT_TRUE(words >> word);
-        EXPECT_STREQ(tableColumn(c).name, word.c_str());
-    }
-    EXPECT_FALSE(words >> word);
-}
-
-// The rows after the header (which sets the notation): the catalogue id, the
-// running number (id_column 0) or no id field; DEC has width 13 in the
-// pass-through mode and 14 in the selection mode.
+// The header (which sets the notation) and a row in fixed notation: the
+// catalogue id, the running number (id_column 0) or no id field; the flag
+// column only in the pass-through mode; DEC has width 13 in the pass-through
+// mode and 14 in the selection mode.
 TEST(OutputTable, RowsInFixedNotationNeverCut) {
-    auto row = [](int idColumn, int flagColumn, bool selected) {
+    auto written = [](int idColumn, int flagColumn, bool selected) {
         std::ostringstream file;
-        writeTableHeader(file, 1, 5, 0);
-        file.str("");
+        writeTableHeader(file, idColumn, flagColumn, selected ? 1 : 0);
         if (selected)
             writeSelectedRow(file, kRow, 7, idColumn);
         else
             writePassThroughRow(file, kRow, 7, idColumn, flagColumn);
         return file.str();
     };
+    std::string const columns = "x          y              RA             DEC          flux";
     std::string const values =
         "12.50000000    100.25000000    150.50000000   -30.25000000  "
         "1234.50000000";
-    EXPECT_EQ(row(1, 5, false), "      42    " + values + "       3\n");
-    EXPECT_EQ(row(0, 0, false), "       7    " + values + "\n");
-    EXPECT_EQ(row(-1, 0, false), values + "\n");
-    EXPECT_EQ(row(1, 0, true),
-              "      42    12.50000000    100.25000000    150.50000000    -30.25000000  "
-              "1234.50000000\n");
+    EXPECT_EQ(written(1, 5, false), "#     id          " + columns +
+                                        "       flag\n#\n      42    " + values + "       3\n");
+    EXPECT_EQ(written(0, 0, false),
+              "#     id          " + columns + "\n#\n       7    " + values + "\n");
+    EXPECT_EQ(written(-1, 0, false), "#     " + columns + "\n#\n" + values + "\n");
+    EXPECT_EQ(written(1, 5, true),
+              "#     id          " + columns +
+                  "\n#\n      42    12.50000000    100.25000000    150.50000000    -30.25000000  "
+                  "1234.50000000\n");
 }
 
 TEST(OutputTable, ConsoleEchoes) {

@@ -121,24 +121,4 @@ TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
     EXPECT_EQ(three.screenSubfield(box, true).row, one.screenSubfield(box, true).row);
 }
 
-// Columns shorter than the table: rows without a flag fail the flag test, and
-// a row missing from the y and flux columns is neither candidate nor neighbour.
-TEST(CandidateScreen, ShortColumns) {
-    using floats = std::vector<float>;
-    auto screen = [](floats const& x, floats const& y, std::vector<int> const& flag,
-                     selection::ScreeningRules const& rules) {
-        return CandidateScreen(testsupport::toMArray(x), testsupport::toMArray(y),
-                               testsupport::toMArray(floats{1, 1}), testsupport::toMArray(flag),
-                               sci::MArray<float, 1>(), sci::MArray<float, 1>(), rules);
-    };
-    CandidateScreen const flagged = screen({10, 30}, {10, 10}, {2}, {1, 1, 1, true, 2});
-    EXPECT_TRUE(flagged.isCandidate(1));
-    EXPECT_FALSE(flagged.isCandidate(2));
-    CandidateScreen const shortColumns =
-        screen({10, 20, 11}, {10, 10}, {}, {-1e30f, 1e30f, -1e30f, false, 0});
-    EXPECT_EQ(shortColumns.rowCount(), 3);
-    EXPECT_EQ(shortColumns.closestDist(1), 10.0f);
-    EXPECT_FALSE(shortColumns.isCandidate(3));
-}
-
 }  // namespace
