@@ -1,6 +1,5 @@
-// Rendering of mock stars: flux conservation, centroid and the peak, pixel
-// means against a brute-force integral, and the truth's axes in psfpick's
-// convention.
+// Rendering of mock stars: flux conservation and centroid, and the truth's
+// axes in psfpick's convention.
 #include "tools/moffat_render.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +20,6 @@ constexpr double kFlux = 1.0e6;
 // wings (about 1e-4 of the flux); the box loses about 1e-5 of it.
 constexpr double kFluxTolerance = 2e-4;
 constexpr double kTruncationTolerance = 2e-5;
-// Gauss-Legendre pixel means against a 40 x 40 midpoint sum, of the peak.
-constexpr double kPixelMeanTolerance = 1e-3;
 constexpr double kCentroidTolerance = 1e-3;  // first moments of float pixels
 constexpr double kAngleRounding = 1e-12;     // degrees through radians and fmod
 tools::MoffatShape shape(double fwhm1, double fwhm2, double angleDeg) {
@@ -58,26 +55,6 @@ TEST(MoffatRender, ConservesFluxAndCentroid) {
     EXPECT_CLOSE(sum / kFlux, 1.0, kFluxTolerance);
     EXPECT_NEAR(sx / sum, 81.3, kCentroidTolerance);
     EXPECT_NEAR(sy / sum, 80.8, kCentroidTolerance);
-}
-
-TEST(MoffatRender, PixelMeansMatchABruteForceIntegral) {
-    constexpr int kSub = 40;
-    for (double const fwhm : {1.5, 3.0, 6.0}) {
-        tools::MoffatShape const sh = shape(fwhm, 0.7 * fwhm, -20.0);
-        std::vector<float> const image = render(sh, 81.37, 80.61, tools::Sampling::kIntegrated);
-        double const peak = tools::moffatPeak(sh, kFlux);
-        for (long y = 74; y <= 88; ++y)
-            for (long x = 74; x <= 88; ++x) {
-                double mean = 0;
-                for (int j = 0; j < kSub; ++j)
-                    for (int i = 0; i < kSub; ++i)
-                        mean += tools::moffatValue(sh, peak, x - 0.5 + (i + 0.5) / kSub - 81.37,
-                                                   y - 0.5 + (j + 0.5) / kSub - 80.61);
-                EXPECT_NEAR(image[static_cast<size_t>((y - 1) * kSide + (x - 1))],
-                            mean / (kSub * kSub), kPixelMeanTolerance * peak)
-                    << "fwhm " << fwhm << " pixel " << x << "," << y;
-            }
-    }
 }
 
 TEST(MoffatRender, AxesFoldIntoThePsfpickConvention) {
