@@ -43,4 +43,36 @@ TEST(Batch, RunsPsfpickOnEveryImageAndFailsWhenOneFails) {
     EXPECT_EQ(readFile(dir.file("lost.log")), "cannot find image 'lost.fits'\n");
 }
 
+// A stand-in for psfpick writes its arguments into the table: images that run
+// at once get --threads 1 before the user's options, passed as words; one image
+// at a time keeps every core, and no options give no empty word (it would be
+// taken for the image).
+TEST(Batch, PassesTheOptionsAsWordsAndOneThreadPerImageWhenImagesRunAtOnce) {
+    TempDir dir;
+    std::string const fake =
+        dir.write("fake.sh",
+                  "#!/bin/sh\n"
+                  "out=''; prev=''\n"
+                  "for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
+                  "echo \"$#: $*\" > \"$out\"\n");
+    ASSERT_EQ(std::system(("chmod +x '" + fake + "'").c_str()), 0);
+    dir.write("a.fits", "");
+    dir.write("b.fits", "");
+    dir.write("list.txt", "a.fits\n");
+    RunResult const one = runProgram(
+        tool("psfpick-batch"), {"--psfpick", fake, "-l", "list.txt", "--task", "1"}, dir.path());
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(readFile(dir.file("a.tbl")),
+              "5: -i " + dir.file("a.cat") + " -o " + dir.file("a.tbl") + " a.fits\n");
+    if (std::system("command -v parallel >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "GNU parallel is not installed";
+    RunResult const many =
+        runProgram(tool("psfpick-batch"),
+                   {"--psfpick", fake, "a.fits", "b.fits", "--", "-n", "two words"}, dir.path());
+    EXPECT_EQ(many.status, 0) << many.err;
+    EXPECT_EQ(readFile(dir.file("a.tbl")), "9: -i " + dir.file("a.cat") + " -o " +
+                                               dir.file("a.tbl") +
+                                               " --threads 1 -n two words a.fits\n");
+}
+
 }  // namespace
