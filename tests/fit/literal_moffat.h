@@ -21,14 +21,10 @@ using Mat = sci::MArray<double, 2>;
 inline int moffat(double px, double py, Vec const& params, double& yfit, Vec& dyda) {
     double const a1 = params(1), a2 = params(2), a3 = params(3), a4 = params(4), a5 = params(5),
                  a6 = params(6), a7 = params(7), a8 = params(8), a9 = params(9), a10 = params(10);
-    double const s = std::sin(a7);
-    double const c = std::cos(a7);
-    double const dx = px - a5;
-    double const dy = py - a6;
-    double const u = dx * c + dy * s;
-    double const v = dy * c - dx * s;
-    double const a3u = a3 * u;
-    double const a4v = a4 * v;
+    double const s = std::sin(a7), c = std::cos(a7);
+    double const dx = px - a5, dy = py - a6;
+    double const u = dx * c + dy * s, v = dy * c - dx * s;
+    double const a3u = a3 * u, a4v = a4 * v;
     double const X = 1.0 + a3u * a3u + a4v * a4v;
     double const q = std::log10(X) * (1.0 + a8);
     if (q > 100.0) {
@@ -40,8 +36,7 @@ inline int moffat(double px, double py, Vec const& params, double& yfit, Vec& dy
         return fit::kModelOk;
     }
     if (q < -100.0) return fit::kModelFailed;
-    double const P = std::pow(X, -(1.0 + a8));
-    double const Q = std::pow(X, -a8);
+    double const P = std::pow(X, -(1.0 + a8)), Q = std::pow(X, -a8);
     yfit = a9 * px + a1 + a10 * py + a2 * Q;
     dyda(1) = 1.0;
     dyda(2) = Q;
