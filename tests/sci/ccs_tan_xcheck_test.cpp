@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -16,6 +15,7 @@
 
 #include "sci/ccs_tan.h"
 #include "sci/tan_wcs.h"
+#include "tests/sci/fits_test_cards.h"
 
 namespace {
 
@@ -37,22 +37,13 @@ double asinLoss(double rho) {
     return std::sqrt(rho * rho + 2.0 * kAsinRoundingError) - std::fabs(rho);
 }
 
-// A FITS card "KEYWORD = value"; numbers are written with 17 digits, exactly.
-std::string card(std::string const& keyword, double value) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%-8s= %20.17G", keyword.c_str(), value);
-    std::string result = text;
-    result.resize(80, ' ');
-    return result;
-}
-
 // wcslib's reading of a header that holds the given keywords and a TAN CTYPE pair.
 class WcslibTan {
   public:
     explicit WcslibTan(Header const& header) {
         std::string cards = "CTYPE1  = 'RA---TAN'" + std::string(60, ' ') + "CTYPE2  = 'DEC--TAN'" +
                             std::string(60, ' ');
-        for (auto const& [keyword, value] : header) cards += card(keyword, value);
+        for (auto const& [keyword, value] : header) cards += testsupport::floatCard(keyword, value);
         int nreject = 0;
         int const ncards = static_cast<int>(cards.size() / 80);
         status_ = wcspih(cards.data(), ncards, WCSHDR_all, 0, &nreject, &nwcs_, &wcs_);

@@ -33,15 +33,11 @@ std::string writeStored(TempDir const& dir, std::string const& name, int bitpix,
     return path;
 }
 
-double positionValue(long x, long y) {
-    return 100.0 * x + y;
-}
-
 // nx by ny pixels v = 100*x + y in file order.
 std::vector<double> positionImage(long nx, long ny) {
     std::vector<double> v;
     for (long y = 1; y <= ny; ++y)
-        for (long x = 1; x <= nx; ++x) v.push_back(positionValue(x, y));
+        for (long x = 1; x <= nx; ++x) v.push_back(100.0 * x + y);
     return v;
 }
 
@@ -70,8 +66,7 @@ TEST(FitsIn, EveryBitpixWithAndWithoutScaling) {
     double const nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<Case> const cases = {
         {32, 1, 0, {-2147483648.0, -1, 0, 16777217, 2147483647, 123456789}},  // 2^24+1 rounds
-        {-64, 1, 0, {0.1, -1e300, 1e300, 1e-310, 123456.789, -2.5}},  // out of float range: inf
-        {16, 1.0, 32768.0, {-32768, 32767, -1, 0, 1, 100}},           // unsigned 16-bit
+        {16, 1.0, 32768.0, {-32768, 32767, -1, 0, 1, 100}},                   // unsigned 16-bit
         {32, 1e-3, 5.0, {123456789, -5, 0, 1, 2, 3}},
         {-32, 2.0, 1.0, {1.5, nan, -0.0, 3.0e38, 0.1, -2.0}},  // 3e38*2 overflows to inf
     };
@@ -101,13 +96,6 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
     std::string const data = sci::fitsDataBlock(positionImage(10, 10), 16, false);  // 200 bytes
     std::string const segment =
         "data segment of FITS file '" + path + "' extends beyond the end of the file";
-    // Right after the header: the header reads, the data does not.
-    sci::writeFitsFile(path, header);
-    {
-        sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-        EXPECT_EQ(segment, messageOf([&] { sci::getFitsMArray(in); }));
-        EXPECT_FALSE(in.isMapped());
-    }
     // One byte short: the last pixel is cut, the data segment is refused, the
     // rows before it read (a region cut short: tests/apps/bad_input_test.cpp).
     sci::writeFitsFile(path, header + data.substr(0, 199));
@@ -117,14 +105,14 @@ TEST(FitsIn, FilesCutShortOrClaimingHugeSizes) {
         util::Region region = in.getFullRegion();
         region.setRange(2, 8, 9);
         in.setRegion(region);
-        EXPECT_EQ(positionValue(10, 9), sci::getFitsMArray(in)(10, 2));
+        EXPECT_EQ(1009.0, sci::getFitsMArray(in)(10, 2));
     }
     // Complete but not padded to a whole record: readable, and unmapped again
     // when the reader goes.
     sci::writeFitsFile(path, header + data);
     {
         sci::FitsIn in(path, sci::CardWarnings::kQuiet);
-        EXPECT_EQ(positionValue(10, 10), sci::getFitsMArray(in)(10, 10));
+        EXPECT_EQ(1010.0, sci::getFitsMArray(in)(10, 10));
     }
     EXPECT_EQ(0, mappingsOf(path));
     // A header refused after its END card leaves nothing mapped (it once did).
