@@ -21,9 +21,6 @@ inline std::string intCard(std::string const& key, long value) {
 inline std::string floatCard(std::string const& key, double value) {
     return sci::FitsFloatCard(sci::fitsKeyword(key), value, true, "").writeCard();
 }
-inline std::string stringCard(std::string const& key, std::string const& value) {
-    return sci::FitsStringCard(sci::fitsKeyword(key), value, true, "").writeCard();
-}
 inline std::string boolCard(std::string const& key, bool value) {
     return sci::FitsBoolCard(sci::fitsKeyword(key), value, true, "").writeCard();
 }
