@@ -17,20 +17,37 @@ namespace {
 using Vec2 = sci::FVector<double, 2>;
 using Mat2 = sci::FMatrix<double, 2, 2>;
 
-// The warnings of reading a header with the reference (150, 30) at pixel
-// (100.5, 200.25), 1e-4 degree pixels and the given CTYPE cards.
-std::vector<std::string> warningsFor(std::map<std::string, std::string> const& texts) {
-    std::map<std::string, double> const numbers = {{"CRVAL1  ", 150.0}, {"CRVAL2  ", 30.0},
-                                                   {"CRPIX1  ", 100.5}, {"CRPIX2  ", 200.25},
-                                                   {"CDELT1  ", -1e-4}, {"CDELT2  ", 1e-4}};
+// Reads a header with the reference (150, 30) at pixel (100.5, 200.25), the
+// given CTYPE cards and 1e-4 degree pixels, plus the extra number cards.
+sci::TanWcs readWcs(std::map<std::string, std::string> const& texts,
+                    std::map<std::string, double> const& extra = {}) {
+    std::map<std::string, double> numbers = {{"CRVAL1  ", 150.0}, {"CRVAL2  ", 30.0},
+                                             {"CRPIX1  ", 100.5}, {"CRPIX2  ", 200.25},
+                                             {"CDELT1  ", -1e-4}, {"CDELT2  ", 1e-4}};
+    numbers.insert(extra.begin(), extra.end());
     auto find = [](auto const& values, std::string const& key) {
         auto const it = values.find(key);
         return it == values.end() ? std::nullopt : std::optional(it->second);
     };
     return sci::readTanWcs(
-               "img.fits", [&](std::string const& key) { return find(numbers, key); },
-               [&](std::string const& key) { return find(texts, key); })
-        .warnings;
+        "img.fits", [&](std::string const& key) { return find(numbers, key); },
+        [&](std::string const& key) { return find(texts, key); });
+}
+
+std::vector<std::string> warningsFor(std::map<std::string, std::string> const& texts) {
+    return readWcs(texts).warnings;
+}
+
+// Headers often carry several forms at once: CD wins over CDELT, PC over CROTA2.
+TEST(TanWcs, CdThenPcThenCrota2) {
+    using K = sci::LinearKeywords;
+    EXPECT_EQ(readWcs({}).source, K::kCdelt);
+    EXPECT_EQ(readWcs({}, {{"CROTA2  ", 30.0}}).source, K::kCdeltCrota2);
+    EXPECT_EQ(readWcs({}, {{"CROTA2  ", 30.0}, {"PC1_2   ", 0.5}}).source, K::kCdeltPc);
+    sci::TanWcs const cd = readWcs(
+        {}, {{"CROTA2  ", 30.0}, {"PC1_2   ", 0.5}, {"CD1_1   ", -2e-4}, {"CD2_2   ", 2e-4}});
+    EXPECT_EQ(cd.source, K::kCd);
+    EXPECT_EQ(cd.cdelt(1), -2e-4);
 }
 
 // Trailing blanks carry no meaning; the suffix alone ends in "-TAN" as well;
