@@ -108,14 +108,8 @@ void expectRun(TableRun const& r, std::string const& message, std::string const&
 
 // The rows of stars 1 and 2 (lower half) and 4 and 5 (upper half): the
 // ordinary run selects all four.
-std::string const kStar1 =
-    "       1    16.29999924    15.60000038    150.00181580     29.99835968  20000.00000000\n";
-std::string const kStar2 =
-    "       2    45.20000076    20.39999962    149.99847412     29.99884033  18000.00000000\n";
-std::string const kStar4 =
-    "       4    47.40000153    48.50000000    149.99821472     30.00164986  19000.00000000\n";
-std::string const kStar5 =
-    "       5    32.00000000    33.00000000    150.00000000     30.00009918  300.00000000\n";
+std::vector<std::string> const kRows = lines(expectedText("bad_input_rows.txt"));
+std::string const kStar1 = kRows[0], kStar2 = kRows[1], kStar4 = kRows[2], kStar5 = kRows[3];
 std::string const kGoodTable = kTableHeader + kStar1 + kStar2 + kStar4 + kStar5;
 
 // Damaged images and error images, odd file arguments, broken catalogues and

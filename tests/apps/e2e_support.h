@@ -67,6 +67,24 @@ inline std::string const kNoColumnsWarning =
     "warning: without --flag_column and --class_column saturated stars and galaxies are not "
     "excluded; give their columns (Source Extractor: FLAGS, CLASS_STAR)\n";
 
+// A text of tests/apps/expected/: long expected texts kept as data.
+inline std::string expectedText(std::string const& name) {
+    return testsupport::readFile(std::string(PSFPICK_SOURCE_DIR) + "/tests/apps/expected/" + name);
+}
+
+// The lines of text, each with its newline.
+inline std::vector<std::string> lines(std::string const& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) out.push_back(line + "\n");
+    return out;
+}
+
+// The last line of standard error, the summary's hint.
+inline std::string hintOf(std::string const& err) {
+    return err.substr(err.rfind("\nhint: ") + 1);
+}
+
 // Standard error without the summary that ends a selecting run (its lines
 // "summary: ", "funnel: " and "hint: "), for tests of the other messages; the
 // summary itself is compared whole in psfpick_run_test.cpp.

@@ -119,15 +119,7 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     std::vector<std::string> const args = kSelection + words("field/img.fits");
     TableRun const r = runIn(dir.path(), args);  // error image: field/e.img.fits
     ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
-    EXPECT_EQ(r.result.err,
-              "summary: 2 stars selected in 4 subfields (1 asked in each); 2 subfields without a "
-              "star\nfunnel: 10 rows read, 10 taking part, 10 in the field, 8 in the flux band, 7 "
-              "passing flags, 7 clear of variable objects, 7 candidates, 3 visited, 2 stellar, 2 "
-              "clear of bad pixels, 2 with an image, 2 stamp inside the image, 2 fitted, 2 kept "
-              "after --nchi_reject, 2 kept after --fwhm_reject, 2 written\nhint: -c 0.50 refused 1 "
-              "of the 1 candidate visited in the 2 subfields that fell short; their 1 visitable "
-              "candidate holds 0 with class_star >= 0.50: few of them are stars; try --nfields "
-              "1,1\n");
+    EXPECT_EQ(r.result.err, expectedText("selected.err"));
     // (1,1): A is more isolated than B (whose neighbour is the faint J): A.
     // (2,1): C and D are each other's neighbours; the tie puts D first, and
     //        D fails the stellarity test; only one of two accepted rows is visited.
@@ -136,12 +128,7 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     //        flux band (max_thresh 1 ends it at the second brightest); G alone
     //        is accepted, and a lone candidate is not visited.
     // Sky positions by the projection of the header written above.
-    EXPECT_EQ(r.table,
-              kTableHeader +
-                  "       1    20.29999924    25.60000038    150.00457764     29.99655914  "
-                  "20000.00000000\n"
-                  "       6    40.50000000    100.50000000    150.00225830     30.00404930  "
-                  "17000.00000000\n");
+    EXPECT_EQ(r.table, kTableHeader + expectedText("selected.tbl"));
     // Subfields in the order (1,1), (1,2), (2,1), (2,2).
     std::string const notEnough = kNotEnough + "  taken=0\n  P.number=1\n\n";
     EXPECT_EQ(r.result.out, startText(args) + "test_counter=2\ntest_counter=2\ntest_counter=2\n\n" +
@@ -178,37 +165,22 @@ TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
     for (FieldStar const& s : kStars)
         mask(static_cast<int>(s.x + 0.5) + 1, static_cast<int>(s.y + 0.5) + 1) = 0.0f;
     sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
-    for (auto const& [options, hint] : std::vector<std::pair<char const*, std::string>>{
-             {"-c 0.99 field/img.fits",
-              "hint: -c 0.99 refused 3 of the 3 candidates visited in the 4 subfields that fell "
-              "short; their 3 visitable candidates hold 0 with class_star >= 0.99, 2 >= 0.80, 2 >= "
-              "0.70, 2 >= 0.50: try -c 0.8\n"},
-             {"--boxlen 30 field/img.fits",
-              "hint: the stamps (--boxlen 30) of 2 of the 2 stars taken in the 4 subfields that "
-              "fell short leave the image: try --border 30\n"},
-             {"--boxlen 60 field/img.fits",
-              "hint: the stamps (--boxlen 60) of 2 of the 2 stars taken in the 4 subfields that "
-              "fell short leave the image: stamps of 121 x 121 pixels do not fit in the image (120 "
-              "x 120): try a smaller --boxlen\n"},
-             {"-r 2 field/img.fits mask.fits",
-              "hint: -r 2 refused 2 of the 3 candidates visited in the 4 subfields that fell short "
-              "for a bad (0) pixel near their centre; with -r 1 2 of the 2 pass: try -r 1\n"}}) {
-        SCOPED_TRACE(options);
-        TableRun const r = runIn(dir.path(), kSelection + words(options));
+    std::vector<std::string> const hints = lines(expectedText("hints.txt"));
+    char const* const options[] = {"-c 0.99 field/img.fits", "--boxlen 30 field/img.fits",
+                                   "--boxlen 60 field/img.fits", "-r 2 field/img.fits mask.fits"};
+    for (size_t k = 0; k < 4; ++k) {
+        SCOPED_TRACE(options[k]);
+        TableRun const r = runIn(dir.path(), kSelection + words(options[k]));
         ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
         EXPECT_EQ(r.table, kTableHeader);
-        std::string const err = r.result.err;
-        EXPECT_EQ(err.substr(err.rfind("\nhint: ") + 1), hint);
+        EXPECT_EQ(hintOf(r.result.err), hints[k]);
     }
     RunResult const untested = run(words("-i cat.txt -o out.tbl --nfields 2,2 --min_thresh 0.99 "
                                          "--max_thresh 1 -r 2 field/img.fits missing.fits"),
                                    dir.path());
     EXPECT_EQ(untested.status, kStatusSuccess) << untested.err;
     EXPECT_EQ(withoutSummary(untested.err), kNoColumnsWarning);
-    EXPECT_EQ(untested.err.substr(untested.err.rfind("\nhint: ") + 1),
-              "hint: the 4 subfields that fell short hold 1 candidate for 4 stars (the least "
-              "isolated of a subfield is never visited); the flux band 0.99-1.00 holds 1 row; the "
-              "band 0.10-0.99 holds 9: try --min_thresh 0.1 --max_thresh 0.99\n");
+    EXPECT_EQ(hintOf(untested.err), hints[4]);
 
     // A run that fails part way leaves its report empty.
     TableRun const tested =
@@ -227,20 +199,8 @@ TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
     TableRun const r = runIn(sky.path(), kSelection + words("field/img.fits"));
     ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
     EXPECT_EQ(r.table, kTableHeader);
-    std::string const background =
-        "the outer rings of the failed stamps sit at +5000.2 (5000.2 sigma) above zero on "
-        "median, and the fit holds the background at 0\n";
-    EXPECT_EQ(withoutSummary(r.result.err),
-              "warning: the outer rings of the 2 measured stamps sit at +5000.2 (5000.2 sigma) "
-              "above zero on median: the image holds background (sky not subtracted, or the light "
-              "of an extended object or of crowded sources), and the fit holds the background at "
-              "0\nwarning: 2 of 2 profile fits failed: background in the image: " +
-                  background);
-    std::string const err = r.result.err;
-    EXPECT_EQ(err.substr(err.rfind("\nhint: ") + 1),
-              "hint: 2 of the 2 fits in the 4 subfields that fell short failed: background in the "
-              "image: " +
-                  background);
+    EXPECT_EQ(withoutSummary(r.result.err), expectedText("sky.err"));
+    EXPECT_EQ(hintOf(r.result.err), expectedText("sky_hint.txt"));
 
     // The catalogue of another image: its rows lie outside this one. Half of
     // the rows outside is not yet a warning.
@@ -354,31 +314,14 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
     // Rows in catalogue order; C1..C9 have isolation ranks 1..9 at the
     // distance of their companion; the fit columns hold values exactly for
     // the fitted stars, the fit status also for the failed fit.
-    EXPECT_EQ(reportRows(t),
-              "1 1 1 9 1 1 not stellar -----\n2 2 2 8.5 1 1 bad pixel -----\n"
-              "3 3 3 7.9999995 1 1 stamp off the image -----\n"
-              "4 4 4 7.5 1 1 fit failed v----\n5 5 5 7 1 1 dropped by FWHM vvvvv\n"
-              "6 6 6 6.5 1 1 dropped by nchi vvvvv\n7 7 7 6 1 1 selected vvvvv\n"
-              "8 8 8 5.5 1 1 not visited -----\n9 9 9 5 1 1 not visited -----\n"
-              "10 10 0 null 1 1 flux band -----\n11 11 0 null 1 1 flux band -----\n"
-              "12 12 0 null 1 1 flux band -----\n13 13 0 null 1 1 flux band -----\n"
-              "14 14 0 null 1 1 flux band -----\n15 15 0 null 1 1 flux band -----\n"
-              "16 16 0 null 1 1 flux band -----\n17 17 0 null 1 1 flux band -----\n"
-              "18 18 0 null 1 1 flux band -----\n19 19 0 null 0 0 outside the field -----\n"
-              "20 20 0 null 1 1 flags -----\n"
-              "21 21 0 null 1 1 near a variable object -----\n"
-              "22 22 0 null 1 1 not isolated -----\n23 23 0 null 1 1 flux band -----\n"
-              "24 26 0 null 0 0 not a number -----\n");
+    EXPECT_EQ(reportRows(t), expectedText("fates.txt"));
     for (size_t k = 0; k < t.rows.size(); ++k)  // smaller over larger FWHM
         EXPECT_LE(std::stof(t.at(k, "axis_ratio").value_or("0")), 1.0f) << k;
 
     // The funnel of the header: each stage counts the rows beyond it.
-    std::string const funnel =
-        "rows_read: 24, taking_part: 23, in_field: 22, in_flux_band: 12, passing_flags: 11, "
-        "clear_of_variables: 10, candidates: 9, visited: 7, stellar: 6, clear_of_bad_pixels: 5, "
-        "with_image: 5, stamp_inside_image: 4, fitted: 3, kept_after_nchi_reject: 2, "
-        "kept_after_fwhm_reject: 1, written: 1";
-    EXPECT_NE(std::find(t.header.begin(), t.header.end(), "    total: {" + funnel + "}"),
+    std::string const funnel = expectedText("fate_funnel.txt");
+    EXPECT_NE(std::find(t.header.begin(), t.header.end(),
+                        "    total: {" + funnel.substr(0, funnel.size() - 1) + "}"),
               t.header.end());
 
     // Without an image (the field is the catalogue's extent) the stars taken
@@ -409,9 +352,9 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
     RunResult const astropy =
         testsupport::runProgram("/usr/bin/python3", {"-c", script, dir.file("full.ecsv")});
     ASSERT_EQ(astropy.status, 0) << astropy.err;
-    std::string expected;
-    for (size_t k = 0; k < t.rows.size(); ++k) expected += rowSummary(t, k) + "\n";
-    EXPECT_EQ(astropy.out, expected + funnel + "\n");
+    std::string rows;
+    for (size_t k = 0; k < t.rows.size(); ++k) rows += rowSummary(t, k) + "\n";
+    EXPECT_EQ(astropy.out, rows + funnel);
 }
 
 namespace {
@@ -498,42 +441,20 @@ TEST(PsfpickRun, CutsRefuseSaturatedElongatedPairedAndWideStars) {
         "-i cat.txt -o out.tbl --report out.ecsv -n 30 --refill --min_thresh 0 --max_thresh 1 "
         "--flag_column 7 --class_column 8 --boxlen 8 --max_ellipticity 0.2 --max_asymmetry 0.1 "
         "--fwhm_clip 5 ";
-    struct Peak {
-        char const* option;
-        char const* fate;
-        char const* belowPeak;  // the stars below the peak limit
-        char const* refused;    // the hint's count of saturated and flat-topped stars
-    };
-    for (Peak const& p : {Peak{"--max_peak 6000", "saturated", "42", "7 at or above it, 0"},
-                          Peak{"--max_peak 9000", "flat top", "49", "0 at or above it, 7"}}) {
-        SCOPED_TRACE(p.option);
-        RunResult const r = run(words(common + p.option + " img.fits"), dir.path());
+    for (auto const& [option, fate] :
+         {std::pair{"--max_peak 6000", "saturated"}, std::pair{"--max_peak 9000", "flat top"}}) {
+        SCOPED_TRACE(option);
+        RunResult const r = run(words(common + option + " img.fits"), dir.path());
         ASSERT_EQ(r.status, kStatusSuccess) << r.err;
         Ecsv const t = readEcsv(readFile(dir.file("out.ecsv")));
         ASSERT_EQ(t.rows.size(), stars.size() + 1);
         for (size_t k = 0; k < stars.size(); ++k) {
-            char const* const expected[] = {"selected", p.fate, "elongated", "asymmetric",
-                                            "clipped by FWHM"};
-            EXPECT_EQ(*t.at(k, "fate"), expected[static_cast<int>(stars[k].kind)])
-                << "star " << k + 1;
+            char const* const fates[] = {"selected", fate, "elongated", "asymmetric",
+                                         "clipped by FWHM"};
+            EXPECT_EQ(*t.at(k, "fate"), fates[static_cast<int>(stars[k].kind)]) << "star " << k + 1;
         }
-        std::string const err = r.err;
-        EXPECT_EQ(err.substr(err.find("funnel: ")),
-                  std::string("funnel: 50 rows read, 50 taking part, 49 in the field, 49 in the "
-                              "flux band, 49 passing flags, 49 clear of variable objects, 49 "
-                              "candidates, 49 visited, 49 stellar, 49 clear of bad pixels, 49 "
-                              "with an image, 49 stamp inside the image, 49 fitted, ") +
-                      p.belowPeak +
-                      " below --max_peak, 42 not flat-topped, 35 within --max_ellipticity, 28 "
-                      "within --max_asymmetry, 28 kept after --nchi_reject, 28 kept after "
-                      "--fwhm_reject, 21 kept after --fwhm_clip, 21 written\nhint: " +
-                      std::string(p.option).substr(0, 15) +
-                      " refused 7 of the 49 stars fitted in "
-                      "the 1 subfield that fell short (" +
-                      p.refused +
-                      " flat-topped); every "
-                      "candidate was visited: take fainter candidates (lower --min_thresh and "
-                      "--max_thresh); the field holds fewer stars than asked\n");
+        EXPECT_EQ(r.err.substr(r.err.find("funnel: ")),
+                  expectedText("cuts_" + std::string(option).substr(11) + ".txt"));
     }
 }
 
