@@ -93,17 +93,15 @@ std::vector<std::string> const kBase = words(
     "-i cat.txt -o out.tbl -n 2 --nfields 1,2 --min_thresh 0 --max_thresh 1 --boxlen 5 "
     "--flag_column 7 --class_column 8 -c 0.5");
 
+// A run in the field's directory under a limit of 64 open files, and the
+// output table out.tbl it leaves there (kNoTable when it leaves none).
 TableRun runOn(Field const& field, std::vector<std::string> const& more) {
-    return runIn(field.dir.path(), kBase + more);
-}
-
-// A run that fails with "EXCEPTION: " + message (succeeds with no message
-// but its summary when message is empty) and leaves table behind.
-void expectRun(TableRun const& r, std::string const& message, std::string const& table) {
-    EXPECT_EQ(r.result.status, message.empty() ? kStatusSuccess : kStatusRunFailed);
-    EXPECT_EQ(message.empty() ? withoutSummary(r.result.err) : r.result.err,
-              message.empty() ? "" : "EXCEPTION: " + message + "\n");
-    EXPECT_EQ(r.table, table);
+    std::filesystem::remove(field.dir.file("out.tbl"));
+    std::vector<std::string> const args =
+        words("-c") + std::vector<std::string>{"ulimit -n 64 && exec \"$0\" \"$@\"", PSFPICK_EXE};
+    RunResult const r = testsupport::runProgram("/bin/sh", args + kBase + more, field.dir.path());
+    std::string const table = field.dir.file("out.tbl");
+    return {r, std::filesystem::exists(table) ? readFile(table) : kNoTable};
 }
 
 // The rows of stars 1 and 2 (lower half) and 4 and 5 (upper half): the
@@ -121,10 +119,14 @@ std::string const kGoodTable = kTableHeader + kStar1 + kStar2 + kStar4 + kStar5;
 // Odd but readable files give the ordinary result, and numeric options at 0,
 // negative and extreme values that the run check accepts (its refusals:
 // tests/select/entry_test.cpp) fail naming the cause or select no star.
+// A header's warnings (an old date, a card the reader rejects, a deprecated
+// keyword) are written once per file and run, where the file is first read,
+// and change nothing else. An output that is one of the run's inputs fails the
+// run and leaves the input as it was; a device that takes no data fails the
+// run. A hundred file arguments searched for bad pixels run under the limit
+// of 64 open files: the run holds no file open between reads.
 TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWrittenSoFar) {
     Field const field;
-    expectRun(runOn(field, {"img.fits"}), "", kGoodTable);
-    std::string const& good = kGoodTable;
     std::string const lowerHalf = kTableHeader + kStar1 + kStar2;
     std::filesystem::create_directory(field.dir.file("adir"));
     sci::writeFitsFile(field.dir.file("other.fits"), kImageBytes);
@@ -146,55 +148,82 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         return " (the error image of image '" + image +
                "': the image's file name with 'e.' in front, in the same directory)";
     };
+    std::vector<std::string> const warn = {"DATE    = '03/03/08'", "DATE-OBS= '29/11/51'",
+                                           "EPOCH   = " + std::string(14, ' ') + "1951.9"};
+    std::vector<std::string> imageCards = kWcs;
+    imageCards.insert(imageCards.end(), warn.begin(), warn.end());
+    std::string const warnings =
+        "FitsDate: Assuming date 2008. Date has obsolete syntax.\n" +
+        sci::fitsRawCard("DATE-OBS= '29/11/51'") +
+        "\nFitsDate: cannot handle dates before Jan. 1st 1970.\nAdding to junk list\n"
+        "EPOCH is deprecated, renaming to EQUINOX when writing\n";
+    std::string masks = "-r 1 img.fits";
+    for (int k = 1; k < 100; ++k) {
+        masks += " mask" + std::to_string(k) + ".fits";
+        sci::writeFitsFile(field.dir.file("mask" + std::to_string(k) + ".fits"),
+                           fitsBytes(-32, {kSize, kSize}, constant(kSize * kSize, 1.0)));
+    }
+    std::string const overwritten = "; it would be overwritten";
 
     struct Case {
         std::string args;     // after the base options
         std::string message;  // after "EXCEPTION: "; empty for a run that succeeds
         std::string table;
-        char const* file = "";  // replaced by bytes for this case
-        std::string bytes = "";
+        std::vector<std::pair<std::string, std::string>> files = {};  // replaced: name, bytes
+        std::string warnings = "";  // standard error before the exception or the summary
     };
     std::vector<Case> cases = {
+        {"img.fits", "", kGoodTable},
         {"img.fits",
          "img.fits: cannot find keyword 'CDELT1  ' (the RA and DEC of the output table are "
          "computed from the catalogue's pixel positions with the image's projection, but the "
          "image lacks CRVAL1, CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT1, CDELT2)",
-         kTableHeader, "img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels())},
+         kTableHeader,
+         {{"img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels())}}},
         {"img.fits",
          "region [42:52,43:53] of FITS file 'img.fits' extends beyond the end of the file",
-         lowerHalf, "img.fits", firstRows(kImageBytes, 40)},
+         lowerHalf,
+         {{"img.fits", firstRows(kImageBytes, 40)}}},
         {"img.fits",
          "error image 'e.img.fits' has 64 x 64 pixels, but image 'img.fits' has 1000000000 x "
          "1000000000",
-         kTableHeader, "img.fits", huge},
+         kTableHeader,
+         {{"img.fits", huge}}},
         {"img.fits",
          "region [42:52,43:53] of FITS file 'e.img.fits' extends beyond the end of the file",
-         lowerHalf, "e.img.fits", firstRows(kErrorBytes, 40)},
+         lowerHalf,
+         {{"e.img.fits", firstRows(kErrorBytes, 40)}}},
         {"img.fits",
          "error image 'e.img.fits' has 64 x 63 pixels, but image 'img.fits' has 64 x 64",
-         kTableHeader, "e.img.fits", fitsBytes(-32, {kSize, kSize - 1}, constant(64 * 63, 1.0))},
+         kTableHeader,
+         {{"e.img.fits", fitsBytes(-32, {kSize, kSize - 1}, constant(64 * 63, 1.0))}}},
         {"img.fits",
          "e.img.fits: FITS file has invalid BITPIX (not 8, 16, 32, -32 , -64)" +
              errorImageOf("img.fits"),
-         kTableHeader, "e.img.fits", headerOnly(24, {kSize, kSize})},
+         kTableHeader,
+         {{"e.img.fits", headerOnly(24, {kSize, kSize})}}},
         {"other.fits", "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"),
          kTableHeader},
         // The images are checked before the first subfield: also a run that
         // would have measured no star fails.
         {"-c 0.99 other.fits",
          "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"), kTableHeader},
-        {"img.fits", "", kTableHeader, "cat.txt", ""},
+        {"img.fits", "", kTableHeader, {{"cat.txt", ""}}},
         {"-o adir img.fits", "cannot open file 'adir' for writing", kNoTable},
         // The stamps of a large boxlen or check radius (one subfield, so that
         // the search visits star 1) lie beyond the end of the file, which
         // must be found before an array of that size is made.
-        {"--boxlen 100000000 huge.fits", hugeRegion, kTableHeader, "cat.txt", hugeCatalogue},
-        {"-r 100000000 --nfields 1,1 huge.fits", hugeRegion, kTableHeader, "cat.txt",
-         hugeCatalogue},
+        {"--boxlen 100000000 huge.fits", hugeRegion, kTableHeader, {{"cat.txt", hugeCatalogue}}},
+        {"-r 100000000 --nfields 1,1 huge.fits",
+         hugeRegion,
+         kTableHeader,
+         {{"cat.txt", hugeCatalogue}}},
         // A cube (its first plane is read), an error image of bytes (BITPIX 8).
-        {"img.fits", "", good, "img.fits", fitsBytes(-32, {kSize, kSize, 2}, cube, kWcs)},
-        {"img.fits", "", good, "e.img.fits",
-         fitsBytes(8, {kSize, kSize}, constant(kSize * kSize, kNoiseSigma))},
+        {"img.fits", "", kGoodTable, {{"img.fits", fitsBytes(-32, {kSize, kSize, 2}, cube, kWcs)}}},
+        {"img.fits",
+         "",
+         kGoodTable,
+         {{"e.img.fits", fitsBytes(8, {kSize, kSize}, constant(kSize * kSize, kNoiseSigma))}}},
         {"--nfields 1000,1000 img.fits",
          "nfields 1000,1000 asks for more subfields than the field has pixels (64 x 64)",
          kTableHeader},
@@ -203,6 +232,30 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         {"--id_column 2147483647 img.fits", columnMissing + "2147483647 was asked)", kTableHeader},
         {"--flux_column -2147483648 img.fits", columnMissing + "-2147483648 was asked)",
          kTableHeader},
+        // The warnings of img.fits, then those of e.img.fits.
+        {"-r 1 img.fits e.img.fits",
+         "",
+         kTableHeader + kStar1 + kStar4,
+         {{"img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels(), imageCards)},
+          {"e.img.fits",
+           fitsBytes(-32, {kSize, kSize}, constant(kSize * kSize, kNoiseSigma), warn)}},
+         warnings + warnings},
+        {"-o cat.txt img.fits", "output table 'cat.txt' is the input file 'cat.txt'" + overwritten,
+         kNoTable},
+        {"-o ./img.fits img.fits",
+         "output table './img.fits' is the input file 'img.fits'" + overwritten, kNoTable},
+        {"-o /dev/full img.fits", "cannot write to file '/dev/full'", kNoTable},
+        {"--report cat.txt img.fits", "report 'cat.txt' is the input file 'cat.txt'" + overwritten,
+         kTableHeader},
+        {"--report out.tbl img.fits", "report 'out.tbl' is the output table 'out.tbl'",
+         kTableHeader},
+        // The report is written after the summary.
+        {"--report /dev/full img.fits",
+         "cannot write to file '/dev/full'",
+         kGoodTable,
+         {},
+         expectedText("bad_input_summary.err")},
+        {masks, "", kTableHeader + kStar1 + kStar4},  // as with -r 1 alone
     };
     // No row is selected: column 0 reads 0 in every row, so no neighbour is
     // brighter; the one candidate in the flux range of --min_thresh 1 or
@@ -212,84 +265,21 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
                                "--boxlen 2147483647", "-c 1", "--min_thresh 1", "--max_thresh 0"})
         cases.push_back({option + std::string(" img.fits"), "", kTableHeader});
     for (Case const& c : cases) {
-        SCOPED_TRACE(c.args + (*c.file ? std::string(", ") + c.file + " replaced" : ""));
+        std::string replaced;
+        for (auto const& [name, bytes] : c.files) replaced += ", " + name + " replaced";
+        SCOPED_TRACE(c.args.substr(0, 60) + replaced);
         field.reset();
-        if (*c.file) sci::writeFitsFile(field.dir.file(c.file), c.bytes);
-        expectRun(runOn(field, words(c.args)), c.message, c.table);
+        for (auto const& [name, bytes] : c.files) sci::writeFitsFile(field.dir.file(name), bytes);
+        TableRun const r = runOn(field, words(c.args));
+        EXPECT_EQ(r.result.status, c.message.empty() ? kStatusSuccess : kStatusRunFailed);
+        EXPECT_EQ(c.message.empty() ? withoutSummary(r.result.err) : r.result.err,
+                  c.warnings + (c.message.empty() ? "" : "EXCEPTION: " + c.message + "\n"));
+        EXPECT_EQ(r.table, c.table);
+        if (c.files.empty()) {
+            EXPECT_EQ(readFile(field.dir.file("cat.txt")), kCatalogue);
+            EXPECT_EQ(readFile(field.dir.file("img.fits")), kImageBytes);
+        }
     }
-}
-
-// A header's warnings (an old date, a card the reader rejects, a deprecated
-// keyword) are written once per file and run, where the file is first read:
-// the run reads the image's header for its projection, its size, the stamps
-// and the bad-pixel test, and the error image's for the stamps and the
-// bad-pixel test. The warnings change nothing else.
-TEST(BadInput, HeaderWarningsAreWrittenOncePerFileAndRun) {
-    Field const field;
-    std::vector<std::string> const args = words("-r 1 img.fits e.img.fits");
-    std::vector<std::string> const warn = {"DATE    = '03/03/08'", "DATE-OBS= '29/11/51'",
-                                           "EPOCH   = " + std::string(14, ' ') + "1951.9"};
-    std::vector<std::string> imageCards = kWcs;
-    imageCards.insert(imageCards.end(), warn.begin(), warn.end());
-    sci::writeFitsFile(field.dir.file("img.fits"),
-                       fitsBytes(-32, {kSize, kSize}, fieldPixels(), imageCards));
-    sci::writeFitsFile(field.dir.file("e.img.fits"),
-                       fitsBytes(-32, {kSize, kSize}, constant(kSize * kSize, kNoiseSigma), warn));
-    std::string const warnings =
-        "FitsDate: Assuming date 2008. Date has obsolete syntax.\n" +
-        sci::fitsRawCard("DATE-OBS= '29/11/51'") +
-        "\nFitsDate: cannot handle dates before Jan. 1st 1970.\nAdding to junk list\n"
-        "EPOCH is deprecated, renaming to EQUINOX when writing\n";
-    TableRun const warned = runOn(field, args);
-    EXPECT_EQ(warned.result.status, kStatusSuccess);
-    EXPECT_EQ(withoutSummary(warned.result.err), warnings + warnings);  // img.fits, then e.img.fits
-    EXPECT_EQ(warned.table, kTableHeader + kStar1 + kStar4);            // as without the warnings
-}
-
-// An output that is one of the run's inputs fails the run and is left as it
-// was; a device that takes no data fails the run instead of ending as if the
-// table were written.
-TEST(BadInput, OutputsThatAreInputsOrDevicesFailTheRun) {
-    Field const field;
-    std::string const overwritten = "; it would be overwritten";
-    for (auto const& [args, message] : std::vector<std::pair<char const*, std::string>>{
-             {"-o cat.txt", "output table 'cat.txt' is the input file 'cat.txt'" + overwritten},
-             {"-o ./img.fits",
-              "output table './img.fits' is the input file 'img.fits'" + overwritten},
-             {"-o /dev/full", "cannot write to file '/dev/full'"},
-             // The report likewise, and it may not be the output table either.
-             {"--report cat.txt", "report 'cat.txt' is the input file 'cat.txt'" + overwritten},
-             {"--report out.tbl", "report 'out.tbl' is the output table 'out.tbl'"},
-             {"--report /dev/full", "cannot write to file '/dev/full'"}}) {
-        SCOPED_TRACE(args);
-        RunResult const r = run(kBase + words(args + std::string(" img.fits")), field.dir.path());
-        EXPECT_EQ(r.status, kStatusRunFailed);
-        EXPECT_EQ(r.err.substr(std::min(r.err.find("EXCEPTION: "), r.err.size())),
-                  "EXCEPTION: " + message + "\n");
-    }
-    EXPECT_EQ(readFile(field.dir.file("cat.txt")), kCatalogue);
-    EXPECT_EQ(readFile(field.dir.file("img.fits")), kImageBytes);
-}
-
-// A hundred file arguments searched for bad pixels: the run holds no file
-// open between reads, so it needs only a handful of descriptors. It runs
-// under a limit of 64 open files and gives the table of the image alone
-// (the other files hold no bad pixel).
-TEST(BadInput, AHundredFileArgumentsRunWithin64OpenFiles) {
-    Field const field;
-    std::string const ones = fitsBytes(-32, {kSize, kSize}, constant(kSize * kSize, 1.0));
-    std::vector<std::string> args = kBase + words("-r 1 img.fits");
-    for (int k = 1; k < 100; ++k) {
-        args.push_back("mask" + std::to_string(k) + ".fits");
-        sci::writeFitsFile(field.dir.file(args.back()), ones);
-    }
-    std::string script = "ulimit -n 64 && exec '" + std::string(PSFPICK_EXE) + "'";
-    for (std::string const& a : args) script += " '" + a + "'";
-    RunResult const limited = testsupport::runProgram("/bin/sh", {"-c", script}, field.dir.path());
-    EXPECT_EQ(limited.status, kStatusSuccess);
-    EXPECT_EQ(withoutSummary(limited.err), "");
-    EXPECT_EQ(readFile(field.dir.file("out.tbl")),
-              kTableHeader + kStar1 + kStar4);  // as with -r 1 alone
 }
 
 }  // namespace

@@ -44,19 +44,25 @@ std::vector<FieldStar> const kStars = {
     {9, 95.3, 95.8, 23000, 0, 0.95},   {10, 50.0, 48.0, 500, 0, 0.95},
 };
 
-// Writes <dir>/field/img.fits, <dir>/field/e.img.fits and
-// <dir>/cat.txt. sky is added to every pixel of the image (0 for a
-// sky-subtracted image).
+// Writes image (pixels of a size x size field, with the projection of the
+// header cards below) and its error image e.<image> beside it, sigma everywhere.
+void writeImages(TempDir const& dir, std::string const& image, int size,
+                 std::vector<double> const& pixels, double sigma) {
+    std::vector<std::string> const cards = testsupport::tanCards(kCrval1, kCrval2, kCrpix, kScale);
+    size_t const name = image.rfind('/') + 1;
+    sci::writeFitsImage(dir.file(image), size, size, pixels, -32, 1.0, 0.0, cards);
+    sci::writeFitsImage(dir.file(image.substr(0, name) + "e." + image.substr(name)), size, size,
+                        std::vector<double>(pixels.size(), sigma), -32, 1.0, 0.0, cards);
+}
+
+// Writes <dir>/field/img.fits, <dir>/field/e.img.fits and <dir>/cat.txt.
+// sky is added to every pixel of the image (0 for a sky-subtracted image).
 void writeField(TempDir const& dir, double sky = 0.0) {
     std::filesystem::create_directory(dir.file("field"));
-    std::vector<std::string> const cards = testsupport::tanCards(kCrval1, kCrval2, kCrpix, kScale);
-    sci::writeFitsImage(
-        dir.file("field/img.fits"), kSize, kSize,
+    writeImages(
+        dir, "field/img.fits", kSize,
         testsupport::moffatField(kSize, kSize, kStars, kFwhm, kBeta, kNoiseSigma, sky, kNoiseSeed),
-        -32, 1.0, 0.0, cards);
-    sci::writeFitsImage(dir.file("field/e.img.fits"), kSize, kSize,
-                        std::vector<double>(static_cast<size_t>(kSize) * kSize, kNoiseSigma), -32,
-                        1.0, 0.0, cards);
+        kNoiseSigma);
     dir.write("cat.txt", testsupport::catalogueText(kStars));
 }
 
@@ -231,34 +237,8 @@ TEST(PsfpickRun, UnsuitableImagesGiveNoRows) {
 // reached; C9 is the least isolated); then a row in the border, one with a
 // flag, one at a variable object, one whose nearest neighbour has flux -5,
 // that neighbour, and a row without a position.
-struct FateField {
-    std::string catalogue;
-    std::vector<FieldStar> rendered;  // C1..C9 but C4
-};
-
-FateField fateField() {
-    // x, y, the distance of the companion and class_star of C1..C9.
-    double const c[9][4] = {{20.3, 20.4, 9.0, 0.1}, {50.2, 20.6, 8.5, 0.9}, {5.4, 50.3, 8.0, 0.9},
-                            {80.4, 20.2, 7.5, 0.9}, {20.5, 80.5, 7.0, 0.9}, {50.5, 80.3, 6.5, 0.9},
-                            {80.3, 80.6, 6.0, 0.9}, {50.4, 50.5, 5.5, 0.9}, {80.5, 50.4, 5.0, 0.9}};
-    FateField f{"# id x y RA DEC flux flags class_star\n", {}};
-    for (int k = 0; k < 18; ++k) {
-        double const* const s = c[k % 9];
-        bool const companion = k >= 9;
-        double const flux = companion ? 1 : 20000.0 - 100 * (k + 2);
-        char row[160];
-        std::snprintf(row, sizeof row, "%d %.1f %.1f 0 0 %.1f 0 %.2f\n", k + 1,
-                      s[0] + (companion ? s[2] : 0), s[1], flux, companion ? 0.9 : s[3]);
-        f.catalogue += row;
-        if (!companion && k != 3) f.rendered.push_back({k + 1, s[0], s[1], flux, 0, 0.9});
-    }
-    f.catalogue +=
-        "19 2.0 40.0 0 0 50000.0 0 0.90\n20 35.0 35.0 0 0 15000.0 4 0.90\n"
-        "21 65.0 65.0 0 0 15000.0 0 0.90\n22 35.3 65.2 0 0 15000.0 0 0.90\n"
-        "23 36.3 65.2 0 0 -5.0 0 0.90\n26 nan 30.0 0 0 5000.0 0 0.90\n";
-    return f;
-}
-
+// The catalogue is tests/apps/expected/fate_catalogue.txt; its rows 1..9 are
+// C1..C9, 10..18 their companions.
 // What the report of a run shows for one row: its fate and which measured
 // columns (fit_status, fwhm, nchi, peak, background) hold a value (v) or none (-).
 std::string rowSummary(Ecsv const& t, size_t k) {
@@ -285,14 +265,22 @@ std::string reportRows(Ecsv const& t) {
 
 TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
     TempDir dir;
-    FateField const field = fateField();
     constexpr int kFateSize = 100;
-    dir.write("cat.txt", field.catalogue);
+    std::string const catalogue = expectedText("fate_catalogue.txt");
+    dir.write("cat.txt", catalogue);
     dir.write("var.txt", "1 65.3 65.2\n");
-    sci::writeFitsImage(dir.file("img.fits"), kFateSize, kFateSize,
-                        testsupport::moffatField(kFateSize, kFateSize, field.rendered, kFwhm, kBeta,
-                                                 kNoiseSigma, 0.0, kNoiseSeed),
-                        -32, 1.0, 0.0, testsupport::tanCards(kCrval1, kCrval2, kCrpix, kScale));
+    std::vector<FieldStar> rendered;  // C1..C9 but C4
+    std::istringstream listed(catalogue.substr(catalogue.find('\n') + 1));
+    FieldStar star{};
+    double ra, dec;
+    for (int k = 1; k <= 9 && listed >> star.id >> star.x >> star.y >> ra >> dec >> star.flux >>
+                                  star.flag >> star.classStar;
+         ++k)
+        if (star.id != 4) rendered.push_back(star);
+    writeImages(dir, "img.fits", kFateSize,
+                testsupport::moffatField(kFateSize, kFateSize, rendered, kFwhm, kBeta, kNoiseSigma,
+                                         0.0, kNoiseSeed),
+                kNoiseSigma);
     // Errors of 0 around C4 (pixel 80, 20): no pixel of its stamp is usable.
     sci::MArray<float, 2> error(kFateSize, kFateSize), mask(kFateSize, kFateSize);
     error = static_cast<float>(kNoiseSigma);
@@ -361,70 +349,53 @@ namespace {
 
 // A field of 7 x 7 stars 25 pixels apart (FWHM 3, beta 2.9, sampled at pixel
 // centres, noise 5), each of one kind, and the fate the cuts give it.
+// Star k is of kind kCutKinds[k % 7].
 enum class Kind { kGood, kSaturated, kElongated, kPair, kWide };
-
-struct CutStar {
-    double x, y;
-    Kind kind;
-};
-
+Kind const kCutKinds[] = {Kind::kGood, Kind::kSaturated, Kind::kGood, Kind::kElongated,
+                          Kind::kPair, Kind::kGood,      Kind::kWide};
+constexpr size_t kCutStars = 49;
 constexpr int kCutSize = 200;
 constexpr double kCutNoise = 5.0;
 constexpr double kCutAmplitude = 2000.0;
 // Saturated stars: ten times brighter, clipped at this level.
 constexpr double kClipLevel = 8000.0;
 
-std::vector<CutStar> cutStars() {
-    Kind const cycle[] = {Kind::kGood, Kind::kSaturated, Kind::kGood, Kind::kElongated,
-                          Kind::kPair, Kind::kGood,      Kind::kWide};
-    std::vector<CutStar> stars;
-    int k = 0;
-    for (int i = 1; i <= 7; ++i)
-        for (int j = 1; j <= 7; ++j, ++k)
-            stars.push_back({25.0 * i + 0.1 * (k % 7), 25.0 * j + 0.13 * (k % 5), cycle[k % 7]});
-    return stars;
-}
-
-// Adds a Moffat star of beta 2.9 at every pixel centre: widths fwhm1 along
-// the axis at angle degrees from x, fwhm2 across it.
-void addMoffat(std::vector<double>& pixels, double x, double y, double amplitude, double fwhm1,
-               double fwhm2, double angle) {
-    testsupport::MoffatStar const star{amplitude, fwhm1, fwhm2, angle * M_PI / 180, 2.9, x, y};
-    for (int py = 1; py <= kCutSize; ++py)
-        for (int px = 1; px <= kCutSize; ++px)
-            pixels[static_cast<size_t>((py - 1) * kCutSize + px - 1)] += star.value(px, py);
-}
-
 // Writes img.fits, e.img.fits and cat.txt of the field; the catalogue lists
 // no companion of a pair, and one more row, the brightest, off the image.
-void writeCutField(TempDir const& dir, std::vector<CutStar> const& stars) {
+void writeCutField(TempDir const& dir) {
     std::vector<double> pixels(static_cast<size_t>(kCutSize) * kCutSize, 0.0);
+    // Adds a Moffat star of beta 2.9 at every pixel centre: widths fwhm1 along
+    // the axis at angle degrees from x, fwhm2 across it.
+    auto add = [&](double x, double y, double amplitude, double fwhm1, double fwhm2, double angle) {
+        testsupport::MoffatStar const star{amplitude, fwhm1, fwhm2, angle * M_PI / 180, 2.9, x, y};
+        for (int py = 1; py <= kCutSize; ++py)
+            for (int px = 1; px <= kCutSize; ++px)
+                pixels[static_cast<size_t>((py - 1) * kCutSize + px - 1)] += star.value(px, py);
+    };
     std::string catalogue = "# id x y RA DEC flux flags class_star\n";
-    int id = 0;
-    for (CutStar const& s : stars) {
+    for (int k = 0; k < static_cast<int>(kCutStars); ++k) {
+        double const x = 25.0 * (k / 7 + 1) + 0.1 * (k % 7),
+                     y = 25.0 * (k % 7 + 1) + 0.13 * (k % 5);
         // Amplitude factor, widths and angle of each kind, in the order of Kind.
         double const shapes[][4] = {{1, 3.0, 3.0, 0},
                                     {10, 3.0, 3.0, 0},
                                     {1, 4.2, 2.4, 30},
                                     {1, 3.0, 3.0, 0},
                                     {1, 4.5, 4.5, 0}};
-        double const* const shape = shapes[static_cast<int>(s.kind)];
+        double const* const shape = shapes[static_cast<int>(kCutKinds[k % 7])];
         double const amplitude = kCutAmplitude * shape[0];
-        addMoffat(pixels, s.x, s.y, amplitude, shape[1], shape[2], shape[3]);
-        if (s.kind == Kind::kPair)  // a companion of 40 % at 2 FWHM
-            addMoffat(pixels, s.x + 4.2, s.y + 4.2, 0.4 * amplitude, 3.0, 3.0, 0);
+        add(x, y, amplitude, shape[1], shape[2], shape[3]);
+        if (kCutKinds[k % 7] == Kind::kPair)  // a companion of 40 % at 2 FWHM
+            add(x + 4.2, y + 4.2, 0.4 * amplitude, 3.0, 3.0, 0);
         char row[120];
-        std::snprintf(row, sizeof row, "%d %.2f %.2f 0 0 %.1f 0 0.95\n", ++id, s.x, s.y,
+        std::snprintf(row, sizeof row, "%d %.2f %.2f 0 0 %.1f 0 0.95\n", k + 1, x, y,
                       amplitude * 10);
         catalogue += row;
     }
     dir.write("cat.txt", catalogue + "99 -50 -50 0 0 1e9 0 0.95\n");
     testsupport::GaussianNoise noise(7);
     for (double& p : pixels) p = std::min(p, kClipLevel) + kCutNoise * noise.next();
-    std::vector<std::string> const cards = testsupport::tanCards(kCrval1, kCrval2, kCrpix, kScale);
-    sci::writeFitsImage(dir.file("img.fits"), kCutSize, kCutSize, pixels, -32, 1.0, 0.0, cards);
-    sci::writeFitsImage(dir.file("e.img.fits"), kCutSize, kCutSize,
-                        std::vector<double>(pixels.size(), kCutNoise), -32, 1.0, 0.0, cards);
+    writeImages(dir, "img.fits", kCutSize, pixels, kCutNoise);
 }
 
 }  // namespace
@@ -435,8 +406,7 @@ void writeCutField(TempDir const& dir, std::vector<CutStar> const& stars) {
 // field's median. With --refill every candidate is visited.
 TEST(PsfpickRun, CutsRefuseSaturatedElongatedPairedAndWideStars) {
     TempDir dir;
-    std::vector<CutStar> const stars = cutStars();
-    writeCutField(dir, stars);
+    writeCutField(dir);
     std::string const common =
         "-i cat.txt -o out.tbl --report out.ecsv -n 30 --refill --min_thresh 0 --max_thresh 1 "
         "--flag_column 7 --class_column 8 --boxlen 8 --max_ellipticity 0.2 --max_asymmetry 0.1 "
@@ -447,11 +417,12 @@ TEST(PsfpickRun, CutsRefuseSaturatedElongatedPairedAndWideStars) {
         RunResult const r = run(words(common + option + " img.fits"), dir.path());
         ASSERT_EQ(r.status, kStatusSuccess) << r.err;
         Ecsv const t = readEcsv(readFile(dir.file("out.ecsv")));
-        ASSERT_EQ(t.rows.size(), stars.size() + 1);
-        for (size_t k = 0; k < stars.size(); ++k) {
+        ASSERT_EQ(t.rows.size(), kCutStars + 1u);
+        for (size_t k = 0; k < kCutStars; ++k) {
             char const* const fates[] = {"selected", fate, "elongated", "asymmetric",
                                          "clipped by FWHM"};
-            EXPECT_EQ(*t.at(k, "fate"), fates[static_cast<int>(stars[k].kind)]) << "star " << k + 1;
+            EXPECT_EQ(*t.at(k, "fate"), fates[static_cast<int>(kCutKinds[k % 7])])
+                << "star " << k + 1;
         }
         EXPECT_EQ(r.err.substr(r.err.find("funnel: ")),
                   expectedText("cuts_" + std::string(option).substr(11) + ".txt"));
@@ -492,7 +463,7 @@ Written writtenBy(TempDir const& dir, std::vector<std::string> const& args) {
 // second).
 TEST(PsfpickRun, EveryThreadCountWritesTheSame) {
     TempDir dir;
-    writeCutField(dir, cutStars());
+    writeCutField(dir);
     std::filesystem::create_directory(dir.file("short"));
     std::filesystem::copy_file(dir.file("img.fits"), dir.file("short/img.fits"));
     std::filesystem::copy_file(dir.file("e.img.fits"), dir.file("short/e.img.fits"));
