@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -106,31 +107,20 @@ TEST(Readme, ExamplesShowWhatPsfpickPrints) {
     for (size_t at = readme.find(marker); at != std::string::npos;
          at = readme.find(marker, at + 1)) {
         size_t const start = at + marker.size();
-        std::string const block = readme.substr(start, readme.find("```\n", start) - start);
-        std::string command, printed;
-        std::istringstream lines(block);
-        bool continued = true;
-        for (std::string line; std::getline(lines, line);) {
-            if (continued) {
-                continued = line.size() >= 2 && line.substr(line.size() - 2) == " \\";
-                command += " " + (continued ? line.substr(0, line.size() - 2) : line);
-            } else {
-                printed += line + "\n";
-            }
-        }
-        std::vector<std::string> args = words(command);
+        // The command with its continuation lines joined, then what it prints.
+        std::string const block = std::regex_replace(
+            readme.substr(start, readme.find("```\n", start) - start), std::regex(" \\\\\n"), " ");
+        std::string const command = block.substr(0, block.find('\n'));
         SCOPED_TRACE(command);
-        ASSERT_GE(args.size(), 2u);
-        ASSERT_EQ(args[0], "$");
-        ASSERT_EQ(args[1], "build/apps/psfpick");
-        args.erase(args.begin(), args.begin() + 2);
+        std::string const prompt = "$ build/apps/psfpick ";
+        ASSERT_EQ(command.rfind(prompt, 0), 0u);
         TempDir dir;
         std::filesystem::create_directory_symlink(std::string(PSFPICK_SOURCE_DIR) + "/data",
                                                   dir.file("data"));
         std::filesystem::create_directories(dir.file("build/demo"));
-        RunResult const r = run(args, dir.path());
+        RunResult const r = run(words(command.substr(prompt.size())), dir.path());
         EXPECT_EQ(r.status, kStatusSuccess);
-        EXPECT_EQ(r.err, printed);
+        EXPECT_EQ(r.err, block.substr(command.size() + 1));
         ++examples;
     }
     EXPECT_GE(examples, 5);
