@@ -28,10 +28,7 @@ using testsupport::TempDir;
 namespace {
 
 constexpr int kSize = 64;            // image of kSize x kSize pixels
-constexpr double kFwhm = 3.0;        // of every star, pixels
-constexpr double kBeta = 2.9;        // Moffat index of every star
 constexpr double kNoiseSigma = 1.0;  // Gaussian noise, also the value of the error image
-constexpr int kHeaderBytes = 2880;   // one header record holds every card written here
 constexpr uint64_t kNoiseSeed = 19700101;
 
 // Two bright stars in each half of the field (nfields 1,2 cuts it at y = 32),
@@ -43,9 +40,9 @@ std::vector<FieldStar> const kStars = {
 };
 std::string const kCatalogue = testsupport::catalogueText(kStars);
 
+// Stars of FWHM 3 pixels and Moffat index 2.9.
 std::vector<double> fieldPixels() {
-    return testsupport::moffatField(kSize, kSize, kStars, kFwhm, kBeta, kNoiseSigma, 0.0,
-                                    kNoiseSeed);
+    return testsupport::moffatField(kSize, kSize, kStars, 3.0, 2.9, kNoiseSigma, 0.0, kNoiseSeed);
 }
 
 std::vector<double> constant(long n, double value) {
@@ -66,39 +63,17 @@ std::vector<std::string> const kWcs = testsupport::tanCards(150.0, 30.0, 32.0, 1
 std::string const kImageBytes = fitsBytes(-32, {kSize, kSize}, fieldPixels(), kWcs);
 std::string const kErrorBytes = fitsBytes(-32, {kSize, kSize}, constant(kSize* kSize, kNoiseSigma));
 
-// The header record and rows 1..rows of the data of an image.
+// The header record (one holds every card written here) and rows 1..rows of
+// the data of an image.
 std::string firstRows(std::string const& bytes, int rows) {
-    return bytes.substr(0, kHeaderBytes + sizeof(float) * kSize * rows);
+    return bytes.substr(0, 2880 + sizeof(float) * kSize * rows);
 }
-
-// A field in a fresh directory: img.fits, e.img.fits (kNoiseSigma everywhere)
-// and cat.txt; reset() writes them again after a case has replaced one.
-struct Field {
-    Field() { reset(); }
-    void reset() const {
-        sci::writeFitsFile(dir.file("img.fits"), kImageBytes);
-        sci::writeFitsFile(dir.file("e.img.fits"), kErrorBytes);
-        dir.write("cat.txt", kCatalogue);
-    }
-    TempDir dir;
-};
 
 // Two stars per half of the field, stamps of 11 x 11 pixels, every flux
 // accepted, the flag and stellarity columns in use.
 std::vector<std::string> const kBase = words(
     "-i cat.txt -o out.tbl -n 2 --nfields 1,2 --min_thresh 0 --max_thresh 1 --boxlen 5 "
     "--flag_column 7 --class_column 8 -c 0.5");
-
-// A run in the field's directory under a limit of 64 open files, and the
-// output table out.tbl it leaves there (kNoTable when it leaves none).
-TableRun runOn(Field const& field, std::vector<std::string> const& more) {
-    std::filesystem::remove(field.dir.file("out.tbl"));
-    std::vector<std::string> const args =
-        words("-c") + std::vector<std::string>{"ulimit -n 64 && exec \"$0\" \"$@\"", PSFPICK_EXE};
-    RunResult const r = testsupport::runProgram("/bin/sh", args + kBase + more, field.dir.path());
-    std::string const table = field.dir.file("out.tbl");
-    return {r, std::filesystem::exists(table) ? readFile(table) : kNoTable};
-}
 
 // The rows of stars 1 and 2 (lower half) and 4 and 5 (upper half): the
 // ordinary run selects all four.
@@ -122,14 +97,14 @@ std::string const kGoodTable = kTableHeader + kStar1 + kStar2 + kStar4 + kStar5;
 // run. A hundred file arguments searched for bad pixels run under the limit
 // of 64 open files: the run holds no file open between reads.
 TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWrittenSoFar) {
-    Field const field;
+    TempDir const dir;
     std::string const lowerHalf = kTableHeader + kStar1 + kStar2;
-    std::filesystem::create_directory(field.dir.file("adir"));
-    sci::writeFitsFile(field.dir.file("other.fits"), kImageBytes);
+    std::filesystem::create_directory(dir.file("adir"));
+    sci::writeFitsFile(dir.file("other.fits"), kImageBytes);
     // Headers that declare a billion pixels a side in a file of one record.
     std::string const huge = fitsBytes(-32, {1000000000L, 1000000000L}, {}, kWcs);
-    sci::writeFitsFile(field.dir.file("huge.fits"), huge);
-    sci::writeFitsFile(field.dir.file("e.huge.fits"), huge);
+    sci::writeFitsFile(dir.file("huge.fits"), huge);
+    sci::writeFitsFile(dir.file("e.huge.fits"), huge);
     std::string const hugeCatalogue =
         "1 500000000 500000000 0 0 100 0 0.9\n2 600000000 600000000 0 0 200 0 0.9\n"
         "3 700000000 400000000 0 0 300 0 0.9\n";
@@ -154,7 +129,7 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
     std::string masks = "-r 1 img.fits";
     for (int k = 1; k < 100; ++k) {
         masks += " mask" + std::to_string(k) + ".fits";
-        sci::writeFitsFile(field.dir.file("mask" + std::to_string(k) + ".fits"),
+        sci::writeFitsFile(dir.file("mask" + std::to_string(k) + ".fits"),
                            fitsBytes(-32, {kSize, kSize}, constant(kSize * kSize, 1.0)));
     }
     std::string const overwritten = "; it would be overwritten";
@@ -251,16 +226,18 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         std::string replaced;
         for (auto const& [name, bytes] : c.files) replaced += ", " + name + " replaced";
         SCOPED_TRACE(c.args.substr(0, 60) + replaced);
-        field.reset();
-        for (auto const& [name, bytes] : c.files) sci::writeFitsFile(field.dir.file(name), bytes);
-        TableRun const r = runOn(field, words(c.args));
+        sci::writeFitsFile(dir.file("img.fits"), kImageBytes);
+        sci::writeFitsFile(dir.file("e.img.fits"), kErrorBytes);
+        dir.write("cat.txt", kCatalogue);
+        for (auto const& [name, bytes] : c.files) sci::writeFitsFile(dir.file(name), bytes);
+        TableRun const r = runIn(dir.path(), kBase + words(c.args));
         EXPECT_EQ(r.result.status, c.message.empty() ? kStatusSuccess : kStatusRunFailed);
         EXPECT_EQ(c.message.empty() ? withoutSummary(r.result.err) : r.result.err,
                   c.warnings + (c.message.empty() ? "" : "EXCEPTION: " + c.message + "\n"));
         EXPECT_EQ(r.table, c.table);
         if (c.files.empty()) {
-            EXPECT_EQ(readFile(field.dir.file("cat.txt")), kCatalogue);
-            EXPECT_EQ(readFile(field.dir.file("img.fits")), kImageBytes);
+            EXPECT_EQ(readFile(dir.file("cat.txt")), kCatalogue);
+            EXPECT_EQ(readFile(dir.file("img.fits")), kImageBytes);
         }
     }
 }
