@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -93,10 +94,7 @@ inline std::string hintOf(std::string const& err) {
 // "summary: ", "funnel: " and "hint: "), for tests of the other messages; the
 // summary itself is compared whole in psfpick_run_test.cpp.
 inline std::string withoutSummary(std::string const& err) {
-    std::string::size_type const at = err.rfind("summary: ", err.size() > 0 ? err.size() - 1 : 0);
-    if (at == std::string::npos || (at > 0 && err[at - 1] != '\n')) return err;
-    std::string::size_type const funnel = err.find("\nfunnel: ", at);
-    return funnel == std::string::npos ? err : err.substr(0, at);
+    return std::regex_replace(err, std::regex("(^|\n)summary: .*\nfunnel: [\\s\\S]*$"), "$1");
 }
 
 }  // namespace e2e

@@ -339,9 +339,6 @@ Kind const kCutKinds[] = {Kind::kGood, Kind::kSaturated, Kind::kGood, Kind::kElo
 constexpr size_t kCutStars = 49;
 constexpr int kCutSize = 200;
 constexpr double kCutNoise = 5.0;
-constexpr double kCutAmplitude = 2000.0;
-// Saturated stars: ten times brighter, clipped at this level.
-constexpr double kClipLevel = 8000.0;
 
 // Writes img.fits, e.img.fits and cat.txt of the field; the catalogue lists
 // no companion of a pair, and one more row, the brightest, off the image.
@@ -366,7 +363,7 @@ void writeCutField(TempDir const& dir) {
                                     {1, 3.0, 3.0, 0},
                                     {1, 4.5, 4.5, 0}};
         double const* const shape = shapes[static_cast<int>(kCutKinds[k % 7])];
-        double const amplitude = kCutAmplitude * shape[0];
+        double const amplitude = 2000.0 * shape[0];
         add(x, y, amplitude, shape[1], shape[2], shape[3]);
         if (kCutKinds[k % 7] == Kind::kPair)  // a companion of 40 % at 2 FWHM
             add(x + 4.2, y + 4.2, 0.4 * amplitude, 3.0, 3.0, 0);
@@ -377,7 +374,8 @@ void writeCutField(TempDir const& dir) {
     }
     dir.write("cat.txt", catalogue + "99 -50 -50 0 0 1e9 0 0.95\n");
     testsupport::GaussianNoise noise(7);
-    for (double& p : pixels) p = std::min(p, kClipLevel) + kCutNoise * noise.next();
+    // Saturated stars, ten times brighter, are clipped at 8000.
+    for (double& p : pixels) p = std::min(p, 8000.0) + kCutNoise * noise.next();
     writeImages(dir, "img.fits", kCutSize, pixels, kCutNoise);
 }
 
