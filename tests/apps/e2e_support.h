@@ -66,8 +66,6 @@ inline TableRun runIn(std::string const& dir, std::vector<std::string> const& ar
 
 inline std::string const kTableHeader =
     "#     id          x          y              RA             DEC          flux\n#\n";
-inline std::string const kNotEnough =
-    "warning: not enough stars-> lower min_thresh or increase max_thresh!!!\n";
 inline std::string const kNoColumnsWarning =
     "warning: without --flag_column and --class_column saturated stars and galaxies are not "
     "excluded; give their columns (Source Extractor: FLAGS, CLASS_STAR)\n";

@@ -222,24 +222,19 @@ TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
 // that neighbour, and a row without a position.
 // The catalogue is tests/apps/expected/fate_catalogue.txt; its rows 1..9 are
 // C1..C9, 10..18 their companions.
-// What the report of a run shows for one row: its fate and which measured
-// columns (fit_status, fwhm, nchi, peak, background) hold a value (v) or none (-).
-std::string rowSummary(Ecsv const& t, size_t k) {
-    std::string s = *t.at(k, "fate") + " ";
-    for (char const* column : {"fit_status", "fwhm", "nchi", "peak", "background"})
-        s += t.at(k, column) ? "v" : "-";
-    return s;
-}
-
 // The rows of a report: row number, id, isolation rank, distance to the
-// nearest neighbour and subfield, then the summary above.
+// nearest neighbour, subfield and fate, then which measured columns
+// (fit_status, fwhm, nchi, peak, background) hold a value (v) or none (-).
 std::string reportRows(Ecsv const& t) {
     std::string s;
     for (size_t k = 0; k < t.rows.size(); ++k) {
         for (char const* column :
              {"row", "id", "rank", "neighbour_dist", "subfield_i", "subfield_j"})
             s += t.at(k, column).value_or("null") + " ";
-        s += rowSummary(t, k) + "\n";
+        s += *t.at(k, "fate") + " ";
+        for (char const* column : {"fit_status", "fwhm", "nchi", "peak", "background"})
+            s += t.at(k, column) ? "v" : "-";
+        s += "\n";
     }
     return s;
 }
@@ -290,14 +285,11 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
         EXPECT_LE(std::stof(t.at(k, "axis_ratio").value_or("0")), 1.0f) << k;
 
     // The funnel of the header: each stage counts the rows beyond it.
-    std::string const funnel = expectedText("fate_funnel.txt");
-    EXPECT_NE(readFile(dir.file("out.ecsv"))
-                  .find("\n#     total: {" + funnel.substr(0, funnel.size() - 1) + "}\n"),
+    EXPECT_NE(readFile(dir.file("out.ecsv")).find("\n" + expectedText("fate_funnel.txt")),
               std::string::npos);
 
     // Without an image (the field is the catalogue's extent) the stars taken
     // are not measured: C2..C6.
-    std::filesystem::copy_file(dir.file("out.ecsv"), dir.file("full.ecsv"));
     RunResult const noImage = run(options, dir.path());
     ASSERT_EQ(noImage.status, kStatusSuccess) << noImage.err;
     Ecsv const u = readEcsv(readFile(dir.file("out.ecsv")));
@@ -306,26 +298,6 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
     EXPECT_EQ(fates,
               "not stellar,no image,no image,no image,no image,no image,not visited,not visited,"
               "not visited,");
-
-    // astropy reads the report with a bare Table.read and finds the same.
-    RunResult const hasAstropy =
-        testsupport::runProgram("/usr/bin/python3", {"-c", "import astropy"});
-    if (hasAstropy.status != 0) GTEST_SKIP() << "no /usr/bin/python3 with astropy";
-    char const* const script =
-        "import sys\n"
-        "from astropy.table import Table\n"
-        "t = Table.read(sys.argv[1])\n"
-        "cols = ['fit_status', 'fwhm', 'nchi', 'peak', 'background']\n"
-        "for r in t:\n"
-        "    print(r['fate'] + ' ' + ''.join('-' if r[c] is __import__('numpy').ma.masked "
-        "else 'v' for c in cols))\n"
-        "print(', '.join('%s: %d' % kn for kn in t.meta['funnel']['total'].items()))\n";
-    RunResult const astropy =
-        testsupport::runProgram("/usr/bin/python3", {"-c", script, dir.file("full.ecsv")});
-    ASSERT_EQ(astropy.status, 0) << astropy.err;
-    std::string rows;
-    for (size_t k = 0; k < t.rows.size(); ++k) rows += rowSummary(t, k) + "\n";
-    EXPECT_EQ(astropy.out, rows + funnel);
 }
 
 namespace {
@@ -448,24 +420,20 @@ TEST(PsfpickRun, EveryThreadCountWritesTheSame) {
     // The header's 2880 bytes and 170 of the 200 rows of 4-byte pixels: the
     // stars of the top row (y near 175) have stamps beyond its end.
     std::filesystem::resize_file(dir.file("short/e.img.fits"), 2880 + 170 * kCutSize * 4);
-    struct Case {
-        char const* options;
-        int status;
-    };
     std::string const common =
         "-i cat.txt -o out.tbl --report out.ecsv --min_thresh 0 --max_thresh 1 --nfields 2,2 ";
-    Case const cases[] = {
+    std::pair<char const*, int> const cases[] = {
         {"-n 8 -v 3 --fwhm_range 1,4 --boxlen 30 img.fits", kStatusSuccess},
         {"-n 6 -v 4 --refill --max_ellipticity 0.2 --fwhm_clip 1 --boxlen 8 img.fits",
          kStatusSuccess},
         {"-n 8 -v 3 -r 2 short/img.fits", kStatusRunFailed},
     };
-    for (Case const& c : cases) {
-        SCOPED_TRACE(c.options);
-        std::string const one = writtenBy(dir, words(common + "--threads 1 " + c.options));
-        EXPECT_EQ(one.rfind("status " + std::to_string(c.status) + "\n", 0), 0u) << one;
+    for (auto const& [options, status] : cases) {
+        SCOPED_TRACE(options);
+        std::string const one = writtenBy(dir, words(common + "--threads 1 " + options));
+        EXPECT_EQ(one.rfind("status " + std::to_string(status) + "\n", 0), 0u) << one;
         for (char const* threads : {"2", "7"})
-            EXPECT_EQ(writtenBy(dir, words(common + "--threads " + threads + " " + c.options)), one)
+            EXPECT_EQ(writtenBy(dir, words(common + "--threads " + threads + " " + options)), one)
                 << threads << " threads";
     }
 }
