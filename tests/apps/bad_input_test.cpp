@@ -78,11 +78,10 @@ std::string const kGoodTable = kTableHeader + kRows[0] + kRows[1] + kRows[2] + k
 // empty table) and keeps the rows written before. Stamps are read subfield by
 // subfield, so a file cut inside its data fails at the first stamp beyond its
 // end, after the rows of the lower half (stamps up to row 26) are written.
-// Star 1 (pixel 16, 16) is measured first, star 4 (47, 48) first in the upper half.
-// Numeric options at 0,
-// negative and extreme values that the run check accepts (its refusals:
-// tests/select/entry_test.cpp) fail naming the cause or select no star.
-// A header's warnings (an old date, a card the reader rejects, a deprecated
+// Star 1 (pixel 16, 16) is measured first, star 4 (47, 48) first in the upper
+// half. Numeric options at 0, negative and extreme values that the run check
+// accepts (its refusals: tests/select/entry_test.cpp) fail naming the cause or
+// select no star. A header's warnings (an old date, a card the reader rejects, a deprecated
 // keyword) are written once per file and run, where the file is first read,
 // and change nothing else. An output that is one of the run's inputs fails the
 // run and leaves the input as it was; a device that takes no data fails the

@@ -5,29 +5,19 @@
 #include <list>
 #include <sstream>
 #include <string>
-#include <tuple>
 
 #include "tests/support/messages.h"
 #include "tests/support/temp_dir.h"
+#include "tests/util/test_args.h"
 #include "util/exception.h"
 #include "util/option.h"
 #include "util/option_reader.h"
 
+using testsupport::Args;
 using testsupport::messageOf;
 using namespace util;
 
 namespace {
-
-// An argument vector as main receives it: "prog" and the tokens.
-struct Args {
-    explicit Args(std::vector<std::string> tokens) : texts(std::move(tokens)) {
-        texts.insert(texts.begin(), "prog");
-        for (auto& t : texts) pointers.push_back(t.data());
-        pointers.push_back(nullptr);
-    }
-    std::vector<std::string> texts;
-    std::vector<char*> pointers;
-};
 
 // A small set of options bound to the fields of this fixture.
 struct Options {
@@ -60,7 +50,7 @@ struct Options {
 std::string outcome(std::vector<std::string> tokens) {
     Options o;
     Args args(std::move(tokens));
-    CommandLineReader reader(static_cast<int>(args.texts.size()), args.pointers.data());
+    CommandLineReader reader(args.argc(), args.argv());
     OptionParser parser(&reader);
     o.registerOn(parser);
     try {

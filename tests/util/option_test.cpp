@@ -71,9 +71,6 @@ TEST(ArrayOption, PartialFillAndTooManyElements) {
     DoubleArrayOption dopt("scales", "0.5,2.5", "", 0, 2);
     dopt.setValue(",-1e3");
     EXPECT_EQ(dopt.toString(), "0,-1000");
-    float f[2] = {0, 0};
-    FloatArrayOption fo("f", "0.25", "", 0, 2, f);
-    EXPECT_EQ(fo.toString(), "0.25,0");
     StringArrayOption so("names", "a b,c", "", 0, 3);
     EXPECT_EQ(so.toString(), "a b,c,");
 
