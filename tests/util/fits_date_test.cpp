@@ -15,34 +15,15 @@
 
 namespace {
 
-// POSIX zone rules (they need no time-zone database): UTC, US Eastern with
-// its daylight-saving rules of 2001, India (+5:30), the far east (+14) and
-// the far west (-12). Dates must read the same under each.
-std::vector<char const*> const kZones = {"UTC0", "EST5EDT,M4.1.0,M10.5.0", "<+0530>-5:30",
-                                         "<+14>-14", "<-12>12"};
-
-// Sets TZ for the lifetime of the object and restores the previous setting.
-class ZoneGuard {
-  public:
-    explicit ZoneGuard(char const* zone) : old_(std::getenv("TZ") ? std::getenv("TZ") : "") {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        old_.empty() ? unsetenv("TZ") : setenv("TZ", old_.c_str(), 1);
-        tzset();
-    }
-
-  private:
-    std::string old_;
-};
-
 std::string dateError(std::string const& text) {
     return testsupport::messageOf<util::UTDateException>([&] { util::FitsDate date(text); });
 }
 
 }  // namespace
 
+// Every form reads as UTC under POSIX zone rules (they need no time-zone
+// database): UTC, US Eastern with its daylight-saving rules of 2001, India
+// (+5:30), the far east (+14) and the far west (-12).
 TEST(FitsDate, ReadsEveryFormAsUtcWhateverTheZone) {
     struct Case {
         char const* text;
@@ -50,24 +31,29 @@ TEST(FitsDate, ReadsEveryFormAsUtcWhateverTheZone) {
     };
     std::vector<Case> const cases = {
         {"1990-12-22T13:49:00.75", 661873740},  // fractions of seconds are ignored
-        {"2014-01-09", 1389225600},
-        {"1970-01-01", 0},  // negative as local time east of UTC
+        {"1970-01-01", 0},                      // negative as local time east of UTC
         {"2037-12-31T23:59:59", 2145916799},
         {"2001-04-01T02:30:00", 986092200},   // inside the spring-forward gap of US Eastern
         {"2001-10-28T01:30:00", 1004232600},  // the repeated hour of US Eastern
         {"22/12/90", 661824000},
     };
-    for (char const* zone : kZones) {
-        ZoneGuard guard(zone);
+    char const* const old = std::getenv("TZ");
+    std::string const saved = old ? old : "";
+    for (char const* zone :
+         {"UTC0", "EST5EDT,M4.1.0,M10.5.0", "<+0530>-5:30", "<+14>-14", "<-12>12"}) {
+        setenv("TZ", zone, 1);
+        tzset();
         for (Case const& c : cases)
             EXPECT_EQ(c.seconds, util::FitsDate(c.text).getTime()) << c.text << " under " << zone;
         // Day 0 of 1970 lies before the epoch whatever the zone.
         EXPECT_EQ("FitsDate: Cannot convert date 1970-01-00", dateError("1970-01-00")) << zone;
     }
+    old ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    tzset();
 }
 
 // 37 is the last two-digit year of this century (with a notice), 38 the first
-// of the last.
+// of the last; years end at 2037, and a text of another form is refused.
 TEST(FitsDate, TwoDigitYearBelow38IsThisCenturyWithNotice) {
     for (auto [text, seconds, notice] :
          {std::tuple{"31/12/37", 2145830400, "2037"}, std::tuple{"31/12/99", 946598400, ""}}) {
@@ -78,17 +64,8 @@ TEST(FitsDate, TwoDigitYearBelow38IsThisCenturyWithNotice) {
                           : "",
                   testing::internal::GetCapturedStderr());
     }
-}
-
-TEST(FitsDate, RejectsWrongSyntaxAndYearsOutside1970To2037) {
-    std::string const before = "FitsDate: cannot handle dates before Jan. 1st 1970.";
-    std::string const after = "FitsDate: Cannot handle dates after Dec. 31st 2037.";
-    std::vector<std::pair<std::string, std::string>> cases = {
-        {"1965-01-01", before}, {"01/01/38", before}, {"2038-01-01", after}};
-    for (std::string const text : {"1990/12/22", "1990-12-22 13:49:00", "90-12-22", "",
-                                   "1990-12-22T13:49", "1990-1-22", "1990-12-22T13:49:0"})
-        cases.emplace_back(text, "FitsDate: string '" + text +
-                                     "' has wrong syntax\n(not DD/MM/YY or "
-                                     "YYYY-MM-DD[Thh:mm:ss[.sss...]])");
-    for (auto const& [text, message] : cases) EXPECT_EQ(message, dateError(text)) << text;
+    EXPECT_EQ(dateError("2038-01-01"), "FitsDate: Cannot handle dates after Dec. 31st 2037.");
+    EXPECT_EQ(dateError("1990-12-22T13:49"),
+              "FitsDate: string '1990-12-22T13:49' has wrong syntax\n(not DD/MM/YY or "
+              "YYYY-MM-DD[Thh:mm:ss[.sss...]])");
 }
