@@ -117,6 +117,13 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
                            fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize * kSize, 1.0)));
     }
     std::string const overwritten = "; it would be overwritten";
+    // An image stored tile-compressed: an empty primary, the image as a table.
+    std::string const logicalTrue = std::string(19, ' ') + "T";
+    std::vector<std::string> table = sci::fitsImageCards(8, {8, 2});
+    table[0] = "XTENSION= 'BINTABLE'";
+    table.insert(table.end(), {"PCOUNT  = 0", "GCOUNT  = 1", "ZIMAGE  = " + logicalTrue});
+    std::string const tiled = fitsBytes(8, {}, {}, {"EXTEND  = " + logicalTrue}) +
+                              sci::fitsHeaderBlock(table) + std::string(2880, '\0');
 
     struct Case {
         std::string args;     // after the base options
@@ -158,6 +165,11 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
          "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"), kTableHeader},
         {"img.fits", "", kTableHeader, {{"cat.txt", ""}}},
         {"-o adir img.fits", "cannot open file 'adir' for writing", kNoTable},
+        {"img.fits",
+         "img.fits: cannot find keyword 'CDELT1  ' (the file is tile-compressed FITS: decompress "
+         "it first)",
+         kTableHeader,
+         {{"img.fits", tiled}}},
         // The stamps of a large boxlen or check radius (one subfield, so that
         // the search visits star 1) lie beyond the end of the file, which
         // must be found before an array of that size is made.
