@@ -4,7 +4,8 @@
 # -n 10), without and with --report. Prints the wall time (the best of
 # RUNS runs) and peak memory of each, the report's size, and the report's
 # cost against the run's; exits with status 1 when the report costs more
-# than the run itself, or when the table of the two runs differs.
+# than the run itself, when the table of the two runs differs, or when
+# astropy (if installed) does not read the report.
 #
 # usage: bench/report_cost.sh [BUILD_DIR]   (RUNS=2 by default)
 # The field is made once with psfpick-mock (about 90 s and 650 MB) and kept
@@ -50,6 +51,25 @@ read -r report_s report_kb <<<"$timed"
 cmp -s plain.tbl report.tbl || { echo "report_cost.sh: the tables differ" >&2; exit 1; }
 rows=$(grep -vc '^#' field.ecsv)
 mb=$(du -m field.ecsv | cut -f1)
+# The report is ECSV that astropy reads with a bare Table.read: one row per
+# catalogue row, and the funnel in the meta (checked when python3-astropy is
+# installed).
+py=""
+for candidate in python3 /usr/bin/python3; do
+    if "$candidate" -c 'import astropy' 2>/dev/null; then py=$candidate && break; fi
+done
+if [ -n "$py" ]; then
+    "$py" - field.ecsv "$((rows - 1))" <<'PY' || { echo "report_cost.sh: astropy does not read the report as written" >&2; exit 1; }
+import sys
+from astropy.table import Table
+t = Table.read(sys.argv[1])
+assert len(t) == int(sys.argv[2]), (len(t), sys.argv[2])
+assert t.meta["funnel"]["total"], "no funnel in the meta"
+print("astropy reads the report: %d rows, %d columns" % (len(t), len(t.colnames)))
+PY
+else
+    echo "python3-astropy is not installed: the report is not read back"
+fi
 rm -f field.ecsv
 
 printf '%-22s %9s %9s\n' "1,000,000 rows" "wall s" "peak MB"
