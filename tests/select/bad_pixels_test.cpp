@@ -72,13 +72,10 @@ TEST(BadPixelCheck, CandidatesTooNearTheEdgeAreRefused) {
         float x, y;
         bool passes;
     };
-    Case const cases[] = {
-        {2.49f, 10.0f, false},  // pixel 2 = r
-        {2.5f, 10.0f, true},    // pixel 3
-        {18.49f, 10.0f, true},  // pixel 18 = naxis - r
-        {18.5f, 10.0f, false},  // pixel 19
-        {10.0f, 2.0f, false},  {10.0f, 3.0f, true}, {10.0f, 18.0f, true}, {10.0f, 19.0f, false},
-    };
+    // x: pixels 2 = r, 3, 18 = naxis - r, 19 (the position rounded half up).
+    Case const cases[] = {{2.49f, 10.0f, false}, {2.5f, 10.0f, true},  {18.49f, 10.0f, true},
+                          {18.5f, 10.0f, false}, {10.0f, 2.0f, false}, {10.0f, 3.0f, true},
+                          {10.0f, 18.0f, true},  {10.0f, 19.0f, false}};
     FitsFiles fits;
     BadPixelCheck check({clean}, kRadius, kSize, kSize, fits);
     for (Case const& c : cases)

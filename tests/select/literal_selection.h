@@ -26,7 +26,7 @@ struct Catalogue {
 constexpr int kFieldSize = 40;
 
 // A random catalogue of n rows full of ties: positions on the integer grid, on
-// a coarser grid, in clusters on a 1/8 grid, uniform, duplicated from earlier
+// a grid of step 4, in clusters on a 1/8 grid, uniform, duplicated from earlier
 // rows or outside the field, shifted by `origin` (far from 0 float
 // differences round); one row in 25 has a non-finite value; fluxes from a few
 // values, signed zeros and negatives included; variable objects at and around
@@ -46,12 +46,10 @@ inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
     for (int k = 0; k < n; ++k) {
         int const kind = k == 0 ? 0 : pick(10);
         float x = uniform(0.5, kFieldSize + 0.5), y = uniform(0.5, kFieldSize + 0.5);
-        if (kind < 3) {
-            x = static_cast<float>(1 + pick(kFieldSize));
-            y = static_cast<float>(1 + pick(kFieldSize));
-        } else if (kind == 3) {
-            x = static_cast<float>(4 + 4 * pick(kFieldSize / 4));
-            y = static_cast<float>(4 + 4 * pick(kFieldSize / 4));
+        if (kind < 4) {
+            int const step = kind == 3 ? 4 : 1;
+            x = static_cast<float>(step * (1 + pick(kFieldSize / step)));
+            y = static_cast<float>(step * (1 + pick(kFieldSize / step)));
         } else if (kind == 4) {
             if (pick(4) == 0) cx = uniform(1, kFieldSize), cy = uniform(1, kFieldSize);
             x = cx + static_cast<float>(pick(9) - 4) * 0.125f;
