@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -59,15 +60,12 @@ TEST(Entry, CheckRefusesEachReason) {
     auto quantile = [](std::string const& name, std::string const& value) {
         return "error: --" + name + " must be a flux quantile between 0 and 1, not " + value;
     };
-    auto cut = [](std::string const& name) {
-        return "error: --" + name + " must not be negative (0 = off), not -1";
-    };
     std::string const tooMany = "error: nfields must not ask for more than 1000000 subfields";
     std::vector<std::pair<char const*, char const*>> const accepted = {
         {"nfields", "1000,1000"},  {"check radius", "2"}, {"boxlen", "1"},     {"class_star", "0"},
         {"neighbour_thresh", "1"}, {"min_thresh", "1"},   {"max_thresh", "1"}, {"max_peak", "1e-9"},
         {"fwhm_range", "0.1,0.1"}, {"beta", "0"},         {"subsample", "15"}, {"threads", "256"}};
-    Case const cases[] = {
+    std::vector<Case> cases = {
         {{{"nfields", "0,1"}}, nfields},
         {{{"nfields", "1000001,1"}}, tooMany},
         {{{"nfields", "2147483647,2147483647"}}, tooMany},
@@ -90,11 +88,6 @@ TEST(Entry, CheckRefusesEachReason) {
         {{{"max_thresh", "99"}}, quantile("max_thresh", "99")},
         {{{"min_thresh", "0.5"}, {"max_thresh", "0.4"}},
          "error: --min_thresh 0.5 is above --max_thresh 0.4: the flux band would be empty"},
-        {{{"max_peak", "-1"}}, cut("max_peak")},
-        {{{"max_ellipticity", "-1"}}, cut("max_ellipticity")},
-        {{{"fwhm_clip", "-1"}}, cut("fwhm_clip")},
-        {{{"nchi_clip", "-1"}}, cut("nchi_clip")},
-        {{{"max_asymmetry", "-1"}}, cut("max_asymmetry")},
         {{{"fwhm_range", "3,2"}},
          "error: --fwhm_range must be two widths in pixels, the lowest above 0 and not above the "
          "highest, not 3,2"},
@@ -108,6 +101,11 @@ TEST(Entry, CheckRefusesEachReason) {
          "error: --check_radius needs a whole number, not ''"},
         {accepted, ""},
     };
+    for (char const* cut :
+         {"max_peak", "max_ellipticity", "fwhm_clip", "nchi_clip", "max_asymmetry"})
+        cases.push_back(
+            {{{cut, "-1"}},
+             "error: --" + std::string(cut) + " must not be negative (0 = off), not -1"});
     for (Case const& c : cases) {
         Runnable r;
         for (auto const& [name, text] : c.values) r.option(name).setValue(text);
@@ -122,19 +120,18 @@ TEST(Entry, CheckRefusesEachReason) {
 TEST(Entry, OptionWarnings) {
     std::string const classStar = "warning: -c/--class_star has no effect without --class_column\n";
     std::string const flagLimit = "warning: --flag_limit has no effect without --flag_column\n";
-    struct Case {
-        char const *name, *value;  // besides -c and --flag_limit
-        std::string warnings;
-    };
-    for (Case const& c :
-         {Case{"number", "0", classStar + flagLimit}, Case{"flag_column", "7", classStar},
-          Case{"class_column", "8", flagLimit}}) {
+    // The option given besides -c and --flag_limit, its value, the warnings.
+    std::tuple<char const*, char const*, std::string> const cases[] = {
+        {"number", "0", classStar + flagLimit},
+        {"flag_column", "7", classStar},
+        {"class_column", "8", flagLimit}};
+    for (auto const& [name, value, warnings] : cases) {
         Runnable r;
-        r.option(c.name).setValue(c.value);
+        r.option(name).setValue(value);
         r.option("class_star").markGiven();
         r.option("flag_limit").markGiven();
         std::ostringstream err;
         selection::writeOptionWarnings(err, r.P, r.options);
-        EXPECT_EQ(err.str(), c.warnings) << c.name;
+        EXPECT_EQ(err.str(), warnings) << name;
     }
 }

@@ -26,11 +26,10 @@ struct Catalogue {
 constexpr int kFieldSize = 40;
 
 // A random catalogue of n rows full of ties: positions on the integer grid, on
-// a grid of step 4, in clusters on a 1/8 grid, uniform, duplicated from earlier
-// rows or outside the field, shifted by `origin` (far from 0 float
-// differences round); one row in 25 has a non-finite value; fluxes from a few
-// values, signed zeros and negatives included; variable objects at and around
-// catalogue positions.
+// a grid of step 4, in clusters on a 1/8 grid, uniform or duplicated from
+// earlier rows, shifted by `origin` (far from 0 float differences round); one
+// row in 25 has a non-finite value; fluxes from a few values, signed zeros and
+// negatives included; variable objects at and around catalogue positions.
 inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
     std::mt19937 rng(seed);
     auto uniform = [&rng](double a, double b) {
@@ -58,9 +57,6 @@ inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
             int const m = pick(k);
             x = c.x[m] - origin;
             y = c.y[m] - origin;
-        } else if (kind == 6) {
-            x = uniform(-10, kFieldSize + 10);
-            y = pick(2) ? uniform(-10, 1) : uniform(kFieldSize, kFieldSize + 10);
         }
         c.x.push_back(origin + x);
         c.y.push_back(origin + y);
@@ -78,6 +74,15 @@ inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
         c.varY.push_back(pick(6) == 0 ? bad[0] : c.y[m]);
     }
     return c;
+}
+
+// The library's screen of the same catalogue.
+inline selection::CandidateScreen fastScreen(Catalogue const& c,
+                                             selection::ScreeningRules const& rules) {
+    return selection::CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
+                                      testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
+                                      testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
+                                      rules);
 }
 
 inline bool takesPart(Catalogue const& c, size_t k) {
