@@ -59,10 +59,13 @@ TEST(Fmoffat, StatusCodesOnCraftedStamps) {
     for (int i = -1; i <= 1; ++i)
         for (int j = -1; j <= 1; ++j) nine(i, j) = ten(i, j) = star(i, j);
     ten(6, 6) = star(6, 6);
-    // A faint star, its amplitude uncertain with errors 1000.
+    // A faint star, its amplitude uncertain with errors 1000, also with the
+    // pixel holding its centre (0.3, -0.2) bad.
     MoffatStar t = roundStar();
     t.amplitude = 10.0;
-    Stamp const faint = makeStamp(t, kBoxlen);
+    Stamp const faint = makeStamp(t, kBoxlen), large = constantStamp(kBoxlen, 1000.0f);
+    Stamp faintBadCentre = makeStamp(t, kBoxlen);
+    faintBadCentre(0, -1) = 0.0f;
     // Pixels that are not finite, or have an error that is not, take no part.
     Stamp nonFinite = makeStamp(roundStar(), kBoxlen), nonFiniteError = ones();
     nonFinite(1, 0) = kNaN;
@@ -79,8 +82,9 @@ TEST(Fmoffat, StatusCodesOnCraftedStamps) {
         {"3 x 3 usable pixels", nine, unit, 20, 0, kMoffatFewPixels},
         {"ten pixels, one on the circle", ten, constantStamp(8, 1.0f), 20, 0, kMoffatOk},
         {"fwhm_max between the widths", star, unit, 3.3f, 0, kMoffatWidthOutOfRange},
-        {"faint star, large errors", faint, constantStamp(kBoxlen, 1000.0f), 20, 0,
-         kMoffatAmplitudeUncertain},
+        {"faint star, large errors", faint, large, 20, 0, kMoffatAmplitudeUncertain},
+        // The amplitude is only checked where the centre pixel is usable.
+        {"the same, centre pixel bad", faintBadCentre, large, 20, 0, kMoffatOk},
         {"non-finite pixels", nonFinite, nonFiniteError, 20, 0, kMoffatOk},
         // No data: 18 singular steps, a failed covariance step, all parameters 0.
         {"empty stamps", none, none, 20, 0, kMoffatWidthOutOfRange},
