@@ -45,21 +45,19 @@ TEST(BadPixelCheck, ZeroPixelsWithinTheInnerDiskRefuse) {
         {0, 0, false}, {1, 1, false}, {-1, 1, false}, {0, -1, false},
         {2, 0, true},  {1, -2, true}, {0, 2, true},   {-2, -2, true},
     };
+    // One zero at (10, 10), in the second of two files (a zero in any of them
+    // refuses): at offset (u, v) from the candidate's pixel (10 - u, 10 - v);
+    // 10.2 and 9.7 round to 10.
     testsupport::TempDir dir;
-    for (Case const& c : cases) {
-        std::string const mask = writeMask(dir, "mask.fits", {{c.u, c.v}});
-        FitsFiles fits;
-        BadPixelCheck check({mask}, kRadius, kSize, kSize, fits);
-        // 10.2 and 9.7 both round to pixel 10.
-        EXPECT_EQ(check.passes(10.2f, 9.7f), c.passes) << "zero at offset " << c.u << "," << c.v;
-    }
-    // A zero in any of the files refuses; without a radius nothing is checked
-    // (the files are not even opened).
     std::string const clean = writeMask(dir, "clean.fits", {});
+    std::string const bad = writeMask(dir, "bad.fits", {{0, 0}});
     FitsFiles fits;
+    BadPixelCheck check({clean, bad}, kRadius, kSize, kSize, fits);
+    for (Case const& c : cases)
+        EXPECT_EQ(check.passes(10.2f - c.u, 9.7f - c.v), c.passes)
+            << "zero at " << c.u << "," << c.v;
     EXPECT_TRUE(BadPixelCheck({clean}, kRadius, kSize, kSize, fits).passes(10.0f, 10.0f));
-    std::string const bad = writeMask(dir, "bad.fits", {{1, 0}});
-    EXPECT_FALSE(BadPixelCheck({clean, bad}, kRadius, kSize, kSize, fits).passes(10.0f, 10.0f));
+    // Without a radius nothing is checked (the files are not even opened).
     BadPixelCheck off({bad, dir.file("missing.fits")}, 0, kSize, kSize, fits);
     EXPECT_TRUE(off.passes(10.0f, 10.0f));
 }
@@ -72,13 +70,10 @@ TEST(BadPixelCheck, CandidatesTooNearTheEdgeAreRefused) {
         float x, y;
         bool passes;
     };
-    Case const cases[] = {
-        {2.49f, 10.0f, false},  // pixel 2 = r
-        {2.5f, 10.0f, true},    // pixel 3
-        {18.49f, 10.0f, true},  // pixel 18 = naxis - r
-        {18.5f, 10.0f, false},  // pixel 19
-        {10.0f, 2.0f, false},  {10.0f, 3.0f, true}, {10.0f, 18.0f, true}, {10.0f, 19.0f, false},
-    };
+    // x: pixels 2 = r, 3, 18 = naxis - r, 19 (the position rounded half up).
+    Case const cases[] = {{2.49f, 10.0f, false}, {2.5f, 10.0f, true},  {18.49f, 10.0f, true},
+                          {18.5f, 10.0f, false}, {10.0f, 2.0f, false}, {10.0f, 3.0f, true},
+                          {10.0f, 18.0f, true},  {10.0f, 19.0f, false}};
     FitsFiles fits;
     BadPixelCheck check({clean}, kRadius, kSize, kSize, fits);
     for (Case const& c : cases)

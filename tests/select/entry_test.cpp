@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -52,86 +53,59 @@ Files const kOneFile = {"img.fits"};
 TEST(Entry, CheckRefusesEachReason) {
     struct Case {
         std::vector<std::pair<char const*, char const*>> values;
-        Files files;
         std::string notice;
+        Files files = kOneFile;
     };
     std::string const nfields = "error: nfields must be at least 1 in x and in y";
     auto quantile = [](std::string const& name, std::string const& value) {
         return "error: --" + name + " must be a flux quantile between 0 and 1, not " + value;
     };
-    auto cut = [](std::string const& name) {
-        return "error: --" + name + " must not be negative (0 = off), not -1";
-    };
     std::string const tooMany = "error: nfields must not ask for more than 1000000 subfields";
-    std::string const subsample = "error: --subsample must be from 1 to 15, not ";
-    std::string const threads = "error: --threads must be from 0 (every core) to 256, not ";
-    std::string const fwhmRange =
-        "error: --fwhm_range must be two widths in pixels, the lowest above 0 and not above the "
-        "highest, not ";
-    Case const cases[] = {
-        {{{"input", ""}}, kOneFile, "error: no input table given (--input)"},
-        {{{"nfields", "0,1"}}, kOneFile, nfields},
-        {{{"nfields", "1,-1"}}, kOneFile, nfields},
-        {{{"nfields", "1000001,1"}}, kOneFile, tooMany},
-        {{{"nfields", "2147483647,2147483647"}}, kOneFile, tooMany},
-        {{{"number", "-1"}}, kOneFile, "error: number must not be negative"},
-        {{{"border", "-1"}}, kOneFile, "error: border must not be negative"},
-        {{{"subfield_border", "-1"}}, kOneFile, "error: subfield_border must not be negative"},
-        {{{"x_column", "0"}},
-         kOneFile,
-         "error: x_column must not be 0 (x column, or minus the RA column)"},
-        {{{"check radius", "-1"}}, kOneFile, "error: check radius (-r) must not be negative"},
-        {{{"check radius", "1"}}, {}, "error: check radius (-r) given but no FITS file to check"},
-        {{{"boxlen", "0"}}, kOneFile, "error: boxlen must be at least 1"},
+    std::vector<std::pair<char const*, char const*>> const accepted = {
+        {"nfields", "1000,1000"},  {"check radius", "2"}, {"boxlen", "1"},     {"class_star", "0"},
+        {"neighbour_thresh", "1"}, {"min_thresh", "1"},   {"max_thresh", "1"}, {"max_peak", "1e-9"},
+        {"fwhm_range", "0.1,0.1"}, {"beta", "0"},         {"subsample", "15"}, {"threads", "256"}};
+    std::vector<Case> cases = {
+        {{{"nfields", "0,1"}}, nfields},
+        {{{"nfields", "1000001,1"}}, tooMany},
+        {{{"nfields", "2147483647,2147483647"}}, tooMany},
+        {{{"number", "-1"}}, "error: number must not be negative"},
+        {{{"border", "-1"}}, "error: border must not be negative"},
+        {{{"subfield_border", "-1"}}, "error: subfield_border must not be negative"},
+        {{{"x_column", "0"}}, "error: x_column must not be 0 (x column, or minus the RA column)"},
+        {{{"check radius", "-1"}}, "error: check radius (-r) must not be negative"},
+        {{{"check radius", "1"}}, "error: check radius (-r) given but no FITS file to check", {}},
+        {{{"boxlen", "0"}}, "error: boxlen must be at least 1"},
         {{},
-         {"img.fits", "-n", "5"},
-         "error: option '-n' after the file arguments: options come before the files"},
-        {{{"number", "5x"}}, kOneFile, "error: --number needs a whole number, not '5x'"},
+         "error: option '-n' after the file arguments: options come before the files",
+         {"img.fits", "-n", "5"}},
         {{{"nfields", "2,2x"}},
-         kOneFile,
          "error: --nfields needs whole numbers separated by commas, not '2,2x'"},
-        {{{"class_star", "nan"}}, kOneFile, "error: --class_star needs a number, not 'nan'"},
+        {{{"class_star", "nan"}}, "error: --class_star needs a number, not 'nan'"},
         {{{"class_star", "-1e308"}},
-         kOneFile,
          "error: --class_star (-c) must be a stellarity between 0 and 1, not -1e+308"},
-        {{{"neighbour_thresh", "-0.01"}}, kOneFile, quantile("neighbour_thresh", "-0.01")},
-        {{{"max_thresh", "99"}}, kOneFile, quantile("max_thresh", "99")},
+        {{{"neighbour_thresh", "-0.01"}}, quantile("neighbour_thresh", "-0.01")},
+        {{{"max_thresh", "99"}}, quantile("max_thresh", "99")},
         {{{"min_thresh", "0.5"}, {"max_thresh", "0.4"}},
-         kOneFile,
          "error: --min_thresh 0.5 is above --max_thresh 0.4: the flux band would be empty"},
-        {{{"max_peak", "-1"}}, kOneFile, cut("max_peak")},
-        {{{"max_ellipticity", "-1"}}, kOneFile, cut("max_ellipticity")},
-        {{{"fwhm_clip", "-1"}}, kOneFile, cut("fwhm_clip")},
-        {{{"nchi_clip", "-1"}}, kOneFile, cut("nchi_clip")},
-        {{{"max_asymmetry", "-1"}}, kOneFile, cut("max_asymmetry")},
-        {{{"fwhm_range", "0,20"}}, kOneFile, fwhmRange + "0,20"},
-        {{{"fwhm_range", "3,2"}}, kOneFile, fwhmRange + "3,2"},
-        {{{"beta", "-0.5"}}, kOneFile, "error: --beta must be 0 (fitted) or above, not -0.5"},
-        {{{"subsample", "0"}}, kOneFile, subsample + "0"},
-        {{{"subsample", "16"}}, kOneFile, subsample + "16"},
-        {{{"threads", "-1"}}, kOneFile, threads + "-1"},
-        {{{"threads", "257"}}, kOneFile, threads + "257"},
+        {{{"fwhm_range", "3,2"}},
+         "error: --fwhm_range must be two widths in pixels, the lowest above 0 and not above the "
+         "highest, not 3,2"},
+        {{{"beta", "-0.5"}}, "error: --beta must be 0 (fitted) or above, not -0.5"},
+        {{{"subsample", "16"}}, "error: --subsample must be from 1 to 15, not 16"},
+        {{{"threads", "257"}}, "error: --threads must be from 0 (every core) to 256, not 257"},
         // The missing input is named before everything; among the option
         // texts that are not numbers, the first one registered.
-        {{{"input", ""}, {"boxlen", "0"}}, {}, "error: no input table given (--input)"},
+        {{{"input", ""}, {"boxlen", "0"}}, "error: no input table given (--input)", {}},
         {{{"verbose", "loud"}, {"check radius", ""}, {"class_star", "2"}},
-         kOneFile,
          "error: --check_radius needs a whole number, not ''"},
-        {{{"nfields", "1000,1000"},
-          {"check radius", "2"},
-          {"boxlen", "1"},
-          {"class_star", "0"},
-          {"neighbour_thresh", "1"},
-          {"min_thresh", "1"},
-          {"max_thresh", "1"},
-          {"max_peak", "1e-9"},
-          {"fwhm_range", "0.1,0.1"},
-          {"beta", "0"},
-          {"subsample", "15"},
-          {"threads", "256"}},
-         kOneFile,
-         ""},
+        {accepted, ""},
     };
+    for (char const* cut :
+         {"max_peak", "max_ellipticity", "fwhm_clip", "nchi_clip", "max_asymmetry"})
+        cases.push_back(
+            {{{cut, "-1"}},
+             "error: --" + std::string(cut) + " must not be negative (0 = off), not -1"});
     for (Case const& c : cases) {
         Runnable r;
         for (auto const& [name, text] : c.values) r.option(name).setValue(text);
@@ -146,19 +120,18 @@ TEST(Entry, CheckRefusesEachReason) {
 TEST(Entry, OptionWarnings) {
     std::string const classStar = "warning: -c/--class_star has no effect without --class_column\n";
     std::string const flagLimit = "warning: --flag_limit has no effect without --flag_column\n";
-    struct Case {
-        char const *name, *value;  // besides -c and --flag_limit
-        std::string warnings;
-    };
-    for (Case const& c :
-         {Case{"number", "0", classStar + flagLimit}, Case{"flag_column", "7", classStar},
-          Case{"class_column", "8", flagLimit}}) {
+    // The option given besides -c and --flag_limit, its value, the warnings.
+    std::tuple<char const*, char const*, std::string> const cases[] = {
+        {"number", "0", classStar + flagLimit},
+        {"flag_column", "7", classStar},
+        {"class_column", "8", flagLimit}};
+    for (auto const& [name, value, warnings] : cases) {
         Runnable r;
-        r.option(c.name).setValue(c.value);
+        r.option(name).setValue(value);
         r.option("class_star").markGiven();
         r.option("flag_limit").markGiven();
         std::ostringstream err;
         selection::writeOptionWarnings(err, r.P, r.options);
-        EXPECT_EQ(err.str(), c.warnings) << c.name;
+        EXPECT_EQ(err.str(), warnings) << name;
     }
 }

@@ -56,12 +56,9 @@ TEST(FluxLimits, SortedListEqualsTheExchangeSortIncludingSignedZeros) {
         std::vector<float> const got = selection::sortedParticipatingFlux(
             testsupport::toMArray(c.x), testsupport::toMArray(c.y), testsupport::toMArray(c.flux));
         std::vector<float> const expected = literal::sortedFlux(c);
-        ASSERT_EQ(got.size(), expected.size()) << "seed " << seed;
-        for (size_t k = 0; k < got.size(); ++k) {
-            ASSERT_EQ(got[k], expected[k]) << "seed " << seed << " index " << k;
-            ASSERT_EQ(std::signbit(got[k]), std::signbit(expected[k]))
-                << "seed " << seed << " index " << k;
-        }
+        ASSERT_EQ(got, expected) << "seed " << seed;
+        for (size_t k = 0; k < got.size(); ++k)
+            ASSERT_EQ(std::signbit(got[k]), std::signbit(expected[k])) << seed << " " << k;
     }
 }
 

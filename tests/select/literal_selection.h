@@ -26,11 +26,10 @@ struct Catalogue {
 constexpr int kFieldSize = 40;
 
 // A random catalogue of n rows full of ties: positions on the integer grid, on
-// a coarser grid, in clusters on a 1/8 grid, uniform, duplicated from earlier
-// rows or outside the field, shifted by `origin` (far from 0 float
-// differences round); one row in 25 has a non-finite value; fluxes from a few
-// values, signed zeros and negatives included; variable objects at and around
-// catalogue positions.
+// a grid of step 4, in clusters on a 1/8 grid, uniform or duplicated from
+// earlier rows, shifted by `origin` (far from 0 float differences round); one
+// row in 25 has a non-finite value; fluxes from a few values, signed zeros and
+// negatives included; variable objects at and around catalogue positions.
 inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
     std::mt19937 rng(seed);
     auto uniform = [&rng](double a, double b) {
@@ -46,12 +45,10 @@ inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
     for (int k = 0; k < n; ++k) {
         int const kind = k == 0 ? 0 : pick(10);
         float x = uniform(0.5, kFieldSize + 0.5), y = uniform(0.5, kFieldSize + 0.5);
-        if (kind < 3) {
-            x = static_cast<float>(1 + pick(kFieldSize));
-            y = static_cast<float>(1 + pick(kFieldSize));
-        } else if (kind == 3) {
-            x = static_cast<float>(4 + 4 * pick(kFieldSize / 4));
-            y = static_cast<float>(4 + 4 * pick(kFieldSize / 4));
+        if (kind < 4) {
+            int const step = kind == 3 ? 4 : 1;
+            x = static_cast<float>(step * (1 + pick(kFieldSize / step)));
+            y = static_cast<float>(step * (1 + pick(kFieldSize / step)));
         } else if (kind == 4) {
             if (pick(4) == 0) cx = uniform(1, kFieldSize), cy = uniform(1, kFieldSize);
             x = cx + static_cast<float>(pick(9) - 4) * 0.125f;
@@ -60,9 +57,6 @@ inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
             int const m = pick(k);
             x = c.x[m] - origin;
             y = c.y[m] - origin;
-        } else if (kind == 6) {
-            x = uniform(-10, kFieldSize + 10);
-            y = pick(2) ? uniform(-10, 1) : uniform(kFieldSize, kFieldSize + 10);
         }
         c.x.push_back(origin + x);
         c.y.push_back(origin + y);
@@ -80,6 +74,15 @@ inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
         c.varY.push_back(pick(6) == 0 ? bad[0] : c.y[m]);
     }
     return c;
+}
+
+// The library's screen of the same catalogue.
+inline selection::CandidateScreen fastScreen(Catalogue const& c,
+                                             selection::ScreeningRules const& rules) {
+    return selection::CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
+                                      testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
+                                      testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
+                                      rules);
 }
 
 inline bool takesPart(Catalogue const& c, size_t k) {

@@ -24,7 +24,6 @@ TEST(StampReader, StampsInsideTheImageOnly) {
     StampReader reader(dir.file("a.fits"), fits);
     sci::MArray<float, 2> s, e;
     ASSERT_TRUE(reader.read(4, 4, 3, s, e));
-    EXPECT_EQ(s.base(1), -3);
     EXPECT_EQ(s(0, 0), 404.0f);
     EXPECT_EQ(s(-3, 3), 107.0f);
     EXPECT_EQ(e(3, -3), 8.0f);
