@@ -78,11 +78,12 @@ inline Catalogue randomCatalogue(int n, unsigned seed, float origin = 0) {
 
 // The library's screen of the same catalogue.
 inline selection::CandidateScreen fastScreen(Catalogue const& c,
-                                             selection::ScreeningRules const& rules) {
+                                             selection::ScreeningRules const& rules,
+                                             selection::WorkPool* pool = nullptr) {
     return selection::CandidateScreen(testsupport::toMArray(c.x), testsupport::toMArray(c.y),
                                       testsupport::toMArray(c.flux), testsupport::toMArray(c.flag),
                                       testsupport::toMArray(c.varX), testsupport::toMArray(c.varY),
-                                      rules);
+                                      rules, pool);
 }
 
 inline bool takesPart(Catalogue const& c, size_t k) {

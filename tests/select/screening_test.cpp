@@ -7,6 +7,7 @@
 #include <string>
 
 #include "select/flux_limits.h"
+#include "select/work_pool.h"
 #include "tests/select/literal_selection.h"
 
 namespace {
@@ -82,6 +83,28 @@ TEST(CandidateScreen, EqualsTheLiteralScreeningOnRandomCataloguesFullOfTies) {
     EXPECT_GT(coverage.withManyCandidates, 300);
     EXPECT_GT(coverage.withZeroDistance, 100);
     EXPECT_GT(coverage.withTiedKeys, 100);
+}
+
+// A catalogue large enough for the pool's threads to sort, build and search
+// in parts gives the same screen as one thread: every row's neighbour and
+// fate. Its positions repeat, so that distances tie and reach 0.
+TEST(CandidateScreen, ThreadsOfAPoolGiveTheSameScreen) {
+    literal::Catalogue const c = literal::randomCatalogue(120000, 15);
+    selection::ScreeningRules const rules{1.0f, 90.0f, 0.0f, false, 0};
+    CandidateScreen const one = literal::fastScreen(c, rules);
+    selection::WorkPool pool(3);
+    CandidateScreen const three = literal::fastScreen(c, rules, &pool);
+    ASSERT_EQ(three.candidateCount(), one.candidateCount());
+    int zero = 0;
+    for (int row = 1; row <= one.rowCount(); ++row) {
+        ASSERT_EQ(three.screenedFate(row), one.screenedFate(row)) << row;
+        ASSERT_EQ(three.closestDist(row), one.closestDist(row)) << row;
+        ASSERT_EQ(three.closestFlux(row), one.closestFlux(row)) << row;
+        zero += one.isCandidate(row) && one.closestDist(row) == 0.0f;
+    }
+    EXPECT_GT(zero, 100);
+    PixelBox const box{5, 30, 10, 25};
+    EXPECT_EQ(three.screenSubfield(box, true).row, one.screenSubfield(box, true).row);
 }
 
 }  // namespace
