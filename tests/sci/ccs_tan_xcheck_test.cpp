@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 #include <wcslib/wcslib.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <random>
@@ -14,8 +12,9 @@
 #include <vector>
 
 #include "sci/ccs_tan.h"
+#include "sci/fits_card.h"
+#include "sci/fits_writer.h"
 #include "sci/tan_wcs.h"
-#include "tests/sci/fits_test_cards.h"
 
 namespace {
 
@@ -43,7 +42,8 @@ class WcslibTan {
     explicit WcslibTan(Header const& header) {
         std::string cards = "CTYPE1  = 'RA---TAN'" + std::string(60, ' ') + "CTYPE2  = 'DEC--TAN'" +
                             std::string(60, ' ');
-        for (auto const& [keyword, value] : header) cards += testsupport::floatCard(keyword, value);
+        for (auto const& [keyword, value] : header)
+            cards += sci::FitsFloatCard(sci::fitsKeyword(keyword), value, true, "").writeCard();
         int nreject = 0;
         int const ncards = static_cast<int>(cards.size() / 80);
         status_ = wcspih(cards.data(), ncards, WCSHDR_all, 0, &nreject, &nwcs_, &wcs_);

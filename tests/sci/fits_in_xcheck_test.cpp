@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <random>
@@ -18,7 +19,6 @@
 
 #include "sci/fits_in.h"
 #include "sci/fits_writer.h"
-#include "tests/sci/fits_test_cards.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -51,7 +51,7 @@ void comparePixels(std::vector<float> const& ours, std::vector<float> const& the
                    std::string const& what) {
     ASSERT_EQ(theirs.size(), ours.size()) << what;
     for (size_t k = 0; k < ours.size(); ++k)
-        ASSERT_TRUE(testsupport::bitsOf(ours[k]) == testsupport::bitsOf(theirs[k]) ||
+        ASSERT_TRUE(std::memcmp(&ours[k], &theirs[k], sizeof(float)) == 0 ||
                     (std::isnan(ours[k]) && std::isnan(theirs[k])))
             << what << " element " << k << ": ours " << ours[k] << " cfitsio " << theirs[k];
 }
@@ -183,13 +183,9 @@ TEST(FitsInXcheck, FilesWrittenByCfitsio) {
         long nx, ny;
     };
     std::vector<Written> const cases = {
-        {8, SBYTE_IMG, 1.0, -128.0, 37, 23},
-        {8, BYTE_IMG, 0.25, 10.0, 1, 1},
-        {16, SHORT_IMG, 1.0, 0.0, 129, 7},
-        {16, USHORT_IMG, 1.0, 32768.0, 37, 23},
-        {16, SHORT_IMG, 0.0457777642, 1500.0, 61, 59},
-        {32, LONG_IMG, 1e-3, -7.5, 129, 7},
-        {-32, FLOAT_IMG, 2.0, 1.0, 129, 7},
+        {8, SBYTE_IMG, 1.0, -128.0, 37, 23},    {8, BYTE_IMG, 0.25, 10.0, 37, 23},
+        {16, USHORT_IMG, 1.0, 32768.0, 37, 23}, {16, SHORT_IMG, 0.0457777642, 1500.0, 61, 59},
+        {32, LONG_IMG, 1e-3, -7.5, 1, 1},       {-32, FLOAT_IMG, 2.0, 1.0, 129, 7},
         {-64, DOUBLE_IMG, 0.5, 100.0, 3000, 2},
     };
     testsupport::TempDir dir;
