@@ -41,19 +41,14 @@ TEST(ExchangeSort, FastOrderEqualsTheLiteralSortOnRandomKeysFullOfTies) {
     float const specials[] = {
         0.0f, -0.0f, 1e-30f, -1e30f, INFINITY, -INFINITY, std::numeric_limits<float>::denorm_min()};
     for (int trial = 0; trial < 20000; ++trial) {
-        int const n = static_cast<int>(rng() % 40);
+        size_t const n = trial % 400 == 0 ? 500 + rng() % 500 : rng() % 40;  // long every 400th
         int const distinct = 1 + static_cast<int>(rng() % 6);
-        std::vector<float> key(static_cast<size_t>(n));
+        std::vector<float> key(n);
         for (float& k : key)
             k = rng() % 5 == 0 ? specials[rng() % 7] : static_cast<float>(rng() % distinct);
         std::vector<int> const expected = literalExchangeOrder(key);
         ASSERT_EQ(sci::exchangeSortOrder(key), expected) << "trial " << trial;
         ASSERT_EQ(sci::exchangeSortOrderLiteral(key), expected) << "trial " << trial;
-    }
-    for (int trial = 0; trial < 50; ++trial) {
-        std::vector<float> key(500 + rng() % 500);
-        for (float& k : key) k = rng() % 3 == 0 ? 0.5f : static_cast<float>(rng() % 3);
-        ASSERT_EQ(sci::exchangeSortOrder(key), literalExchangeOrder(key)) << "long trial " << trial;
     }
 }
 
