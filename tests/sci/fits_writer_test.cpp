@@ -11,11 +11,7 @@
 
 namespace {
 
-std::string bytes(std::vector<int> const& values) {
-    std::string text;
-    for (int v : values) text.push_back(static_cast<char>(v));
-    return text;
-}
+using namespace std::string_literals;
 
 TEST(FitsWriter, DataBlockBigEndianRoundedToNearestAndPadded) {
     struct Case {
@@ -24,13 +20,11 @@ TEST(FitsWriter, DataBlockBigEndianRoundedToNearestAndPadded) {
         std::string expected;
     };
     std::vector<Case> const cases = {
-        {8, {0.0, 255.0, 2.6, 1.4}, bytes({0x00, 0xFF, 0x03, 0x01})},
-        {16,
-         {258.0, -2.0, -32768.0, 32767.0, 2.7},
-         bytes({0x01, 0x02, 0xFF, 0xFE, 0x80, 0x00, 0x7F, 0xFF, 0x00, 0x03})},
-        {32, {16909060.0, -1.6}, bytes({0x01, 0x02, 0x03, 0x04, 0xFF, 0xFF, 0xFF, 0xFE})},
-        {-32, {1.0, -2.5}, bytes({0x3F, 0x80, 0x00, 0x00, 0xC0, 0x20, 0x00, 0x00})},
-        {-64, {1.0}, bytes({0x3F, 0xF0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00})},
+        {8, {0.0, 255.0, 2.6, 1.4}, "\x00\xFF\x03\x01"s},
+        {16, {258.0, -2.0, -32768.0, 32767.0, 2.7}, "\x01\x02\xFF\xFE\x80\x00\x7F\xFF\x00\x03"s},
+        {32, {16909060.0, -1.6}, "\x01\x02\x03\x04\xFF\xFF\xFF\xFE"s},
+        {-32, {1.0, -2.5}, "\x3F\x80\x00\x00\xC0\x20\x00\x00"s},
+        {-64, {1.0}, "\x3F\xF0\x00\x00\x00\x00\x00\x00"s},
     };
     for (Case const& c : cases) {
         EXPECT_EQ(c.expected, sci::fitsDataBlock(c.stored, c.bitpix, false)) << c.bitpix;

@@ -34,10 +34,6 @@ sci::TanWcs readWcs(std::map<std::string, std::string> const& texts,
         [&](std::string const& key) { return find(texts, key); });
 }
 
-std::vector<std::string> warningsFor(std::map<std::string, std::string> const& texts) {
-    return readWcs(texts).warnings;
-}
-
 // Headers often carry several forms at once: CD wins over CDELT, PC over CROTA2.
 TEST(TanWcs, CdThenPcThenCrota2) {
     using K = sci::LinearKeywords;
@@ -54,13 +50,13 @@ TEST(TanWcs, CdThenPcThenCrota2) {
 // without CTYPE TAN is assumed silently.
 TEST(TanWcs, NonTanProjectionsGiveOneWarningLine) {
     for (char const* silent : {"RA---TAN", "RA---TAN    ", "-TAN"})
-        EXPECT_TRUE(warningsFor({{"CTYPE1  ", silent}, {"CTYPE2  ", "DEC--TAN"}}).empty())
+        EXPECT_TRUE(readWcs({{"CTYPE1  ", silent}, {"CTYPE2  ", "DEC--TAN"}}).warnings.empty())
             << silent;
-    EXPECT_TRUE(warningsFor({}).empty());
-    EXPECT_EQ(warningsFor({{"CTYPE1  ", "RA---SIN"}, {"CTYPE2  ", "DEC--TAN-SIP"}}),
+    EXPECT_TRUE(readWcs({}).warnings.empty());
+    EXPECT_EQ(readWcs({{"CTYPE1  ", "RA---SIN"}, {"CTYPE2  ", "DEC--TAN-SIP"}}).warnings,
               std::vector<std::string>{"warning: image 'img.fits' has CTYPE1 'RA---SIN' and CTYPE2 "
                                        "'DEC--TAN-SIP', not a TAN projection; using TAN"});
-    EXPECT_EQ(warningsFor({{"CTYPE1  ", "RA---TAN"}, {"CTYPE2  ", "DEC--TAN-SIP"}}),
+    EXPECT_EQ(readWcs({{"CTYPE1  ", "RA---TAN"}, {"CTYPE2  ", "DEC--TAN-SIP"}}).warnings,
               std::vector<std::string>{"warning: image 'img.fits' has CTYPE2 'DEC--TAN-SIP', not "
                                        "a TAN projection; using TAN"});
 }
