@@ -56,12 +56,6 @@ std::string const kImageBytes = fitsBytes(-32, {kSize, kSize}, fieldPixels(), kW
 std::string const kErrorBytes =
     fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize* kSize, kNoiseSigma));
 
-// The header record (one holds every card written here) and rows 1..rows of
-// the data of an image.
-std::string firstRows(std::string const& bytes, int rows) {
-    return bytes.substr(0, 2880 + sizeof(float) * kSize * rows);
-}
-
 // Two stars per half of the field, stamps of 11 x 11 pixels, every flux
 // accepted, the flag and stellarity columns in use.
 std::vector<std::string> const kBase = words(
@@ -104,10 +98,6 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         "beyond the end of the file";
     std::string const columnMissing =
         "Not enough columns in file 'cat.txt'! (line 2 has 8 columns, column ";
-    auto errorImageOf = [](std::string const& image) {
-        return " (the error image of image '" + image +
-               "': the image's file name with 'e.' in front, in the same directory)";
-    };
     std::vector<std::string> const warn = {"DATE    = '03/03/08'", "DATE-OBS= '29/11/51'",
                                            "EPOCH   = " + std::string(14, ' ') + "1951.9"};
     std::string masks = "-r 1 img.fits";
@@ -143,26 +133,22 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         {"img.fits",
          "region [42:52,43:53] of FITS file 'img.fits' extends beyond the end of the file",
          lowerHalf,
-         {{"img.fits", firstRows(kImageBytes, 40)}}},
+         {{"img.fits", kImageBytes.substr(0, 2880 + sizeof(float) * kSize * 40)}}},
         {"img.fits",
          "error image 'e.img.fits' has 64 x 64 pixels, but image 'img.fits' has 1000000000 x "
          "1000000000",
          kTableHeader,
          {{"img.fits", huge}}},
         {"img.fits",
-         "region [42:52,43:53] of FITS file 'e.img.fits' extends beyond the end of the file",
-         lowerHalf,
-         {{"e.img.fits", firstRows(kErrorBytes, 40)}}},
-        {"img.fits",
          "error image 'e.img.fits' has 64 x 63 pixels, but image 'img.fits' has 64 x 64",
          kTableHeader,
          {{"e.img.fits", fitsBytes(-32, {kSize, kSize - 1}, std::vector<double>(64 * 63, 1.0))}}},
-        {"other.fits", "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"),
-         kTableHeader},
         // The images are checked before the first subfield: also a run that
         // would have measured no star fails.
         {"-c 0.99 other.fits",
-         "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"), kTableHeader},
+         "cannot open file 'e.other.fits' for reading (the error image of image 'other.fits': the "
+         "image's file name with 'e.' in front, in the same directory)",
+         kTableHeader},
         {"img.fits", "", kTableHeader, {{"cat.txt", ""}}},
         {"-o adir img.fits", "cannot open file 'adir' for writing", kNoTable},
         {"img.fits",
@@ -178,9 +164,6 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
          hugeRegion,
          kTableHeader,
          {{"cat.txt", hugeCatalogue}}},
-        {"--nfields 1000,1000 img.fits",
-         "nfields 1000,1000 asks for more subfields than the field has pixels (64 x 64)",
-         kTableHeader},
         {"-b 2147483647 img.fits",
          "nfields 1,2 asks for more subfields than the field has pixels (0 x 0)", kTableHeader},
         {"--id_column 2147483647 img.fits", columnMissing + "2147483647 was asked)", kTableHeader},
@@ -194,8 +177,6 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
           {"e.img.fits",
            fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize * kSize, kNoiseSigma), warn)}},
          expectedText("header_warnings.err")},
-        {"-o cat.txt img.fits", "output table 'cat.txt' is the input file 'cat.txt'" + overwritten,
-         kNoTable},
         {"-o ./img.fits img.fits",
          "output table './img.fits' is the input file 'img.fits'" + overwritten, kNoTable},
         {"-o /dev/full img.fits", "cannot write to file '/dev/full'", kNoTable},
@@ -219,9 +200,7 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
                                "--boxlen 2147483647", "-c 1", "--min_thresh 1", "--max_thresh 0"})
         cases.push_back({option + std::string(" img.fits"), "", kTableHeader});
     for (Case const& c : cases) {
-        std::string replaced;
-        for (auto const& [name, bytes] : c.files) replaced += ", " + name + " replaced";
-        SCOPED_TRACE(c.args.substr(0, 60) + replaced);
+        SCOPED_TRACE(c.args.substr(0, 60) + ": " + c.message);
         sci::writeFitsFile(dir.file("img.fits"), kImageBytes);
         sci::writeFitsFile(dir.file("e.img.fits"), kErrorBytes);
         dir.write("cat.txt", kCatalogue);
