@@ -37,9 +37,8 @@ std::vector<FieldStar> const kStars = {
 std::string const kCatalogue = testsupport::catalogueText(kStars);
 
 // Stars of FWHM 3 pixels and Moffat index 2.9.
-std::vector<double> fieldPixels() {
-    return testsupport::moffatField(kSize, kSize, kStars, 3.0, 2.9, kNoiseSigma, 0.0, kNoiseSeed);
-}
+std::vector<double> const kPixels =
+    testsupport::moffatField(kSize, kSize, kStars, 3.0, 2.9, kNoiseSigma, 0.0, kNoiseSeed);
 
 // The bytes of a FITS image with the given axes, header cards and pixels
 // stored as bitpix; without pixels, the header alone.
@@ -52,15 +51,15 @@ std::string fitsBytes(int bitpix, std::vector<long> const& axes, std::vector<dou
 
 std::vector<std::string> const kWcs = testsupport::tanCards(150.0, 30.0, 32.0, 1e-4);
 
-std::string const kImageBytes = fitsBytes(-32, {kSize, kSize}, fieldPixels(), kWcs);
+std::string const kImageBytes = fitsBytes(-32, {kSize, kSize}, kPixels, kWcs);
 std::string const kErrorBytes =
     fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize* kSize, kNoiseSigma));
 
 // Two stars per half of the field, stamps of 11 x 11 pixels, every flux
 // accepted, the flag and stellarity columns in use.
-std::vector<std::string> const kBase = words(
+std::string const kBase =
     "-i cat.txt -o out.tbl -n 2 --nfields 1,2 --min_thresh 0 --max_thresh 1 --boxlen 5 "
-    "--flag_column 7 --class_column 8 -c 0.5");
+    "--flag_column 7 --class_column 8 -c 0.5 ";
 
 // kRows: the rows of stars 1 and 2 (lower half) and 4 and 5 (upper half); the
 // ordinary run selects all four.
@@ -83,7 +82,6 @@ std::string const kGoodTable = kTableHeader + kRows[0] + kRows[1] + kRows[2] + k
 // of 64 open files: the run holds no file open between reads.
 TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWrittenSoFar) {
     TempDir const dir;
-    std::string const lowerHalf = kTableHeader + kRows[0] + kRows[1];
     std::filesystem::create_directory(dir.file("adir"));
     sci::writeFitsFile(dir.file("other.fits"), kImageBytes);
     // Headers that declare a billion pixels a side in a file of one record.
@@ -98,14 +96,15 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         "beyond the end of the file";
     std::string const columnMissing =
         "Not enough columns in file 'cat.txt'! (line 2 has 8 columns, column ";
-    std::vector<std::string> const warn = {"DATE    = '03/03/08'", "DATE-OBS= '29/11/51'",
-                                           "EPOCH   = " + std::string(14, ' ') + "1951.9"};
+    // Cards that warn (the projection's too, harmless in an error image).
+    std::vector<std::string> warn = kWcs;
+    warn.insert(warn.end(), {"DATE    = '03/03/08'", "DATE-OBS= '29/11/51'",
+                             "EPOCH   = " + std::string(14, ' ') + "1951.9"});
+    // One mask given 99 times: every argument is opened on its own.
+    sci::writeFitsFile(dir.file("mask.fits"),
+                       fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize * kSize, 1.0)));
     std::string masks = "-r 1 img.fits";
-    for (int k = 1; k < 100; ++k) {
-        masks += " mask" + std::to_string(k) + ".fits";
-        sci::writeFitsFile(dir.file("mask" + std::to_string(k) + ".fits"),
-                           fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize * kSize, 1.0)));
-    }
+    for (int k = 1; k < 100; ++k) masks += " mask.fits";
     std::string const overwritten = "; it would be overwritten";
     // An image stored tile-compressed: an empty primary, the image as a table.
     std::string const logicalTrue = std::string(19, ' ') + "T";
@@ -129,10 +128,10 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
          "computed from the catalogue's pixel positions with the image's projection, but the "
          "image lacks CRVAL1, CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT1, CDELT2)",
          kTableHeader,
-         {{"img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels())}}},
+         {{"img.fits", fitsBytes(-32, {kSize, kSize}, kPixels)}}},
         {"img.fits",
          "region [42:52,43:53] of FITS file 'img.fits' extends beyond the end of the file",
-         lowerHalf,
+         kTableHeader + kRows[0] + kRows[1],
          {{"img.fits", kImageBytes.substr(0, 2880 + sizeof(float) * kSize * 40)}}},
         {"img.fits",
          "error image 'e.img.fits' has 64 x 64 pixels, but image 'img.fits' has 1000000000 x "
@@ -173,7 +172,7 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         {"-r 1 img.fits e.img.fits",
          "",
          kTableHeader + kRows[0] + kRows[2],
-         {{"img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels(), kWcs + warn)},
+         {{"img.fits", fitsBytes(-32, {kSize, kSize}, kPixels, warn)},
           {"e.img.fits",
            fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize * kSize, kNoiseSigma), warn)}},
          expectedText("header_warnings.err")},
@@ -205,7 +204,7 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         sci::writeFitsFile(dir.file("e.img.fits"), kErrorBytes);
         dir.write("cat.txt", kCatalogue);
         for (auto const& [name, bytes] : c.files) sci::writeFitsFile(dir.file(name), bytes);
-        TableRun const r = runIn(dir.path(), kBase + words(c.args));
+        TableRun const r = runIn(dir.path(), words(kBase + c.args));
         EXPECT_EQ(r.result.status, c.message.empty() ? kStatusSuccess : kStatusRunFailed);
         EXPECT_EQ(c.message.empty() ? withoutSummary(r.result.err) : r.result.err,
                   c.warnings + (c.message.empty() ? "" : "EXCEPTION: " + c.message + "\n"));

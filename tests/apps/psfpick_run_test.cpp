@@ -68,9 +68,9 @@ void writeField(TempDir const& dir, std::string const& folder = "field", double 
 }
 
 // One star per 2 x 2 subfield from a wide flux range, flag and class columns in use.
-std::vector<std::string> const kSelection = words(
+std::string const kSelection =
     "-i cat.txt -o out.tbl --nfields 2,2 -n 1 --min_thresh 0.25 --max_thresh 1 "
-    "--flag_column 7 --class_column 8 -c 0.5");
+    "--flag_column 7 --class_column 8 -c 0.5 ";
 
 // A small reader of the report's ECSV: each data row as column name to
 // field, split at blanks outside double quotes; an empty quoted field is
@@ -105,7 +105,7 @@ std::vector<EcsvRow> readEcsv(std::string const& text) {
 TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     TempDir dir;
     writeField(dir);
-    std::vector<std::string> const args = kSelection + words("--report out.ecsv field/img.fits");
+    std::vector<std::string> const args = words(kSelection + "--report out.ecsv field/img.fits");
     TableRun const r = runIn(dir.path(), args);  // error image: field/e.img.fits
     ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
     EXPECT_EQ(r.result.err, expectedText("selected.err"));
@@ -127,7 +127,7 @@ TEST(PsfpickRun, SelectsTheMostIsolatedStarOfEachSubfield) {
     // A class_star exactly at the limit passes: the stars' 0.95, read as a
     // float, is this double.
     TableRun const atLimit =
-        runIn(dir.path(), kSelection + words("-c 0.949999988079071044921875 field/img.fits"));
+        runIn(dir.path(), words(kSelection + "-c 0.949999988079071044921875 field/img.fits"));
     EXPECT_EQ(atLimit.table, r.table);
 }
 
@@ -158,21 +158,20 @@ TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
         "-r 2 field/img.fits mask.fits",
         "sky/img.fits",
         "--min_thresh 0.99 --flag_column 0 --class_column 0 -r 2 field/img.fits missing.fits"};
-    std::string const noColumns =
-        "warning: -c/--class_star has no effect without --class_column\n" + kNoColumnsWarning;
-    std::string const warnings[] = {"", "", "", "", expectedText("sky.err"), noColumns};
+    std::string const warnings[] = {
+        "", "", "", "", expectedText("sky.err"), expectedText("untested.err")};
     for (size_t k = 0; k < 6; ++k) {
         SCOPED_TRACE(cases[k]);
-        TableRun const r = runIn(dir.path(), kSelection + words(cases[k]));
+        TableRun const r = runIn(dir.path(), words(kSelection + cases[k]));
         ASSERT_EQ(r.result.status, kStatusSuccess) << r.result.err;
         EXPECT_EQ(r.table, kTableHeader);
         EXPECT_EQ(withoutSummary(r.result.err), warnings[k]);
-        EXPECT_EQ(hintOf(r.result.err), hints[k]);
+        EXPECT_EQ(r.result.err.substr(r.result.err.rfind("\nhint: ") + 1), hints[k]);
     }
 
     // A run that fails part way leaves its report empty.
     TableRun const tested =
-        runIn(dir.path(), kSelection + words("-r 2 --report out.ecsv field/img.fits missing.fits"));
+        runIn(dir.path(), words(kSelection + "-r 2 --report out.ecsv field/img.fits missing.fits"));
     EXPECT_EQ(tested.result.status, kStatusRunFailed);
     EXPECT_EQ(tested.result.err, "EXCEPTION: cannot open file 'missing.fits' for reading\n");
     EXPECT_EQ(tested.table, kTableHeader);
@@ -184,14 +183,10 @@ TEST(PsfpickRun, SummaryHintNamesTheStageThatEmptiedTheRun) {
         std::vector<FieldStar> stars = kStars;
         for (size_t k = 0; k < shifted; ++k) stars[k].x += 200;
         dir.write("cat.txt", testsupport::catalogueText(stars));
-        TableRun const o = runIn(dir.path(), kSelection + words("field/img.fits"));
+        TableRun const o = runIn(dir.path(), words(kSelection + "field/img.fits"));
         ASSERT_EQ(o.result.status, kStatusSuccess) << o.result.err;
         EXPECT_EQ(withoutSummary(o.result.err),
-                  shifted < kStars.size()
-                      ? ""
-                      : "warning: 10 of 10 rows of catalogue 'cat.txt' lie outside image "
-                        "'field/img.fits' (120 x 120 pixels; the rows span x 220.3 to 310.2, y "
-                        "20.7 to 115.3): the catalogue does not seem to belong to the image\n");
+                  shifted < kStars.size() ? "" : expectedText("outside.err"));
     }
 }
 
@@ -232,14 +227,11 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
     std::string const catalogue = expectedText("fate_catalogue.txt");
     dir.write("cat.txt", catalogue);
     dir.write("var.txt", "1 65.3 65.2\n");
-    std::vector<FieldStar> rendered;  // C1..C9 but C4
+    std::vector<FieldStar> rendered(9);  // C1..C9
     std::istringstream listed(catalogue.substr(catalogue.find('\n') + 1));
-    FieldStar star{};
     double ra, dec;
-    for (int k = 1; k <= 9 && listed >> star.id >> star.x >> star.y >> ra >> dec >> star.flux >>
-                                  star.flag >> star.classStar;
-         ++k)
-        if (star.id != 4) rendered.push_back(star);
+    for (FieldStar& s : rendered)
+        listed >> s.id >> s.x >> s.y >> ra >> dec >> s.flux >> s.flag >> s.classStar;
     writeImages(dir, "img.fits", kFateSize,
                 testsupport::moffatField(kFateSize, kFateSize, rendered, kFwhm, kBeta, kNoiseSigma,
                                          0.0, kNoiseSeed),

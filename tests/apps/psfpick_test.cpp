@@ -52,10 +52,11 @@ TEST(Psfpick, CommandLinesThatEndBeforeARun) {
         // the pixel positions cannot be computed, which is reported.
         {"-i cat.txt -x -4", kStatusSuccess,
          startText(words("-i cat.txt -x -4")) + expectedText("no_image.out"),
-         kNoColumnsWarning + expectedText("no_image.err"), kTableHeader},
+         expectedText("no_columns.err") + expectedText("no_image.err"), kTableHeader},
         {"-i cat.txt -o missing/dir/out.tbl", kStatusRunFailed,
          startText(words("-i cat.txt -o missing/dir/out.tbl")) + "\n",
-         kNoColumnsWarning + "EXCEPTION: cannot open file 'missing/dir/out.tbl' for writing\n"},
+         expectedText("no_columns.err") +
+             "EXCEPTION: cannot open file 'missing/dir/out.tbl' for writing\n"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.args);
