@@ -246,11 +246,11 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
     mask(50, 21) = 0.0f;  // C2's pixel
     sci::writeFitsImage(dir.file("mask.fits"), mask, -32);
 
-    RunResult const r = run(
-        words("-i cat.txt -o out.tbl --variables var.txt --boxlen 6 -n 5 --nchi_reject 1 "
-              "--fwhm_reject 1 --min_thresh 0.5 --max_thresh 1 --flag_column 7 --class_column 8 "
-              "-c 0.5 --report out.ecsv -b 2 -r 2 img.fits mask.fits"),
-        dir.path());
+    std::string const options =
+        "-i cat.txt -o out.tbl --variables var.txt --boxlen 6 -n 5 --nchi_reject 1 --fwhm_reject 1 "
+        "--min_thresh 0.5 --max_thresh 1 --flag_column 7 --class_column 8 -c 0.5 --report "
+        "out.ecsv ";
+    RunResult const r = run(words(options + "-b 2 -r 2 img.fits mask.fits"), dir.path());
     ASSERT_EQ(r.status, kStatusSuccess) << r.err;
     EXPECT_EQ(withoutSummary(r.err), "");
     std::vector<EcsvRow> const t = readEcsv(readFile(dir.file("out.ecsv")));
@@ -264,6 +264,12 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
     // The funnel of the header: each stage counts the rows beyond it.
     EXPECT_NE(readFile(dir.file("out.ecsv")).find("\n" + expectedText("fate_funnel.txt")),
               std::string::npos);
+
+    // Without an image the field is the catalogue's extent, and the stars
+    // taken are not measured.
+    ASSERT_EQ(run(words(options), dir.path()).status, kStatusSuccess);
+    EXPECT_EQ(reportRows(readEcsv(readFile(dir.file("out.ecsv")))),
+              expectedText("fates_no_image.txt"));
 }
 
 namespace {

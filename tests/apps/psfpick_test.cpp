@@ -27,12 +27,10 @@ using testsupport::TempDir;
 // and a run that cannot write its table fails with status 1.
 TEST(Psfpick, CommandLinesThatEndBeforeARun) {
     std::string const usage = expectedText("usage.txt");
-    std::string const help = "usage: psfpick [options] [FITS files...]\n\n" + usage;
     // The value table of tests/apps/expected/value_table*.txt, with the values given.
     auto table = [](char const* args, std::string const& values) {
         return startText(words(args)) + expectedText("value_table" + values + ".txt") + "\n";
     };
-    std::string const invalid = "\nerror: invalid command line (see the usage text)\n\n";
     struct Case {
         char const* args;
         int status;
@@ -44,9 +42,8 @@ TEST(Psfpick, CommandLinesThatEndBeforeARun) {
         {"-i cat.txt -n 5x", kStatusRefused, table("-i cat.txt -n 5x", "_input_number"),
          "error: --number needs a whole number, not '5x'\n\n"},
         {"-n 2 --nfield 3,3", kStatusRefused, table("-n 2 --nfield 3,3", "_number") + usage,
-         "Caught exception : Unknown long option 'nfield' encountered!" + invalid +
-             "error: unknown option '--nfield' (did you mean '--nfields'?)\n"},
-        {"--help", kStatusSuccess, help, ""},
+         expectedText("unknown_option.err")},
+        {"--help", kStatusSuccess, "usage: psfpick [options] [FITS files...]\n\n" + usage, ""},
         {"--version", kStatusSuccess, std::string("psfpick ") + PSFPICK_VERSION + "\n", ""},
         // A negative x_column (sky coordinates) is accepted; without an image
         // the pixel positions cannot be computed, which is reported.
