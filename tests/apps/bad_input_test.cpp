@@ -37,9 +37,8 @@ std::vector<FieldStar> const kStars = {
 std::string const kCatalogue = testsupport::catalogueText(kStars);
 
 // Stars of FWHM 3 pixels and Moffat index 2.9.
-std::vector<double> fieldPixels() {
-    return testsupport::moffatField(kSize, kSize, kStars, 3.0, 2.9, kNoiseSigma, 0.0, kNoiseSeed);
-}
+std::vector<double> const kPixels =
+    testsupport::moffatField(kSize, kSize, kStars, 3.0, 2.9, kNoiseSigma, 0.0, kNoiseSeed);
 
 // The bytes of a FITS image with the given axes, header cards and pixels
 // stored as bitpix; without pixels, the header alone.
@@ -52,21 +51,15 @@ std::string fitsBytes(int bitpix, std::vector<long> const& axes, std::vector<dou
 
 std::vector<std::string> const kWcs = testsupport::tanCards(150.0, 30.0, 32.0, 1e-4);
 
-std::string const kImageBytes = fitsBytes(-32, {kSize, kSize}, fieldPixels(), kWcs);
+std::string const kImageBytes = fitsBytes(-32, {kSize, kSize}, kPixels, kWcs);
 std::string const kErrorBytes =
     fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize* kSize, kNoiseSigma));
 
-// The header record (one holds every card written here) and rows 1..rows of
-// the data of an image.
-std::string firstRows(std::string const& bytes, int rows) {
-    return bytes.substr(0, 2880 + sizeof(float) * kSize * rows);
-}
-
 // Two stars per half of the field, stamps of 11 x 11 pixels, every flux
 // accepted, the flag and stellarity columns in use.
-std::vector<std::string> const kBase = words(
+std::string const kBase =
     "-i cat.txt -o out.tbl -n 2 --nfields 1,2 --min_thresh 0 --max_thresh 1 --boxlen 5 "
-    "--flag_column 7 --class_column 8 -c 0.5");
+    "--flag_column 7 --class_column 8 -c 0.5 ";
 
 // kRows: the rows of stars 1 and 2 (lower half) and 4 and 5 (upper half); the
 // ordinary run selects all four.
@@ -89,7 +82,6 @@ std::string const kGoodTable = kTableHeader + kRows[0] + kRows[1] + kRows[2] + k
 // of 64 open files: the run holds no file open between reads.
 TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWrittenSoFar) {
     TempDir const dir;
-    std::string const lowerHalf = kTableHeader + kRows[0] + kRows[1];
     std::filesystem::create_directory(dir.file("adir"));
     sci::writeFitsFile(dir.file("other.fits"), kImageBytes);
     // Headers that declare a billion pixels a side in a file of one record.
@@ -104,18 +96,15 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         "beyond the end of the file";
     std::string const columnMissing =
         "Not enough columns in file 'cat.txt'! (line 2 has 8 columns, column ";
-    auto errorImageOf = [](std::string const& image) {
-        return " (the error image of image '" + image +
-               "': the image's file name with 'e.' in front, in the same directory)";
-    };
-    std::vector<std::string> const warn = {"DATE    = '03/03/08'", "DATE-OBS= '29/11/51'",
-                                           "EPOCH   = " + std::string(14, ' ') + "1951.9"};
+    // Cards that warn (the projection's too, harmless in an error image).
+    std::vector<std::string> warn = kWcs;
+    warn.insert(warn.end(), {"DATE    = '03/03/08'", "DATE-OBS= '29/11/51'",
+                             "EPOCH   = " + std::string(14, ' ') + "1951.9"});
+    // One mask given 99 times: every argument is opened on its own.
+    sci::writeFitsFile(dir.file("mask.fits"),
+                       fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize * kSize, 1.0)));
     std::string masks = "-r 1 img.fits";
-    for (int k = 1; k < 100; ++k) {
-        masks += " mask" + std::to_string(k) + ".fits";
-        sci::writeFitsFile(dir.file("mask" + std::to_string(k) + ".fits"),
-                           fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize * kSize, 1.0)));
-    }
+    for (int k = 1; k < 100; ++k) masks += " mask.fits";
     std::string const overwritten = "; it would be overwritten";
     // An image stored tile-compressed: an empty primary, the image as a table.
     std::string const logicalTrue = std::string(19, ' ') + "T";
@@ -139,30 +128,26 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
          "computed from the catalogue's pixel positions with the image's projection, but the "
          "image lacks CRVAL1, CRVAL2, CRPIX1, CRPIX2 and CD1_1, CD2_2 or CDELT1, CDELT2)",
          kTableHeader,
-         {{"img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels())}}},
+         {{"img.fits", fitsBytes(-32, {kSize, kSize}, kPixels)}}},
         {"img.fits",
          "region [42:52,43:53] of FITS file 'img.fits' extends beyond the end of the file",
-         lowerHalf,
-         {{"img.fits", firstRows(kImageBytes, 40)}}},
+         kTableHeader + kRows[0] + kRows[1],
+         {{"img.fits", kImageBytes.substr(0, 2880 + sizeof(float) * kSize * 40)}}},
         {"img.fits",
          "error image 'e.img.fits' has 64 x 64 pixels, but image 'img.fits' has 1000000000 x "
          "1000000000",
          kTableHeader,
          {{"img.fits", huge}}},
         {"img.fits",
-         "region [42:52,43:53] of FITS file 'e.img.fits' extends beyond the end of the file",
-         lowerHalf,
-         {{"e.img.fits", firstRows(kErrorBytes, 40)}}},
-        {"img.fits",
          "error image 'e.img.fits' has 64 x 63 pixels, but image 'img.fits' has 64 x 64",
          kTableHeader,
          {{"e.img.fits", fitsBytes(-32, {kSize, kSize - 1}, std::vector<double>(64 * 63, 1.0))}}},
-        {"other.fits", "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"),
-         kTableHeader},
         // The images are checked before the first subfield: also a run that
         // would have measured no star fails.
         {"-c 0.99 other.fits",
-         "cannot open file 'e.other.fits' for reading" + errorImageOf("other.fits"), kTableHeader},
+         "cannot open file 'e.other.fits' for reading (the error image of image 'other.fits': the "
+         "image's file name with 'e.' in front, in the same directory)",
+         kTableHeader},
         {"img.fits", "", kTableHeader, {{"cat.txt", ""}}},
         {"-o adir img.fits", "cannot open file 'adir' for writing", kNoTable},
         {"img.fits",
@@ -178,9 +163,6 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
          hugeRegion,
          kTableHeader,
          {{"cat.txt", hugeCatalogue}}},
-        {"--nfields 1000,1000 img.fits",
-         "nfields 1000,1000 asks for more subfields than the field has pixels (64 x 64)",
-         kTableHeader},
         {"-b 2147483647 img.fits",
          "nfields 1,2 asks for more subfields than the field has pixels (0 x 0)", kTableHeader},
         {"--id_column 2147483647 img.fits", columnMissing + "2147483647 was asked)", kTableHeader},
@@ -190,12 +172,10 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
         {"-r 1 img.fits e.img.fits",
          "",
          kTableHeader + kRows[0] + kRows[2],
-         {{"img.fits", fitsBytes(-32, {kSize, kSize}, fieldPixels(), kWcs + warn)},
+         {{"img.fits", fitsBytes(-32, {kSize, kSize}, kPixels, warn)},
           {"e.img.fits",
            fitsBytes(-32, {kSize, kSize}, std::vector<double>(kSize * kSize, kNoiseSigma), warn)}},
          expectedText("header_warnings.err")},
-        {"-o cat.txt img.fits", "output table 'cat.txt' is the input file 'cat.txt'" + overwritten,
-         kNoTable},
         {"-o ./img.fits img.fits",
          "output table './img.fits' is the input file 'img.fits'" + overwritten, kNoTable},
         {"-o /dev/full img.fits", "cannot write to file '/dev/full'", kNoTable},
@@ -219,14 +199,12 @@ TEST(BadInput, DamagedFilesAndExtremeOptionsFailNamingTheCauseAfterTheRowsWritte
                                "--boxlen 2147483647", "-c 1", "--min_thresh 1", "--max_thresh 0"})
         cases.push_back({option + std::string(" img.fits"), "", kTableHeader});
     for (Case const& c : cases) {
-        std::string replaced;
-        for (auto const& [name, bytes] : c.files) replaced += ", " + name + " replaced";
-        SCOPED_TRACE(c.args.substr(0, 60) + replaced);
+        SCOPED_TRACE(c.args.substr(0, 60) + ": " + c.message);
         sci::writeFitsFile(dir.file("img.fits"), kImageBytes);
         sci::writeFitsFile(dir.file("e.img.fits"), kErrorBytes);
         dir.write("cat.txt", kCatalogue);
         for (auto const& [name, bytes] : c.files) sci::writeFitsFile(dir.file(name), bytes);
-        TableRun const r = runIn(dir.path(), kBase + words(c.args));
+        TableRun const r = runIn(dir.path(), words(kBase + c.args));
         EXPECT_EQ(r.result.status, c.message.empty() ? kStatusSuccess : kStatusRunFailed);
         EXPECT_EQ(c.message.empty() ? withoutSummary(r.result.err) : r.result.err,
                   c.warnings + (c.message.empty() ? "" : "EXCEPTION: " + c.message + "\n"));

@@ -27,12 +27,6 @@ inline std::vector<std::string> words(std::string const& text) {
     return out;
 }
 
-inline std::vector<std::string> operator+(std::vector<std::string> a,
-                                          std::vector<std::string> const& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // The echo of the command line and the banner that start every run.
 inline std::string startText(std::vector<std::string> const& args) {
     std::string echo = std::string("\n") + PSFPICK_EXE + " ";
@@ -43,9 +37,9 @@ inline std::string startText(std::vector<std::string> const& args) {
 // A run under a limit of 64 open files: psfpick holds no file open between
 // reads, so a hundred file arguments need only a handful of descriptors.
 inline testsupport::RunResult run(std::vector<std::string> const& args, std::string const& dir) {
-    std::vector<std::string> const shell = {"-c", "ulimit -n 64 && exec \"$0\" \"$@\"",
-                                            PSFPICK_EXE};
-    return testsupport::runProgram("/bin/sh", shell + args, dir, 60);
+    std::vector<std::string> shell = {"-c", "ulimit -n 64 && exec \"$0\" \"$@\"", PSFPICK_EXE};
+    shell.insert(shell.end(), args.begin(), args.end());
+    return testsupport::runProgram("/bin/sh", shell, dir, 60);
 }
 
 // A run in dir and the output table out.tbl it leaves there (kNoTable when
@@ -66,9 +60,6 @@ inline TableRun runIn(std::string const& dir, std::vector<std::string> const& ar
 
 inline std::string const kTableHeader =
     "#     id          x          y              RA             DEC          flux\n#\n";
-inline std::string const kNoColumnsWarning =
-    "warning: without --flag_column and --class_column saturated stars and galaxies are not "
-    "excluded; give their columns (Source Extractor: FLAGS, CLASS_STAR)\n";
 
 // A text of tests/apps/expected/: long expected texts kept as data.
 inline std::string expectedText(std::string const& name) {
@@ -81,11 +72,6 @@ inline std::vector<std::string> lines(std::string const& text) {
     std::vector<std::string> out;
     for (std::string line; std::getline(in, line);) out.push_back(line + "\n");
     return out;
-}
-
-// The last line of standard error, the summary's hint.
-inline std::string hintOf(std::string const& err) {
-    return err.substr(err.rfind("\nhint: ") + 1);
 }
 
 // Standard error without the summary that ends a selecting run (its lines

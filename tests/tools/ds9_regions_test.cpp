@@ -39,7 +39,7 @@ TEST(StarTable, RejectsShortRowsAndNonNumbersNamingTheLine) {
     TempDir dir;
     auto error = [&](std::string const& text) {
         std::string const path = dir.write("t.tbl", text);
-        return errorOf([&] { tools::readStarTable(path, kAuto); });
+        return messageOf([&] { tools::readStarTable(path, kAuto); });
     };
     std::string const at = "table '" + dir.file("t.tbl") + "' line 5: ";
     EXPECT_EQ(error(kWithIds + "  7  1.0  2.0  3.0\n"),
@@ -49,7 +49,7 @@ TEST(StarTable, RejectsShortRowsAndNonNumbersNamingTheLine) {
     for (std::string const id : {"7.5", "2147483648"})
         EXPECT_EQ(error(kWithIds + id + " 1 2 3 4 5\n"),
                   at + "id '" + id + "' is not a whole number from -2147483648 to 2147483647");
-    EXPECT_EQ(errorOf([&] { tools::readStarTable(dir.file("none.tbl"), kAuto); }),
+    EXPECT_EQ(messageOf([&] { tools::readStarTable(dir.file("none.tbl"), kAuto); }),
               "cannot open file '" + dir.file("none.tbl") + "' for reading");
 }
 

@@ -21,14 +21,6 @@ std::string const kErrImage = tool("psfpick-errimage");
 constexpr double kFloatTolerance = 1e-6;  // float storage of the error values
 constexpr double kExact = 1e-15;          // products of small exact numbers
 
-// 30 x 10 pixels, (x, y) = 100 x + y - 1905: negative, zero (at (19, 5)) and positive.
-std::vector<float> fixture() {
-    std::vector<float> v;
-    for (long y = 1; y <= 10; ++y)
-        for (long x = 1; x <= 30; ++x) v.push_back(static_cast<float>(100 * x + y - 1905));
-    return v;
-}
-
 // err = sqrt(max(v, 0)/gain + sky/gain + rn^2), 0 on a bad (zero) pixel; with
 // gain 2.5, read noise 4 and sky 800 the constant part is 320 + 16 = 336.
 struct Pixel {
@@ -56,14 +48,17 @@ TEST(ErrorImage, BackgroundOfEvenCountAndLowerSideFromZero) {
     // sky/gain + rn^2 = noise^2, never below 0.
     EXPECT_CLOSE(tools::skyFromNoise(20.0, 2.0, 5.0), 2.0 * (400.0 - 25.0), kExact);
     EXPECT_EQ(tools::skyFromNoise(3.0, 2.0, 5.0), 0.0);
-    EXPECT_EQ(errorOf([] { tools::estimateBackground(std::vector<float>(100, 0.0f), 100); }),
+    EXPECT_EQ(messageOf([] { tools::estimateBackground(std::vector<float>(100, 0.0f), 100); }),
               "too few non-zero pixels to estimate the background");
 }
 
 // The gain from the header, the read noise and the sky given.
 TEST(ErrImageProgram, WritesTheErrorImageBesideTheImage) {
     TempDir dir;
-    std::vector<float> const pixels = fixture();
+    // 30 x 10 pixels, (x, y) = 100 x + y - 1905: negative, zero (at (19, 5)) and positive.
+    std::vector<float> pixels;
+    for (long y = 1; y <= 10; ++y)
+        for (long x = 1; x <= 30; ++x) pixels.push_back(static_cast<float>(100 * x + y - 1905));
     std::vector<std::string> cards = {sci::FitsFloatCard("GAIN    ", 2.5, false, "").writeCard(),
                                       sci::FitsFloatCard("CRVAL1  ", 12.5, false, "").writeCard()};
     tools::writeFloatFits(dir.file("img.fits"), 30, 10, pixels.data(), cards);
@@ -71,9 +66,8 @@ TEST(ErrImageProgram, WritesTheErrorImageBesideTheImage) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "wrote e.img.fits\n");
     tools::FloatImage const err = tools::readFitsImage(dir.file("e.img.fits"));
-    EXPECT_EQ(err.nx, 30);
-    EXPECT_EQ(err.ny, 10);
-    ASSERT_EQ(err.pixels.size(), 300u);
+    ASSERT_EQ(std::vector<long>({err.nx, err.ny, static_cast<long>(err.pixels.size())}),
+              std::vector<long>({30, 10, 300}));
     for (Pixel const& p : kExpected)
         EXPECT_CLOSE(err.pixels[static_cast<size_t>((p.y - 1) * 30 + p.x - 1)], p.error,
                      kFloatTolerance)

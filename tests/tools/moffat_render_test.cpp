@@ -31,16 +31,11 @@ tools::MoffatShape shape(double fwhm1, double fwhm2, double angleDeg) {
     return s;
 }
 
-std::vector<float> render(tools::MoffatShape const& sh, double xc, double yc,
-                          tools::Sampling sampling) {
-    std::vector<float> image(kSide * kSide, 0.0f);
-    tools::addMoffatStar(image, kSide, kSide, xc, yc, kFlux, sh, 80, sampling);
-    return image;
-}
-
 TEST(MoffatRender, ConservesFluxAndCentroid) {
     tools::MoffatShape const sh = shape(4.0, 3.0, 30.0);
-    std::vector<float> const image = render(sh, 81.3, 80.8, tools::Sampling::kIntegrated);
+    std::vector<float> image(kSide * kSide, 0.0f);
+    tools::addMoffatStar(image, kSide, kSide, 81.3, 80.8, kFlux, sh, 80,
+                         tools::Sampling::kIntegrated);
     double sum = 0, sx = 0, sy = 0;
     for (long y = 1; y <= kSide; ++y)
         for (long x = 1; x <= kSide; ++x) {

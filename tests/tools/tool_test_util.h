@@ -1,12 +1,11 @@
-// Helpers shared by the companion-tool tests: program paths, numeric rows of
-// text and one mock field written once per test binary.
+// Helpers shared by the companion-tool tests: program paths, the data lines
+// of a text and one mock field written once per test binary.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "tests/support/messages.h"
 #include "tests/support/process.h"
@@ -14,16 +13,11 @@
 
 namespace tooltest {
 
+using testsupport::messageOf;
 using testsupport::readFile;
 using testsupport::runProgram;
 using testsupport::RunResult;
 using testsupport::TempDir;
-
-// The message of the exception a call throws, or "" when it throws none.
-template <class Call>
-std::string errorOf(Call&& call) {
-    return testsupport::messageOf<std::exception>(call);
-}
 
 // Path of a built companion program; psfpick-batch is a script of the sources.
 inline std::string tool(std::string const& name) {
@@ -31,17 +25,12 @@ inline std::string tool(std::string const& name) {
     return std::string(PSFPICK_TOOLS_DIR) + "/" + name;
 }
 
-// The lines of text made of numbers only, each with at least minColumns.
-inline std::vector<std::vector<double>> numberRows(std::string const& text, size_t minColumns) {
-    std::vector<std::vector<double>> rows;
+// The lines of text that are neither empty nor comments ("#").
+inline size_t dataLines(std::string const& text) {
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream row(line);
-        std::vector<double> v;
-        for (double d; row >> d;) v.push_back(d);
-        if (row.eof() && v.size() >= minColumns) rows.push_back(v);
-    }
-    return rows;
+    size_t n = 0;
+    for (std::string line; std::getline(in, line);) n += !line.empty() && line[0] != '#';
+    return n;
 }
 
 // A file of the mock field f.fits (with e.f.fits, f.cat, f.truth): 512 x 512
