@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tests/support/cards.h"
 #include "tests/support/moffat_star.h"
 
 namespace testsupport {
@@ -45,6 +44,13 @@ std::vector<double> moffatField(int nx, int ny, std::vector<FieldStar> const& st
             pixels.push_back(static_cast<float>(v));
         }
     return pixels;
+}
+
+// "%-8s= %20.12G", the way other programs write a number card.
+static std::string numberCard(std::string const& key, double value) {
+    char text[81];
+    std::snprintf(text, sizeof text, "%-8s= %20.12G", key.c_str(), value);
+    return text;
 }
 
 std::vector<std::string> tanCards(double crval1, double crval2, double crpix, double scale) {
