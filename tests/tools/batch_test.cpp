@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,8 @@ TEST(Batch, RunsPsfpickOnEveryImageAndFailsWhenOneFails) {
 // A stand-in for psfpick writes its arguments into the table: images that run
 // at once get --threads 1 before the user's options, passed as words; one image
 // at a time keeps every core, and no options give no empty word (it would be
-// taken for the image).
+// taken for the image). A folder gives its images but not their error images;
+// psfpick runs in the image's folder with the catalogue named by the template.
 TEST(Batch, PassesTheOptionsAsWordsAndOneThreadPerImageWhenImagesRunAtOnce) {
     TempDir dir;
     std::string const fake =
@@ -53,25 +55,30 @@ TEST(Batch, PassesTheOptionsAsWordsAndOneThreadPerImageWhenImagesRunAtOnce) {
                   "#!/bin/sh\n"
                   "out=''; prev=''\n"
                   "for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
-                  "echo \"$#: $*\" > \"$out\"\n");
+                  "echo \"$#: $* in $(pwd)\" > \"$out\"\n");
     ASSERT_EQ(std::system(("chmod +x '" + fake + "'").c_str()), 0);
-    dir.write("a.fits", "");
-    dir.write("b.fits", "");
-    dir.write("list.txt", "a.fits\n");
+    std::filesystem::create_directory(dir.file("data"));
+    for (char const* name : {"data/a.fits", "data/b.fits", "data/e.a.fits"}) dir.write(name, "");
+    dir.write("list.txt", "data/a.fits\n");
     RunResult const one = runProgram(
         tool("psfpick-batch"), {"--psfpick", fake, "-l", "list.txt", "--task", "1"}, dir.path());
     EXPECT_EQ(one.status, 0) << one.err;
-    EXPECT_EQ(readFile(dir.file("a.tbl")),
-              "5: -i " + dir.file("a.cat") + " -o " + dir.file("a.tbl") + " a.fits\n");
+    std::string const data = dir.file("data");
+    EXPECT_EQ(readFile(dir.file("data/a.tbl")),
+              "5: -i " + data + "/a.cat -o " + data + "/a.tbl a.fits in " + data + "\n");
     if (std::system("command -v parallel >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "GNU parallel is not installed";
-    RunResult const many =
-        runProgram(tool("psfpick-batch"),
-                   {"--psfpick", fake, "a.fits", "b.fits", "--", "-n", "two words"}, dir.path());
+    RunResult const many = runProgram(tool("psfpick-batch"),
+                                      {"--psfpick", fake, "-d", "out", "-c",
+                                       "{dir}/cats/{base}.txt", "data", "--", "-n", "two words"},
+                                      dir.path());
     EXPECT_EQ(many.status, 0) << many.err;
-    EXPECT_EQ(readFile(dir.file("a.tbl")), "9: -i " + dir.file("a.cat") + " -o " +
-                                               dir.file("a.tbl") +
-                                               " --threads 1 -n two words a.fits\n");
+    EXPECT_EQ(many.out,
+              "data/a.fits: 1 selected, exit status 0\ndata/b.fits: 1 selected, exit status "
+              "0\npsfpick-batch: 2 images, 0 failed\n");
+    EXPECT_EQ(readFile(dir.file("out/a.tbl")),
+              "9: -i " + data + "/cats/a.txt -o " + dir.file("out/a.tbl") +
+                  " --threads 1 -n two words a.fits in " + data + "\n");
 }
 
 }  // namespace
