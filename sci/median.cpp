@@ -1,6 +1,7 @@
 #include "sci/median.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace sci {
@@ -14,6 +15,12 @@ double median(std::vector<double>& values) {
     if (n % 2 == 1) return upper;
     double const lower = *std::max_element(values.begin(), middle);
     return 0.5 * (lower + upper);
+}
+
+MedianAndMad medianAndMad(std::vector<double> values) {
+    double const m = median(values);
+    for (double& v : values) v = std::fabs(v - m);
+    return {m, median(values)};
 }
 
 }  // namespace sci

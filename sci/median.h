@@ -10,4 +10,13 @@ namespace sci {
 // of the middle two for an even count; NaN for no values.
 double median(std::vector<double>& values);
 
+// The median m of values and their median absolute deviation from it,
+// median |v - m| (unscaled: callers turn it into a sigma); both NaN for no
+// values.
+struct MedianAndMad {
+    double median;
+    double mad;
+};
+MedianAndMad medianAndMad(std::vector<double> values);
+
 }  // namespace sci

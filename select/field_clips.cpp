@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <iomanip>
+#include <utility>
 
 #include "sci/median.h"
 
@@ -15,9 +16,8 @@ constexpr double kSigmaPerMad = 1.4826;
 }  // namespace
 
 RobustSpread robustSpread(std::vector<double> values) {
-    double const m = sci::median(values);
-    for (double& v : values) v = std::fabs(v - m);
-    return {m, kSigmaPerMad * sci::median(values)};
+    sci::MedianAndMad const m = sci::medianAndMad(std::move(values));
+    return {m.median, kSigmaPerMad * m.mad};
 }
 
 FieldClips::FieldClips(Parameter const& P, std::vector<StarRecord const*> const& stars)

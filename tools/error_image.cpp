@@ -35,12 +35,10 @@ BackgroundEstimate estimateBackground(std::vector<float> const& image, size_t ma
         if (seen++ % stride == 0) sample.push_back(v);
     }
     BackgroundEstimate b;
-    std::vector<double> work;
     for (int round = 0; round < kClipRounds; ++round) {
-        work = sample;
-        b.level = sci::median(work);
-        for (double& w : work) w = std::fabs(w - b.level);
-        b.noise = kMadToSigma * sci::median(work);
+        sci::MedianAndMad const m = sci::medianAndMad(sample);
+        b.level = m.median;
+        b.noise = kMadToSigma * m.mad;
         b.pixels = sample.size();
         double const limit = kClipSigma * b.noise;
         std::vector<double> kept;
@@ -55,7 +53,7 @@ BackgroundEstimate estimateBackground(std::vector<float> const& image, size_t ma
     // The reference is 0 for a sky-subtracted image (|median| < noise), else
     // the median.
     double const ref = std::fabs(b.level) < b.noise ? 0.0 : b.level;
-    work.clear();
+    std::vector<double> work;
     for (double v : sample)
         if (v < ref) work.push_back(ref - v);
     if (work.size() >= kMinBackgroundPixels)
