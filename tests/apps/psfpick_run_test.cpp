@@ -253,7 +253,8 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
     RunResult const r = run(words(options + "-b 2 -r 2 img.fits mask.fits"), dir.path());
     ASSERT_EQ(r.status, kStatusSuccess) << r.err;
     EXPECT_EQ(withoutSummary(r.err), "");
-    std::vector<EcsvRow> const t = readEcsv(readFile(dir.file("out.ecsv")));
+    std::string const report = readFile(dir.file("out.ecsv"));
+    std::vector<EcsvRow> const t = readEcsv(report);
     // Rows in catalogue order; C1..C9 have isolation ranks 1..9 at the
     // distance of their companion; the fit columns hold values exactly for
     // the fitted stars, the fit status also for the failed fit.
@@ -262,8 +263,7 @@ TEST(PsfpickRun, ReportRecordsTheFateOfEveryRow) {
         EXPECT_LE(std::stof(row.at("axis_ratio").value_or("0")), 1.0f) << *row.at("id");
 
     // The funnel of the header: each stage counts the rows beyond it.
-    EXPECT_NE(readFile(dir.file("out.ecsv")).find("\n" + expectedText("fate_funnel.txt")),
-              std::string::npos);
+    EXPECT_NE(report.find("\n" + expectedText("fate_funnel.txt")), std::string::npos);
 
     // Without an image the field is the catalogue's extent, and the stars
     // taken are not measured.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -22,6 +21,7 @@ using testsupport::GaussianNoise;
 using testsupport::makeStamp;
 using testsupport::MoffatCall;
 using testsupport::MoffatStar;
+using testsupport::sameBits;
 using testsupport::Stamp;
 using testsupport::toMArray;
 using Vec = MArray<double, 1>;
@@ -124,13 +124,6 @@ TEST(Fmoffat, TableRowOfAFailedFitAndCentreRoundedHalfToEven) {
                          "        0.00          18           0        0.00        0.00        0.00"
                          "        0.00      100.00       50.00         inf         inf        0.00"
                          "        0.00"});
-}
-
-// The library's evaluation against the plain one of tests/fit/literal_moffat.h:
-// the same bits, or both NaN (the sign and payload of a NaN made from two
-// NaNs follow the operand order, which the compiler may choose).
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
 }
 
 // Random parameters a(1..10), inverse widths in [0.05, 2].

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <iterator>
 #include <map>
 #include <random>
@@ -19,6 +18,7 @@
 
 #include "sci/fits_in.h"
 #include "sci/fits_writer.h"
+#include "tests/support/float_compare.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -51,8 +51,7 @@ void comparePixels(std::vector<float> const& ours, std::vector<float> const& the
                    std::string const& what) {
     ASSERT_EQ(theirs.size(), ours.size()) << what;
     for (size_t k = 0; k < ours.size(); ++k)
-        ASSERT_TRUE(std::memcmp(&ours[k], &theirs[k], sizeof(float)) == 0 ||
-                    (std::isnan(ours[k]) && std::isnan(theirs[k])))
+        ASSERT_TRUE(testsupport::sameBits(ours[k], theirs[k]))
             << what << " element " << k << ": ours " << ours[k] << " cfitsio " << theirs[k];
 }
 

@@ -1,4 +1,4 @@
-// The one floating-point comparison of the test suite.
+// The floating-point comparisons of the test suite.
 //
 // closeTo(a, b, tol) is true when |a - b| <= tol * max(1, |a|, |b|): a relative
 // tolerance for large values that turns into an absolute one below 1, so that
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace testsupport {
@@ -20,6 +21,14 @@ inline bool closeTo(double a, double b, double tol) {
     if (std::isinf(a) || std::isinf(b)) return a == b;
     double const scale = std::fmax(1.0, std::fmax(std::fabs(a), std::fabs(b)));
     return std::fabs(a - b) <= tol * scale;
+}
+
+// For results that must be bit-identical: the same bits, or NaN on both sides
+// (the sign and payload of a NaN made from two NaNs may follow the operand
+// order, which the compiler chooses).
+template <class T>
+bool sameBits(T a, T b) {
+    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
 }
 
 inline ::testing::AssertionResult assertClose(char const* aExpr, char const* bExpr,

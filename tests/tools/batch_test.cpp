@@ -13,6 +13,10 @@ namespace {
 
 using namespace tooltest;
 
+bool haveParallel() {
+    return std::system("command -v parallel >/dev/null 2>&1") == 0;
+}
+
 // Tables and logs go to dir, which also holds the list.
 RunResult batch(std::vector<std::string> args, std::string const& dir) {
     args.insert(args.begin(), {"--psfpick", PSFPICK_EXE, "-d", dir});
@@ -34,8 +38,7 @@ TEST(Batch, RunsPsfpickOnEveryImageAndFailsWhenOneFails) {
     EXPECT_EQ(beyond.status, 1);
     EXPECT_EQ(beyond.err, "psfpick-batch: task 3 beyond the 2 images\n");
 
-    if (std::system("command -v parallel >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "GNU parallel is not installed";
+    if (!haveParallel()) GTEST_SKIP() << "GNU parallel is not installed";
     RunResult const r = batch({image, "lost.fits", "--", "-n", "2"}, dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, good + "lost.fits: failed, exit status 1 (log: " + dir.file("lost.log") +
@@ -56,7 +59,8 @@ TEST(Batch, PassesTheOptionsAsWordsAndOneThreadPerImageWhenImagesRunAtOnce) {
                   "out=''; prev=''\n"
                   "for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
                   "echo \"$#: $* in $(pwd)\" > \"$out\"\n");
-    ASSERT_EQ(std::system(("chmod +x '" + fake + "'").c_str()), 0);
+    std::filesystem::permissions(fake, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
     std::filesystem::create_directory(dir.file("data"));
     for (char const* name : {"data/a.fits", "data/b.fits", "data/e.a.fits"}) dir.write(name, "");
     dir.write("list.txt", "data/a.fits\n");
@@ -66,8 +70,7 @@ TEST(Batch, PassesTheOptionsAsWordsAndOneThreadPerImageWhenImagesRunAtOnce) {
     std::string const data = dir.file("data");
     EXPECT_EQ(readFile(dir.file("data/a.tbl")),
               "5: -i " + data + "/a.cat -o " + data + "/a.tbl a.fits in " + data + "\n");
-    if (std::system("command -v parallel >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "GNU parallel is not installed";
+    if (!haveParallel()) GTEST_SKIP() << "GNU parallel is not installed";
     RunResult const many = runProgram(tool("psfpick-batch"),
                                       {"--psfpick", fake, "-d", "out", "-c",
                                        "{dir}/cats/{base}.txt", "data", "--", "-n", "two words"},
